@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Makes a Debian machine ready to build, test and run the program. Safe to run again:
+# it installs only what is missing and says nothing when nothing is.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake ninja-build pkg-config clang-format
+    qt6-base-dev libgl-dev
+    libcurl4-openssl-dev libxrandr-dev libx11-dev
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    xvfb xauth x11-xserver-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace testsupport {
+
+// Folder that holds every program of the build (program, tools, stand-ins).
+QString binDir();
+// Full path of a program built into binDir().
+QString binPath(const QString& name);
+QString sourceDir();
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+
+// Runs the Qt event loop until `done` holds or `timeoutMs` passes; returns `done()`.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+
+} // namespace testsupport
