@@ -1,0 +1,28 @@
+#include "model/LaunchCommand.h"
+
+#include "model/OptionLists.h"
+
+LaunchOptions MakeLaunchOptions(const BenchmarkSettings& settings, const QString& demoName) {
+    LaunchOptions options;
+    options.RefreshArg = RefreshArg(settings.RefreshRate);
+    options.HeapArg = HeapArg(settings.HeapSize);
+    options.FastZArg = FastZArg(settings.FastZ);
+    options.DemoName = demoName;
+    return options;
+}
+
+QString BuildLaunchCommand(const ResolutionSlot& slot, const LaunchOptions& options,
+                           const QString& steamFolder) {
+    // The blanks are part of the command as the game has always been given it: two after the
+    // fast-Z argument, and empty arguments keep their neighbours.
+    return steamFolder +
+           QStringLiteral("steam.exe -silent -applaunch 380 -preload -novid -mat_preloadshaders "
+                          "-nocdaudio -nosound -width ") +
+           slot.Width + QStringLiteral(" -height ") + slot.Height + QLatin1Char(' ') +
+           options.FastZArg + QStringLiteral("  ") + options.RefreshArg + QLatin1Char(' ') +
+           options.HeapArg + QStringLiteral(" +timedemoquit ") + options.DemoName;
+}
+
+QString SteamClientCommand(const QString& steamFolder) {
+    return steamFolder + QStringLiteral("steam.exe");
+}
