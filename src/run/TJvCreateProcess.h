@@ -1,0 +1,108 @@
+#pragma once
+
+#include "platform/Errors.h"
+
+#include <QFlags>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <thread>
+
+class ChildProcess;
+
+enum TJvProcessPriority { ppIdle, ppNormal, ppHigh, ppRealTime };
+
+enum TJvCPSShowWindow { swHide, swMinimize, swMaximize, swNormal };
+
+// Values are the creation flags they stand for, so a set is also the flag word.
+enum TJvCreateProcessFlag : unsigned {
+    cfSuspended = 0x4,
+    cfDetached = 0x8,
+    cfNewConsole = 0x10,
+    cfNewProcGroup = 0x200,
+    cfUnicode = 0x400,
+    cfSeparateWdm = 0x800,
+    cfSharedWdm = 0x1000,
+    cfDefaultErrorMode = 0x04000000,
+};
+using TJvCreateProcessFlags = QFlags<TJvCreateProcessFlag>;
+Q_DECLARE_OPERATORS_FOR_FLAGS(TJvCreateProcessFlags)
+
+// Window placement of the new process. Kept for the callers' sake; processes here have no
+// start-up window state, so none of it reaches the child.
+struct TJvCPSStartupInfo {
+    QString Desktop;
+    QString Title;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    bool DefaultPosition = true;
+    bool DefaultSize = true;
+    bool DefaultWindowState = true;
+    TJvCPSShowWindow ShowWindow = swNormal;
+    bool ForceOnFeedback = false;
+    bool ForceOffFeedback = false;
+};
+
+// The runner's own error: an operation that needs it idle while it waits for its process.
+class EJvProcessError : public AppError {
+public:
+    using AppError::AppError;
+};
+
+// Starts one outside program at a time and, when asked, reports its end through OnTerminate,
+// always from the event loop of the thread that owns the runner and never inside Run. The
+// runner is idle again before OnTerminate is called, so a handler may Run it anew.
+class TJvCreateProcess : public QObject {
+    Q_OBJECT
+public:
+    enum class RunnerState { Idle, Started, Waiting };
+    using TerminateEvent = std::function<void(TJvCreateProcess* Sender, quint32 ExitCode)>;
+    // The exit code reported when the wait was stopped instead of the process ending.
+    static constexpr quint32 StoppedExitCode = 0xFFFFFFFF;
+
+    explicit TJvCreateProcess(QObject* parent = nullptr);
+    // A runner that still waits stops waiting without an event; the process keeps running.
+    ~TJvCreateProcess() override;
+
+    QString ApplicationName;  // empty: the command line names the program
+    QString CommandLine;      // the whole command line
+    QString CurrentDirectory; // empty: ours
+    TJvProcessPriority Priority = ppNormal;
+    TJvCreateProcessFlags CreationFlags;
+    QStringList Environment; // "NAME=value" entries; empty: ours
+    TJvCPSStartupInfo StartupInfo;
+    TerminateEvent OnTerminate;
+
+    bool WaitForTerminate() const { return waitForTerminate_; }
+    // Resets the runner first, so it raises EJvProcessError while waiting.
+    void SetWaitForTerminate(bool value);
+
+    // Starts the process. Raises EJvProcessError while waiting for the previous one and
+    // OsError when the process cannot be created (the runner is then idle).
+    void Run();
+
+    RunnerState State() const { return state_; }
+    int PendingReports() const { return pending_; }
+    // Exit code of the last waited process, StoppedExitCode after a stopped wait.
+    quint32 ExitCode() const { return exitCode_; }
+
+private:
+    struct WaitJob;
+    static void WaitMain(WaitJob* job, TJvCreateProcess* runner);
+
+    void Reset();
+    void StopWaiting();
+    void WaitEnded(quint32 exitCode, const std::exception_ptr& error);
+
+    bool waitForTerminate_ = true;
+    RunnerState state_ = RunnerState::Idle;
+    int pending_ = 0;
+    quint32 exitCode_ = 0;
+    std::unique_ptr<WaitJob> job_;
+    std::thread waitThread_;
+};

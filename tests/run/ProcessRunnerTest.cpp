@@ -1,0 +1,339 @@
+#include "platform/Errors.h"
+#include "run/RunnerSetup.h"
+#include "run/TJvCreateProcess.h"
+#include "run/TopLevelErrorReport.h"
+
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <vector>
+
+using testsupport::readFile;
+using testsupport::waitUntil;
+using testsupport::writeFile;
+using RunnerState = TJvCreateProcess::RunnerState;
+
+namespace {
+
+// Fields of /proc/<pid>/stat after the command name, or nothing when the process is gone.
+std::optional<QList<QByteArray>> procStat(const QString& pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray text = f.readAll();
+    return text.mid(text.lastIndexOf(')') + 2).trimmed().split(' ');
+}
+
+// Field 19 of the stat line (the nice value); field 3 is the first after the name.
+int niceOf(const QByteArray& statLine) {
+    return statLine.mid(statLine.lastIndexOf(')') + 2).split(' ').at(19 - 3).toInt();
+}
+
+struct Report {
+    quint32 exitCode;
+    RunnerState stateInHandler;
+    int pendingInHandler;
+};
+
+class ProcessRunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    QString path(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
+
+    // A /bin/sh script in the temporary folder, executable; returns its path.
+    QString script(const QString& name, const QByteArray& body) {
+        const QString p = path(name);
+        writeFile(p, "#!/bin/sh\n" + body);
+        QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return p;
+    }
+
+    // Writes its pid, then runs until the file "release" appears, then exits with `code`.
+    QString heldScript(const QString& name, int code) {
+        return script(name, QStringLiteral("echo $$ > '%1.tmp' && mv '%1.tmp' '%1'\n"
+                                           "while [ ! -e '%2' ]; do sleep 0.02; done\n"
+                                           "exit %3\n")
+                                .arg(path(name + ".pid"), path("release"))
+                                .arg(code)
+                                .toUtf8());
+    }
+
+    QString waitForPid(const QString& name) {
+        const QString pidFile = path(name + ".pid");
+        if (!waitUntil([&] { return QFile::exists(pidFile); }))
+            return {};
+        return QString::fromUtf8(readFile(pidFile).trimmed());
+    }
+
+    void release() { writeFile(path("release"), ""); }
+
+    void recordInto(TJvCreateProcess& runner) {
+        runner.OnTerminate = [this](TJvCreateProcess* sender, quint32 code) {
+            reports_.push_back({code, sender->State(), sender->PendingReports()});
+        };
+    }
+
+    // Whatever the wait threads queued has been posted by the time their report ran, so one
+    // more pass over the queue shows any duplicate.
+    void drainEvents() { QCoreApplication::processEvents(); }
+
+    QTemporaryDir dir_;
+    std::vector<Report> reports_;
+};
+
+TEST_F(ProcessRunnerTest, QuickProcessGivesOneReportAfterRunReturnsWithRunnerIdle) {
+    TJvCreateProcess runner;
+    bool runReturned = false;
+    bool returnedBeforeReport = false;
+    runner.OnTerminate = [&](TJvCreateProcess* sender, quint32 code) {
+        returnedBeforeReport = runReturned;
+        reports_.push_back({code, sender->State(), sender->PendingReports()});
+    };
+    runner.CommandLine = script("quick.sh", "exit 0\n");
+    runner.Run();
+    runReturned = true;
+    EXPECT_EQ(runner.State(), RunnerState::Waiting);
+    EXPECT_EQ(runner.PendingReports(), 1);
+
+    ASSERT_TRUE(waitUntil([&] { return !reports_.empty(); }));
+    drainEvents();
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_TRUE(returnedBeforeReport);
+    EXPECT_EQ(reports_[0].stateInHandler, RunnerState::Idle);
+    EXPECT_EQ(reports_[0].pendingInHandler, 0);
+    EXPECT_EQ(runner.State(), RunnerState::Idle);
+}
+
+TEST_F(ProcessRunnerTest, HandlerMayRunTheSameRunnerAgain) {
+    TJvCreateProcess runner;
+    const QString second = script("second.sh", "exit 4\n");
+    runner.OnTerminate = [&](TJvCreateProcess* sender, quint32 code) {
+        reports_.push_back({code, sender->State(), sender->PendingReports()});
+        if (reports_.size() == 1) {
+            sender->CommandLine = second;
+            sender->Run();
+        }
+    };
+    runner.CommandLine = script("first.sh", "exit 3\n");
+    runner.Run();
+
+    ASSERT_TRUE(waitUntil([&] { return reports_.size() == 2; }));
+    drainEvents();
+    ASSERT_EQ(reports_.size(), 2u);
+    EXPECT_EQ(reports_[0].exitCode, 3u);
+    EXPECT_EQ(reports_[1].exitCode, 4u);
+    EXPECT_EQ(runner.State(), RunnerState::Idle);
+}
+
+TEST_F(ProcessRunnerTest, MissingProgramRaisesOsErrorAndNoReport) {
+    TJvCreateProcess runner;
+    recordInto(runner);
+    runner.CommandLine = path("missing prog") + " -x";
+    try {
+        runner.Run();
+        FAIL() << "Run did not raise";
+    } catch (const OsError& e) {
+        EXPECT_EQ(e.code(), ENOENT);
+    }
+    EXPECT_EQ(runner.State(), RunnerState::Idle);
+    EXPECT_EQ(runner.PendingReports(), 0);
+    drainEvents();
+    EXPECT_TRUE(reports_.empty());
+
+    // The failure leaves nothing behind that stops the next start.
+    runner.CommandLine = script("ok.sh", "exit 0\n");
+    runner.Run();
+    ASSERT_TRUE(waitUntil([&] { return reports_.size() == 1; }));
+}
+
+TEST_F(ProcessRunnerTest, RunWhileWaitingFailsAndChangesNothing) {
+    TJvCreateProcess runner;
+    recordInto(runner);
+    runner.CommandLine = heldScript("held", 7);
+    runner.Run();
+
+    runner.CommandLine = script("other.sh", "exit 1\n");
+    try {
+        runner.Run();
+        FAIL() << "Run did not raise";
+    } catch (const EJvProcessError& e) {
+        EXPECT_EQ(e.message(), "Cannot perform this operation when process is running");
+    }
+    EXPECT_THROW(runner.SetWaitForTerminate(false), EJvProcessError);
+    EXPECT_TRUE(runner.WaitForTerminate());
+    EXPECT_EQ(runner.State(), RunnerState::Waiting);
+    EXPECT_EQ(runner.PendingReports(), 1);
+
+    release();
+    ASSERT_TRUE(waitUntil([&] { return !reports_.empty(); }));
+    drainEvents();
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].exitCode, 7u); // the first process's, not the refused one's
+}
+
+TEST_F(ProcessRunnerTest, DestroyingWaitingRunnerLeavesProcessRunningWithoutReport) {
+    auto runner = std::make_unique<TJvCreateProcess>();
+    recordInto(*runner);
+    runner->CommandLine = heldScript("held", 0);
+    runner->Run();
+    const QString pid = waitForPid("held");
+    ASSERT_FALSE(pid.isEmpty());
+
+    runner.reset();
+    drainEvents();
+    EXPECT_TRUE(reports_.empty());
+    const auto stat = procStat(pid);
+    ASSERT_TRUE(stat.has_value()) << "the process was ended with its runner";
+    EXPECT_NE(stat->at(0), "Z");
+
+    // Once it ends it is reaped, not left as a zombie.
+    release();
+    EXPECT_TRUE(waitUntil([&] { return !procStat(pid).has_value(); }));
+    drainEvents();
+    EXPECT_TRUE(reports_.empty());
+}
+
+TEST_F(ProcessRunnerTest, UnquotedPathWithBlanksAndTrimmedWorkingDirectory) {
+    const QString folder = path("my steam");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString program = script("my steam/steam.sh", "pwd > cwd.txt\n"
+                                                        "for a in \"$@\"; do echo \"$a\"; done "
+                                                        "> args.txt\n");
+    TJvCreateProcess runner;
+    recordInto(runner);
+    runner.CommandLine = program + R"( -silent  -applaunch 380 "a b" c\"d)";
+    runner.CurrentDirectory = QStringLiteral(" \t") + folder + QStringLiteral("/ \n");
+    runner.Run();
+    ASSERT_TRUE(waitUntil([&] { return !reports_.empty(); }));
+
+    EXPECT_EQ(readFile(folder + "/cwd.txt").trimmed(), QDir(folder).canonicalPath().toUtf8());
+    EXPECT_EQ(readFile(folder + "/args.txt"), "-silent\n-applaunch\n380\na b\nc\"d\n");
+}
+
+TEST_F(ProcessRunnerTest, ExitCodeIsPassedThrough) {
+    struct Case {
+        const char* body;
+        quint32 expected;
+    };
+    const Case cases[] = {{"exit 0\n", 0},
+                          {"exit 3\n", 3},
+                          {"exit 255\n", 255},
+                          {"kill -TERM $$\n", 128 + 15},
+                          {"kill -KILL $$\n", 128 + 9}};
+    TJvCreateProcess runner;
+    recordInto(runner);
+    for (const Case& c : cases) {
+        reports_.clear();
+        runner.CommandLine = script("code.sh", c.body);
+        runner.Run();
+        ASSERT_TRUE(waitUntil([&] { return !reports_.empty(); })) << c.body;
+        EXPECT_EQ(reports_[0].exitCode, c.expected) << c.body;
+        EXPECT_EQ(runner.ExitCode(), c.expected) << c.body;
+    }
+}
+
+TEST_F(ProcessRunnerTest, EnvironmentReplacesOursWhenGiven) {
+    qputenv("VARNHOLT_PARENT_ONLY", "1");
+    const QString program =
+        script("env.sh", QStringLiteral("export -p > '%1'\n").arg(path("env.txt")).toUtf8());
+    TJvCreateProcess runner;
+    recordInto(runner);
+    runner.CommandLine = program;
+
+    runner.Run();
+    ASSERT_TRUE(waitUntil([&] { return reports_.size() == 1; }));
+    EXPECT_TRUE(readFile(path("env.txt")).contains("VARNHOLT_PARENT_ONLY"));
+
+    runner.Environment = QStringList{"VARNHOLT_CHILD=two words"};
+    runner.Run();
+    ASSERT_TRUE(waitUntil([&] { return reports_.size() == 2; }));
+    const QByteArray env = readFile(path("env.txt"));
+    EXPECT_TRUE(env.contains("VARNHOLT_CHILD='two words'")) << env.toStdString();
+    EXPECT_FALSE(env.contains("VARNHOLT_PARENT_ONLY"));
+    qunsetenv("VARNHOLT_PARENT_ONLY");
+}
+
+TEST_F(ProcessRunnerTest, PriorityOfTheConfiguredRunners) {
+    const QString program = script(
+        "nice.sh", QStringLiteral("cat /proc/$$/stat > '%1'\n").arg(path("stat.txt")).toUtf8());
+    const int ours = niceOf(readFile("/proc/self/stat"));
+    struct Case {
+        const char* name;
+        std::function<void(TJvCreateProcess&, TJvCreateProcess::TerminateEvent)> configure;
+        std::function<bool(int)> expected;
+    };
+    const Case cases[] = {
+        {"cp", ConfigureCp, [](int nice) { return nice == 19; }},
+        {"dxrun", ConfigureDxrun, [&](int nice) { return nice == ours; }},
+        // Raising the priority is up to our privileges; without them it stays as ours.
+        {"high",
+         [](TJvCreateProcess& r, TJvCreateProcess::TerminateEvent h) {
+             ConfigureDxrun(r, std::move(h));
+             r.Priority = ppHigh;
+         },
+         [&](int nice) { return nice <= ours; }},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(path("stat.txt"));
+        TJvCreateProcess runner;
+        bool reported = false;
+        c.configure(runner, [&](TJvCreateProcess*, quint32) { reported = true; });
+        runner.CommandLine = program;
+        runner.Run();
+        ASSERT_TRUE(waitUntil([&] { return reported; })) << c.name;
+        const int nice = niceOf(readFile(path("stat.txt")));
+        EXPECT_TRUE(c.expected(nice)) << c.name << ": nice " << nice << ", ours " << ours;
+    }
+}
+
+TEST_F(ProcessRunnerTest, SteamStarterReturnsStartedAndItsProcessIsReaped) {
+    TJvCreateProcess cp2;
+    ConfigureCp2(cp2);
+    cp2.CommandLine = heldScript("client", 0);
+    cp2.Run();
+    EXPECT_EQ(cp2.State(), RunnerState::Started);
+    EXPECT_EQ(cp2.PendingReports(), 0);
+    const QString pid = waitForPid("client");
+    ASSERT_FALSE(pid.isEmpty());
+
+    // A started runner may be run again straight away.
+    cp2.CommandLine = script("again.sh", "exit 0\n");
+    cp2.Run();
+    EXPECT_EQ(cp2.State(), RunnerState::Started);
+
+    release();
+    EXPECT_TRUE(waitUntil([&] { return !procStat(pid).has_value(); }));
+    EXPECT_EQ(cp2.State(), RunnerState::Started);
+}
+
+TEST_F(ProcessRunnerTest, HandlerErrorGoesToTopLevelReport) {
+    std::vector<std::string> reported;
+    setTopLevelErrorReport([&](const std::exception& e) { reported.push_back(e.what()); });
+    struct RestoreReport {
+        ~RestoreReport() { setTopLevelErrorReport(nullptr); }
+    } restore;
+    TJvCreateProcess runner;
+    int calls = 0;
+    runner.OnTerminate = [&](TJvCreateProcess*, quint32) {
+        ++calls;
+        throw AppError(QStringLiteral("handler failed"));
+    };
+    runner.CommandLine = script("quick.sh", "exit 0\n");
+    runner.Run();
+    ASSERT_TRUE(waitUntil([&] { return !reported.empty(); }));
+
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(reported, std::vector<std::string>{"handler failed"});
+    EXPECT_EQ(runner.State(), RunnerState::Idle);
+}
+
+} // namespace
