@@ -1,0 +1,229 @@
+#include "platform/RegFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace regfile;
+
+namespace {
+
+const QString Root = QStringLiteral("HKEY_LOCAL_MACHINE");
+
+QByteArray fileWith(const QByteArray& body) {
+    return QByteArray("Windows Registry Editor Version 5.00\n\n") + body;
+}
+
+Key rootWithValue(const Value& v) {
+    Key root{Root, {}, {}};
+    createKey(root, {QStringLiteral("SOFTWARE"), QStringLiteral("Quillon")}).setValue(v);
+    return root;
+}
+
+Value stringValue(const QString& name, const QString& text) {
+    return Value{name, TypeSz, encodeString(text)};
+}
+
+} // namespace
+
+// Each value must come out as the line regedit would write and read back to the same bytes.
+TEST(RegFileFormat, ValuesRoundTripThroughTheirExportLines) {
+    struct Case {
+        const char* what;
+        Value value;
+        QString line;
+    };
+    const Case cases[] = {
+        {"plain text", stringValue("640", "1"), R"("640"="1")"},
+        {"empty text", stringValue("Note", ""), R"("Note"="")"},
+        {"quotes and backslashes in name and text", stringValue(R"(a"b\c)", R"(C:\Games\"x"\)"),
+         R"("a\"b\\c"="C:\\Games\\\"x\"\\")"},
+        {"non-ASCII text, kept as UTF-8", stringValue("Note", QStringLiteral("Grüße – Ωμέγα 日本")),
+         QStringLiteral("\"Note\"=\"Grüße – Ωμέγα 日本\"")},
+        {"default value", stringValue("", "d"), R"(@="d")"},
+        {"dword zero", Value{"n", TypeDWord, encodeDWord(0)}, R"("n"=dword:00000000)"},
+        {"dword all ones", Value{"mat_picmip", TypeDWord, encodeDWord(0xffffffff)},
+         R"("mat_picmip"=dword:ffffffff)"},
+        {"dword with zero padding", Value{"n", TypeDWord, encodeDWord(0x12ab)},
+         R"("n"=dword:000012ab)"},
+        {"expand string as UTF-16LE with its zero", Value{"P", TypeExpandSz, encodeString("%A%")},
+         R"("P"=hex(2):25,00,41,00,25,00,00,00)"},
+        {"binary", Value{"B", TypeBinary, QByteArray::fromHex("deadbeef")},
+         R"("B"=hex:de,ad,be,ef)"},
+        {"empty binary", Value{"B", TypeBinary, {}}, R"("B"=hex:)"},
+        {"other type kept by number",
+         Value{"Q", TypeQWord, QByteArray::fromHex("0100000000000080")},
+         R"("Q"=hex(b):01,00,00,00,00,00,00,80)"},
+        {"text with a line break falls back to hex", stringValue("t", "a\r\nb"),
+         R"("t"=hex(1):61,00,0d,00,0a,00,62,00,00,00)"},
+        {"text without its zero keeps its bytes", Value{"t", TypeSz, QByteArray("a\0", 2)},
+         R"("t"=hex(1):61,00)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray file = format(Root, rootWithValue(c.value));
+        EXPECT_TRUE(QString::fromUtf8(file).contains(c.line + u'\n')) << file.toStdString();
+        const RootResult back = readRoot(file, Root);
+        ASSERT_TRUE(back.root) << back.error.toStdString();
+        const Key* key = findKey(*back.root, {"SOFTWARE", "Quillon"});
+        ASSERT_TRUE(key);
+        ASSERT_EQ(key->values.size(), 1);
+        EXPECT_EQ(key->values[0], c.value);
+    }
+}
+
+TEST(RegFileFormat, ListsEveryKeyAsASectionParentsFirstSortedWithoutCase) {
+    Key root{Root, {}, {}};
+    createKey(root, {"SOFTWARE", "zeta"});
+    createKey(root, {"SOFTWARE", "Alpha", "Inner"}).setValue(stringValue("v", "1"));
+    createKey(root, {"SOFTWARE", "beta"});
+    EXPECT_EQ(QString::fromUtf8(format(Root, root)),
+              QStringLiteral(R"(Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE]
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Alpha]
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Alpha\Inner]
+"v"="1"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\beta]
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\zeta]
+
+)"));
+}
+
+// What regedit itself writes: CR LF, comments, wrapped hex lists, upper-case digits, and the
+// file in UTF-16LE with a byte-order mark.
+TEST(RegFileParse, ReadsRegeditExports) {
+    const QString text =
+        QStringLiteral("Windows Registry Editor Version 5.00\r\n"
+                       "\r\n"
+                       "; exported\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+                       "\"ProductName\"=\"Windows XP\"\r\n"
+                       "\"Flags\"=dword:0000ABCD\r\n"
+                       "\"SystemRoot\"=hex(2):25,00,53,00,\\\r\n"
+                       "  52,00,25,00,00,00\r\n"
+                       "\"Blob\" = hex:01,02,\\\r\n"
+                       "  03\r\n"
+                       "\r\n");
+    QByteArray utf16 = "\xff\xfe";
+    for (QChar c : text) {
+        utf16.append(char(c.unicode() & 0xff));
+        utf16.append(char(c.unicode() >> 8));
+    }
+    for (const QByteArray& bytes : {text.toUtf8(), utf16}) {
+        const RootResult r = readRoot(bytes, Root);
+        ASSERT_TRUE(r.root) << r.error.toStdString() << " at line " << r.errorLine;
+        const Key* key =
+            findKey(*r.root, {"SOFTWARE", "Microsoft", "Windows NT", "CurrentVersion"});
+        ASSERT_TRUE(key);
+        ASSERT_EQ(key->values.size(), 4);
+        EXPECT_EQ(decodeString(key->value("ProductName")->data), u"Windows XP");
+        EXPECT_EQ(decodeDWord(key->value("Flags")->data), 0xabcdu);
+        EXPECT_EQ(*key->value("SystemRoot"),
+                  (Value{"SystemRoot", TypeExpandSz, encodeString("%SR%")}));
+        EXPECT_EQ(key->value("Blob")->data, QByteArray::fromHex("010203"));
+    }
+}
+
+TEST(RegFileParse, RejectsDamagedTextNamingTheLine) {
+    struct Case {
+        QByteArray bytes;
+        int line;
+    };
+    const Case cases[] = {
+        {"", 1},
+        {"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n", 1},
+        {fileWith("\"x\"=\"1\"\n"), 3},                               // value before any key
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"open\n"), 4},     // quote not closed
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"a\\qb\"\n"), 4},  // unknown escape
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\" tail\n"), 4}, // text after the value
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:123456789\n"), 4},
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:\n"), 4},
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:0g\n"), 4},
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:01,,02\n"), 4},
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\n\"x\"=hex:01,\\\n"), 5}, // file ends mid list
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=str:\"1\"\n"), 4},
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\nx=1\n"), 4},
+        {fileWith("[HKEY_LOCAL_MACHINE\\A\n"), 3},
+        {fileWith("[HKEY_LOCAL_MACHINE\\\\A]\n"), 3},
+        {fileWith("[HKEY_CURRENT_USER\\A]\n"), 3}, // another root's key in this root's file
+        {fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"\xc3\x28\"\n"), 0}, // not UTF-8
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        const RootResult r = readRoot(c.bytes, Root);
+        EXPECT_FALSE(r.root);
+        EXPECT_FALSE(r.error.isEmpty());
+        EXPECT_EQ(r.errorLine, c.line);
+    }
+}
+
+TEST(RegFileKeys, NamesCompareWithoutCaseAndKeepTheirFirstCase) {
+    const RootResult r = readRoot(fileWith("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon]\n"
+                                           "\"Note\"=\"a\"\n"
+                                           "[hkey_local_machine\\software\\QUILLON]\n"
+                                           "\"NOTE\"=\"b\"\n"),
+                                  Root);
+    ASSERT_TRUE(r.root) << r.error.toStdString();
+    Key root = *r.root;
+    ASSERT_EQ(root.subKeys.size(), 1u);
+    const Key* key = findKey(root, {"software", "quillon"});
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->name, u"Quillon");
+    ASSERT_EQ(key->values.size(), 1);
+    EXPECT_EQ(key->values[0], stringValue("Note", "b"));
+    EXPECT_EQ(&createKey(root, {"SOFTWARE", "QUILLON"}), findKey(root, {"SOFTWARE", "Quillon"}));
+    EXPECT_TRUE(removeKey(root, {"software"}));
+    EXPECT_TRUE(root.subKeys.empty());
+}
+
+TEST(RegFileKeys, AKeyExistsWhenAKeyBelowItIsListed) {
+    const RootResult r = readRoot(fileWith("[HKEY_LOCAL_MACHINE\\A\\B\\C]\n"), Root);
+    ASSERT_TRUE(r.root);
+    EXPECT_TRUE(findKey(*r.root, {"A"}));
+    EXPECT_TRUE(findKey(*r.root, {"a", "b"}));
+    EXPECT_TRUE(findKey(*r.root, {"A", "B", "C"}));
+    EXPECT_FALSE(findKey(*r.root, {"A", "C"}));
+}
+
+TEST(RegFileKeys, SplitsKeyPaths) {
+    struct Case {
+        const char* path;
+        std::optional<QStringList> parts;
+    };
+    const Case cases[] = {
+        {R"(\SOFTWARE\Quillon)", QStringList{"SOFTWARE", "Quillon"}},
+        {R"(SOFTWARE\Quillon)", QStringList{"SOFTWARE", "Quillon"}},
+        {R"(SOFTWARE\Quillon\)", QStringList{"SOFTWARE", "Quillon"}},
+        {"", QStringList{}},
+        {R"(\)", QStringList{}},
+        {R"(\\Software\Valve)", std::nullopt}, // an empty user id in front
+        {R"(A\\B)", std::nullopt},
+        {"A\nB", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(splitKeyPath(QString::fromUtf8(c.path)), c.parts);
+    }
+}
+
+// An imported file can delete keys and values, as regedit's "[-key]" and "name"=- do.
+TEST(RegFileParse, AppliesDeletionsOfAnImport) {
+    Key root{Root, {}, {}};
+    createKey(root, {"A", "Gone", "Deep"});
+    createKey(root, {"A"}).setValue(stringValue("x", "1"));
+    createKey(root, {"A"}).setValue(stringValue("y", "2"));
+    const ParseResult parsed = parse(fileWith("[-HKEY_LOCAL_MACHINE\\A\\Gone]\n"
+                                              "[HKEY_LOCAL_MACHINE\\A]\n"
+                                              "\"X\"=-\n"
+                                              "\"z\"=\"3\"\n"));
+    ASSERT_TRUE(parsed.document) << parsed.error.toStdString();
+    for (const Section& s : parsed.document->sections)
+        applySection(s, splitSectionPath(s.path)->second, root);
+    const Key* a = findKey(root, {"A"});
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->subKeys.empty());
+    EXPECT_EQ(a->values, (QList<Value>{stringValue("y", "2"), stringValue("z", "3")}));
+}
