@@ -1,0 +1,166 @@
+// Stand-in for the game. With "+timedemoquit NAME" and episodic/NAME.dem present in its folder
+// it "plays" the demo (VARNHOLT_TESTBED_PLAY_MS, default 3000 ms), writes episodic/sourcebench.csv
+// whose fourth line's third field is a frame rate for "-width" x "-height", and quits with 0.
+// Without the demo it quits at once, without a result. Every start appends one JSON line to
+// testbed.log in its folder: the arguments, the size used, whether the demo was there and
+// whether episodic/cfg/autoexec.cfg was (with its first line).
+
+#include "StandIn.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kDefaultPlayMs = 3000;
+constexpr int kDemoFrames = 5400;
+
+struct GameArgs {
+    int width = 640;
+    int height = 480;
+    QString timedemo;
+};
+
+GameArgs parseArgs(const QStringList& args) {
+    GameArgs game;
+    auto positive = [](const QString& text, int fallback) {
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        return ok && value > 0 ? value : fallback;
+    };
+    for (qsizetype i = 0; i + 1 < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg.compare(QLatin1String("-width"), Qt::CaseInsensitive) == 0)
+            game.width = positive(args[++i], game.width);
+        else if (arg.compare(QLatin1String("-height"), Qt::CaseInsensitive) == 0)
+            game.height = positive(args[++i], game.height);
+        else if (arg.compare(QLatin1String("+timedemoquit"), Qt::CaseInsensitive) == 0)
+            game.timedemo = args[++i];
+    }
+    return game;
+}
+
+int playMs() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue(testbed::kPlayMsEnv, &ok);
+    return ok && ms >= 0 ? ms : kDefaultPlayMs;
+}
+
+QString firstLine(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromLatin1(line);
+}
+
+int earlierStarts(const QString& logPath) {
+    QFile file(logPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return int(file.readAll().count('\n'));
+}
+
+// One write with O_APPEND, so games started side by side never interleave their lines.
+void appendLog(const QString& logPath, const QJsonObject& entry) {
+    const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    const int fd = ::open(QFile::encodeName(logPath).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, line.constData(), line.size()) != line.size())
+        std::fprintf(stderr, "hl2.exe: cannot write %s\n", qPrintable(logPath));
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Roughly what a card of the game's era managed: falls with the pixel count, and wobbles a
+// little from one start to the next so averages have something to average.
+double frameRate(int width, int height, int start) {
+    const double pixels = double(width) * double(height);
+    const double fps = 20.0 + 160.0 * std::pow(640.0 * 480.0 / pixels, 0.75);
+    static constexpr double kWobble[] = {0.0, 0.37, -0.21, 0.52, -0.44};
+    return fps + kWobble[start % 5];
+}
+
+QByteArray resultText(const QString& demo, const GameArgs& game, double fps) {
+    const QString resolution = QStringLiteral("%1x%2").arg(game.width).arg(game.height);
+    const QStringList lines = {
+        QStringLiteral("timedemo results,hl2.exe"),
+        QStringLiteral("demo,%1.dem").arg(demo),
+        QStringLiteral("demo,resolution,fps,frames,seconds"),
+        QStringLiteral("%1,%2,%3,%4,%5")
+            .arg(demo, resolution, QString::number(fps, 'f', 2), QString::number(kDemoFrames),
+                 QString::number(kDemoFrames / fps, 'f', 3)),
+    };
+    return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
+}
+
+void play() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(playMs()));
+    const QString hold = qEnvironmentVariable(testbed::kHoldEnv);
+    while (!hold.isEmpty() && QFileInfo::exists(hold))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    const QString gameDir = testbed::executableFolder();
+    const QString episodic = gameDir + QStringLiteral("episodic/");
+    const QString logPath = gameDir + QLatin1String(testbed::kGameLogFileName);
+    const GameArgs game = parseArgs(args);
+
+    QString demo = game.timedemo;
+    if (demo.endsWith(QLatin1String(".dem"), Qt::CaseInsensitive))
+        demo.chop(4);
+    const bool demoFound =
+        !demo.isEmpty() && QFileInfo(episodic + demo + QStringLiteral(".dem")).isFile();
+    const QString autoexec = episodic + QStringLiteral("cfg/autoexec.cfg");
+    const bool hasAutoexec = QFileInfo(autoexec).isFile();
+
+    QJsonObject entry{
+        {QStringLiteral("pid"), qint64(::getpid())},
+        {QStringLiteral("args"), QJsonArray::fromStringList(args)},
+        {QStringLiteral("width"), game.width},
+        {QStringLiteral("height"), game.height},
+        {QStringLiteral("timedemo"), game.timedemo},
+        {QStringLiteral("demo"), demoFound},
+        {QStringLiteral("autoexec"), hasAutoexec},
+    };
+    if (hasAutoexec)
+        entry.insert(QStringLiteral("autoexecFirstLine"), firstLine(autoexec));
+    const int start = earlierStarts(logPath);
+    appendLog(logPath, entry);
+
+    if (!demoFound)
+        return 0;
+    play();
+    if (qEnvironmentVariable(testbed::kNoResultEnv) == QLatin1String("1"))
+        return 0;
+
+    QSaveFile result(episodic + QLatin1String(testbed::kResultFileName));
+    if (!result.open(QIODevice::WriteOnly) ||
+        result.write(resultText(demo, game, frameRate(game.width, game.height, start))) < 0 ||
+        !result.commit()) {
+        std::fprintf(stderr, "hl2.exe: cannot write %s\n", qPrintable(result.fileName()));
+        return 1;
+    }
+    return 0;
+}

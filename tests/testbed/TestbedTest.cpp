@@ -1,0 +1,338 @@
+// The stand-in Steam client and game, run as real processes in a laid-out Steam folder whose
+// path holds a blank, as the program starts them.
+
+#include "SteamLayout.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <utility>
+
+using namespace testsupport;
+using testbed::SteamLayout;
+
+namespace {
+
+// What a benchmark run hands to steam.exe for row 0 (note the two blanks after fast z-reject).
+const QString kRunArgs = QStringLiteral(
+    "-silent -applaunch 380 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 640 "
+    "-height 480 +r_fastzreject 1  -refresh 60 -heapsize 64000 +timedemoquit rovdemo1");
+
+QStringList words(const QString& text) {
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+QStringList strings(const QJsonValue& array) {
+    return QVariant(array.toArray().toVariantList()).toStringList();
+}
+
+struct Finished {
+    int exitCode = -1; // -1: crashed or did not finish
+    QString errors;
+};
+
+struct Score {
+    QString text;
+    double fps = 0;
+};
+
+// Line 4, field 3 of a result file, as the program reads it; must look like "123.45".
+Score readScore(const QString& path) {
+    const QStringList lines = QString::fromLatin1(readFile(path)).split(QStringLiteral("\r\n"));
+    if (lines.size() < 4)
+        return {};
+    const QStringList fields = lines[3].split(QLatin1Char(','));
+    if (fields.size() < 3)
+        return {};
+    Score score{fields[2], 0};
+    static const QRegularExpression twoDecimals(QStringLiteral("^\\d+\\.\\d\\d$"));
+    if (twoDecimals.match(score.text).hasMatch())
+        score.fps = score.text.toDouble();
+    return score;
+}
+
+class Testbed : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        layout = testbed::layOutSteamFolder(tmp.path() + QStringLiteral("/my steam"),
+                                            QStringLiteral("player"), false, binDir());
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QLatin1String(testbed::kPlayMsEnv), QStringLiteral("300"));
+        env.remove(QLatin1String(testbed::kNoResultEnv));
+        env.remove(QLatin1String(testbed::kHoldEnv));
+    }
+
+    void TearDown() override {
+        if (client.state() != QProcess::NotRunning) {
+            client.kill();
+            client.waitForFinished();
+        }
+        EXPECT_EQ(testbed::stopStandIns(tmp.path()), 0) << "stand-ins were left running";
+    }
+
+    // Runs a program to its end with the Steam folder as working directory, as the program does.
+    Finished run(const QString& program, const QStringList& args) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(layout.steamDir);
+        process.start(program, args);
+        if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
+            return {};
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+    Finished runSteam(const QStringList& args) { return run(layout.steamExe, args); }
+
+    void startClient() {
+        client.setProcessEnvironment(env);
+        client.setWorkingDirectory(layout.steamDir);
+        client.start(layout.steamExe, {});
+        ASSERT_TRUE(client.waitForStarted());
+        ASSERT_TRUE(waitUntil([&] { return testbed::runningClient(layout) == client.processId(); }))
+            << "the client did not announce itself";
+    }
+
+    QList<qint64> games() const { return testbed::standInProcesses(layout.gameDir); }
+    QString resultPath() const {
+        return layout.episodicDir + QLatin1String(testbed::kResultFileName);
+    }
+
+    QTemporaryDir tmp;
+    SteamLayout layout;
+    QProcessEnvironment env;
+    QProcess client;
+};
+
+TEST_F(Testbed, LayoutHoldsExecutableStandInsAndKeepsFilesWhenLaidOutAgain) {
+    EXPECT_TRUE(layout.steamDir.endsWith(QStringLiteral("/my steam/")));
+    EXPECT_EQ(layout.gameDir,
+              layout.steamDir + QStringLiteral("steamapps/player/half-life 2 episode one/"));
+    EXPECT_EQ(layout.episodicDir, layout.gameDir + QStringLiteral("episodic/"));
+    EXPECT_EQ(layout.cfgDir, layout.episodicDir + QStringLiteral("cfg/"));
+    EXPECT_TRUE(QFileInfo(layout.cfgDir).isDir());
+    for (const QString& exe : {layout.steamExe, layout.gameExe}) {
+        EXPECT_TRUE(QFileInfo(exe).isFile() && QFileInfo(exe).isExecutable()) << qPrintable(exe);
+    }
+
+    const QString demo = testbed::placeDemo(layout);
+    writeFile(layout.cfgDir + QStringLiteral("autoexec.cfg"), "exec\r\n");
+    const SteamLayout again =
+        testbed::layOutSteamFolder(layout.steamDir, QStringLiteral("player"), false, binDir());
+    EXPECT_EQ(again.gameExe, layout.gameExe);
+    EXPECT_TRUE(QFileInfo(again.gameExe).isExecutable());
+    EXPECT_TRUE(QFileInfo::exists(demo));
+    EXPECT_EQ(readFile(layout.cfgDir + QStringLiteral("autoexec.cfg")), "exec\r\n");
+
+    EXPECT_THROW(testbed::layOutSteamFolder(tmp.path() + QStringLiteral("/other"),
+                                            QStringLiteral("player"), false,
+                                            tmp.path() + QStringLiteral("/no stand-ins")),
+                 std::runtime_error);
+}
+
+TEST_F(Testbed, LayoutProgramPrintsShellAssignments) {
+    const QString steamDir = tmp.path() + QStringLiteral("/cli steam");
+    QProcess layoutProgram;
+    layoutProgram.start(binPath(QStringLiteral("testbed-layout")),
+                        {steamDir, QStringLiteral("someone")});
+    ASSERT_TRUE(layoutProgram.waitForFinished(10000));
+    ASSERT_EQ(layoutProgram.exitCode(), 0) << layoutProgram.readAllStandardError().constData();
+    const QString out = QString::fromLocal8Bit(layoutProgram.readAllStandardOutput());
+    const QString gameExe =
+        steamDir + QStringLiteral("/steamapps/someone/half-life 2 episode one/hl2.exe");
+    EXPECT_TRUE(out.contains(QStringLiteral("STEAM_DIR='%1/'\n").arg(steamDir))) << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("GAME_EXE='%1'\n").arg(gameExe))) << qPrintable(out);
+    EXPECT_TRUE(QFileInfo(gameExe).isExecutable());
+
+    QProcess usage;
+    usage.start(binPath(QStringLiteral("testbed-layout")), {});
+    ASSERT_TRUE(usage.waitForFinished(10000));
+    EXPECT_EQ(usage.exitCode(), 2);
+}
+
+// The whole round of a benchmark run: client up, launcher hands over and ends, the game plays
+// in its own session, writes its result and goes away, the client stays until told to quit.
+TEST_F(Testbed, RunThroughLauncherPlaysTheDemoWhileTheClientStaysUp) {
+    startClient();
+    const qint64 clientPid = client.processId();
+    EXPECT_EQ(runSteam({}).exitCode, 0) << "a second client start hands over and ends";
+    EXPECT_EQ(testbed::runningClient(layout), clientPid);
+
+    testbed::placeDemo(layout);
+    writeFile(layout.cfgDir + QStringLiteral("autoexec.cfg"), "// benchmark\r\nmat_vsync 0\r\n");
+    const QString hold = tmp.path() + QStringLiteral("/hold");
+    writeFile(hold, {});
+    env.insert(QLatin1String(testbed::kHoldEnv), hold);
+
+    const Finished launched = runSteam(words(kRunArgs));
+    ASSERT_EQ(launched.exitCode, 0) << qPrintable(launched.errors);
+
+    // The launcher returns only once the game has been exec'd, so it is there now.
+    const QList<qint64> running = games();
+    ASSERT_EQ(running.size(), 1);
+    const qint64 game = running.first();
+    const QStringList argv = testbed::processArguments(game);
+    ASSERT_FALSE(argv.isEmpty());
+    EXPECT_TRUE(argv.first().endsWith(QStringLiteral("/hl2.exe"))) << qPrintable(argv.first());
+    EXPECT_EQ(argv.mid(1), words(kRunArgs).mid(3));
+    EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(game)).canonicalFilePath() +
+                  QLatin1Char('/'),
+              QDir(layout.gameDir).canonicalPath() + QLatin1Char('/'));
+    EXPECT_NE(::getsid(pid_t(game)), ::getsid(0));
+    EXPECT_FALSE(QFileInfo::exists(resultPath())) << "a result before the demo has ended";
+
+    ASSERT_TRUE(QFile::remove(hold));
+    ASSERT_TRUE(waitUntil([&] { return !testbed::processRunning(game); }));
+    const Score score = readScore(resultPath());
+    EXPECT_GT(score.fps, 60.0) << qPrintable(score.text);
+    EXPECT_LT(score.fps, 400.0) << qPrintable(score.text);
+
+    const QList<QJsonObject> starts = testbed::readGameLog(layout);
+    ASSERT_EQ(starts.size(), 1);
+    EXPECT_EQ(strings(starts[0][QStringLiteral("args")]), words(kRunArgs).mid(3));
+    EXPECT_TRUE(starts[0][QStringLiteral("demo")].toBool());
+    EXPECT_TRUE(starts[0][QStringLiteral("autoexec")].toBool());
+    EXPECT_EQ(starts[0][QStringLiteral("autoexecFirstLine")].toString(),
+              QStringLiteral("// benchmark"));
+
+    EXPECT_EQ(client.state(), QProcess::Running);
+    const Finished shutdown = runSteam({QStringLiteral("-shutdown")});
+    EXPECT_EQ(shutdown.exitCode, 0) << qPrintable(shutdown.errors);
+    ASSERT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(layout.steamDir + QLatin1String(testbed::kClientPidFileName)));
+}
+
+TEST_F(Testbed, LauncherTakesTheFirstAccountFolderThatHoldsTheGame) {
+    ASSERT_TRUE(QDir().mkpath(layout.steamDir + QStringLiteral("steamapps/aaa")));
+    const SteamLayout later =
+        testbed::layOutSteamFolder(layout.steamDir, QStringLiteral("zed"), false, binDir());
+
+    ASSERT_EQ(runSteam(words(kRunArgs)).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return testbed::standInProcesses(layout.steamDir).isEmpty(); }))
+        << "without a demo the game quits at once";
+    EXPECT_EQ(testbed::readGameLog(layout).size(), 1);
+    EXPECT_TRUE(testbed::readGameLog(later).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(resultPath()));
+}
+
+TEST_F(Testbed, LauncherRefusesWhatItCannotStart) {
+    struct Case {
+        const char* name;
+        QString args;
+        std::function<void()> prepare;
+        int exitCode;
+        QString message;
+    };
+    const Case cases[] = {
+        {"unknown application", QStringLiteral("-silent -applaunch 220 -width 640"), [] {}, 2,
+         QStringLiteral("220")},
+        {"no application id", QStringLiteral("-silent -applaunch"), [] {}, 2,
+         QStringLiteral("application id")},
+        {"game not installed", kRunArgs, [&] { QFile::remove(layout.gameExe); }, 3,
+         QStringLiteral("not installed")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        const Finished launched = runSteam(words(c.args));
+        EXPECT_EQ(launched.exitCode, c.exitCode);
+        EXPECT_TRUE(launched.errors.contains(c.message)) << qPrintable(launched.errors);
+        EXPECT_TRUE(testbed::readGameLog(layout).isEmpty()) << "the game was started";
+    }
+}
+
+TEST_F(Testbed, GameWritesAResultOnlyAfterPlayingAnExistingDemo) {
+    struct Case {
+        const char* name;
+        bool demo;
+        bool noResultSwitch;
+        bool result;
+    };
+    const Case cases[] = {
+        {"demo present", true, false, true},
+        {"demo missing", false, false, false},
+        {"no-result switch", true, true, false},
+    };
+    env.insert(QLatin1String(testbed::kPlayMsEnv), QStringLiteral("0"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(layout.episodicDir + QStringLiteral("rovdemo1.dem"));
+        QFile::remove(resultPath());
+        if (c.demo)
+            testbed::placeDemo(layout);
+        if (c.noResultSwitch)
+            env.insert(QLatin1String(testbed::kNoResultEnv), QStringLiteral("1"));
+        else
+            env.remove(QLatin1String(testbed::kNoResultEnv));
+
+        EXPECT_EQ(run(layout.gameExe, words(kRunArgs).mid(3)).exitCode, 0);
+        EXPECT_EQ(QFileInfo::exists(resultPath()), c.result);
+        const QList<QJsonObject> starts = testbed::readGameLog(layout);
+        ASSERT_FALSE(starts.isEmpty());
+        EXPECT_EQ(starts.last()[QStringLiteral("demo")].toBool(), c.demo);
+        EXPECT_FALSE(starts.last()[QStringLiteral("autoexec")].toBool());
+    }
+}
+
+TEST_F(Testbed, FrameRateFallsWithTheResolutionAndTheResultNamesDemoAndSize) {
+    env.insert(QLatin1String(testbed::kPlayMsEnv), QStringLiteral("0"));
+    testbed::placeDemo(layout, QStringLiteral("custom"));
+    double previous = 1e9;
+    const std::pair<int, int> sizes[] = {{640, 480}, {1280, 1024}, {1920, 1200}};
+    for (const auto& [width, height] : sizes) {
+        SCOPED_TRACE(width);
+        const QStringList args = {QStringLiteral("-width"),        QString::number(width),
+                                  QStringLiteral("-height"),       QString::number(height),
+                                  QStringLiteral("+timedemoquit"), QStringLiteral("custom")};
+        ASSERT_EQ(run(layout.gameExe, args).exitCode, 0);
+        const Score score = readScore(resultPath());
+        EXPECT_GT(score.fps, 20.0) << qPrintable(score.text);
+        EXPECT_LT(score.fps, previous);
+        previous = score.fps;
+        const QStringList fields = QString::fromLatin1(readFile(resultPath()))
+                                       .split(QStringLiteral("\r\n"))[3]
+                                       .split(QLatin1Char(','));
+        EXPECT_EQ(fields[0], QStringLiteral("custom"));
+        EXPECT_EQ(fields[1], QStringLiteral("%1x%2").arg(width).arg(height));
+    }
+}
+
+TEST_F(Testbed, ClientEndsCleanlyWhenAskedToQuit) {
+    struct Case {
+        const char* name;
+        std::function<void()> ask;
+    };
+    const Case cases[] = {
+        {"steam.exe -shutdown",
+         [&] { EXPECT_EQ(runSteam({QStringLiteral("-shutdown")}).exitCode, 0); }},
+        {"SIGTERM", [&] { client.terminate(); }},
+        {"SIGINT", [&] { ::kill(pid_t(client.processId()), SIGINT); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        startClient();
+        c.ask();
+        ASSERT_TRUE(client.waitForFinished(10000));
+        EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(client.exitCode(), 0);
+        EXPECT_EQ(testbed::runningClient(layout), 0);
+    }
+
+    const Finished noClient = runSteam({QStringLiteral("-shutdown")});
+    EXPECT_EQ(noClient.exitCode, 1);
+    EXPECT_TRUE(noClient.errors.contains(QStringLiteral("no Steam client")))
+        << qPrintable(noClient.errors);
+}
+
+} // namespace
