@@ -3,6 +3,12 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <ostream>
+
+// Lets test failures print texts readably.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace testsupport {
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "game/GamePaths.h"
+#include "game/SettingsStore.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+// Steam's own key, read only.
+QString SteamKeyPath();
+bool SteamKeyPresent(const QString& registryDirectory = registryDir());
+
+// The folder that holds the game's folder, from the folder of an "hl2.exe" match (a full path
+// ending with "/"): drop the final "/", keep everything up to and including the last "/".
+QString BaseFromMatchFolder(const QString& folder);
+
+QString CfgFolderOf(const QString& gameBase);
+QString EpisodicFolderOf(const QString& gameBase);
+
+// Lists the folders (ending with "/") of every "hl2.exe" below a root, in walk order.
+using GameSearch = std::function<QStringList(const QString& root)>;
+// The program's search: the file search walking the whole tree for "hl2.exe".
+QStringList SearchGameFolders(const QString& root);
+
+// Finds Steam and the game; the last match wins. Writes the game base as "Path" into the
+// program key (also when empty). Returns the filled paths; UserSid is left as it was.
+GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& search,
+                       const QString& registryDirectory = registryDir());
+
+// The standard text form of a security identifier.
+QString FormatSid(unsigned revision, const unsigned char (&authority)[6],
+                  const std::vector<unsigned>& subAuthorities);
+// The current user's identifier on this platform: "S-1-22-1-" and the numeric user id.
+QString CurrentUserSidText();
+
+// The game's per-user video settings key below HKEY_USERS.
+QString GameSettingsKey(const QString& userSid);
+
+// Creates "Benchmark/" below the program folder with any missing parents; the outcome is
+// not checked, as the results folder default names it either way.
+void EnsureBenchmarkFolder(const QString& programFolder);

@@ -1,0 +1,45 @@
+#include "game/ProcessDetection.h"
+
+#include <utility>
+
+bool SteamFoundIn(const QStringList& processNames) {
+    return processNames.join(QLatin1Char('\n'))
+        .toLower()
+        .contains(QLatin1String("steam.exe"), Qt::CaseInsensitive);
+}
+
+std::optional<qint64> FirstGameProcess(const std::vector<platform::ProcessEntry>& processes) {
+    for (const platform::ProcessEntry& process : processes)
+        if (process.name.compare(QLatin1String("hl2.exe"), Qt::CaseInsensitive) == 0)
+            return process.pid;
+    return std::nullopt;
+}
+
+bool GameRunningIn(const std::vector<platform::ProcessEntry>& processes,
+                   const std::function<bool(qint64)>& isAlive) {
+    const std::optional<qint64> pid = FirstGameProcess(processes);
+    return pid.has_value() && isAlive(*pid);
+}
+
+ProcessSource SystemProcesses() {
+    return {&platform::ListProcesses, &platform::IsProcessAlive};
+}
+
+ProcessDetection::ProcessDetection(ProcessSource source) : source_(std::move(source)) {}
+
+bool ProcessDetection::IsSteamRunning() {
+    const std::optional<std::vector<platform::ProcessEntry>> processes = source_.enumerate();
+    if (!processes)
+        return steamRunning_;
+    QStringList runningProcessNames;
+    runningProcessNames.reserve(static_cast<qsizetype>(processes->size()));
+    for (const platform::ProcessEntry& process : *processes)
+        runningProcessNames.append(process.name);
+    steamRunning_ = SteamFoundIn(runningProcessNames);
+    return steamRunning_;
+}
+
+bool ProcessDetection::IsGameRunning() const {
+    const std::optional<std::vector<platform::ProcessEntry>> processes = source_.enumerate();
+    return processes.has_value() && GameRunningIn(*processes, source_.isAlive);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/ProcessList.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Whether the Steam client runs (before a series) and whether the game still runs (after each
+// start).
+
+// Loose on purpose: any process whose name merely contains "steam.exe", in any letter case,
+// counts as the client.
+bool SteamFoundIn(const QStringList& processNames);
+
+// The first process, in enumeration order, whose file name is "hl2.exe" in any letter case.
+std::optional<qint64> FirstGameProcess(const std::vector<platform::ProcessEntry>& processes);
+
+// Only the first "hl2.exe" is tested; a second one running meanwhile does not count.
+bool GameRunningIn(const std::vector<platform::ProcessEntry>& processes,
+                   const std::function<bool(qint64)>& isAlive);
+
+// Where the processes come from; tests hand in their own lists.
+struct ProcessSource {
+    std::function<std::optional<std::vector<platform::ProcessEntry>>()> enumerate;
+    std::function<bool(qint64)> isAlive;
+};
+
+// The machine's own processes.
+ProcessSource SystemProcesses();
+
+class ProcessDetection {
+public:
+    explicit ProcessDetection(ProcessSource source = SystemProcesses());
+
+    // Updates SteamRunning and returns it. When the processes cannot be listed the previous
+    // answer stands (false before any successful check).
+    bool IsSteamRunning();
+    // True while the first "hl2.exe" is alive. A list that cannot be read finds no game.
+    bool IsGameRunning() const;
+
+    bool SteamRunning() const { return steamRunning_; }
+
+private:
+    ProcessSource source_;
+    bool steamRunning_ = false;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "game/GameDiscovery.h"
+#include "game/GamePaths.h"
+#include "game/SettingsStore.h"
+#include "model/BenchmarkSettings.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+// What start-up needs from outside the store.
+struct StartupEnvironment {
+    QString programFolder; // ends with "/"
+    // The display modes as texts such as "1024 x 768", built when start-up reaches them.
+    std::function<QStringList()> displayModes;
+    GameSearch searchGame;
+    // The recovery of a configuration script left behind by an unfinished series; run after
+    // the options are loaded, with the discovered folders.
+    std::function<void(const GamePaths&)> checkLeftoverConfig;
+    QString registryDirectory = registryDir();
+};
+
+// What the window applies after start-up: the options, which resolution items are enabled,
+// whether the custom demo path controls are enabled, and the folders found.
+struct StartupResult {
+    QString failureMessage; // set when start-up stopped at a key check
+    BenchmarkSettings settings;
+    std::array<bool, FixedSlotCount> resolutionEnabled{};
+    bool customDemoControlsEnabled = false;
+    GamePaths paths;
+
+    bool loaded() const { return failureMessage.isEmpty(); }
+};
+
+// The start-up load, from the key checks on, in the program's fixed order, with its
+// write-backs into the program key.
+StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& environment);
