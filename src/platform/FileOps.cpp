@@ -1,0 +1,145 @@
+#include "platform/FileOps.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+FileError errorFor(const QString& path, int code) {
+    char buffer[256];
+    const char* text = strerror_r(code, buffer, sizeof buffer);
+    return {path, QString::fromLocal8Bit(text), code == EXDEV};
+}
+
+bool writeAll(int fd, const char* data, ssize_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Copies the rest of `in` into `out`; 0 on success, else errno and whether reading failed.
+int copyContents(int in, int out, bool& readFailed) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            readFailed = true;
+            return errno;
+        }
+        if (n == 0)
+            return 0;
+        if (!writeAll(out, buffer, n))
+            return errno;
+    }
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now, so that a late write error shows.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+std::optional<FileError> CopyFileReplacing(const QString& from, const QString& to) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    Fd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return errorFor(from, errno);
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0)
+        return errorFor(from, errno);
+    if (S_ISDIR(info.st_mode))
+        return errorFor(from, EISDIR);
+
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
+    QByteArray temporary = folder + "." + target.mid(slash + 1) + ".XXXXXX";
+    Fd out(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (out.get() < 0)
+        return errorFor(to, errno);
+
+    const auto fail = [&](const QString& path, int code) {
+        ::unlink(temporary.constData());
+        return errorFor(path, code);
+    };
+    bool readFailed = false;
+    if (const int code = copyContents(in.get(), out.get(), readFailed); code != 0)
+        return fail(readFailed ? from : to, code);
+    if (::fchmod(out.get(), info.st_mode & 07777) != 0 || ::fsync(out.get()) != 0 ||
+        out.close() != 0)
+        return fail(to, errno);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return fail(to, errno);
+    return std::nullopt;
+}
+
+std::optional<FileError> RenameReplacing(const QString& from, const QString& to) {
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return std::nullopt;
+    const int code = errno;
+    // Tell a missing source from a destination that cannot be written.
+    struct stat info {};
+    const bool sourceThere = ::lstat(QFile::encodeName(from).constData(), &info) == 0;
+    return errorFor(sourceThere ? to : from, code);
+}
+
+std::optional<FileError> RemoveFile(const QString& path) {
+    if (::unlink(QFile::encodeName(path).constData()) == 0)
+        return std::nullopt;
+    return errorFor(path, errno);
+}
+
+std::optional<FileError> MakeFolders(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    // Every prefix that ends before a "/", then the whole path.
+    for (qsizetype end = 1; end <= path.size(); ++end) {
+        if (end < path.size() && path.at(end) != '/')
+            continue;
+        const QByteArray prefix = path.left(end);
+        if (::mkdir(prefix.constData(), 0777) == 0 || errno == EEXIST)
+            continue;
+        return errorFor(QFile::decodeName(prefix), errno);
+    }
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0)
+        return errorFor(folder, errno);
+    if (!S_ISDIR(info.st_mode))
+        return errorFor(folder, ENOTDIR);
+    return std::nullopt;
+}
+
+} // namespace platform

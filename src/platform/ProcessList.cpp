@@ -1,0 +1,112 @@
+#include "platform/ProcessList.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Reads a whole /proc file; its size shows as 0, so it is read until the end. Nothing when it
+// cannot be opened (the process has gone).
+std::optional<QByteArray> readProcFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray bytes;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+bool isPidName(const char* name) {
+    if (*name == '\0')
+        return false;
+    for (const char* c = name; *c != '\0'; ++c)
+        if (*c < '0' || *c > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString ExecutableFileName(const QByteArray& cmdline, const QByteArray& comm) {
+    const qsizetype end = cmdline.indexOf('\0');
+    const QByteArray argv0 = end < 0 ? cmdline : cmdline.left(end);
+    const qsizetype slash = std::max(argv0.lastIndexOf('/'), argv0.lastIndexOf('\\'));
+    const QByteArray name = argv0.mid(slash + 1);
+    if (!name.isEmpty())
+        return QFile::decodeName(name);
+    QByteArray fallback = comm;
+    while (fallback.endsWith('\n'))
+        fallback.chop(1);
+    return QFile::decodeName(fallback);
+}
+
+std::optional<std::vector<ProcessEntry>> ListProcesses() {
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr)
+        return std::nullopt;
+    std::vector<ProcessEntry> processes;
+    bool failed = false;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(proc);
+        if (entry == nullptr) {
+            failed = errno != 0;
+            break;
+        }
+        if (!isPidName(entry->d_name))
+            continue;
+        const std::string base = std::string("/proc/") + entry->d_name;
+        const std::optional<QByteArray> cmdline = readProcFile(base + "/cmdline");
+        if (!cmdline)
+            continue;
+        QString name = ExecutableFileName(*cmdline, {});
+        if (name.isEmpty()) {
+            const std::optional<QByteArray> comm = readProcFile(base + "/comm");
+            if (!comm)
+                continue;
+            name = ExecutableFileName({}, *comm);
+        }
+        processes.push_back({QByteArray(entry->d_name).toLongLong(), name});
+    }
+    ::closedir(proc);
+    if (failed)
+        return std::nullopt;
+    return processes;
+}
+
+bool IsProcessAlive(qint64 pid) {
+    if (pid <= 0)
+        return false;
+    const std::optional<QByteArray> stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
+    if (!stat)
+        return false;
+    // "pid (comm) S ...": comm may itself hold ")" and blanks, so the state follows the last ")".
+    const qsizetype close = stat->lastIndexOf(')');
+    if (close < 0 || close + 2 >= stat->size())
+        return false;
+    const char state = stat->at(close + 2);
+    return state != 'Z' && state != 'X' && state != 'x';
+}
+
+} // namespace platform

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+#include <vector>
+
+// The machine's processes as /proc shows them.
+namespace platform {
+
+struct ProcessEntry {
+    qint64 pid = 0;
+    QString name; // the executable's file name, without folder
+};
+
+// The name of a process: the last element of argv[0] (after "/" or "\", so a Windows path run
+// under a compatibility layer gives its file name too), or `comm` when argv[0] gives none
+// (kernel threads, a cleared command line). `cmdline` is /proc/<pid>/cmdline as read.
+QString ExecutableFileName(const QByteArray& cmdline, const QByteArray& comm);
+
+// Every process, in the order /proc lists them. Processes that end while the list is read are
+// left out. Nothing when /proc itself cannot be read.
+std::optional<std::vector<ProcessEntry>> ListProcesses();
+
+// Whether the process exists and has not ended: a zombie that its parent has not reaped yet
+// counts as ended.
+bool IsProcessAlive(qint64 pid);
+
+} // namespace platform

@@ -1,0 +1,203 @@
+#include "support/TestSupport.h"
+
+#include "game/ProcessDetection.h"
+#include "platform/Process.h"
+#include "platform/ProcessList.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+using platform::ProcessEntry;
+
+TEST(ProcessNames, LastElementOfArgv0ElseComm) {
+    const struct {
+        QByteArray cmdline, comm;
+        const char* name;
+    } cases[] = {
+        {QByteArray("/usr/games/hl2.exe\0-game\0episodic\0", 35), "x\n", "hl2.exe"},
+        {QByteArray("C:\\Program Files\\Steam\\Steam.exe\0-silent\0", 41), "", "Steam.exe"},
+        {QByteArray("C:/mixed\\dir/steam.exe\0", 23), "", "steam.exe"},
+        {QByteArray("sleep\0"
+                    "60\0",
+                    9),
+         "", "sleep"},
+        {QByteArray("sh -c title\0", 12), "", "sh -c title"}, // a rewritten title is argv[0]
+        {"", "kworker/0:1\n", "kworker/0:1"},                 // kernel threads have no argv
+        {QByteArray("/usr/lib/\0", 10), "daemon\n", "daemon"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::ExecutableFileName(c.cmdline, c.comm), QString::fromLatin1(c.name))
+            << c.name;
+}
+
+TEST(ProcessRules, SteamIsAnyNameContainingSteamExe) {
+    const struct {
+        QStringList names;
+        bool running;
+    } cases[] = {
+        {{"init", "Steam.exe"}, true},        {{"STEAM.EXE"}, true},
+        {{"notsteam.exe", "bash"}, true},     {{"steam.exe.bak"}, true},
+        {{"steam.ex", "e"}, false}, // the names are not run together
+        {{"steam", "steamwebhelper"}, false}, {{}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SteamFoundIn(c.names), c.running) << c.names.join(",").toStdString();
+}
+
+TEST(ProcessRules, OnlyTheFirstGameProcessIsTested) {
+    const std::vector<ProcessEntry> processes = {
+        {10, "steam.exe"}, {20, "hl2.exe.old"}, {30, "HL2.EXE"}, {40, "hl2.exe"}};
+    EXPECT_EQ(FirstGameProcess(processes), 30);
+    QList<qint64> asked;
+    const auto aliveExcept30 = [&](qint64 pid) {
+        asked << pid;
+        return pid != 30;
+    };
+    EXPECT_FALSE(GameRunningIn(processes, aliveExcept30)) << "a live second hl2.exe is ignored";
+    EXPECT_EQ(asked, QList<qint64>{30});
+    EXPECT_TRUE(GameRunningIn(processes, [](qint64 pid) { return pid == 30; }));
+    EXPECT_FALSE(GameRunningIn({{1, "hl2"}, {2, "xhl2.exe"}}, [](qint64) { return true; }));
+}
+
+TEST(ProcessDetectionState, FailedListingKeepsThePreviousSteamAnswer) {
+    std::optional<std::vector<ProcessEntry>> listing;
+    ProcessDetection detection({[&] { return listing; }, [](qint64) { return true; }});
+    EXPECT_FALSE(detection.IsSteamRunning()) << "false before any list could be read";
+    listing = std::vector<ProcessEntry>{{5, "steam.exe"}, {6, "hl2.exe"}};
+    EXPECT_TRUE(detection.IsSteamRunning());
+    EXPECT_TRUE(detection.IsGameRunning());
+    listing.reset();
+    EXPECT_TRUE(detection.IsSteamRunning());
+    EXPECT_TRUE(detection.SteamRunning());
+    EXPECT_FALSE(detection.IsGameRunning()) << "no list, no game";
+    listing = std::vector<ProcessEntry>{{6, "hl2.exe"}};
+    EXPECT_FALSE(detection.IsSteamRunning());
+    EXPECT_FALSE(detection.SteamRunning());
+}
+
+// Real processes: copies of /bin/sleep under the names the program looks for.
+class RealProcesses : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/hl2.exe"));
+        ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/Steam.exe"));
+    }
+    void TearDown() override {
+        for (const qint64 pid : started)
+            if (listed(pid, "hl2.exe") || listed(pid, "Steam.exe"))
+                killProcess(pid);
+    }
+
+    // Held unreaped, so that a killed one stays a zombie until the test lets it go.
+    std::unique_ptr<ChildProcess> start(const QString& name) {
+        SpawnRequest request;
+        request.commandLine = tmp.path() + "/" + name + " 600";
+        auto child = spawnProcess(request);
+        started << child->pid();
+        return child;
+    }
+
+    static void killProcess(qint64 pid) {
+        QProcess::execute("/bin/sh", {"-c", QStringLiteral("kill -KILL %1 2>/dev/null").arg(pid)});
+    }
+
+    // The machine's processes as far as this test started them: other programs (a stand-in
+    // game of another test) may run meanwhile.
+    ProcessSource ours() const {
+        const QSet<qint64> pids = started;
+        return {[pids]() -> std::optional<std::vector<ProcessEntry>> {
+                    auto all = platform::ListProcesses();
+                    if (all)
+                        std::erase_if(*all,
+                                      [&](const ProcessEntry& p) { return !pids.contains(p.pid); });
+                    return all;
+                },
+                &platform::IsProcessAlive};
+    }
+
+    static bool listed(qint64 pid, const QString& name) {
+        const auto all = platform::ListProcesses();
+        return all && std::any_of(all->begin(), all->end(), [&](const ProcessEntry& p) {
+                   return p.pid == pid && p.name == name;
+               });
+    }
+
+    QTemporaryDir tmp;
+    QSet<qint64> started;
+};
+
+TEST_F(RealProcesses, SteamClientIsFoundUnderAnyLetterCase) {
+    auto steam = start("Steam.exe");
+    const qint64 pid = steam->pid();
+    ASSERT_TRUE(listed(pid, "Steam.exe"));
+    EXPECT_TRUE(ProcessDetection().IsSteamRunning()) << "the machine's own list";
+    ProcessDetection detection(ours());
+    EXPECT_TRUE(detection.IsSteamRunning());
+    EXPECT_FALSE(detection.IsGameRunning());
+    killProcess(pid);
+    steam.reset(); // reaped in the background
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !listed(pid, "Steam.exe"); }));
+    EXPECT_FALSE(detection.IsSteamRunning());
+}
+
+TEST_F(RealProcesses, GameEndsWhenItsProcessIsAZombie) {
+    auto game = start("hl2.exe");
+    const qint64 pid = game->pid();
+    ProcessDetection detection(ours());
+    ASSERT_TRUE(listed(pid, "hl2.exe"));
+    EXPECT_TRUE(platform::IsProcessAlive(pid));
+    EXPECT_TRUE(detection.IsGameRunning());
+
+    killProcess(pid);
+    // Not reaped yet: still listed (its name now from comm), but no longer alive.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !platform::IsProcessAlive(pid); }));
+    EXPECT_TRUE(listed(pid, "hl2.exe"));
+    EXPECT_FALSE(detection.IsGameRunning());
+
+    game.reset(); // reaped in the background
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !listed(pid, "hl2.exe"); }));
+    EXPECT_FALSE(platform::IsProcessAlive(pid));
+    EXPECT_FALSE(detection.IsGameRunning());
+}
+
+TEST_F(RealProcesses, OnlyTheFirstOfTwoGamesCounts) {
+    const auto a = start("hl2.exe");
+    const auto b = start("hl2.exe");
+    ProcessDetection detection(ours());
+    const auto listing = ours().enumerate();
+    ASSERT_TRUE(listing);
+    ASSERT_EQ(listing->size(), 2u);
+    const qint64 first = listing->front().pid;
+    const qint64 second = listing->back().pid;
+    EXPECT_TRUE(detection.IsGameRunning());
+    killProcess(first);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !platform::IsProcessAlive(first); }));
+    EXPECT_TRUE(platform::IsProcessAlive(second));
+    EXPECT_FALSE(detection.IsGameRunning()) << "the second hl2.exe still runs but is not asked";
+}
+
+TEST(ProcessList, ListsThisProgramAndNoDeadPids) {
+    const auto all = platform::ListProcesses();
+    ASSERT_TRUE(all);
+    const qint64 self = QCoreApplication::applicationPid();
+    const auto me = std::find_if(all->begin(), all->end(),
+                                 [&](const ProcessEntry& p) { return p.pid == self; });
+    ASSERT_NE(me, all->end());
+    EXPECT_EQ(me->name, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    EXPECT_TRUE(platform::IsProcessAlive(self));
+    EXPECT_FALSE(platform::IsProcessAlive(0));
+    EXPECT_FALSE(platform::IsProcessAlive(-1));
+}
+
+} // namespace
