@@ -3,38 +3,29 @@
 #include "game/DemoSelection.h"
 #include "game/SettingsEncoding.h"
 #include "model/OptionLists.h"
-#include "model/SlotTable.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
 
-// The list is looked up as one text, the entries joined by line breaks, with a substring test.
-bool containsMode(const QString& joinedModes, const QString& mode) {
-    return joinedModes.contains(mode);
-}
-
-QString modeText(const QString& width, const QString& height) {
-    return width + QStringLiteral(" x ") + height;
-}
-
-void loadResolutions(SettingsStore& store, const QString& modes, StartupResult& result) {
-    for (const ResolutionSlot& slot : FixedSlots()) {
-        const size_t i = static_cast<size_t>(slot.SlotIndex);
-        result.resolutionEnabled[i] = containsMode(modes, modeText(slot.Width, slot.Height));
+void loadResolutions(SettingsStore& store, const DisplayModeList& modes, StartupResult& result) {
+    for (size_t i = 0; i < SlotModeLookups().size(); ++i) {
+        const SlotModeLookup& lookup = SlotModeLookups()[i];
+        result.resolutionEnabled[i] = modes.Contains(lookup.ModeText);
         result.settings.ResolutionChecked[i] =
             result.resolutionEnabled[i] &&
-            DecodeTickedOnlyWhenOne(store.ReadValue(ResolutionValueName(slot.SlotIndex)));
+            DecodeTickedOnlyWhenOne(store.ReadValue(lookup.ValueName));
     }
 }
 
-void loadCustomResolution(SettingsStore& store, const QString& modes, BenchmarkSettings& s) {
+void loadCustomResolution(SettingsStore& store, const DisplayModeList& modes,
+                          BenchmarkSettings& s) {
     const QString width = store.ReadValue(QStringLiteral("CusW"));
     const QString height = store.ReadValue(QStringLiteral("CusH"));
     if (width == QLatin1String("0") || height == QLatin1String("0"))
         return;
-    if (containsMode(modes, modeText(width, height))) {
+    if (modes.Contains(width + QStringLiteral(" x ") + height)) {
         s.CustomWidth = width;
         s.CustomHeight = height;
         s.CustomChecked = DecodeTickedOnlyWhenOne(store.ReadValue(QStringLiteral("CusRes"))) &&
@@ -62,7 +53,7 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
         return result;
     }
 
-    const QString modes = env.displayModes().join(QStringLiteral("\r\n"));
+    const DisplayModeList modes = DisplayModeList::Build(env.displayModes);
     loadResolutions(store, modes, result);
     loadCustomResolution(store, modes, s);
 

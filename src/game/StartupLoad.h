@@ -4,6 +4,7 @@
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
 #include "model/BenchmarkSettings.h"
+#include "sysinfo/DisplayModeList.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,8 +14,8 @@
 // What start-up needs from outside the store.
 struct StartupEnvironment {
     QString programFolder; // ends with "/"
-    // The display modes as texts such as "1024 x 768", built when start-up reaches them.
-    std::function<QStringList()> displayModes;
+    // Where the display modes come from; the list is built when start-up reaches it.
+    DisplayModeSource displayModes = platform::ReadDisplayModes;
     GameSearch searchGame;
     // The recovery of a configuration script left behind by an unfinished series; run after
     // the options are loaded, with the discovered folders.

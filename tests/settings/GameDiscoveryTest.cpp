@@ -1,5 +1,7 @@
 #include "SettingsFixture.h"
 
+#include "SteamLayout.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -69,6 +71,21 @@ TEST_F(Discovery, BenchmarkFolderIsCreatedWithItsParents) {
     const QString program = tmp.path() + "/deep/er/program/";
     EnsureBenchmarkFolder(program);
     EXPECT_TRUE(QFileInfo(program + "Benchmark").isDir());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Discovery, FindsTheStandInGameBelowARealSteamFolder) {
+    const testbed::SteamLayout layout = testbed::layOutSteamFolder(
+        tmp.path() + "/my steam", "someone", false, testsupport::binDir());
+    gameMatches = SearchGameFolders(layout.steamDir);
+    ASSERT_EQ(gameMatches, QStringList{layout.gameDir});
+    const GamePaths p = discover(tmp.path() + "/my steam");
+    EXPECT_EQ(p.GameBase, tmp.path() + "/my steam/steamapps/someone/");
+    EXPECT_EQ(p.CfgFolder, layout.cfgDir);
+    EXPECT_EQ(p.EpisodicFolder, layout.episodicDir);
 }
 
 } // namespace
