@@ -5,7 +5,8 @@ set -euo pipefail
 
 PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
     libcurl4-openssl-dev libxrandr-dev libx11-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-xserver-utils
