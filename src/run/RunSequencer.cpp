@@ -1,0 +1,319 @@
+#include "run/RunSequencer.h"
+
+#include "game/OptionSaving.h"
+#include "game/ProcessDetection.h"
+#include "game/SettingsStore.h"
+#include "game/TJvSHFileOperation.h"
+#include "model/SlotTable.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/Shell.h"
+#include "run/ReportLines.h"
+#include "run/RunnerSetup.h"
+#include "run/ScoreReading.h"
+#include "run/TopLevelErrorReport.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace {
+
+const QString ResultFile = QStringLiteral("sourcebench.csv");
+const QString WorkingCopy = QStringLiteral("sourcebench.txt");
+
+// The local date and time as the platform writes them by default: short date, long time.
+QString DateTimeText(const QDateTime& when) {
+    const QLocale locale;
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*t+"))); // no zone name
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(when.time(), timeFormat.trimmed());
+}
+
+QString RunsText(int runCount, int run) {
+    return QStringLiteral("Runs: %1/%2").arg(runCount).arg(run);
+}
+
+void RemoveIfPresent(const QString& path) {
+    if (QFile::exists(path))
+        QFile::remove(path);
+}
+
+} // namespace
+
+RunSequencer::RunSequencer(SeriesContext context, QObject* parent)
+    : QObject(parent), ctx_(std::move(context)) {
+    ConfigureCp(cp_, [this](TJvCreateProcess*, quint32) { Guarded([this] { cpTerminate(); }); });
+    ConfigureCp2(cp2_);
+}
+
+RunSequencer::~RunSequencer() = default;
+
+void RunSequencer::Guarded(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& e) {
+        // The step that raised ends here; the user gets the Run button back to try again.
+        running_ = false;
+        ctx_.view.SetRunButtonEnabled(true);
+        reportTopLevelError(e);
+    }
+}
+
+void RunSequencer::After(int ms, std::function<void()> step) {
+    QTimer::singleShot(ms, this, [this, step = std::move(step)] { Guarded(step); });
+}
+
+void RunSequencer::BenchButtonClick() {
+    Guarded([this] {
+        SeriesView& view = ctx_.view;
+        state_.SavedBounds = view.NormalBounds();
+        view.SetStatus(QString());
+        RemoveIfPresent(ctx_.paths.EpisodicFolder + ResultFile);
+        view.SetRunButtonEnabled(false);
+        running_ = true;
+        state_.LastScoreText.clear();
+        state_.SeriesFinished = false;
+        view.SetResolutionLineVisible(false);
+        view.SetRunsLabelVisible(false);
+
+        if (!ctx_.detection.IsSteamRunning()) {
+            running_ = false;
+            view.SetStatus(QStringLiteral("Error! The Steam NOT running!"));
+            view.RepaintNow();
+            if (ctx_.dialogs.askYesNo(QStringLiteral("Error! The STEAM not running. Run now?"))) {
+                view.SetStatus(QStringLiteral("Please wait while the Steam successfully loaded. "
+                                              "After that click RUN again."));
+                cp2_.CommandLine = SteamClientCommand(ctx_.paths.SteamFolder);
+                cp2_.CurrentDirectory = ctx_.paths.SteamFolder;
+                try {
+                    cp2_.Run();
+                } catch (const OsError&) {
+                    view.SetStatus(QStringLiteral("Program error, benchmark aborted!"));
+                }
+            } else {
+                view.SetStatus(
+                    QStringLiteral("Please RUN the Steam (online or offline) before bench."));
+            }
+            view.SetRunButtonEnabled(true);
+            return;
+        }
+
+        view.SetHeading(QStringLiteral("Collecting system information, please wait..."), 10, 50);
+        view.SetProgressPanelVisible(true);
+        view.RepaintNow();
+        state_.RunsInSlot = 0;
+        state_.ScoreSum = 0;
+        const BenchmarkSettings chosen = view.CurrentSettings();
+        const std::optional<int> runItem =
+            chosen.RunCount >= 1 ? std::optional<int>(chosen.RunCount - 1) : std::nullopt;
+        OptionSaving saving(ctx_.store);
+        state_.RunCount = saving.RunNumberSaved(runItem, state_.RunCount);
+        ctx_.factsSource.DiagnosticsCapture(facts_,
+                                            [this] { Guarded([this] { PrepareSeries(); }); });
+    });
+}
+
+void RunSequencer::PrepareSeries() {
+    SeriesView& view = ctx_.view;
+    view.RepaintNow();
+    state_.SelectedSlotCount = 0;
+    state_.CompletedSlotCount = 0;
+    settings_ = view.CurrentSettings();
+    // A count that was never chosen runs each resolution once, so a series always ends.
+    state_.RunCount = SeriesRunCount(state_.RunCount);
+    view.SetRunsLabel(state_.RunCount > 1 ? RunsText(state_.RunCount, 1) : QString());
+    state_.SelectedSlotCount = ChosenSlotCount(settings_);
+    if (state_.SelectedSlotCount < 1) {
+        ctx_.dialogs.showMessage(
+            QStringLiteral("Please, choose a resolution of Half-Life 2 Episode One."));
+        SeriesEnded();
+        view.SetProgressPanelVisible(false);
+        return;
+    }
+    if (const std::optional<QString> problem = ctx_.preparation.CheckDemo(settings_)) {
+        view.SetStatus(*problem);
+        SeriesEnded();
+        view.SetProgressPanelVisible(false);
+        return;
+    }
+
+    view.RepaintNow();
+    state_.SeriesStamp = SeriesStamp(DateTimeText(ctx_.now()));
+    state_.StartTimeText = DateTimeText(ctx_.now());
+
+    GamePreparation& prep = ctx_.preparation;
+    prep.BackupAutoexec();
+    prep.InstallDemo(settings_);
+    prep.ApplyFilterSettings(settings_);
+    prep.WriteGameSettings(settings_);
+    prep.WriteConfigScript();
+
+    launchOptions_ = MakeLaunchOptions(settings_, prep.DemoName());
+
+    state_.ReportLines.clear();
+    ctx_.factsSource.ReportFacts(facts_);
+    state_.ReportLines = ReportHead(state_.StartTimeText, facts_, settings_.Note, QLocale());
+
+    view.SetResolutionLineVisible(true);
+    view.SetRunsLabelVisible(true);
+    view.SetHeading(QStringLiteral("Benchmarking in progress"), 12, 68);
+
+    for (int row = 0; row <= CustomSlotIndex; ++row) {
+        const bool flagged = row < FixedSlotCount
+                                 ? settings_.ResolutionChecked[static_cast<size_t>(row)]
+                                 : settings_.CustomChecked;
+        if (flagged) {
+            StartSlot(row);
+            return;
+        }
+    }
+}
+
+void RunSequencer::StartSlot(int slotIndex) {
+    const std::optional<ResolutionSlot> slot = SlotByIndex(settings_, slotIndex);
+    if (!slot)
+        return;
+    if (!IsSlotChosen(settings_, *slot)) {
+        if (slotIndex < FixedSlotCount)
+            StartSlot(slotIndex + 1);
+        return;
+    }
+    ctx_.view.SetResolutionLine(slot->StatusCaption);
+    ctx_.view.RepaintNow();
+    state_.CurrentSlotTag = slot->SlotTag;
+    cp_.CurrentDirectory = ctx_.paths.SteamFolder;
+    cp_.CommandLine = BuildLaunchCommand(*slot, launchOptions_, ctx_.paths.SteamFolder);
+    try {
+        cp_.Run();
+    } catch (const OsError&) {
+        // Aborted: the panel stays up and the game stays prepared until the next series or
+        // the window's close puts the user's script back.
+        ctx_.view.SetStatus(QStringLiteral("Program error, benchmark aborted!"));
+        SeriesEnded();
+    }
+}
+
+void RunSequencer::cpTerminate() {
+    After(ctx_.timings.launcherEndWait, [this] { WaitForGameExit(); });
+}
+
+void RunSequencer::WaitForGameExit() {
+    if (ctx_.detection.IsGameRunning())
+        After(ctx_.timings.gamePollInterval, [this] { WaitForGameExit(); });
+    else
+        After(ctx_.timings.beforeCollect, [this] { GameGone(); });
+}
+
+void RunSequencer::GameGone() {
+    const std::optional<ResolutionSlot> slot = SlotByTag(settings_, state_.CurrentSlotTag);
+    if (!slot)
+        return;
+    state_.CompletedSlotCount += 1;
+    state_.RunsInSlot += 1;
+    if (state_.RunsInSlot == 1)
+        state_.HeaderWritten = false;
+
+    const int runCount = state_.RunCount;
+    if (state_.RunsInSlot != runCount) {
+        state_.CompletedSlotCount -= 1;
+        CollectRun();
+        if (runCount > 1)
+            ctx_.view.SetRunsLabel(RunsText(runCount, state_.RunsInSlot + 1));
+        StartSlot(slot->SlotIndex);
+        return;
+    }
+    if (slot->SlotIndex == CustomSlotIndex ||
+        state_.SelectedSlotCount == state_.CompletedSlotCount) {
+        CollectRun();
+        return;
+    }
+    CollectRun();
+    state_.RunsInSlot = 0;
+    state_.HeaderWritten = false;
+    if (runCount > 1)
+        ctx_.view.SetRunsLabel(RunsText(runCount, 1));
+    StartSlot(slot->SlotIndex + 1);
+}
+
+void RunSequencer::CollectRun() {
+    ctx_.view.SetBounds(state_.SavedBounds);
+    const QString episodic = ctx_.paths.EpisodicFolder;
+    const std::optional<ResolutionSlot> slot = SlotByTag(settings_, state_.CurrentSlotTag);
+    const bool lastRunOfRow = state_.RunsInSlot == state_.RunCount;
+    bool scored = false;
+
+    if (QFile::exists(episodic + ResultFile)) {
+        TJvSHFileOperation& op = ctx_.fileOp;
+        op.SourceFiles = {episodic + ResultFile};
+        op.DestFiles = {episodic + WorkingCopy};
+        op.Operation = foCopy;
+        op.RunFileOperation();
+        op.Clear();
+
+        // A result that cannot be read or converted counts as a run without a result.
+        QFile copy(episodic + WorkingCopy);
+        std::optional<QString> text;
+        if (copy.open(QIODevice::ReadOnly))
+            text = ReadRunScore(TextFileLines(copy.readAll()));
+        std::optional<int> score;
+        if (text && state_.RunCount > 1)
+            score = ConvertScore(*text, QLocale());
+        if (text && (state_.RunCount == 1 || score)) {
+            scored = true;
+            if (!state_.HeaderWritten && slot) {
+                state_.HeaderWritten = true;
+                state_.ReportLines +=
+                    ReportRowBlock(*slot, settings_, ctx_.preparation.DemoCaption());
+            }
+            if (state_.RunCount == 1) {
+                state_.LastScoreText = *text;
+                state_.ReportLines += SingleRunScoreLines(*text);
+            } else {
+                state_.LastScoreText = QString::number(*score);
+                state_.ReportLines += RunScoreLine(*score);
+                state_.ScoreSum += *score;
+                if (lastRunOfRow) {
+                    state_.ReportLines +=
+                        AverageScoreLines(AverageScore(state_.ScoreSum, state_.RunCount));
+                    state_.ScoreSum = 0;
+                }
+            }
+        }
+    }
+    if (lastRunOfRow && !scored)
+        state_.ScoreSum = 0;
+    RemoveIfPresent(episodic + ResultFile);
+    RemoveIfPresent(episodic + WorkingCopy);
+    if (state_.SelectedSlotCount == state_.CompletedSlotCount)
+        FinishSeries();
+}
+
+void RunSequencer::FinishSeries() {
+    state_.ReportLines += ReportFooter();
+    QString reportPath;
+    if (!state_.LastScoreText.isEmpty()) {
+        reportPath = ReportFilePath(settings_.ResultsFolder, state_.SeriesStamp);
+        SaveReport(state_.ReportLines, reportPath);
+        ctx_.view.SetStatus(QStringLiteral("The benchmarking is successful."));
+    } else {
+        ctx_.view.SetStatus(QStringLiteral("Benchmark aborted!"));
+    }
+    ctx_.preparation.RestoreGameConfig(state_.SeriesFinished, [this, reportPath] {
+        Guarded([this, reportPath] {
+            state_.SeriesFinished = true;
+            if (!reportPath.isEmpty())
+                ctx_.shell.open(reportPath);
+            SeriesEnded();
+            ctx_.view.SetProgressPanelVisible(false);
+            ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
+        });
+    });
+}
+
+void RunSequencer::SeriesEnded() {
+    running_ = false;
+    ctx_.view.SetRunButtonEnabled(true);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "game/GamePaths.h"
+#include "model/LaunchCommand.h"
+#include "run/SeriesSteps.h"
+#include "run/SeriesView.h"
+#include "run/SystemFacts.h"
+#include "run/TJvCreateProcess.h"
+#include "run/Timings.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+class Dialogs;
+class ShellOpen;
+class SettingsStore;
+class ProcessDetection;
+class TJvSHFileOperation;
+
+// The state of the current series; lives for the program run.
+struct RunState {
+    int SelectedSlotCount = 0;
+    int CompletedSlotCount = 0;
+    int RunsInSlot = 0;
+    int ScoreSum = 0;
+    bool HeaderWritten = false;
+    QString CurrentSlotTag;
+    QString LastScoreText;
+    QString SeriesStamp;
+    QString StartTimeText;
+    bool SeriesFinished = false;
+    WindowBounds SavedBounds;
+    QStringList ReportLines;
+    int RunCount = 0;
+};
+
+// Everything a series works with. All references outlive the sequencer.
+struct SeriesContext {
+    SeriesView& view;
+    Dialogs& dialogs;
+    ShellOpen& shell;
+    SettingsStore& store;
+    ProcessDetection& detection;
+    GamePreparation& preparation;
+    SystemFactsSource& factsSource;
+    TJvSHFileOperation& fileOp;
+    const GamePaths& paths;
+    Timings timings;
+    // The local date and time at the series start.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+};
+
+// One benchmark series after the other, driven by events on the UI thread: the launcher's end
+// (cpTerminate) starts the wait for the game, and the game's end the collection and the next
+// run. Waits are timers, so the window stays responsive.
+class RunSequencer : public QObject {
+    Q_OBJECT
+public:
+    explicit RunSequencer(SeriesContext context, QObject* parent = nullptr);
+    ~RunSequencer() override;
+
+    void BenchButtonClick();
+
+    const RunState& State() const { return state_; }
+    const SystemFacts& Facts() const { return facts_; }
+    bool SeriesFinished() const { return state_.SeriesFinished; }
+    // True from the click until the series ends, stops, or is refused.
+    bool SeriesRunning() const { return running_; }
+
+    TJvCreateProcess& cp() { return cp_; }
+    TJvCreateProcess& cp2() { return cp2_; }
+
+private:
+    void PrepareSeries();
+    void StartSlot(int slotIndex);
+    void cpTerminate();
+    void WaitForGameExit();
+    void GameGone();
+    void CollectRun();
+    void FinishSeries();
+    void SeriesEnded();
+    void Guarded(const std::function<void()>& step);
+    void After(int ms, std::function<void()> step);
+
+    SeriesContext ctx_;
+    RunState state_;
+    SystemFacts facts_;
+    BenchmarkSettings settings_;
+    LaunchOptions launchOptions_;
+    TJvCreateProcess cp_;
+    TJvCreateProcess cp2_;
+    bool running_ = false;
+};

@@ -1,0 +1,178 @@
+#include "SeriesFixture.h"
+
+#include "run/RunnerSetup.h"
+
+#include <QJsonArray>
+
+namespace {
+
+QStringList reportFiles(const QString& folder) {
+    return QDir(folder).entryList({"result_*.htm"}, QDir::Files);
+}
+
+class Series : public SeriesFixture {};
+
+TEST_F(Series, TwoRowsTwiceEachInTableOrder) {
+    startClient();
+    view.settings.ResolutionChecked[0] = true;
+    view.settings.ResolutionChecked[5] = true;
+    view.settings.RunCount = 2;
+    view.settings.Note = QStringLiteral("two rows");
+    runSeries();
+
+    EXPECT_EQ(launchedSizes(), QStringList({"640x480", "640x480", "2048x1536", "2048x1536"}));
+    EXPECT_EQ(view.runsHistory, QStringList({"Runs: 2/1", "Runs: 2/2", "Runs: 2/1", "Runs: 2/2"}));
+    EXPECT_EQ(view.resolutionLines.first(), QString::fromUtf8("Resolution: 640 × 480..."));
+    EXPECT_EQ(view.resolutionLines.last(), QString::fromUtf8("Resolution: 2048 × 1536..."));
+    EXPECT_EQ(view.headings, QStringList({"Collecting system information, please wait...|10|50",
+                                          "Benchmarking in progress|12|68"}));
+    EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));
+    EXPECT_TRUE(view.runEnabled);
+    EXPECT_FALSE(view.panelVisible);
+    EXPECT_EQ(view.restoredBounds.size(), 4) << "the window is put back after every run";
+    EXPECT_EQ(preparation->calls,
+              QStringList({"backup", "demo", "filters", "values", "script", "restore"}));
+    EXPECT_TRUE(sequencer().SeriesFinished());
+    EXPECT_EQ(SettingsStore(regDir).ReadValue("NoErrorWarning"), "0");
+    EXPECT_EQ(SettingsStore(regDir).ReadValue("RunNumber"), "2");
+
+    const QStringList files = reportFiles(results);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(shell.opened, QStringList{results + files.first()});
+    const QByteArray report = testsupport::readFile(results + files.first());
+    EXPECT_TRUE(report.contains("<BR><B><FONT size=5>Resolution: 640\xD7"
+                                "480</FONT></B><BR>\r\n"));
+    EXPECT_TRUE(report.contains("Resolution: 2048\xD7"
+                                "1536</FONT>"));
+    EXPECT_EQ(report.count("Average score = "), 2);
+    EXPECT_EQ(report.count("<b>Score = "), 4);
+    EXPECT_TRUE(report.contains("<span class=\"style6\">Comment:</span> two rows</FONT><br>"));
+    EXPECT_TRUE(report.endsWith("</CENTER><BR></BODY></HTML>\r\n"));
+    EXPECT_FALSE(QFile::exists(layout.episodicDir + "sourcebench.csv"));
+    EXPECT_FALSE(QFile::exists(layout.episodicDir + "sourcebench.txt"));
+}
+
+TEST_F(Series, CustomRowAloneAndTheLabelStaysEmptyWithOneRun) {
+    startClient();
+    view.settings.CustomChecked = true;
+    view.settings.CustomWidth = "1366";
+    view.settings.CustomHeight = "768";
+    runSeries();
+    EXPECT_EQ(launchedSizes(), QStringList{"1366x768"});
+    EXPECT_EQ(view.runsLabel, QString());
+    EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));
+    const QStringList files = reportFiles(results);
+    ASSERT_EQ(files.size(), 1);
+    const QByteArray report = testsupport::readFile(results + files.first());
+    EXPECT_TRUE(report.contains("Resolution: 1366 \xD7 768 (Custom)</FONT>"));
+    EXPECT_TRUE(report.contains("<span class=\"style5\"><b>Score = "));
+}
+
+TEST_F(Series, SteamNotRunningAsksAndStartsTheClient) {
+    view.settings.ResolutionChecked[0] = true;
+    dialogs.answerYes = false;
+    runSeries();
+    EXPECT_EQ(dialogs.questions, QStringList{"Error! The STEAM not running. Run now?"});
+    EXPECT_EQ(view.status,
+              QStringLiteral("Please RUN the Steam (online or offline) before bench."));
+    EXPECT_EQ(testbed::runningClient(layout), 0);
+
+    dialogs.answerYes = true;
+    runSeries();
+    EXPECT_EQ(view.statusHistory.mid(view.statusHistory.size() - 2),
+              QStringList({"Error! The Steam NOT running!",
+                           "Please wait while the Steam successfully loaded. After that click RUN "
+                           "again."}));
+    EXPECT_TRUE(view.runEnabled);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+    EXPECT_TRUE(launchedSizes().isEmpty()) << "no series starts";
+}
+
+TEST_F(Series, NoRowChosenTouchesNothing) {
+    startClient();
+    view.settings.CustomChecked = true;
+    view.settings.CustomWidth = "1024"; // no height: not chosen
+    const QStringList before =
+        QDir(layout.gameDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    runSeries();
+    EXPECT_EQ(dialogs.messages,
+              QStringList{"Please, choose a resolution of Half-Life 2 Episode One."});
+    EXPECT_TRUE(preparation->calls.isEmpty());
+    EXPECT_TRUE(view.runEnabled);
+    EXPECT_FALSE(view.panelVisible);
+    EXPECT_EQ(QDir(layout.gameDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+TEST_F(Series, LaunchFailureAbortsAndLeavesThePanelUp) {
+    startClient();
+    view.settings.ResolutionChecked[2] = true;
+    paths.SteamFolder = tmp.path() + "/no steam here/";
+    runSeries();
+    EXPECT_EQ(view.status, QStringLiteral("Program error, benchmark aborted!"));
+    EXPECT_TRUE(view.runEnabled);
+    EXPECT_TRUE(view.panelVisible);
+    EXPECT_FALSE(sequencer().SeriesFinished());
+    EXPECT_EQ(preparation->calls.last(), QStringLiteral("script")) << "nothing is restored yet";
+}
+
+TEST_F(Series, RunsWithoutResultLeaveNoReport) {
+    startClient();
+    qputenv("VARNHOLT_TESTBED_NO_RESULT", "1");
+    view.settings.ResolutionChecked[1] = true;
+    runSeries();
+    EXPECT_EQ(launchedSizes(), QStringList{"800x600"});
+    EXPECT_EQ(view.status, QStringLiteral("Benchmark aborted!"));
+    EXPECT_TRUE(reportFiles(results).isEmpty());
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_TRUE(sequencer().SeriesFinished());
+}
+
+TEST_F(Series, ARowWhoseFirstRunHasNoResultGetsItsHeadingWithTheSecond) {
+    startClient();
+    view.settings.ResolutionChecked[0] = true;
+    view.settings.RunCount = 2;
+    qputenv("VARNHOLT_TESTBED_NO_RESULT", "1");
+    sequencer().BenchButtonClick();
+    // The first game has started without a result to write; the second one writes again.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return launchedSizes().size() == 1; }, 20000));
+    qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !sequencer().SeriesRunning(); }, 20000));
+    EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));
+    const QStringList files = reportFiles(results);
+    ASSERT_EQ(files.size(), 1);
+    const QByteArray report = testsupport::readFile(results + files.first());
+    EXPECT_EQ(report.count("<BR><B><FONT size=5>Resolution: 640"), 1);
+    EXPECT_EQ(report.count("<b>Score = "), 1);
+    EXPECT_EQ(report.count("Average score = "), 1) << "the average still divides by the run count";
+}
+
+TEST(LaunchThroughCp, LauncherEndsAtOnceAndTheGamePlaysAndWrites) {
+    QTemporaryDir tmp;
+    qputenv("VARNHOLT_TESTBED_PLAY_MS", "400");
+    qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
+    const testbed::SteamLayout layout = testbed::layOutSteamFolder(
+        tmp.path() + "/program files/steam", "player", true, testsupport::binDir());
+    TJvCreateProcess cp;
+    int ends = 0;
+    ConfigureCp(cp, [&](TJvCreateProcess*, quint32) { ++ends; });
+    BenchmarkSettings s;
+    s.FastZ = true;
+    s.HeapSize = 0;
+    cp.CurrentDirectory = layout.steamDir;
+    cp.CommandLine =
+        BuildLaunchCommand(FixedSlots()[0], MakeLaunchOptions(s, "rovdemo1"), layout.steamDir);
+    cp.Run();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return ends == 1; }));
+    const QList<qint64> running = testbed::standInProcesses(layout.gameDir);
+    EXPECT_EQ(running.size(), 1) << "the game runs after its launcher has ended";
+    EXPECT_FALSE(QFile::exists(layout.episodicDir + "sourcebench.csv"));
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return QFile::exists(layout.episodicDir + "sourcebench.csv"); }, 10000));
+    const QJsonObject start = testbed::readGameLog(layout).first();
+    EXPECT_EQ(start["width"].toInt(), 640);
+    EXPECT_EQ(start["height"].toInt(), 480);
+    EXPECT_TRUE(start["demo"].toBool());
+    testbed::stopStandIns(tmp.path());
+}
+
+} // namespace
