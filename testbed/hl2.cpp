@@ -3,11 +3,16 @@
 // whose fourth line's third field is a frame rate for "-width" x "-height", and quits with 0.
 // Without the demo it quits at once, without a result. Every start appends one JSON line to
 // testbed.log in its folder: the arguments, the size used, whether the demo was there and
-// whether episodic/cfg/autoexec.cfg was (with its first line).
+// whether episodic/cfg/autoexec.cfg was (with its first line, its line count and the SHA-256 of
+// its bytes), and the values it found in its per-user settings key of the registry store
+// (HKEY_USERS\S-1-22-1-<uid>\Software\Valve\Source\episodic\Settings), as the real game reads
+// its video settings from there when it starts.
 
 #include "StandIn.h"
+#include "platform/Registry.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -19,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <fcntl.h>
 #include <thread>
 #include <unistd.h>
@@ -67,6 +73,45 @@ QString firstLine(const QString& path) {
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     return QString::fromLatin1(line);
+}
+
+QByteArray wholeFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Lines as the game's parser sees them: each ended by a line feed, plus an unended last one.
+int lineCount(const QByteArray& bytes) {
+    return int(bytes.count('\n')) + (bytes.isEmpty() || bytes.endsWith('\n') ? 0 : 1);
+}
+
+// The game's own settings key below HKEY_USERS, found from the user id as the program does.
+QString settingsKeyPath() {
+    return QStringLiteral("S-1-22-1-%1\\Software\\Valve\\Source\\episodic\\Settings")
+        .arg(::getuid());
+}
+
+// Every integer value of the settings key under its stored name; "settings" is left out when
+// the key does not exist, "settingsError" tells a store that could not be read.
+void recordSettings(QJsonObject& entry) {
+    try {
+        const regfile::Key root = readStore(RegRoot::Users);
+        const regfile::Key* key = nullptr;
+        if (const auto parts = regfile::splitKeyPath(settingsKeyPath()))
+            key = regfile::findKey(root, *parts);
+        if (!key)
+            return;
+        QJsonObject values;
+        for (const regfile::Value& value : key->values) {
+            if (value.type != regfile::TypeDWord)
+                continue;
+            if (const auto number = regfile::decodeDWord(value.data))
+                values.insert(value.name, qint64(qint32(*number)));
+        }
+        entry.insert(QStringLiteral("settings"), values);
+    } catch (const std::exception& error) {
+        entry.insert(QStringLiteral("settingsError"), QString::fromLocal8Bit(error.what()));
+    }
 }
 
 int earlierStarts(const QString& logPath) {
@@ -144,8 +189,15 @@ int main(int argc, char** argv) {
         {QStringLiteral("demo"), demoFound},
         {QStringLiteral("autoexec"), hasAutoexec},
     };
-    if (hasAutoexec)
+    if (hasAutoexec) {
+        const QByteArray script = wholeFile(autoexec);
         entry.insert(QStringLiteral("autoexecFirstLine"), firstLine(autoexec));
+        entry.insert(QStringLiteral("autoexecLines"), lineCount(script));
+        entry.insert(QStringLiteral("autoexecSha256"),
+                     QString::fromLatin1(
+                         QCryptographicHash::hash(script, QCryptographicHash::Sha256).toHex()));
+    }
+    recordSettings(entry);
     const int start = earlierStarts(logPath);
     appendLog(logPath, entry);
 

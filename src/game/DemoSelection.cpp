@@ -6,3 +6,15 @@ bool DemoChoiceChanged(SettingsStore& store, DemoKind kind) {
     store.WriteValue(QStringLiteral("Demo"), EncodeDemo(kind));
     return kind == DemoKind::Custom;
 }
+
+QString DemoFileFilter() {
+    return QStringLiteral("Half-Life 2 demo file (*.dem)");
+}
+
+std::optional<QString> BrowseCustomDemo(Dialogs& dialogs, OptionSaving& saving) {
+    const QString path = dialogs.chooseOpenFile(DemoFileFilter());
+    if (path.isEmpty())
+        return std::nullopt;
+    saving.CustomDemoChosen(path);
+    return path;
+}

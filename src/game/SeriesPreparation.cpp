@@ -1,0 +1,41 @@
+#include "game/SeriesPreparation.h"
+
+#include "game/ConfigScript.h"
+#include "game/VideoSettings.h"
+
+SeriesPreparation::SeriesPreparation(SettingsStore& store, Dialogs& dialogs,
+                                     TJvSHFileOperation& fileOp, Timings timings)
+    : store_(store), fileOp_(fileOp), backup_(fileOp, dialogs, timings) {}
+
+void SeriesPreparation::CheckLeftoverConfig(const GamePaths& paths) {
+    paths_ = paths;
+    backup_.CheckLeftoverConfig(paths_, store_);
+}
+
+std::optional<QString> SeriesPreparation::CheckDemo(const BenchmarkSettings& settings) {
+    return ::CheckDemo(settings, paths_);
+}
+
+void SeriesPreparation::BackupAutoexec() {
+    backup_.BackupAutoexec(paths_.CfgFolder);
+}
+
+void SeriesPreparation::InstallDemo(const BenchmarkSettings& settings) {
+    ::InstallDemo(paths_, settings, fileOp_, demo_);
+}
+
+void SeriesPreparation::ApplyFilterSettings(const BenchmarkSettings& settings) {
+    ::ApplyFilterSettings(settings, paths_.UserSid, store_.registryDirectory());
+}
+
+void SeriesPreparation::WriteGameSettings(const BenchmarkSettings& settings) {
+    ::WriteGameSettings(settings, paths_.UserSid, store_.registryDirectory());
+}
+
+void SeriesPreparation::WriteConfigScript() {
+    ::WriteConfigScript(paths_.CfgFolder);
+}
+
+void SeriesPreparation::RestoreGameConfig(bool seriesFinished, std::function<void()> done) {
+    backup_.RestoreGameConfig(paths_.CfgFolder, seriesFinished, std::move(done));
+}

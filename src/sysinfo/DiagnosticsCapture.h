@@ -1,0 +1,54 @@
+#pragma once
+
+#include "run/SystemFacts.h"
+#include "run/TJvCreateProcess.h"
+#include "run/Timings.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class SettingsStore;
+
+// Learns the adapter name, display memory, display driver version and sound device, from the
+// cache in the program key or from a run of the diagnostics tool in the program's system
+// folder, and then hands on to the series' prepare step exactly once per Begin.
+class DiagnosticsCapture : public QObject {
+    Q_OBJECT
+public:
+    // Fall-backs of the facts.
+    static QString Indeterminable() { return QStringLiteral("indeterminable"); }
+    static QString NoInformation() { return QStringLiteral("No information"); }
+
+    // `programFolder` ends with "/". The store and the facts given to Begin must outlive the
+    // capture.
+    DiagnosticsCapture(SettingsStore& store, QString programFolder, Timings timings = {},
+                       QObject* parent = nullptr);
+
+    // Fills `facts` from the cache and calls `prepareSeries` at once, or starts the tool and
+    // returns; the tool's end then fills `facts` and calls `prepareSeries` from the event
+    // loop. A Begin while the tool of an earlier one still runs gets the facts of a missing
+    // tool, so that every caller is handed on.
+    void Begin(SystemFacts& facts, std::function<void()> prepareSeries);
+    bool Pending() const { return facts_ != nullptr; }
+
+    // ProgramFolder + "system", without a trailing "/".
+    QString SystemFolder() const;
+    QString ToolPath() const;
+    QString DiagnosticsFile() const;
+
+    TJvCreateProcess& dxrun() { return dxrun_; }
+
+private:
+    void dxrunTerminate(TJvCreateProcess* Sender, quint32 ExitCode);
+    void ScanDiagnosticsFile();
+    void ToolUnavailable(SystemFacts& facts);
+    void HandOn();
+
+    SettingsStore& store_;
+    QString programFolder_;
+    Timings timings_;
+    TJvCreateProcess dxrun_;
+    SystemFacts* facts_ = nullptr;
+    std::function<void()> prepareSeries_;
+};
