@@ -87,10 +87,11 @@ void DiagnosticsCapture::dxrunTerminate(TJvCreateProcess*, quint32) {
         try {
             ScanDiagnosticsFile();
         } catch (const std::exception& e) {
-            // The step ends here, as any uncaught error ends the step that raised it.
-            facts_ = nullptr;
-            prepareSeries_ = nullptr;
+            // The user hears of it, and the series still goes on with the facts it has: left
+            // without its hand-on, it would keep the Run button disabled for good.
             reportTopLevelError(e);
+            if (prepareSeries_)
+                HandOn();
         }
     });
 }

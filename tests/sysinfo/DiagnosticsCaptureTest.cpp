@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
+#include "run/TopLevelErrorReport.h"
 #include "sysinfo/DiagnosticsScanner.h"
 
 #include <QCoreApplication>
@@ -304,6 +305,23 @@ TEST_F(DiagnosticsCaptureTest, RealToolReadsTheKernelsFacts) {
         EXPECT_EQ(facts.DriverVersion, layout.driver) << layout.what;
         EXPECT_EQ(facts.SoundDevice, layout.sound) << layout.what;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DiagnosticsCaptureTest, AFailedScanIsReportedAndTheSeriesStillGoesOn) {
+    QStringList reported;
+    setTopLevelErrorReport(
+        [&](const std::exception& e) { reported << QString::fromUtf8(e.what()); });
+    placeReportingTool("        Card name: X\r\n   Display Memory: 64 MB\r\n");
+    begin();
+    // The key goes away while the tool runs: the cache write fails.
+    Registry(RegRoot::LocalMachine, regDir).deleteKey(SettingsStore::ProgramKey());
+    finish();
+    setTopLevelErrorReport({});
+    EXPECT_EQ(reported, QStringList{"Failed to set data for 'Display Memory'"});
 }
 
 } // namespace
