@@ -115,8 +115,26 @@ public:
     }
 };
 
+// The processes whose program lies below root, so that tests may run side by side.
+inline ProcessSource ProcessesBelow(const QString& root) {
+    ProcessSource source = SystemProcesses();
+    auto all = source.enumerate;
+    source.enumerate = [all, root]() -> std::optional<std::vector<platform::ProcessEntry>> {
+        auto list = all();
+        if (!list)
+            return list;
+        std::vector<platform::ProcessEntry> mine;
+        for (const auto& entry : *list) {
+            const QStringList args = testbed::processArguments(entry.pid);
+            if (!args.isEmpty() && args.first().startsWith(root))
+                mine.push_back(entry);
+        }
+        return mine;
+    };
+    return source;
+}
+
 // A Steam folder with the stand-ins, a private registry, and the series built on them.
-// Processes are looked for only below this test's own folder, so tests may run side by side.
 class SeriesFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -148,24 +166,7 @@ protected:
 
     void TearDown() override { testbed::stopStandIns(tmp.path()); }
 
-    ProcessSource OwnProcesses() {
-        const QString root = tmp.path();
-        ProcessSource source = SystemProcesses();
-        auto all = source.enumerate;
-        source.enumerate = [all, root]() -> std::optional<std::vector<platform::ProcessEntry>> {
-            auto list = all();
-            if (!list)
-                return list;
-            std::vector<platform::ProcessEntry> mine;
-            for (const auto& entry : *list) {
-                const QStringList args = testbed::processArguments(entry.pid);
-                if (!args.isEmpty() && args.first().startsWith(root))
-                    mine.push_back(entry);
-            }
-            return mine;
-        };
-        return source;
-    }
+    ProcessSource OwnProcesses() { return ProcessesBelow(tmp.path()); }
 
     void startClient() {
         ASSERT_TRUE(QProcess::startDetached(layout.steamExe, {}, layout.steamDir));
