@@ -1,4 +1,5 @@
 #include "platform/FileOps.h"
+#include "platform/UniqueFd.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -50,33 +51,12 @@ int copyContents(int in, int out, bool& readFailed) {
     }
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now, so that a late write error shows.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 std::optional<FileError> CopyFileReplacing(const QString& from, const QString& to) {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
-    Fd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    UniqueFd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return errorFor(from, errno);
     struct stat info {};
@@ -88,7 +68,7 @@ std::optional<FileError> CopyFileReplacing(const QString& from, const QString& t
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
     QByteArray temporary = folder + "." + target.mid(slash + 1) + ".XXXXXX";
-    Fd out(::mkostemp(temporary.data(), O_CLOEXEC));
+    UniqueFd out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.get() < 0)
         return errorFor(to, errno);
 

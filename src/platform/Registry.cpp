@@ -1,4 +1,5 @@
 #include "platform/Registry.h"
+#include "platform/UniqueFd.h"
 
 #include "platform/Errors.h"
 
@@ -25,27 +26,6 @@ QString withSlash(QString dir) {
         QStringLiteral("%1 '%2': %3").arg(what, path, QString::fromLocal8Bit(std::strerror(err))));
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now so that a failing close (delayed write errors) can be reported.
-    int release() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc;
-    }
-
-private:
-    int fd_;
-};
-
 // Held while a writer reads, changes and replaces the store file. flock belongs to the open
 // file, so it is released when a killed writer's descriptors close.
 class StoreLock {
@@ -61,7 +41,7 @@ public:
     }
 
 private:
-    Fd fd_;
+    UniqueFd fd_;
 };
 
 struct StoredFile {
@@ -71,7 +51,7 @@ struct StoredFile {
 
 // The whole file; nullopt when it (or its folder) does not exist.
 std::optional<StoredFile> readWhole(const QString& path) {
-    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
@@ -123,7 +103,7 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path) {
 
 // Makes the rename itself durable.
 void syncFolder(const QString& dir) {
-    Fd fd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0 || ::fsync(fd.get()) != 0)
         fail(QStringLiteral("Cannot flush the registry folder"), dir, errno);
 }
@@ -137,13 +117,13 @@ void replaceFile(const QString& dir, const QString& path, const QByteArray& byte
     const QString tmp = path + QStringLiteral(".tmp");
     const QByteArray tmpName = QFile::encodeName(tmp);
     try {
-        Fd fd(::open(tmpName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        UniqueFd fd(::open(tmpName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
         if (fd.get() < 0)
             fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
         if (mode && ::fchmod(fd.get(), *mode & 07777) != 0)
             fail(QStringLiteral("Cannot set the mode of the registry file"), tmp, errno);
         writeAll(fd.get(), bytes, tmp);
-        if (::fsync(fd.get()) != 0 || fd.release() != 0)
+        if (::fsync(fd.get()) != 0 || fd.close() != 0)
             fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
         if (::rename(tmpName.constData(), QFile::encodeName(path).constData()) != 0)
             fail(QStringLiteral("Cannot replace the registry store file"), path, errno);
