@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds the program and starts it on the built-in demo set-up: a private
+# registry, a stand-in Steam client and game in build/demo/steam, and the program key.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh build
+
+demo=$PWD/build/demo
+bin=$PWD/build/bin
+export VARNHOLT_REGISTRY_DIR=$demo/registry/
+mkdir -p "$demo"
+
+# The stand-in Steam folder (laid out again on every start; the game's files are kept).
+eval "$("$bin/testbed-layout" "$demo/steam")"
+steam_path=${STEAM_DIR%/}
+
+# What an installation and a Steam client leave in the registry. The program never creates its
+# own key; the install step does.
+"$bin/reg" add 'HKLM\SOFTWARE\Quillon\Ostrevo' /f >/dev/null
+"$bin/reg" add 'HKCU\Software\Valve\Steam' /v SteamPath /t REG_SZ /d "$steam_path" /f >/dev/null
+sid="S-1-22-1-$(id -u)"
+"$bin/reg" add "HKU\\$sid\\Software\\Valve\\Source\\episodic\\Settings" /f >/dev/null
+
+# The program folder, laid out by the install step (which also creates the program key).
+scripts/install.sh "$demo/program" >/dev/null
+program=$demo/program
+
+# The stand-in Steam client, as a user would have it running (a second start ends at once).
+(cd "$STEAM_DIR" && exec setsid -f "$STEAM_EXE") </dev/null >/dev/null 2>&1
+
+echo "Demo set-up: registry in $VARNHOLT_REGISTRY_DIR, Steam in $STEAM_DIR"
+exec "$program/varnholt" "$@"

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "game/ProcessDetection.h"
+#include "game/SeriesPreparation.h"
+#include "game/SettingsStore.h"
+#include "game/TJvSHFileOperation.h"
+#include "run/Timings.h"
+#include "sysinfo/SystemInformation.h"
+#include "ui/DesktopShellOpen.h"
+#include "ui/ErrorReport.h"
+#include "ui/NewsAndLinks.h"
+#include "ui/TForm1.h"
+#include "ui/WidgetDialogs.h"
+
+#include <functional>
+
+// The program's real components, built once by main() and kept until it ends: the registry
+// store, the dialogs and shell, the links, the file operation, process detection, the game
+// preparation, the system facts and the top-level error report.
+class AppComponents {
+public:
+    // `programFolder` ends with "/".
+    explicit AppComponents(QString programFolder);
+
+    // What the main window is built with. `openNews` opens the news window; `checkForUpdate`
+    // starts the update check.
+    TForm1Components ForMainWindow(std::function<void()> openNews,
+                                   std::function<void()> checkForUpdate);
+
+    const QString& ProgramFolder() const { return programFolder_; }
+    SettingsStore& Store() { return store_; }
+    WidgetDialogs& Dialogs() { return dialogs_; }
+    ShellOpen& Shell() { return shell_; }
+    ErrorReport& Errors() { return errors_; }
+
+private:
+    QString programFolder_;
+    Timings timings_;
+    SettingsStore store_;
+    WidgetDialogs dialogs_;
+    DesktopShellOpen shell_;
+    NewsAndLinks links_;
+    TJvSHFileOperation fileOp_;
+    ProcessDetection detection_;
+    SeriesPreparation preparation_;
+    SystemInformation facts_;
+    ErrorReport errors_;
+};

@@ -1,0 +1,201 @@
+#include "ui/TJvAppInstances.h"
+
+#include "platform/Errors.h"
+#include "platform/ProcessList.h"
+#include "platform/SharedMemory.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+#include <QWidget>
+#include <cstdlib>
+
+using platform::InstanceAnswer;
+using platform::InstanceList;
+
+TJvAppInstances::TJvAppInstances(QObject* parent, const QString& executablePath,
+                                 InstanceWaits waits)
+    : QObject(parent), waits_(waits), self_(quint32(QCoreApplication::applicationPid())),
+      names_(platform::InstanceObjectNames(
+          executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath)) {
+    try {
+        Register();
+        active_ = true;
+    } catch (const AppError& error) {
+        qWarning("Single-instance guard off: %s", qPrintable(error.message()));
+    }
+}
+
+TJvAppInstances::~TJvAppInstances() {
+    if (!active_)
+        return;
+    try {
+        Unregister();
+    } catch (const AppError& error) {
+        qWarning("Single-instance guard: %s", qPrintable(error.message()));
+    }
+}
+
+void TJvAppInstances::Register() {
+    // Listen before entering the list: a listed copy that is alive always has its name, so a
+    // listed pid without one is some other process that got the pid of a dead copy.
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    if (!server_->listen(names_.messageName(self_)))
+        throw AppError(QStringLiteral("Cannot listen on ") + names_.messageName(self_) +
+                       QStringLiteral(": ") + server_->errorString());
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection())
+            serve(socket);
+    });
+
+    lock_ = std::make_unique<platform::NamedSemaphore>(names_.lock);
+    platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+    map_ = std::make_unique<platform::SharedMemory>(names_.map, platform::InstanceListBytes);
+    InstanceList list = readPruned();
+    if (list.maxInstances == 0)
+        list.maxInstances = platform::InstanceListMaxMark;
+    // An entry with our pid is a dead copy's whose pid we got: ours goes at the end. A full list
+    // leaves this copy out; Check() then counts it as the youngest.
+    platform::RemoveInstance(list, self_);
+    platform::AppendInstance(list, self_);
+    map_->write(platform::WriteInstanceList(list));
+}
+
+void TJvAppInstances::Unregister() {
+    platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+    InstanceList list = readPruned();
+    platform::RemoveInstance(list, self_);
+    map_->write(platform::WriteInstanceList(list));
+    // The list goes with the last copy: nothing of it outlives the program.
+    if (list.pids.empty())
+        platform::SharedMemory::remove(names_.map);
+}
+
+InstanceList TJvAppInstances::readPruned() {
+    // Copies that died without taking themselves off stay listed; drop them on every read.
+    InstanceList list = platform::ReadInstanceList(map_->read());
+    platform::PruneInstances(list, [](quint32 pid) { return platform::IsProcessAlive(pid); });
+    return list;
+}
+
+void TJvAppInstances::Check() {
+    if (!active_)
+        return;
+    InstanceList list;
+    {
+        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        list = readPruned();
+        map_->write(platform::WriteInstanceList(list));
+    }
+    if (list.pids.size() <= 1)
+        return;
+
+    std::vector<InstanceAnswer> answers;
+    std::vector<quint32> absent;
+    for (const quint32 pid : list.pids) {
+        if (pid == self_)
+            continue;
+        answers.push_back(ask(pid));
+        if (answers.back() == InstanceAnswer::Absent)
+            absent.push_back(pid);
+        if (answers.back() == InstanceAnswer::Inactive)
+            break;
+    }
+    const platform::InstanceVerdict verdict = platform::DecideInstance(list, self_, answers);
+
+    {
+        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        InstanceList current = readPruned();
+        for (const quint32 pid : absent)
+            platform::RemoveInstance(current, pid);
+        if (!verdict.runOn)
+            platform::RemoveInstance(current, self_);
+        map_->write(platform::WriteInstanceList(current));
+    }
+    if (verdict.runOn)
+        return;
+    tellToFront(verdict.activate);
+    std::_Exit(0);
+}
+
+InstanceAnswer TJvAppInstances::ask(quint32 pid) {
+    // Waits in an event loop of its own, so this copy's server keeps answering meanwhile: two
+    // copies that check at the same time reach each other.
+    QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    InstanceAnswer answer = InstanceAnswer::Silent;
+    bool done = false;
+    const auto finish = [&](InstanceAnswer result) {
+        answer = result;
+        done = true;
+        loop.quit();
+    };
+    connect(&socket, &QLocalSocket::connected, &loop,
+            [&] { socket.write(QByteArray(1, AskActive)); });
+    connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
+        if (socket.bytesAvailable() < 2)
+            return;
+        const QByteArray reply = socket.read(2);
+        if (reply[0] != AnswerActive)
+            finish(InstanceAnswer::Silent);
+        else
+            finish(reply[1] != 0 ? InstanceAnswer::Active : InstanceAnswer::Inactive);
+    });
+    connect(&socket, &QLocalSocket::errorOccurred, &loop, [&](QLocalSocket::LocalSocketError e) {
+        const bool nobody =
+            e == QLocalSocket::ServerNotFoundError || e == QLocalSocket::ConnectionRefusedError;
+        finish(nobody ? InstanceAnswer::Absent : InstanceAnswer::Silent);
+    });
+    connect(&timeout, &QTimer::timeout, &loop, [&] { finish(InstanceAnswer::Silent); });
+    timeout.start(waits_.answerMs);
+    socket.connectToServer(names_.messageName(pid));
+    if (!done)
+        loop.exec();
+    const InstanceAnswer result = answer; // aborting may still report through the handlers
+    socket.abort();
+    return result;
+}
+
+void TJvAppInstances::tellToFront(quint32 pid) {
+    QLocalSocket socket;
+    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    socket.connectToServer(names_.messageName(pid));
+    if (!socket.waitForConnected(waits_.answerMs))
+        return;
+    socket.write(QByteArray(1, ComeToFront));
+    socket.waitForBytesWritten(waits_.answerMs);
+    socket.disconnectFromServer();
+}
+
+void TJvAppInstances::serve(QLocalSocket* socket) {
+    const auto handle = [this, socket] {
+        for (const char kind : socket->readAll()) {
+            if (kind == AskActive)
+                socket->write(QByteArray{AnswerActive, char(active_ ? 1 : 0)});
+            else if (kind == ComeToFront)
+                bringToFront();
+        }
+    };
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, handle);
+    // What arrived before the connection was taken is not announced again.
+    if (socket->bytesAvailable() > 0)
+        handle();
+}
+
+void TJvAppInstances::bringToFront() {
+    if (mainWindow_) {
+        if (mainWindow_->isMinimized())
+            mainWindow_->setWindowState(mainWindow_->windowState() & ~Qt::WindowMinimized);
+        mainWindow_->show();
+        mainWindow_->raise();
+        mainWindow_->activateWindow();
+    }
+    emit broughtToFront();
+}

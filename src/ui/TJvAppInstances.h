@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/InstanceList.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+class QWidget;
+
+namespace platform {
+class NamedSemaphore;
+class SharedMemory;
+} // namespace platform
+
+// How long the guard waits for the others.
+struct InstanceWaits {
+    int answerMs = 5000;    // for another copy's answer, which it gives from its event loop
+    int staleLockMs = 5000; // before the shared list's lock counts as left by a dead copy
+};
+
+// The single-instance guard: at most one copy of an executable runs. Every copy registers in a
+// list shared by all copies of the same executable file; a later copy asks the others whether
+// their guard is active, and when an older one is, brings that one to the front and ends.
+//
+// Use: create it right after the QApplication, call Check() before any window is built, give
+// it the main window with setMainWindow(), and keep it until the program ends (its end takes
+// the copy off the list).
+class TJvAppInstances : public QObject {
+    Q_OBJECT
+public:
+    // Message kinds between copies, one byte each; an answer carries one more byte.
+    static constexpr char AskActive = 4;    // is your guard active?
+    static constexpr char AnswerActive = 5; // followed by 1 (active) or 0
+    static constexpr char ComeToFront = 6;  // the rejected copy asks the oldest to show itself
+
+    // Registers this process; the first guard of a process is the only one. `executablePath`
+    // empty: the running executable. A system that offers no shared objects leaves the guard
+    // inactive: the program then runs unguarded.
+    explicit TJvAppInstances(QObject* parent = nullptr, const QString& executablePath = QString(),
+                             InstanceWaits waits = {});
+    ~TJvAppInstances() override; // unregisters
+
+    // Ends this process with exit code 0, after bringing the oldest copy to the front, when an
+    // older copy with an active guard runs. Nothing of the normal shutdown runs then.
+    void Check();
+
+    // The window that comes to the front when a later copy is rejected.
+    void setMainWindow(QWidget* window) { mainWindow_ = window; }
+
+    bool isActive() const { return active_; }
+    const platform::InstanceNames& names() const { return names_; }
+
+signals:
+    // A later copy was rejected and this one was brought to the front.
+    void broughtToFront();
+
+private:
+    void Register();
+    void Unregister();
+    platform::InstanceList readPruned();
+    platform::InstanceAnswer ask(quint32 pid);
+    void tellToFront(quint32 pid);
+    void serve(QLocalSocket* socket);
+    void bringToFront();
+
+    bool active_ = false;
+    InstanceWaits waits_;
+    quint32 self_;
+    platform::InstanceNames names_;
+    std::unique_ptr<platform::NamedSemaphore> lock_;
+    std::unique_ptr<platform::SharedMemory> map_;
+    QLocalServer* server_ = nullptr;
+    QPointer<QWidget> mainWindow_;
+};

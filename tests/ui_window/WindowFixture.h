@@ -1,0 +1,191 @@
+#pragma once
+
+#include "TestSupport.h"
+#include "game/GameDiscovery.h"
+#include "game/ProcessDetection.h"
+#include "game/SettingsStore.h"
+#include "game/TJvSHFileOperation.h"
+#include "platform/Registry.h"
+#include "run/SeriesSteps.h"
+#include "ui/TForm1.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Answers the dialogs as a test sets them up, and keeps what was asked.
+class RecordingDialogs : public Dialogs {
+public:
+    void showMessage(const QString& text) override { messages << text; }
+    bool askYesNo(const QString& text) override {
+        questions << text;
+        return yes;
+    }
+    QString chooseOpenFile(const QString& filter) override {
+        fileFilters << filter;
+        return openFileAnswer;
+    }
+    QString chooseFolder(const QString& title) override {
+        folderTitles << title;
+        return folderAnswer;
+    }
+
+    QStringList messages, questions, fileFilters, folderTitles;
+    bool yes = false;
+    QString openFileAnswer, folderAnswer;
+};
+
+class RecordingShell : public ShellOpen {
+public:
+    void open(const QString& target) override { opened << target; }
+    QStringList opened;
+};
+
+class RecordingLinks : public Links {
+public:
+    void openHomePage() override { calls << QStringLiteral("home"); }
+    void openTweakGuide() override { calls << QStringLiteral("tweak"); }
+    void openHelpFile() override { calls << QStringLiteral("help"); }
+    QStringList calls;
+};
+
+// Records the restore and finishes it at once (nothing to wait for) or from the event loop (after
+// the wait before putting the user's script back), as the real one does.
+class RecordingPreparation : public GamePreparation {
+public:
+    std::optional<QString> CheckDemo(const BenchmarkSettings&) override { return std::nullopt; }
+    void BackupAutoexec() override {}
+    void InstallDemo(const BenchmarkSettings&) override {}
+    QString DemoName() const override { return {}; }
+    QString DemoCaption() const override { return {}; }
+    void ApplyFilterSettings(const BenchmarkSettings&) override {}
+    void WriteGameSettings(const BenchmarkSettings&) override {}
+    void WriteConfigScript() override {}
+    void RestoreGameConfig(bool seriesFinished, std::function<void()> done) override {
+        restores.push_back(seriesFinished);
+        if (finishAtOnce)
+            done();
+        else
+            QTimer::singleShot(0, std::move(done));
+    }
+    std::vector<bool> restores;
+    bool finishAtOnce = false;
+};
+
+class ImmediateFacts : public SystemFactsSource {
+public:
+    void DiagnosticsCapture(SystemFacts&, std::function<void()> prepareSeries) override {
+        prepareSeries();
+    }
+    void ReportFacts(SystemFacts&) override {}
+};
+
+// A private registry and program folder with the program key and Steam's key, and a main
+// window built over them with recording dialogs, shell, links and game preparation.
+class WindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        regDir = tmp.path() + QStringLiteral("/registry/");
+        programFolder = tmp.path() + QStringLiteral("/program/");
+        QDir().mkpath(programFolder);
+        ASSERT_TRUE(
+            Registry(RegRoot::LocalMachine, regDir).openKey(SettingsStore::ProgramKey(), true));
+        Registry steam(RegRoot::CurrentUser, regDir);
+        ASSERT_TRUE(steam.openKey(SteamKeyPath(), true));
+        steam.writeString(QStringLiteral("SteamPath"), tmp.path() + QStringLiteral("/steam"));
+    }
+
+    void TearDown() override {
+        window.reset();
+        store.reset();
+    }
+
+    void storeValues(const QMap<QString, QString>& values) {
+        Registry r(RegRoot::LocalMachine, regDir);
+        ASSERT_TRUE(r.openKey(SettingsStore::ProgramKey(), false));
+        for (auto it = values.begin(); it != values.end(); ++it)
+            r.writeString(it.key(), it.value());
+    }
+
+    QString stored(const QString& name) const { return SettingsStore(regDir).ReadValue(name); }
+
+    bool storedExists(const QString& name) const {
+        Registry r(RegRoot::LocalMachine, regDir);
+        return r.openKey(SettingsStore::ProgramKey(), false) && r.valueExists(name);
+    }
+
+    TForm1& open(QStringList modes = {QStringLiteral("640 x 480"), QStringLiteral("800 x 600")}) {
+        store = std::make_unique<SettingsStore>(regDir);
+        StartupEnvironment startup;
+        startup.programFolder = programFolder;
+        startup.displayModes = [modes] {
+            std::vector<platform::ScreenSize> sizes;
+            for (const QString& mode : modes) {
+                const QStringList parts = mode.split(QStringLiteral(" x "));
+                sizes.push_back({parts[0].toInt(), parts[1].toInt()});
+            }
+            return sizes;
+        };
+        startup.searchGame = [this](const QString&) { return gameMatches; };
+        startup.checkLeftoverConfig = [this](const GamePaths&) { ++leftoverChecks; };
+        startup.registryDirectory = regDir;
+        window = std::make_unique<TForm1>(TForm1Components{
+            *store, dialogs, shell, links, preparation, facts, detection, fileOp,
+            Timings{1, 1, 1, 1, 1}, startup, [this](const GamePaths& paths) { foundPaths = paths; },
+            [this] { ++newsOpened; }, [this] { ++updateChecks; }, [this] { return physicalMemory; },
+            [this] { ++quits; }});
+        return *window;
+    }
+
+    template <class T = QWidget> T* control(const char* name) const {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    void click(const char* name) const { control<QAbstractButton>(name)->click(); }
+
+    // A key press as the user makes it; a combo box takes Down, Up, Home and End as a choice.
+    static void press(QWidget* widget, Qt::Key key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(widget, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(widget, &up);
+    }
+
+    static void pointerLeaves(QWidget* widget) {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(widget, &leave);
+    }
+
+    QTemporaryDir tmp;
+    QString regDir;
+    QString programFolder;
+    QStringList gameMatches;
+    RecordingDialogs dialogs;
+    RecordingShell shell;
+    RecordingLinks links;
+    RecordingPreparation preparation;
+    ImmediateFacts facts;
+    // No process runs: Steam is never found.
+    ProcessDetection detection{ProcessSource{
+        [] { return std::optional<std::vector<platform::ProcessEntry>>(std::in_place); },
+        [](qint64) { return false; }}};
+    TJvSHFileOperation fileOp{dialogs};
+    quint64 physicalMemory = 4096ull << 20;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<TForm1> window;
+    GamePaths foundPaths;
+    int leftoverChecks = 0;
+    int newsOpened = 0;
+    int updateChecks = 0;
+    int quits = 0;
+};
