@@ -12,6 +12,9 @@
 
 #include <QIcon>
 #include <QPoint>
+#include <QRect>
+#include <QScreen>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -41,8 +44,15 @@ int main(int argc, char** argv) {
             [&] {
                 if (!news)
                     return;
-                // Beside the main window, not over it.
-                news->move(form1.frameGeometry().topRight() + QPoint(12, 0));
+                // Beside the main window, not over it: to its right, or to its left where the
+                // screen has no room on the right.
+                const QRect main = form1.frameGeometry();
+                const QRect screen = form1.screen()->availableGeometry();
+                QPoint place = main.topRight() + QPoint(12, 0);
+                if (place.x() + news->frameGeometry().width() > screen.right())
+                    place.setX(
+                        std::max(screen.left(), main.left() - 12 - news->frameGeometry().width()));
+                news->move(place);
                 ShowNews(*news, components.ProgramFolder());
             },
             // The update check is wired here once it exists.
