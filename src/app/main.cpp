@@ -14,6 +14,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -42,25 +43,28 @@ int main(int argc, char** argv) {
         std::unique_ptr<TForm5> news;
         TForm1 form1(components.ForMainWindow(
             [&] {
-                if (!news)
-                    return;
-                // Beside the main window, not over it: to its right, or to its left where the
-                // screen has no room on the right.
-                const QRect main = form1.frameGeometry();
-                const QRect screen = form1.screen()->availableGeometry();
-                QPoint place = main.topRight() + QPoint(12, 0);
-                if (place.x() + news->frameGeometry().width() > screen.right())
-                    place.setX(
-                        std::max(screen.left(), main.left() - 12 - news->frameGeometry().width()));
-                news->move(place);
-                ShowNews(*news, components.ProgramFolder());
+                // The browser is the slowest part of start-up: it is made once the main
+                // window is on the screen, and lives until the program ends.
+                QTimer::singleShot(0, &form1, [&] {
+                    if (!news)
+                        news = std::make_unique<TForm5>();
+                    // Beside the main window, not over it: to its right, or to its left where the
+                    // screen has no room on the right.
+                    const QRect main = form1.frameGeometry();
+                    const QRect screen = form1.screen()->availableGeometry();
+                    QPoint place = main.topRight() + QPoint(12, 0);
+                    if (place.x() + news->frameGeometry().width() > screen.right())
+                        place.setX(std::max(screen.left(),
+                                            main.left() - 12 - news->frameGeometry().width()));
+                    news->move(place);
+                    ShowNews(*news, components.ProgramFolder());
+                });
             },
             // The update check is wired here once it exists.
             {}));
         components.Dialogs().SetOwner(&form1);
         instances.setMainWindow(&form1);
         TForm3 form3(form1, components.Store());
-        news = std::make_unique<TForm5>();
         StartupProbe::Install(&form1);
         form1.show();
         return app.exec();
