@@ -26,6 +26,12 @@ sid="S-1-22-1-$(id -u)"
 scripts/install.sh "$demo/program" >/dev/null
 program=$demo/program
 
+# A first start of the demo set-up plays the shipped demo; later starts keep the user's choice.
+key='HKLM\SOFTWARE\Quillon\Ostrevo'
+if ! "$bin/reg" query "$key" /v Demo >/dev/null 2>&1; then
+    "$bin/reg" add "$key" /v Demo /t REG_SZ /d 1 /f >/dev/null
+fi
+
 # The stand-in Steam client, as a user would have it running (a second start ends at once).
 (cd "$STEAM_DIR" && exec setsid -f "$STEAM_EXE") </dev/null >/dev/null 2>&1
 

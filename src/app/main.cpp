@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
                                             main.left() - 12 - news->frameGeometry().width()));
                     news->move(place);
                     ShowNews(*news, components.ProgramFolder());
+                    // The news is beside the work, not in front of it.
+                    form1.raise();
+                    form1.activateWindow();
                 });
             },
             // The update check is wired here once it exists.

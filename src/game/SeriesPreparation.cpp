@@ -13,6 +13,10 @@ void SeriesPreparation::CheckLeftoverConfig(const GamePaths& paths) {
 }
 
 std::optional<QString> SeriesPreparation::CheckDemo(const BenchmarkSettings& settings) {
+    // Without a choice the series plays the demo of the last one; with none before, the game
+    // would be started with no demo at all and every run would end without a result.
+    if (!settings.Demo && demo_.DemoName.isEmpty())
+        return QStringLiteral("Please choose a demo on the \"Filters & demos\" page.");
     return ::CheckDemo(settings, paths_);
 }
 

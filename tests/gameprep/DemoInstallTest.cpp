@@ -3,6 +3,7 @@
 #include "game/DemoInstall.h"
 #include "game/DemoSelection.h"
 #include "game/OptionSaving.h"
+#include "game/SeriesPreparation.h"
 #include "model/OptionLists.h"
 #include "platform/Errors.h"
 
@@ -157,6 +158,25 @@ TEST_F(Demo, BrowseStoresAConfirmedFileOnly) {
     EXPECT_EQ(BrowseCustomDemo(dialogs, saving), std::nullopt);
     EXPECT_EQ(store.ReadValue("Demoname"), root + "/demos/run1.dem");
     EXPECT_EQ(dialogs.filters, QStringList(2, "Half-Life 2 demo file (*.dem)"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Demo, ASeriesWithoutADemoChoiceNeedsAnEarlierDemo) {
+    SettingsStore store(regDir);
+    SeriesPreparation prep(store, dialogs, fileOp);
+    prep.SetPaths(paths);
+    EXPECT_EQ(prep.CheckDemo(BenchmarkSettings{}),
+              QStringLiteral("Please choose a demo on the \"Filters & demos\" page."));
+
+    BenchmarkSettings shipped;
+    shipped.Demo = DemoKind::Shipped;
+    ASSERT_EQ(prep.CheckDemo(shipped), std::nullopt);
+    writeFile(paths.ProgramFolder + "Demos/rovdemo1.dem", "demo");
+    prep.InstallDemo(shipped);
+    EXPECT_EQ(prep.CheckDemo(BenchmarkSettings{}), std::nullopt) << "the last demo plays again";
 }
 
 } // namespace
