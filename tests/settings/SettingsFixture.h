@@ -48,14 +48,7 @@ protected:
                                                         QStringLiteral("1024 x 768")}) {
         StartupEnvironment env;
         env.programFolder = programFolder;
-        env.displayModes = [modes] {
-            std::vector<platform::ScreenSize> sizes;
-            for (const QString& mode : modes) {
-                const QStringList parts = mode.split(QStringLiteral(" x "));
-                sizes.push_back({parts[0].toInt(), parts[1].toInt()});
-            }
-            return sizes;
-        };
+        env.displayModes = [modes] { return testsupport::screenSizes(modes); };
         env.searchGame = [this](const QString& root) {
             searchedRoot = root;
             return gameMatches;

@@ -10,11 +10,17 @@
 
 namespace testsupport {
 
-QString binDir() { return QStringLiteral(VARNHOLT_BIN_DIR); }
+QString binDir() {
+    return QStringLiteral(VARNHOLT_BIN_DIR);
+}
 
-QString binPath(const QString& name) { return binDir() + QLatin1Char('/') + name; }
+QString binPath(const QString& name) {
+    return binDir() + QLatin1Char('/') + name;
+}
 
-QString sourceDir() { return QStringLiteral(VARNHOLT_SOURCE_DIR); }
+QString sourceDir() {
+    return QStringLiteral(VARNHOLT_SOURCE_DIR);
+}
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
@@ -39,6 +45,15 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
         QThread::msleep(2);
     }
     return true;
+}
+
+std::vector<platform::ScreenSize> screenSizes(const QStringList& modes) {
+    std::vector<platform::ScreenSize> sizes;
+    for (const QString& mode : modes) {
+        const QStringList parts = mode.split(QStringLiteral(" x "));
+        sizes.push_back({parts.value(0).toInt(), parts.value(1).toInt()});
+    }
+    return sizes;
 }
 
 } // namespace testsupport

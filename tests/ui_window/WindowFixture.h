@@ -126,14 +126,7 @@ protected:
         store = std::make_unique<SettingsStore>(regDir);
         StartupEnvironment startup;
         startup.programFolder = programFolder;
-        startup.displayModes = [modes] {
-            std::vector<platform::ScreenSize> sizes;
-            for (const QString& mode : modes) {
-                const QStringList parts = mode.split(QStringLiteral(" x "));
-                sizes.push_back({parts[0].toInt(), parts[1].toInt()});
-            }
-            return sizes;
-        };
+        startup.displayModes = [modes] { return testsupport::screenSizes(modes); };
         startup.searchGame = [this](const QString&) { return gameMatches; };
         startup.checkLeftoverConfig = [this](const GamePaths&) { ++leftoverChecks; };
         startup.registryDirectory = regDir;
