@@ -1,0 +1,547 @@
+#include "update/TauCustomHTTP.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <chrono>
+#include <exception>
+
+#include "platform/FileAttributes.h"
+#include "platform/HttpService.h"
+#include "update/HttpDate.h"
+#include "update/HttpUrl.h"
+
+namespace {
+
+// The memory output is sized in advance to the announced length, but a lying header must not
+// take the machine's memory: beyond this it grows as the body arrives.
+constexpr qint64 LargestReservation = 64 * 1024 * 1024;
+
+qint64 NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+quint32 DosAttributes(TauFileAttributes attributes) {
+    namespace dos = platform::DosAttribute;
+    quint32 bits = 0;
+    if (attributes & atrArchive) {
+        bits |= dos::Archive;
+    }
+    if (attributes & atrHidden) {
+        bits |= dos::Hidden;
+    }
+    if (attributes & atrReadOnly) {
+        bits |= dos::ReadOnly;
+    }
+    if (attributes & atrSystem) {
+        bits |= dos::System;
+    }
+    if (attributes & atrTemporary) {
+        bits |= dos::Temporary;
+    }
+    if (attributes & atrOffline) {
+        bits |= dos::Offline;
+    }
+    return bits;
+}
+
+QThread::Priority ThreadPriorityOf(TauThreadPriority priority) {
+    switch (priority) {
+    case tpIdle:
+        return QThread::IdlePriority;
+    case tpLowest:
+        return QThread::LowestPriority;
+    case tpLower:
+        return QThread::LowPriority;
+    case tpNormal:
+        return QThread::NormalPriority;
+    case tpHigher:
+        return QThread::HighPriority;
+    case tpHighest:
+        return QThread::HighestPriority;
+    case tpTimeCritical:
+        return QThread::TimeCriticalPriority;
+    }
+    return QThread::NormalPriority;
+}
+
+QDateTime LocalDate(const QByteArray& text) {
+    const QDateTime date = ParseHTTPDate(QString::fromLatin1(text));
+    return date.isValid() ? date.toLocalTime() : date;
+}
+
+// Text that came out of the URL one character per byte, back as the UTF-8 it was.
+QString FromUrlBytes(const QString& text) {
+    return QString::fromUtf8(text.toLatin1());
+}
+
+} // namespace
+
+struct TauCustomHTTP::SyncCall {
+    bool running = false;
+    bool done = false;
+    bool cancelled = false;
+};
+
+class TauCustomHTTP::Exchange : public platform::HttpExchange {
+public:
+    explicit Exchange(TauCustomHTTP& owner) : owner_(owner) {}
+
+    platform::HeadVerdict OnHead(const platform::HttpResponseHead& head) override {
+        return owner_.OnHead(head.status, head.rawHeaders, *this) ? platform::HeadVerdict::ReadBody
+                                                                  : platform::HeadVerdict::Stop;
+    }
+    bool OnBody(const char* data, qsizetype size) override {
+        return !owner_.StopSeen() && owner_.AppendBlock(data, size);
+    }
+    bool StopRequested() override { return owner_.StopSeen(); }
+
+    bool retry = false;
+    bool proxyRetry = false;
+    QString proxyUsername;
+    QString proxyPassword;
+
+private:
+    TauCustomHTTP& owner_;
+};
+
+TauCustomHTTP::TauCustomHTTP(QObject* parent) : QObject(parent) {}
+
+TauCustomHTTP::~TauCustomHTTP() {
+    if (worker_) {
+        stop_ = true;
+        { std::lock_guard lock(syncMutex_); }
+        syncDone_.notify_all();
+        worker_->wait();
+        worker_.reset();
+    }
+    ReleaseOutput(false);
+}
+
+bool TauCustomHTTP::StartTransfer(const QString& url, const QString& outputFileName) {
+    if (active_) {
+        return false;
+    }
+    JoinWorker();
+    URL = url;
+    OutputFileName = outputFileName;
+    state_ = TransferState();
+    memory_.clear();
+    memoryOutput_ = false;
+    file_.reset();
+    filePath_.clear();
+    outputOpened_ = false;
+    outputFailed_ = false;
+    localFile_.reset();
+    stop_ = false;
+    deletePartial_ = false;
+    busy_ = true;
+    active_ = true;
+    const quint64 generation = ++generation_;
+    worker_.reset(QThread::create([this, generation] { RunWorker(generation); }));
+    workerRunning_ = true;
+    worker_->start(ThreadPriorityOf(ThreadPriority));
+    return true;
+}
+
+void TauCustomHTTP::StopTransfer(bool deletePartialFile, bool immediately) {
+    if (!workerRunning_) {
+        return;
+    }
+    deletePartial_ = deletePartialFile;
+    stop_ = true;
+    { std::lock_guard lock(syncMutex_); }
+    syncDone_.notify_all();
+    // From inside a handler the worker we would join is waiting for that very handler.
+    if (!immediately || inHandler_) {
+        return;
+    }
+    JoinWorker();
+    ++generation_; // the worker's own stop notice is now stale
+    localFile_.reset();
+    ReleaseOutput(deletePartialFile && outputOpened_);
+    busy_ = false;
+    active_ = false;
+    if (AbortedHandler) {
+        AbortedHandler();
+    }
+}
+
+void TauCustomHTTP::JoinWorker() {
+    if (worker_) {
+        worker_->wait();
+        worker_.reset();
+    }
+}
+
+bool TauCustomHTTP::CallAndWait(const std::function<void()>& call) {
+    auto sync = std::make_shared<SyncCall>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, sync, call] {
+            {
+                std::lock_guard lock(syncMutex_);
+                if (sync->cancelled) {
+                    return;
+                }
+                sync->running = true;
+            }
+            inHandler_ = true;
+            try {
+                call();
+            } catch (...) {
+                // A failing handler must not take the worker down with it.
+            }
+            inHandler_ = false;
+            {
+                std::lock_guard lock(syncMutex_);
+                sync->done = true;
+            }
+            syncDone_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(syncMutex_);
+    syncDone_.wait(lock, [&] { return sync->done || (stop_.load() && !sync->running); });
+    if (!sync->done) {
+        sync->cancelled = true;
+        return false;
+    }
+    return true;
+}
+
+void TauCustomHTTP::RunWorker(quint64 generation) {
+    try {
+        WorkerSteps();
+    } catch (...) {
+        // The completion reports from the state reached.
+    }
+    localFile_.reset();
+    bool success = state_.StatusCode == 200 || state_.StatusCode == 206;
+    const bool outputExists = memoryOutput_ || outputOpened_;
+    if (success && state_.ContentLength > 0 && outputExists) {
+        success = state_.BytesRead == state_.ContentLength;
+    }
+    state_.Success = success;
+    workerRunning_ = false;
+    if (stop_) {
+        QMetaObject::invokeMethod(
+            this, [this, generation] { FinishStopped(generation); }, Qt::QueuedConnection);
+    } else {
+        QMetaObject::invokeMethod(
+            this, [this, generation] { Complete(generation); }, Qt::QueuedConnection);
+    }
+}
+
+void TauCustomHTTP::WorkerSteps() {
+    startMs_ = NowMs();
+    const int block = std::max(1, TransferBufferSize);
+    const std::optional<UrlParts> parts = SplitURL(WithScheme(URL));
+    if (!parts || StopSeen()) {
+        return;
+    }
+
+    if (parts->scheme == QLatin1String("file")) {
+        localFile_ = std::make_unique<QFile>(FromUrlBytes(parts->path));
+        if (localFile_->open(QIODevice::ReadOnly)) {
+            state_.StatusCode = 200;
+            state_.ContentLength = localFile_->size();
+        } else {
+            state_.StatusCode = 404;
+            state_.ContentLength = 0;
+        }
+        if (StopSeen() || !OpenOutput()) {
+            return;
+        }
+        QByteArray buffer(block, Qt::Uninitialized);
+        while (!StopSeen() && localFile_->isOpen()) {
+            const qint64 count = localFile_->read(buffer.data(), block);
+            if (count <= 0 || !AppendBlock(buffer.constData(), count)) {
+                break;
+            }
+        }
+        return;
+    }
+
+    platform::HttpRequest request;
+    request.url = ServiceURL(*parts).toLatin1();
+    request.userAgent = UserAgent.toUtf8();
+    request.headerLines.append("Accept: " + AcceptTypes.toUtf8());
+    if (CacheOptions & coPragmaNoCache) {
+        request.headerLines.append("Pragma: no-cache");
+        request.headerLines.append("Cache-Control: no-cache");
+    }
+    if (!(InternetOptions & ioKeepConnection)) {
+        request.headerLines.append("Connection: close");
+    }
+    if (!(InternetOptions & ioNoAuthentication)) {
+        request.username = parts->userName.isEmpty() ? HTTPUsername : FromUrlBytes(parts->userName);
+        request.password = parts->password.isEmpty() ? HTTPPassword : FromUrlBytes(parts->password);
+    }
+    switch (Proxy.AccessType) {
+    case atPreconfig:
+        request.proxyMode = platform::HttpProxyMode::Preconfigured;
+        break;
+    case atDirect:
+        request.proxyMode = platform::HttpProxyMode::Direct;
+        break;
+    case atUseProxy:
+        request.proxyMode = platform::HttpProxyMode::Named;
+        request.proxy = (Proxy.ProxyServer + u':' + QString::number(Proxy.ProxyPort)).toUtf8();
+        request.noProxy = NoProxyList(Proxy.ProxyBypass);
+        request.proxyUsername = Proxy.ProxyUsername;
+        request.proxyPassword = Proxy.ProxyPassword;
+        break;
+    }
+    request.connectTimeoutMs = Timeouts.ConnectTimeout;
+    request.receiveTimeoutMs = Timeouts.ReceiveTimeout;
+    request.sendTimeoutMs = Timeouts.SendTimeout;
+    request.followRedirects = !(InternetOptions & ioNoAutoRedirect);
+    request.cookies = !(InternetOptions & ioNoCookies);
+    request.verifyHost = !(InternetOptions & ioIgnoreCertificateInvalid);
+    // libcurl checks a certificate's dates together with its authority.
+    request.verifyPeer =
+        !(InternetOptions & (ioIgnoreUnknownCertificateAuthority | ioIgnoreCertificateDateInvalid));
+    request.bufferSize = block;
+
+    for (;;) {
+        if (StopSeen()) {
+            return;
+        }
+        Exchange exchange(*this);
+        state_.Retry = false;
+        platform::PerformGet(request, exchange);
+        if (StopSeen()) {
+            return;
+        }
+        if (exchange.retry) {
+            request.username = HTTPUsername;
+            request.password = HTTPPassword;
+        } else if (exchange.proxyRetry) {
+            request.proxyUsername = exchange.proxyUsername;
+            request.proxyPassword = exchange.proxyPassword;
+        } else {
+            return;
+        }
+        // Another round: forget what the refused answer left behind.
+        state_.StatusCode = -1;
+        state_.ContentLength = 0;
+    }
+}
+
+bool TauCustomHTTP::OnHead(int status, const QByteArray& rawHeaders, Exchange& exchange) {
+    state_.StatusCode = status;
+    if (StopSeen()) {
+        return false;
+    }
+    if (status == 401 && PasswordHandler) {
+        const QString realm =
+            RealmOf(QString::fromLatin1(HeaderValue(rawHeaders, "WWW-Authenticate")));
+        bool retry = false;
+        if (!CallAndWait([&] { PasswordHandler(realm, retry); })) {
+            return false;
+        }
+        state_.Retry = retry;
+        if (retry) {
+            exchange.retry = true;
+            return false;
+        }
+    } else if (status == 407 && OnProxyAuthenticationRequest) {
+        QString user = Proxy.ProxyUsername;
+        QString password = Proxy.ProxyPassword;
+        bool tryAgain = false;
+        if (!CallAndWait([&] { OnProxyAuthenticationRequest(user, password, tryAgain); })) {
+            return false;
+        }
+        state_.Retry = tryAgain;
+        if (tryAgain) {
+            exchange.proxyRetry = true;
+            exchange.proxyUsername = user;
+            exchange.proxyPassword = password;
+            return false;
+        }
+    }
+    if (StopSeen()) {
+        return false;
+    }
+    state_.ContentType = QString::fromLatin1(HeaderValue(rawHeaders, "Content-Type"));
+    state_.ContentLength = ContentLengthOf(rawHeaders);
+    if (HeaderInfoHandler) {
+        TauHeaderInfo& info = state_.Headers;
+        info.StatusCode = status;
+        info.RawHeaders = QString::fromLatin1(rawHeaders.left(4096));
+        info.ContentType = state_.ContentType;
+        info.ContentLanguage = QString::fromLatin1(HeaderValue(rawHeaders, "Content-Language"));
+        info.ContentEncoding = QString::fromLatin1(HeaderValue(rawHeaders, "Content-Encoding"));
+        info.ContentLength = state_.ContentLength;
+        info.Location = QString::fromLatin1(HeaderValue(rawHeaders, "Location"));
+        info.Date = LocalDate(HeaderValue(rawHeaders, "Date"));
+        info.LastModified = LocalDate(HeaderValue(rawHeaders, "Last-Modified"));
+        info.Expires = LocalDate(HeaderValue(rawHeaders, "Expires"));
+        info.ETag = QString::fromLatin1(HeaderValue(rawHeaders, "ETag"));
+        bool continueTransfer = true;
+        if (!CallAndWait([&] { HeaderInfoHandler(info, continueTransfer); })) {
+            return false;
+        }
+        state_.Continue = continueTransfer;
+        if (!continueTransfer) {
+            return false;
+        }
+    }
+    return !StopSeen() && OpenOutput();
+}
+
+bool TauCustomHTTP::OpenOutput() {
+    const bool toFile =
+        (state_.StatusCode == 200 || state_.StatusCode == 206) && !OutputFileName.isEmpty();
+    if (toFile) {
+        namespace dos = platform::DosAttribute;
+        const QString path = OutputFileName;
+        const std::optional<quint32> former = platform::GetFileAttributes(path);
+        // A hidden or read-only file would refuse to be replaced.
+        if (former && (*former & (dos::Hidden | dos::ReadOnly))) {
+            platform::SetFileAttributes(path, dos::Archive);
+        }
+        auto file = std::make_unique<QFile>(path);
+        if (file->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+            if (former) {
+                platform::SetFileAttributes(path, *former);
+            }
+            if (OutputFileAttributes.Incomplete != atrArchive) {
+                platform::SetFileAttributes(path, DosAttributes(OutputFileAttributes.Incomplete));
+            }
+            file_ = std::move(file);
+            filePath_ = path;
+            outputOpened_ = true;
+            return true;
+        }
+        state_.OutputError = QStringLiteral("Cannot create file \"%1\". %2")
+                                 .arg(QFileInfo(path).absoluteFilePath(), file->errorString());
+        if (state_.ContentLength > 0) {
+            outputFailed_ = true;
+            return false;
+        }
+    }
+    memoryOutput_ = true;
+    memory_.clear();
+    if (state_.ContentLength > 0) {
+        memory_.reserve(qsizetype(std::min(state_.ContentLength, LargestReservation)));
+    }
+    return true;
+}
+
+bool TauCustomHTTP::AppendBlock(const char* data, qsizetype size) {
+    if (file_) {
+        if (file_->write(data, size) != size) {
+            return false; // a full disk ends the body as a read error would
+        }
+    } else {
+        memory_.append(data, size);
+    }
+    state_.BytesRead += size;
+    if (ProgressHandler) {
+        state_.Progress =
+            ComputeProgress(state_.ContentLength, state_.BytesRead, NowMs() - startMs_);
+        const QByteArray* output = file_ ? nullptr : &memory_;
+        if (!CallAndWait([&] {
+                ProgressHandler(state_.ContentType, state_.ContentLength, state_.BytesRead,
+                                state_.Progress, output);
+            })) {
+            return false;
+        }
+    }
+    return !StopSeen();
+}
+
+void TauCustomHTTP::CloseOutputFile() {
+    if (!file_) {
+        return;
+    }
+    file_->close();
+    file_.reset();
+    if (OutputFileAttributes.Incomplete != atrArchive) {
+        platform::SetFileAttributes(filePath_, DosAttributes(OutputFileAttributes.Incomplete));
+    }
+}
+
+void TauCustomHTTP::ReleaseOutput(bool deleteFile) {
+    CloseOutputFile();
+    if (deleteFile && !filePath_.isEmpty()) {
+        platform::SetFileAttributes(filePath_, platform::DosAttribute::Archive);
+        QFile::remove(filePath_);
+    }
+}
+
+void TauCustomHTTP::Complete(quint64 generation) {
+    if (generation != generation_) {
+        return;
+    }
+    JoinWorker();
+    localFile_.reset();
+    busy_ = false;
+    const TransferState& s = state_;
+    const QByteArray* memory = memoryOutput_ ? &memory_ : nullptr;
+    bool deleteFile = false;
+    std::exception_ptr failure;
+    try {
+        if (s.Continue) {
+            if (s.Success && !memoryOutput_ && !outputOpened_) {
+                // The body had nowhere to go: the owner must hear of it all the same.
+                if (OutputFailedHandler) {
+                    OutputFailedHandler(s.OutputError);
+                } else if (HTTPErrorHandler) {
+                    HTTPErrorHandler(s.StatusCode, nullptr);
+                }
+            } else if (s.Success) {
+                if (file_) {
+                    CloseOutputFile();
+                    if (OutputFileAttributes.Complete != OutputFileAttributes.Incomplete) {
+                        platform::SetFileAttributes(filePath_,
+                                                    DosAttributes(OutputFileAttributes.Complete));
+                    }
+                }
+                if (DoneHandler) {
+                    DoneHandler(s.ContentType, memory, s.BytesRead);
+                }
+            } else if (s.StatusCode == 200 || s.StatusCode == 206) {
+                if (ConnLostHandler) {
+                    ConnLostHandler(s.ContentType, memory, s.BytesRead, s.ContentLength);
+                }
+            } else if (s.StatusCode == -1) {
+                if (HostUnreachableHandler) {
+                    HostUnreachableHandler();
+                }
+            } else {
+                deleteFile = outputOpened_;
+                if (HTTPErrorHandler) {
+                    HTTPErrorHandler(s.StatusCode, memory);
+                }
+            }
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    ReleaseOutput(deleteFile);
+    busy_ = false;
+    active_ = false;
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    if (!s.Continue && SkippedHandler) {
+        SkippedHandler();
+    }
+}
+
+void TauCustomHTTP::FinishStopped(quint64 generation) {
+    if (generation != generation_) {
+        return;
+    }
+    JoinWorker();
+    localFile_.reset();
+    ReleaseOutput(deletePartial_ && outputOpened_);
+    busy_ = false;
+    active_ = false;
+    if (AbortedHandler) {
+        AbortedHandler();
+    }
+}

@@ -1,0 +1,214 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "update/HttpRules.h"
+
+class QFile;
+class QThread;
+
+// Cache behaviour of a transfer. libcurl keeps no cache, so only coPragmaNoCache and
+// coAlwaysReload change the request (no-cache headers); the others are kept for the owner.
+enum TauCacheOption : unsigned {
+    coAlwaysReload = 1u << 0,
+    coReloadIfNoExpireInformation = 1u << 1,
+    coReloadUpdatedObjects = 1u << 2,
+    coPragmaNoCache = 1u << 3,
+    coNoCacheWrite = 1u << 4,
+    coCreateTempFilesIfCantCache = 1u << 5,
+    coUseCacheIfNetFail = 1u << 6,
+};
+using TauCacheOptions = unsigned;
+
+enum TauInternetOption : unsigned {
+    ioIgnoreCertificateInvalid = 1u << 0,
+    ioIgnoreCertificateDateInvalid = 1u << 1,
+    ioIgnoreUnknownCertificateAuthority = 1u << 2,
+    ioIgnoreRedirectToHTTP = 1u << 3,
+    ioIgnoreRedirectToHTTPS = 1u << 4,
+    ioKeepConnection = 1u << 5,
+    ioNoAuthentication = 1u << 6,
+    ioNoAutoRedirect = 1u << 7,
+    ioNoCookies = 1u << 8,
+};
+using TauInternetOptions = unsigned;
+
+enum TauFileAttribute : unsigned {
+    atrArchive = 1u << 0,
+    atrHidden = 1u << 1,
+    atrReadOnly = 1u << 2,
+    atrSystem = 1u << 3,
+    atrTemporary = 1u << 4,
+    atrOffline = 1u << 5,
+};
+using TauFileAttributes = unsigned;
+
+struct TauOutputFileAttributes {
+    TauFileAttributes Complete = atrArchive;
+    TauFileAttributes Incomplete = atrArchive | atrTemporary;
+};
+
+enum TauAccessType { atPreconfig, atDirect, atUseProxy };
+
+struct TauHTTPProxy {
+    TauAccessType AccessType = atPreconfig;
+    int ProxyPort = 8080;
+    QString ProxyServer;
+    QString ProxyBypass = QStringLiteral("127.0.0.1;");
+    QString ProxyUsername;
+    QString ProxyPassword;
+};
+
+// Milliseconds; 0 leaves the service's own.
+struct TauHTTPTimeouts {
+    int ConnectTimeout = 0;
+    int ReceiveTimeout = 0;
+    int SendTimeout = 0;
+};
+
+enum TauThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+// The response head as the header notification gets it. Dates are local; invalid when absent.
+struct TauHeaderInfo {
+    int StatusCode = -1;
+    QString RawHeaders;
+    QString ContentType;
+    QString ContentLanguage;
+    QString ContentEncoding;
+    qint64 ContentLength = 0;
+    QString Location;
+    QDateTime Date;
+    QDateTime LastModified;
+    QDateTime Expires;
+    QString ETag;
+};
+
+struct TransferState {
+    int StatusCode = -1;
+    qint64 ContentLength = 0;
+    qint64 BytesRead = 0;
+    bool Success = false;
+    bool Continue = true;
+    bool Retry = false;
+    QString ContentType;
+    TauHeaderInfo Headers;
+    ProgressFigures Progress;
+    QString OutputError; // why the output file could not be created
+};
+
+// Downloads one URL at a time on a worker thread of its own, into memory or into a file, and
+// reports the head, the progress and the outcome through the handlers below, always on the
+// thread that owns the object. The handlers marked "waits" hold the worker until they return.
+class TauCustomHTTP : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TauCustomHTTP(QObject* parent = nullptr);
+    ~TauCustomHTTP() override; // a running worker is stopped and joined first
+
+    // Settings, read by the worker: change them only while no transfer is active.
+    QString URL;
+    QString OutputFileName; // empty: the body stays in memory
+    QString AcceptTypes = QStringLiteral("text/html, */*");
+    QString UserAgent = QStringLiteral("Quillon Varnholt/1.3.0.0");
+    int TransferBufferSize = 4096;
+    TauCacheOptions CacheOptions =
+        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
+    TauInternetOptions InternetOptions = ioKeepConnection;
+    TauHTTPProxy Proxy;
+    TauHTTPTimeouts Timeouts;
+    QString HTTPUsername;
+    QString HTTPPassword;
+    TauOutputFileAttributes OutputFileAttributes;
+    TauThreadPriority ThreadPriority = tpNormal;
+
+    // Waits. Set `continueTransfer` false to skip the body.
+    std::function<void(const TauHeaderInfo& info, bool& continueTransfer)> HeaderInfoHandler;
+    // Waits; after every block. `output` is the memory buffer, or null for a file.
+    std::function<void(const QString& contentType, qint64 contentLength, qint64 bytesRead,
+                       const ProgressFigures& figures, const QByteArray* output)>
+        ProgressHandler;
+    // `output` is the memory buffer, or null when the body went to the output file.
+    std::function<void(const QString& contentType, const QByteArray* output, qint64 bytesRead)>
+        DoneHandler;
+    std::function<void(const QString& contentType, const QByteArray* output, qint64 bytesRead,
+                       qint64 contentLength)>
+        ConnLostHandler;
+    std::function<void()> HostUnreachableHandler;
+    std::function<void(int statusCode, const QByteArray* output)> HTTPErrorHandler;
+    // Waits; on a 401. Set `retry` to send again with HTTPUsername / HTTPPassword.
+    std::function<void(const QString& realm, bool& retry)> PasswordHandler;
+    // Waits; on a 407.
+    std::function<void(QString& proxyUsername, QString& proxyPassword, bool& tryAgain)>
+        OnProxyAuthenticationRequest;
+    std::function<void()> SkippedHandler;
+    // The output file could not be created although a length was announced (the message says
+    // which file and why). Without this handler HTTPErrorHandler gets the status instead.
+    std::function<void(const QString& message)> OutputFailedHandler;
+    // The worker obeyed a stop: no other outcome follows.
+    std::function<void()> AbortedHandler;
+
+    // The outcome handlers above run while the transfer still counts as active, so a handler
+    // that wants the next transfer starts it from a later turn of the event loop.
+
+    // False, starting nothing, while a transfer is active.
+    bool StartTransfer(const QString& url, const QString& outputFileName);
+    // Nothing when no worker runs. Not immediately: the worker stops at its next check point
+    // (within about a second even while the server is silent). Immediately: the worker is
+    // stopped and joined here, and the output cleaned up before this returns.
+    void StopTransfer(bool deletePartialFile, bool immediately);
+
+    bool Busy() const { return busy_; }
+    bool Active() const { return active_; }
+    // Read it from a handler or once the transfer has ended, not while the worker runs.
+    const TransferState& State() const { return state_; }
+    const QByteArray& MemoryOutput() const { return memory_; }
+
+private:
+    struct SyncCall;
+    class Exchange;
+    friend class Exchange;
+
+    void RunWorker(quint64 generation);
+    void WorkerSteps();
+    bool CallAndWait(const std::function<void()>& call);
+    bool StopSeen() const { return stop_.load(); }
+    bool OnHead(int status, const QByteArray& rawHeaders, Exchange& exchange);
+    bool OpenOutput();
+    bool AppendBlock(const char* data, qsizetype size);
+    void Complete(quint64 generation);
+    void FinishStopped(quint64 generation);
+    void CloseOutputFile();
+    void ReleaseOutput(bool deleteFile);
+    void JoinWorker();
+
+    TransferState state_;
+    QByteArray memory_;
+    bool memoryOutput_ = false;
+    std::unique_ptr<QFile> file_;
+    QString filePath_;
+    bool outputOpened_ = false;
+    bool outputFailed_ = false;
+    std::unique_ptr<QFile> localFile_; // the source of a "file" URL
+    qint64 startMs_ = 0;
+
+    std::unique_ptr<QThread> worker_;
+    std::atomic<bool> workerRunning_{false};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> deletePartial_{false};
+    std::atomic<quint64> generation_{0};
+    bool busy_ = false;
+    bool active_ = false;
+    bool inHandler_ = false; // a waited-for handler is running on the owner's thread
+
+    std::mutex syncMutex_;
+    std::condition_variable syncDone_;
+};
