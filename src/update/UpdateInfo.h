@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+// The update information file on the maker's server, and the rules that decide whether it
+// announces something newer than the running program. Everything here is pure.
+
+enum TUpgradeMethod { umSelfUpgrade = 0, umUseExternalSetup = 1, umRedirectToURL = 2 };
+
+enum TVersionControl { byDate, byNumber };
+
+struct UpdateInfo {
+    QStringList Files; // FileEntry texts (URL or URL=target), in file order
+    QString InfoVersion;
+    QString InfoDate;
+    QString UpgradeMsg;
+    TUpgradeMethod UpgradeMethod = umSelfUpgrade;
+};
+
+// The body as the checker reads it: one character per byte.
+QString InfoText(const QByteArray& body);
+
+// The value of "key=" (or "key={" when braced) in `text`; keys ignore case, values keep it.
+// The text's last two characters never belong to a value: they are normally its closing line
+// break.
+QString InfoValue(const QString& text, const QString& key, bool braced);
+
+// "#url", "#url0", then "#url" + n from the next free number on, up to the first gap.
+QStringList InfoFiles(const QString& text);
+
+// -1, 0 or 1 for four dotted numbers; falls back to a byte comparison of the whole texts when
+// a part is not a number.
+int CompareVersionText(const QString& a, const QString& b);
+
+// MM/DD/YYYY; anything else, or a date that does not exist, gives `today`.
+QDate ParseInfoDate(const QString& text, const QDate& today);
+
+// From the "#method" value: "1..." external setup, "2..." redirect, anything else self-upgrade.
+TUpgradeMethod UpgradeMethodFromText(const QString& methodValue);
+
+// Every field of the file. The message is the braced "#message" value.
+UpdateInfo ParseUpdateInfo(const QString& text);
+
+struct VersionCheck {
+    TVersionControl VersionControl = byNumber;
+    QString VersionNumber; // the running program's version text
+    QString VersionDate;   // the running program's date, MM/DD/YYYY (byDate only)
+    QDate Today;           // what a malformed date stands for
+};
+
+// Newer than the running program and at least one file to fetch.
+bool UpdateAvailable(const UpdateInfo& info, const VersionCheck& check);

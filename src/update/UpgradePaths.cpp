@@ -1,0 +1,102 @@
+#include "update/UpgradePaths.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+QString AsFolder(const QString& path) {
+    if (path.isEmpty())
+        return {};
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+QString UserFolder(QStandardPaths::StandardLocation location) {
+    return AsFolder(QStandardPaths::writableLocation(location));
+}
+
+} // namespace
+
+UpgradeFolders CurrentUpgradeFolders(const QString& appFolder) {
+    UpgradeFolders folders;
+    folders.AppFolder = AsFolder(appFolder);
+    const QString temp = QDir::tempPath();
+    // Qt gives no path at all when the temporary folder is missing.
+    folders.TempFolder =
+        !temp.isEmpty() && QDir(temp).exists() ? AsFolder(temp) : folders.AppFolder;
+    folders.Desktop = UserFolder(QStandardPaths::DesktopLocation);
+    folders.MyDocuments = UserFolder(QStandardPaths::DocumentsLocation);
+    folders.MyPictures = UserFolder(QStandardPaths::PicturesLocation);
+    folders.AppData = UserFolder(QStandardPaths::GenericDataLocation);
+    folders.ProgramFiles = QStringLiteral("/opt/");
+    folders.System = folders.AppFolder + QStringLiteral("system/");
+    return folders;
+}
+
+QString ExpandFolderMacros(const QString& text, const UpgradeFolders& folders) {
+    const std::pair<const char*, const QString*> macros[] = {
+        {"%current%", &folders.AppFolder},
+        {"%desktop%", &folders.Desktop},
+        {"%mydocuments%", &folders.MyDocuments},
+        {"%mypictures%", &folders.MyPictures},
+        {"%appdata%", &folders.AppData},
+        {"%programfiles%", &folders.ProgramFiles},
+        {"%windows%", &folders.Windows},
+        {"%system%", &folders.System},
+        {"%temp%", &folders.TempFolder},
+        {"%help%", &folders.Help},
+        {"%media%", &folders.Media},
+        {"%cursors%", &folders.Cursors},
+    };
+    QString out = text;
+    for (const auto& [macro, folder] : macros) {
+        if (folder->isEmpty())
+            continue;
+        out.replace(QLatin1StringView(macro), *folder, Qt::CaseInsensitive);
+    }
+    if (!out.startsWith(QLatin1Char('/')))
+        out.prepend(folders.AppFolder);
+    return out;
+}
+
+FileEntryTarget ResolveFileEntry(const QString& entry, const UpgradeFolders& folders) {
+    FileEntryTarget result;
+    const qsizetype eq = entry.indexOf(QLatin1Char('='));
+    if (eq >= 0) {
+        result.Url = entry.left(eq);
+        result.Named = true;
+        result.Target = ExpandFolderMacros(entry.mid(eq + 1), folders);
+        result.Entry = result.Url + QLatin1Char('=') + result.Target;
+    } else {
+        result.Url = entry;
+        result.Target = folders.AppFolder + entry.mid(entry.lastIndexOf(QLatin1Char('/')) + 1);
+        result.Entry = entry;
+    }
+    result.DownloadPath = result.Target + QLatin1StringView(DownloadSuffix);
+    return result;
+}
+
+int TotalPercentsDone(int index, int count, int percentsDone) {
+    if (count <= 0)
+        return 0;
+    const int done = static_cast<int>(std::lround(index * 100.0 / count));
+    return done + percentsDone / count;
+}
+
+QString QueueFileText(const QStringList& entries) {
+    QString text;
+    for (const QString& entry : entries) {
+        const qsizetype eq = entry.indexOf(QLatin1Char('='));
+        if (eq >= 0)
+            text += entry.mid(eq + 1) + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+QString HelperCommandLine(const QString& helperPath, const QString& programPath,
+                          const QString& restartParams, TUpgradeMethod method) {
+    return helperPath + QLatin1Char(' ') + programPath + QStringLiteral(" +") + restartParams +
+           QString::number(static_cast<int>(method));
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "update/UpdateInfo.h"
+
+#include <QString>
+#include <QStringList>
+
+// Where the files of an upgrade go, and what the program hands to the upgrade helper.
+
+inline constexpr char UpgradeQueueFileName[] = "UpgraderQueue.txt";
+inline constexpr char UpgradeHelperFileName[] = "Upgrader4.exe";
+inline constexpr char DownloadSuffix[] = ".uTMP";
+
+// The folders the macros of a target stand for. Each ends with "/"; an empty one leaves its
+// macro as written (the Windows folders that have no counterpart here).
+struct UpgradeFolders {
+    QString AppFolder;
+    QString TempFolder;
+    QString Desktop;
+    QString MyDocuments;
+    QString MyPictures;
+    QString AppData;
+    QString ProgramFiles;
+    QString Windows;
+    QString System;
+    QString Help;
+    QString Media;
+    QString Cursors;
+};
+
+// The folders of this user and machine for a program in `appFolder` (ending with "/"):
+// the XDG user folders, the generic data folder for application data, "/opt/" for programs,
+// the program's own "system/" folder, and the temporary folder (the program's folder when the
+// temporary one is missing). The Windows, help, media and cursor folders stay unexpanded.
+UpgradeFolders CurrentUpgradeFolders(const QString& appFolder);
+
+// Replaces every macro, in any letter case, by its folder; a result that is not an absolute
+// path is taken inside AppFolder.
+QString ExpandFolderMacros(const QString& text, const UpgradeFolders& folders);
+
+struct FileEntryTarget {
+    QString Url;          // the URL side
+    QString Target;       // the absolute file the download replaces
+    QString DownloadPath; // Target + ".uTMP"
+    bool Named = false;   // the entry named its target (URL=target)
+    QString Entry;        // the entry as written back: URL=absolute target, or the URL alone
+};
+
+// The first "=" separates URL and target; without a target the file goes into AppFolder under
+// the last part of the URL.
+FileEntryTarget ResolveFileEntry(const QString& entry, const UpgradeFolders& folders);
+
+// Progress over all files: index (from 0) of the current file, file count, current percent.
+int TotalPercentsDone(int index, int count, int percentsDone);
+
+// The queue for the helper: one absolute target per line, CR LF after each, for the entries
+// that name a target; empty when none does (no queue file is written then). `entries` are
+// written-back entries (see ResolveFileEntry).
+QString QueueFileText(const QStringList& entries);
+
+// The helper's command line: its path, the program's path, then "+" with the restart
+// parameters and the method digit. Nothing is quoted: the helper joins its arguments again.
+QString HelperCommandLine(const QString& helperPath, const QString& programPath,
+                          const QString& restartParams, TUpgradeMethod method);

@@ -1,0 +1,37 @@
+// Upgrader4: finishes an upgrade after the program has closed. See UpgradePlan.h.
+#include "update/helper/UpgradeHelper.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+const char InformationText[] =
+    "Upgrader v4.0\n"
+    "Finishes an upgrade of Quillon Varnholt: waits until the program has ended, puts the\n"
+    "downloaded files in place and starts the program again. The program starts it itself;\n"
+    "there is nothing to do by hand.\n";
+
+// The program's file is polled this often while the helper waits for its end.
+constexpr int PollIntervalMs = 1;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        QTextStream(stdout) << InformationText;
+        return 0;
+    }
+    const UpgradePlan plan = PlanUpgrade(UpgradeHelper::GatherFacts(args));
+    if (!plan.Valid) {
+        QTextStream(stderr) << InformationText;
+        return 2;
+    }
+    UpgradeHelper helper(plan, PollIntervalMs);
+    QObject::connect(&helper, &UpgradeHelper::finished, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    helper.run();
+    return app.exec();
+}

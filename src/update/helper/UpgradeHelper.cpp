@@ -1,0 +1,134 @@
+#include "update/helper/UpgradeHelper.h"
+
+#include "platform/FileAttributes.h"
+#include "platform/FileOps.h"
+#include "update/UpgradePaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+namespace {
+
+// Execute permission for whoever may read the file: a moved program must stay runnable.
+void KeepRunnable(const QString& path) {
+    QFileDevice::Permissions permissions =
+        QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser;
+    if (permissions & QFileDevice::ReadGroup)
+        permissions |= QFileDevice::ExeGroup;
+    if (permissions & QFileDevice::ReadOther)
+        permissions |= QFileDevice::ExeOther;
+    QFile::setPermissions(path, permissions);
+}
+
+// Attributes after a move, and the execute permission a program needs.
+void Settle(const QString& path, quint32 attributes, bool runnable) {
+    platform::SetFileAttributes(path, attributes);
+    if (runnable)
+        KeepRunnable(path);
+}
+
+// A running program's file cannot be opened for writing (ETXTBSY), nor can one that a setup
+// still holds; a file that is gone has nobody left to wait for.
+bool Released(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return false;
+    file.close();
+    return true;
+}
+
+} // namespace
+
+UpgradeHelper::UpgradeHelper(UpgradePlan plan, int pollIntervalMs, QObject* parent)
+    : QObject(parent), plan_(std::move(plan)) {
+    poll_.setInterval(pollIntervalMs);
+    connect(&poll_, &QTimer::timeout, this, &UpgradeHelper::pollWait);
+}
+
+HelperFacts UpgradeHelper::GatherFacts(const QStringList& args) {
+    HelperFacts facts;
+    facts.Args = args;
+    facts.QueueFilePath =
+        QDir::tempPath() + QLatin1Char('/') + QLatin1StringView(UpgradeQueueFileName);
+    QFile queue(facts.QueueFilePath);
+    if (queue.open(QIODevice::ReadOnly))
+        facts.QueueText = QString::fromUtf8(queue.readAll());
+    const std::optional<HelperCommand> command = ParseHelperCommand(args);
+    if (!command)
+        return facts;
+    facts.ProgramExists = QFileInfo(command->ProgramPath).isFile();
+    facts.OwnDownloaded =
+        QFileInfo::exists(command->ProgramPath + QLatin1StringView(DownloadSuffix));
+    const QString folder = command->Folder.isEmpty() ? QStringLiteral(".") : command->Folder;
+    const QFileInfoList found =
+        QDir(folder).entryInfoList({QStringLiteral("*") + QLatin1StringView(DownloadSuffix)},
+                                   QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QFileInfo& file : found)
+        facts.Scan << ScannedFile{file.fileName(), file.isExecutable()};
+    return facts;
+}
+
+void UpgradeHelper::run() {
+    nextStep();
+}
+
+void UpgradeHelper::nextStep() {
+    while (next_ < plan_.Steps.size()) {
+        const HelperStep& step = plan_.Steps[next_++];
+        if (step.Kind == HelperStepKind::WaitForEnd) {
+            if (Released(step.Path))
+                continue;
+            waitingFor_ = step.Path;
+            QThread::currentThread()->setPriority(QThread::IdlePriority);
+            poll_.start();
+            return;
+        }
+        carryOut(step);
+    }
+    Q_EMIT finished();
+}
+
+void UpgradeHelper::pollWait() {
+    if (!Released(waitingFor_))
+        return;
+    poll_.stop();
+    QThread::currentThread()->setPriority(QThread::NormalPriority);
+    nextStep();
+}
+
+void UpgradeHelper::carryOut(const HelperStep& step) {
+    switch (step.Kind) {
+    case HelperStepKind::MoveQueued: {
+        const bool wasExecutable = QFileInfo(step.Target).isExecutable();
+        if (!platform::RenameReplacing(step.Path, step.Target))
+            Settle(step.Target, platform::DosAttribute::Archive, wasExecutable);
+        break;
+    }
+    case HelperStepKind::ReplaceScanned: {
+        const bool wasExecutable = QFileInfo(step.Target).isExecutable();
+        platform::SetFileAttributes(step.Target, 0);
+        QFile::remove(step.Target);
+        // Failures are left as they are: the target keeps its content, the download stays.
+        if (QFile::rename(step.Path, step.Target)) {
+            const quint32 attributes =
+                step.Hidden ? platform::DosAttribute::Hidden | platform::DosAttribute::Archive
+                            : platform::DosAttribute::Archive;
+            Settle(step.Target, attributes, step.Executable || wasExecutable);
+        }
+        break;
+    }
+    case HelperStepKind::Start:
+        QProcess::startDetached(step.Path, step.Arguments);
+        break;
+    case HelperStepKind::Remove:
+        QFile::remove(step.Path);
+        break;
+    case HelperStepKind::WaitForEnd:
+        break;
+    }
+}

@@ -1,0 +1,108 @@
+#include "update/helper/UpgradePlan.h"
+
+#include "platform/CommandLine.h"
+
+#include <QSet>
+
+namespace {
+
+const QString Suffix = QStringLiteral(".uTMP");
+
+QString FolderOf(const QString& path) {
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString NameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+std::optional<HelperCommand> ParseHelperCommand(const QStringList& args) {
+    QString joined;
+    for (const QString& arg : args)
+        joined += arg + QLatin1Char(' ');
+    // The program writes "<path> +<params><digit>"; a "+" inside a folder name is not preceded
+    // by a blank as long as the folder name does not start with one.
+    const qsizetype plus = joined.indexOf(QStringLiteral(" +"));
+    if (plus < 1 || joined.size() - plus < 4)
+        return std::nullopt;
+    HelperCommand command;
+    command.ProgramPath = joined.left(plus);
+    const qsizetype paramsStart = plus + 2;
+    command.RestartParams = joined.mid(paramsStart, joined.size() - 2 - paramsStart);
+    command.External = joined.at(joined.size() - 2) == QLatin1Char('1');
+    command.Folder = FolderOf(command.ProgramPath);
+    return command;
+}
+
+QStringList QueueTargets(const QString& queueText) {
+    QStringList targets;
+    for (const QString& line : queueText.split(QStringLiteral("\r\n"))) {
+        if (!line.isEmpty())
+            targets << line;
+    }
+    return targets;
+}
+
+UpgradePlan PlanUpgrade(const HelperFacts& facts) {
+    UpgradePlan plan;
+    const std::optional<HelperCommand> command = ParseHelperCommand(facts.Args);
+    if (!command)
+        return plan;
+    plan.Valid = true;
+    plan.Command = *command;
+    const QString folder = command->Folder;
+    const QString exeName = NameOf(command->ProgramPath);
+    const QStringList restartArgs = splitArguments(command->RestartParams);
+    QList<HelperStep>& steps = plan.Steps;
+
+    if (facts.ProgramExists)
+        steps << HelperStep{HelperStepKind::WaitForEnd, command->ProgramPath, {}, {}, false, false};
+
+    QSet<QString> queued;
+    for (const QString& target : QueueTargets(facts.QueueText)) {
+        steps << HelperStep{HelperStepKind::MoveQueued, target + Suffix, target, {}, false, false};
+        if (FolderOf(target) == folder)
+            queued.insert(NameOf(target) + Suffix);
+    }
+
+    QString programPath = command->ProgramPath;
+    QString setupPath;
+    bool exeTreated = false;
+    for (const ScannedFile& file : facts.Scan) {
+        if (queued.contains(file.FileName) || file.FileName.size() <= Suffix.size())
+            continue;
+        QString name = file.FileName.left(file.FileName.size() - Suffix.size());
+        bool runnable = file.Executable;
+        bool hidden = false;
+        // In external mode the program itself is never the setup: the setup is deleted after
+        // it has run.
+        const bool candidate = (name.endsWith(QStringLiteral("exe")) || file.Executable) &&
+                               !(command->External && name == exeName);
+        if (!exeTreated && candidate) {
+            exeTreated = true;
+            runnable = true;
+            if (command->External) {
+                setupPath = folder + name;
+                programPath = setupPath;
+                hidden = true;
+            } else if (!facts.OwnDownloaded) {
+                name = exeName;
+            }
+        }
+        steps << HelperStep{
+            HelperStepKind::ReplaceScanned, folder + file.FileName, folder + name, {}, hidden,
+            runnable || name == exeName};
+    }
+
+    steps << HelperStep{HelperStepKind::Start, programPath, {}, restartArgs, false, false};
+    steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false};
+    if (!setupPath.isEmpty()) {
+        steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false};
+        steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false};
+        steps << HelperStep{
+            HelperStepKind::Start, command->ProgramPath, {}, restartArgs, false, false};
+    }
+    return plan;
+}

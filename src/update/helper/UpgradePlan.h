@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What the upgrade helper does, worked out from its command line, the queue file and the
+// downloaded files beside the program, before anything is touched. Pure.
+
+// The command line the program hands over, read back.
+struct HelperCommand {
+    QString ProgramPath;   // the program's full path; may contain blanks
+    QString RestartParams; // e.g. "/afterupgrade"
+    QString Folder;        // the program's folder, ending with "/"
+    bool External = false; // the update is an external setup program
+};
+
+// Arguments joined, each followed by one blank; the program path ends at the blank before the
+// first " +", the parameters run from the "+" to the method digit. Nothing when the arguments
+// are not of that form (the helper then only shows what it is).
+std::optional<HelperCommand> ParseHelperCommand(const QStringList& args);
+
+// The absolute targets of the queue file, one per CR LF line; empty lines are skipped.
+QStringList QueueTargets(const QString& queueText);
+
+// A file "<name>.uTMP" in the program's folder, in directory order.
+struct ScannedFile {
+    QString FileName;        // with its ".uTMP"
+    bool Executable = false; // it carries execute permission
+};
+
+struct HelperFacts {
+    QStringList Args;
+    QString QueueText;
+    QString QueueFilePath;
+    QList<ScannedFile> Scan; // the program's folder, "*.uTMP", in directory order
+    bool ProgramExists = false;
+    bool OwnDownloaded = false; // program path + ".uTMP" exists
+};
+
+enum class HelperStepKind {
+    WaitForEnd,     // until Path can be opened for writing (its program has ended)
+    MoveQueued,     // rename Path over Target; on success Target becomes a plain file
+    ReplaceScanned, // Target made writable, deleted, Path renamed to it, attributes set
+    Start,          // Path started with Arguments, not waited for
+    Remove,         // delete Path
+};
+
+struct HelperStep {
+    HelperStepKind Kind = HelperStepKind::Remove;
+    QString Path;
+    QString Target;
+    QStringList Arguments;
+    bool Hidden = false;     // ReplaceScanned: the target is the setup program
+    bool Executable = false; // ReplaceScanned: the target is a program and must stay runnable
+    bool operator==(const HelperStep&) const = default;
+};
+
+struct UpgradePlan {
+    bool Valid = false; // false: no usable command line, nothing to do
+    HelperCommand Command;
+    QList<HelperStep> Steps;
+};
+
+// The steps in order: wait for the program, apply the queue, move the remaining downloads in
+// the folder, start the program (or the setup), delete the queue; with an external setup, wait
+// for it, delete it and start the program.
+//
+// A name counts as a program file ("exe") when it ends in "exe", as downloads for Windows do,
+// or when the downloaded file carries execute permission. The first such file without a
+// download under the program's own name becomes the program. In external mode it is the setup;
+// external mode without one simply restarts the program and never treats the program as setup.
+// Downloads that the queue names are left to the queue step, so a failed queue move never gets
+// its target deleted by the folder scan.
+UpgradePlan PlanUpgrade(const HelperFacts& facts);

@@ -1,0 +1,135 @@
+#include "update/helper/UpgradePlan.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+// Lets failures show the steps; found by argument lookup, so not in the unnamed namespace.
+void PrintTo(const HelperStep& s, std::ostream* os) {
+    *os << static_cast<int>(s.Kind) << " " << s.Path.toStdString() << " -> "
+        << s.Target.toStdString() << " [" << s.Arguments.join(',').toStdString()
+        << "] hidden=" << s.Hidden << " runnable=" << s.Executable;
+}
+
+namespace {
+
+using K = HelperStepKind;
+
+const QString App = QStringLiteral("/opt/my apps/");
+const QString Program = App + QStringLiteral("varnholt");
+const QString Queue = QStringLiteral("/tmp/UpgraderQueue.txt");
+const QStringList Restart = {QStringLiteral("/afterupgrade")};
+
+HelperStep Wait(const QString& path) {
+    return {K::WaitForEnd, path, {}, {}, false, false};
+}
+HelperStep Queued(const QString& target) {
+    return {K::MoveQueued, target + ".uTMP", target, {}, false, false};
+}
+HelperStep Scanned(const QString& name, const QString& to, bool runnable = false,
+                   bool hidden = false) {
+    return {K::ReplaceScanned, App + name + ".uTMP", App + to, {}, hidden, runnable};
+}
+HelperStep Start(const QString& path) {
+    return {K::Start, path, {}, Restart, false, false};
+}
+HelperStep Remove(const QString& path) {
+    return {K::Remove, path, {}, {}, false, false};
+}
+
+TEST(ParseHelperCommand, ReadsBackWhatTheProgramWrote) {
+    const struct {
+        QStringList args;
+        const char* program;
+        const char* params;
+        bool external;
+    } cases[] = {
+        {{"/opt/my", "apps/varnholt", "+/afterupgrade0"},
+         "/opt/my apps/varnholt",
+         "/afterupgrade",
+         false},
+        {{"/opt/app/varnholt", "+/afterupgrade1"}, "/opt/app/varnholt", "/afterupgrade", true},
+        {{"/opt/a+b/varnholt", "+/afterupgrade0"}, "/opt/a+b/varnholt", "/afterupgrade", false},
+        {{"/opt/app/varnholt", "+", "0"}, "/opt/app/varnholt", " ", false}, // empty parameters
+        {{"/opt/app/varnholt", "+x", "y2"}, "/opt/app/varnholt", "x y", false},
+    };
+    for (const auto& c : cases) {
+        const std::optional<HelperCommand> command = ParseHelperCommand(c.args);
+        ASSERT_TRUE(command.has_value()) << c.program;
+        EXPECT_EQ(command->ProgramPath, QString::fromLatin1(c.program));
+        EXPECT_EQ(command->RestartParams, QString::fromLatin1(c.params));
+        EXPECT_EQ(command->External, c.external) << c.program;
+    }
+    for (const QStringList& bad :
+         {QStringList{}, QStringList{"/opt/app/varnholt"}, QStringList{"+/afterupgrade0"}})
+        EXPECT_FALSE(ParseHelperCommand(bad).has_value()) << bad.join(' ').toStdString();
+}
+
+HelperFacts Facts(const char* methodDigit, QList<ScannedFile> scan, bool ownDownloaded = false,
+                  const QString& queueText = {}) {
+    HelperFacts facts;
+    facts.Args = {"/opt/my", "apps/varnholt", QStringLiteral("+/afterupgrade") + methodDigit};
+    facts.QueueText = queueText;
+    facts.QueueFilePath = Queue;
+    facts.Scan = std::move(scan);
+    facts.ProgramExists = true;
+    facts.OwnDownloaded = ownDownloaded;
+    return facts;
+}
+
+TEST(PlanUpgrade, StepsForEachKindOfDelivery) {
+    const struct {
+        const char* what;
+        HelperFacts facts;
+        QList<HelperStep> steps;
+    } cases[] = {
+        {"own download beside another executable: both keep their names",
+         Facts("0", {{"varnholt.uTMP", false}, {"tool.exe.uTMP", false}}, true),
+         {Wait(Program), Scanned("varnholt", "varnholt", true),
+          Scanned("tool.exe", "tool.exe", true), Start(Program), Remove(Queue)}},
+        {"the only exe under another name becomes the program",
+         Facts("0", {{"readme.txt.uTMP", false}, {"new.exe.uTMP", false}}),
+         {Wait(Program), Scanned("readme.txt", "readme.txt"), Scanned("new.exe", "varnholt", true),
+          Start(Program), Remove(Queue)}},
+        {"an executable download counts as the program file too",
+         Facts("0", {{"varnholt-1.4.uTMP", true}, {"helper.exe.uTMP", false}}),
+         {Wait(Program), Scanned("varnholt-1.4", "varnholt", true),
+          Scanned("helper.exe", "helper.exe"), Start(Program), Remove(Queue)}},
+        {"queued targets are moved by the queue, not by the scan",
+         Facts("0", {{"top.dat.uTMP", false}, {"other.uTMP", false}}, false,
+               App + "data/x.dat\r\n" + App + "top.dat\r\n"),
+         {Wait(Program), Queued(App + "data/x.dat"), Queued(App + "top.dat"),
+          Scanned("other", "other"), Start(Program), Remove(Queue)}},
+        {"external setup: placed hidden, run, awaited, deleted, then the program",
+         Facts("1", {{"data.dat.uTMP", false}, {"setup.exe.uTMP", false}}),
+         {Wait(Program), Scanned("data.dat", "data.dat"),
+          Scanned("setup.exe", "setup.exe", true, true), Start(App + "setup.exe"), Remove(Queue),
+          Wait(App + "setup.exe"), Remove(App + "setup.exe"), Start(Program)}},
+        {"external mode never takes the program itself for the setup",
+         Facts("1", {{"varnholt.uTMP", true}, {"setup.exe.uTMP", false}}, true),
+         {Wait(Program), Scanned("varnholt", "varnholt", true),
+          Scanned("setup.exe", "setup.exe", true, true), Start(App + "setup.exe"), Remove(Queue),
+          Wait(App + "setup.exe"), Remove(App + "setup.exe"), Start(Program)}},
+        {"external mode without a setup restarts the program",
+         Facts("1", {{"data.dat.uTMP", false}}),
+         {Wait(Program), Scanned("data.dat", "data.dat"), Start(Program), Remove(Queue)}},
+    };
+    for (const auto& c : cases) {
+        const UpgradePlan plan = PlanUpgrade(c.facts);
+        EXPECT_TRUE(plan.Valid) << c.what;
+        EXPECT_EQ(plan.Steps, c.steps) << c.what;
+    }
+}
+
+TEST(PlanUpgrade, NoWaitForAMissingProgramAndNothingForABadCommandLine) {
+    HelperFacts facts = Facts("0", {});
+    facts.ProgramExists = false;
+    EXPECT_EQ(PlanUpgrade(facts).Steps, (QList<HelperStep>{Start(Program), Remove(Queue)}));
+
+    facts.Args = {"/opt/app/varnholt"};
+    const UpgradePlan bad = PlanUpgrade(facts);
+    EXPECT_FALSE(bad.Valid);
+    EXPECT_TRUE(bad.Steps.isEmpty());
+}
+
+} // namespace
