@@ -3,6 +3,7 @@
 
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -15,11 +16,12 @@ bool displayInUse(int number) {
            QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number));
 }
 
-// Servers take numbers from the bottom up, the test that needs no server from the top down,
-// so that tests running side by side do not meet.
+// Servers take numbers from a place of their own process's, the test that needs no server from
+// the top down, so that tests running side by side do not meet.
 int freeDisplayNumber(bool fromTop = false) {
+    const int start = 100 + static_cast<int>(QCoreApplication::applicationPid() % 600);
     for (int i = 0; i < 300; ++i) {
-        const int number = fromTop ? 999 - i : 91 + i;
+        const int number = fromTop ? 999 - i : start + i;
         if (!displayInUse(number))
             return number;
     }
