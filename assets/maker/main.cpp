@@ -261,6 +261,25 @@ QImage pickerBackground() {
     return image;
 }
 
+// The upgrade wizard's side picture, 118 x 218.
+QImage wizardPicture() {
+    QImage image = canvas(118, 218);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient base(0, 0, 0, 218);
+    base.setColorAt(0, QColor(27, 39, 55));
+    base.setColorAt(1, Deep);
+    p.fillRect(image.rect(), base);
+    brushed(p, image.rect(), 6);
+    gauge(p, QPointF(59, 92), 44, 230, true);
+    logoText(p, QStringLiteral("Varnholt"), font(19, true, true), QPointF(12, 170));
+    p.setFont(spaced(8, 1.2));
+    p.setPen(QColor(143, 180, 221));
+    p.drawText(QRect(0, 180, 118, 16), Qt::AlignCenter, QStringLiteral("UPDATE"));
+    accentLine(p, 10, 108, 204);
+    return image;
+}
+
 enum class Look { Normal, Hot, Down, Disabled };
 
 struct ButtonTheme {
@@ -424,6 +443,7 @@ bool paintAll(const QString& folder, const QString& version) {
     bool ok = save(background(), folder, QStringLiteral("background.png")) &&
               save(about(version), folder, QStringLiteral("about.png")) &&
               save(pickerBackground(), folder, QStringLiteral("picker.png")) &&
+              save(wizardPicture(), folder, QStringLiteral("wizard.png")) &&
               save(browseIcon(), folder, QStringLiteral("browse.png")) &&
               save(closeIcon(), folder, QStringLiteral("close.png")) &&
               save(appIcon(64), folder, QStringLiteral("icon64.png")) &&

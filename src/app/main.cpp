@@ -8,7 +8,10 @@
 #include "ui/TForm3.h"
 #include "ui/TForm5.h"
 #include "ui/TJvAppInstances.h"
+#include "ui/TauAutoUpgraderUpgradeMessageForm.h"
+#include "ui/TauAutoUpgraderWizardForm.h"
 #include "ui/UiLook.h"
+#include "ui/UpdaterHandlers.h"
 
 #include <QIcon>
 #include <QPoint>
@@ -41,6 +44,14 @@ int main(int argc, char** argv) {
         components.Errors().Install();
 
         std::unique_ptr<TForm5> news;
+        WidgetUpgraderPrompts updaterPrompts;
+        WizardWindow updaterWizard;
+        TauAutoUpgrader Updater;
+        updater::Configure(Updater, QStringLiteral(VARNHOLT_VERSION));
+        updater::ConnectHandlers(Updater, components.Dialogs());
+        Updater.SetPrompts(&updaterPrompts);
+        Updater.SetWizardView(&updaterWizard);
+        Updater.SetShell(&components.Shell());
         TForm1 form1(components.ForMainWindow(
             [&] {
                 // The browser is the slowest part of start-up: it is made once the main
@@ -63,8 +74,13 @@ int main(int argc, char** argv) {
                     form1.activateWindow();
                 });
             },
-            // The update check is wired here once it exists.
-            {}));
+            [&] { updater::CheckForUpdate(Updater); }));
+        updaterPrompts.SetOwner(&form1);
+        // The helper is running: the program closes through its window's own close steps.
+        Updater.CloseApplication = [&] {
+            form1.close();
+            QCoreApplication::quit();
+        };
         components.Dialogs().SetOwner(&form1);
         instances.setMainWindow(&form1);
         TForm3 form3(form1, components.Store());

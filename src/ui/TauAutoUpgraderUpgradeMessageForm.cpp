@@ -1,0 +1,90 @@
+#include "ui/TauAutoUpgraderUpgradeMessageForm.h"
+
+#include "update/UpgraderMessages.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+constexpr int LabelLeft = 45;
+constexpr int LabelTop = 5;
+constexpr int PanelHeight = 45;
+constexpr int ClientWidth = 318;
+constexpr int ClientHeight = 119;
+} // namespace
+
+TauAutoUpgraderUpgradeMessageForm::TauAutoUpgraderUpgradeMessageForm(const QString& text,
+                                                                     QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint) {
+    setObjectName(QStringLiteral("TauAutoUpgraderUpgradeMessageForm"));
+    setWindowTitle(UpgraderMessages(0));
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(ClientWidth, ClientHeight);
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("Image1"));
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+    icon->setGeometry(7, 5, 32, 32);
+
+    Label1 = new QLabel(text, this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    const int labelWidth = width() - LabelLeft - 11;
+    Label1->setGeometry(LabelLeft, LabelTop, labelWidth, Label1->heightForWidth(labelWidth));
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    YesBtn = new QPushButton(UpgraderMessages(14), panel);
+    YesBtn->setObjectName(QStringLiteral("YesBtn"));
+    YesBtn->setGeometry(78, 13, 75, 23);
+    YesBtn->setDefault(true);
+    LaterBtn = new QPushButton(UpgraderMessages(19), panel);
+    LaterBtn->setObjectName(QStringLiteral("LaterBtn"));
+    LaterBtn->setGeometry(167, 13, 75, 23);
+    connect(YesBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(LaterBtn, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
+
+    const int height = LabelTop + Label1->height() + PanelHeight;
+    panel->setGeometry(0, height - PanelHeight, ClientWidth, PanelHeight);
+    setFixedSize(ClientWidth, height);
+}
+
+void TauAutoUpgraderUpgradeMessageForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    raise();
+}
+
+bool WidgetUpgraderPrompts::AskUpgrade(const QString& text) {
+    if (question_)
+        return false;
+    question_ = new TauAutoUpgraderUpgradeMessageForm(text, owner_);
+    return question_->exec() == QDialog::Accepted;
+}
+
+namespace {
+int Box(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text,
+        QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, caption, text, buttons, owner);
+    return box.exec();
+}
+} // namespace
+
+void WidgetUpgraderPrompts::ShowError(const QString& text) {
+    Box(owner_, QMessageBox::Critical, UpgraderMessages(0), text, QMessageBox::Ok);
+}
+
+void WidgetUpgraderPrompts::ShowInformation(const QString& text) {
+    Box(owner_, QMessageBox::Information, UpgraderMessages(0), text, QMessageBox::Ok);
+}
+
+bool WidgetUpgraderPrompts::AskYesNoWarning(const QString& caption, const QString& text) {
+    return Box(owner_, QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}

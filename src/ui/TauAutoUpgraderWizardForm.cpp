@@ -1,0 +1,261 @@
+#include "ui/TauAutoUpgraderWizardForm.h"
+
+#include "update/UpgraderMessages.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// The URL edit shows the address and takes no keys.
+class ReadOnlyUrlEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+};
+
+QLabel* Label(QWidget* parent, const char* name, const QString& text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(x, y);
+    label->resize(300, 16);
+    return label;
+}
+
+} // namespace
+
+TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard& settings,
+                                                     QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      stayOnTop_(settings.StayOnTop) {
+    setObjectName(QStringLiteral("TauAutoUpgraderWizardForm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowTitle(UpgraderMessages(0));
+    setFixedSize(463, 281);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
+    if (stayOnTop_)
+        setWindowFlag(Qt::WindowStaysOnTopHint);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setGeometry(10, 10, 120, 220);
+    Image1 = new QLabel(panel);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setScaledContents(true);
+    Image1->setGeometry(panel->contentsRect());
+    if (!settings.Pic118x218.isEmpty())
+        Image1->setPixmap(QPixmap(settings.Pic118x218));
+
+    WizardTitle = new QLabel(UpgraderMessages(1), this);
+    WizardTitle->setObjectName(QStringLiteral("WizardTitle"));
+    QFont titleFont(QStringLiteral("Times New Roman"));
+    titleFont.setPixelSize(19);
+    titleFont.setBold(true);
+    titleFont.setItalic(true);
+    WizardTitle->setFont(titleFont);
+    WizardTitle->setGeometry(136, 10, 319, 24);
+
+    LCurrentFile = new QGroupBox(GroupCaption(3), this);
+    LCurrentFile->setObjectName(QStringLiteral("LCurrentFile"));
+    LCurrentFile->setGeometry(136, 34, 319, 125);
+    LDownloadingFileFrom = Label(LCurrentFile, "LDownloadingFileFrom", UpgraderMessages(5), 6, 14);
+    FileURL = new ReadOnlyUrlEdit(LCurrentFile);
+    FileURL->setObjectName(QStringLiteral("FileURL"));
+    FileURL->setReadOnly(true);
+    FileURL->setFrame(false);
+    FileURL->setGeometry(10, 28, 301, 16);
+    QPalette urlPalette = FileURL->palette();
+    urlPalette.setColor(QPalette::Base, urlPalette.color(QPalette::Highlight));
+    urlPalette.setColor(QPalette::Text, urlPalette.color(QPalette::HighlightedText));
+    FileURL->setPalette(urlPalette);
+    LFileSize = Label(LCurrentFile, "LFileSize", QString(), 6, 44);
+    LTransferRate = Label(LCurrentFile, "LTransferRate", QString(), 6, 60);
+    LEstimatedTime = Label(LCurrentFile, "LEstimatedTime", UpgraderMessages(22), 6, 76);
+    ProgressCurrentFile = new QProgressBar(LCurrentFile);
+    ProgressCurrentFile->setObjectName(QStringLiteral("ProgressCurrentFile"));
+    ProgressCurrentFile->setRange(0, 100);
+    ProgressCurrentFile->setValue(0);
+    ProgressCurrentFile->setGeometry(6, 96, 307, 22);
+
+    LAllFiles = new QGroupBox(GroupCaption(4), this);
+    LAllFiles->setObjectName(QStringLiteral("LAllFiles"));
+    LAllFiles->setGeometry(136, 162, 319, 67);
+    AllDownloading = Label(LAllFiles, "AllDownloading", QString(), 6, 16);
+    ProgressAllFiles = new QProgressBar(LAllFiles);
+    ProgressAllFiles->setObjectName(QStringLiteral("ProgressAllFiles"));
+    ProgressAllFiles->setRange(0, 100);
+    ProgressAllFiles->setValue(0);
+    ProgressAllFiles->setGeometry(6, 38, 307, 22);
+
+    auto* bevel = new QFrame(this);
+    bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    bevel->setGeometry(10, 238, 447, 2);
+    // Engraved: the caption twice, one pixel apart.
+    const QString brand = QStringLiteral(" AutoUpgrader ");
+    auto* light = new QLabel(brand, this);
+    light->setForegroundRole(QPalette::Light);
+    light->move(31, 234);
+    auto* dark = new QLabel(brand, this);
+    dark->setForegroundRole(QPalette::Dark);
+    dark->move(30, 233);
+
+    FinishBtn = new QPushButton(UpgraderMessages(18), this);
+    FinishBtn->setObjectName(QStringLiteral("FinishBtn"));
+    FinishBtn->setGeometry(296, 248, 75, 25);
+    FinishBtn->setEnabled(false);
+    CancelBtn = new QPushButton(UpgraderMessages(17), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setGeometry(380, 248, 75, 25);
+    CancelBtn->setDefault(true);
+    connect(CancelBtn, &QPushButton::clicked, this, &TauAutoUpgraderWizardForm::reject);
+    connect(FinishBtn, &QPushButton::clicked, this, [this] {
+        finishing_ = true;
+        close();
+    });
+
+    AfterNote = new QLabel(this);
+    AfterNote->setObjectName(QStringLiteral("AfterNote"));
+    AfterNote->setWordWrap(true);
+    AfterNote->setGeometry(136, 44, 319, 0);
+
+    if (settings.HideFileLocation) {
+        FileURL->hide();
+        LDownloadingFileFrom->hide();
+        LFileSize->move(6, 14);
+        LTransferRate->move(6, 30);
+        LEstimatedTime->move(6, 46);
+        ProgressCurrentFile->move(6, 66);
+        LCurrentFile->setGeometry(136, 44, 319, 95);
+    }
+}
+
+void TauAutoUpgraderWizardForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (stayOnTop_)
+        raise();
+}
+
+void TauAutoUpgraderWizardForm::ShowEndPage(const QString& text) {
+    endPage_ = true;
+    WizardTitle->setText(UpgraderMessages(2));
+    AfterNote->setText(text);
+    AfterNote->resize(319, AfterNote->heightForWidth(319));
+    LCurrentFile->hide();
+    LAllFiles->hide();
+    CancelBtn->setEnabled(false);
+    FinishBtn->setText(UpgraderMessages(16));
+    FinishBtn->setEnabled(true);
+    FinishBtn->setDefault(true);
+    FinishBtn->setFocus();
+}
+
+void TauAutoUpgraderWizardForm::CloseQuietly() {
+    quiet_ = true;
+    close();
+}
+
+void TauAutoUpgraderWizardForm::reject() {
+    if (endPage_)
+        return; // Cancel is disabled there; Esc does nothing either
+    close();
+}
+
+void TauAutoUpgraderWizardForm::closeEvent(QCloseEvent* event) {
+    if (quiet_) {
+        event->accept();
+        return;
+    }
+    if (finishing_) {
+        event->accept();
+        if (OnFinished)
+            OnFinished();
+        return;
+    }
+    const auto answer =
+        QMessageBox::question(this, QString::fromLatin1(UpgraderApplicationTitle),
+                              UpgraderMessages(27), QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    quiet_ = true;
+    if (OnCancelConfirmed)
+        OnCancelConfirmed();
+}
+
+WizardWindow::~WizardWindow() {
+    if (form_) {
+        form_->OnCancelConfirmed = nullptr;
+        form_->OnFinished = nullptr;
+        form_->CloseQuietly();
+    }
+}
+
+void WizardWindow::Open(const TauAutoUpgraderWizard& settings) {
+    if (form_)
+        form_->CloseQuietly();
+    form_ = new TauAutoUpgraderWizardForm(settings);
+    form_->OnCancelConfirmed = [this] {
+        if (OnCancelConfirmed)
+            OnCancelConfirmed();
+    };
+    form_->OnFinished = [this] {
+        if (OnFinished)
+            OnFinished();
+    };
+    form_->show();
+}
+
+void WizardWindow::SetFileUrl(const QString& url) {
+    if (form_)
+        form_->FileURL->setText(url);
+}
+void WizardWindow::SetAllDownloading(const QString& text) {
+    if (form_)
+        form_->AllDownloading->setText(text);
+}
+void WizardWindow::SetFileSize(const QString& text) {
+    if (form_)
+        form_->LFileSize->setText(text);
+}
+void WizardWindow::SetTransferRate(const QString& text) {
+    if (form_)
+        form_->LTransferRate->setText(text);
+}
+void WizardWindow::SetEstimatedTime(const QString& text) {
+    if (form_)
+        form_->LEstimatedTime->setText(text);
+}
+void WizardWindow::SetProgress(int currentFile, int allFiles) {
+    if (!form_)
+        return;
+    form_->ProgressCurrentFile->setValue(currentFile);
+    form_->ProgressAllFiles->setValue(allFiles);
+}
+void WizardWindow::ShowEndPage(const QString& text) {
+    if (form_)
+        form_->ShowEndPage(text);
+}
+void WizardWindow::Close() {
+    if (form_)
+        form_->CloseQuietly();
+}

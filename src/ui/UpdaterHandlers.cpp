@@ -1,0 +1,39 @@
+#include "ui/UpdaterHandlers.h"
+
+namespace updater {
+
+void Configure(TauAutoUpgrader& updater, const QString& versionNumber) {
+    updater.InfoFileURL = QString::fromLatin1(InfoFileURL);
+    updater.VersionControl = byNumber;
+    updater.VersionNumber = versionNumber;
+    updater.VersionDate = QStringLiteral("03/12/2008");
+    updater.ShowMessages = mAskUpgrade | mConnLost | mLostFile;
+    updater.SetRestartParams(QStringLiteral("/afterupgrade"));
+    updater.MiscFilesUpgrade = mfuAlwaysDownload;
+    updater.Wizard.Enabled = true;
+    updater.Wizard.HideFileLocation = true;
+    updater.Wizard.Language = wlEnglish;
+    updater.Wizard.StayOnTop = true;
+    updater.Wizard.Pic118x218 = QStringLiteral(":/pictures/wizard.png");
+    // No 118 x 218 picture is painted for the wizard yet: its panel stays empty.
+}
+
+void ConnectHandlers(TauAutoUpgrader& updater, Dialogs& dialogs) {
+    Dialogs* box = &dialogs;
+    const auto aborted = [box] { box->showMessage(QStringLiteral("Update aborted.")); };
+    updater.OnAborted = aborted;      // UpdaterAborted
+    updater.OnLaterUpgrade = aborted; // UpdaterLaterUpgrade
+    updater.OnNoUpdateAvailable = [box] {
+        box->showMessage(QStringLiteral("No update available."));
+    };
+    updater.OnHostUnreachable = [box](const QString&, const QString&) {
+        box->showMessage(QStringLiteral("No internet connection."));
+    };
+}
+
+void CheckForUpdate(TauAutoUpgrader& updater) {
+    updater.Proxy().AccessType = atDirect;
+    updater.RunUpdateCheck(false);
+}
+
+} // namespace updater

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "update/TauAutoUpgrader.h"
+
+// The main window's update checker `Updater`: this program's settings and the window's four
+// answers to its outcomes.
+namespace updater {
+
+// The maker's information file.
+inline constexpr char InfoFileURL[] = "http://quillon.example/benchmarks/update.txt";
+
+// The settings this program gives the checker; `versionNumber` is the program's own version.
+void Configure(TauAutoUpgrader& updater, const QString& versionNumber);
+
+// UpdaterAborted, UpdaterLaterUpgrade, UpdaterNoUpdateAvailable, UpdaterHostUnreachable.
+void ConnectHandlers(TauAutoUpgrader& updater, Dialogs& dialogs);
+
+// RzShapeButton1Click: no proxy, then the check.
+void CheckForUpdate(TauAutoUpgrader& updater);
+
+} // namespace updater

@@ -1,0 +1,157 @@
+#pragma once
+
+#include "update/TauCustomHTTP.h"
+#include "update/UpdateInfo.h"
+#include "update/UpgradePaths.h"
+#include "update/UpgraderViews.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QEventLoop;
+class ShellOpen;
+
+enum TauShowMessage : unsigned {
+    mAskUpgrade = 1u << 0,
+    mConnLost = 1u << 1,
+    mHostUnreachable = 1u << 2,
+    mLostFile = 1u << 3,
+    mNoInfoFile = 1u << 4,
+    mNoUpdateAvailable = 1u << 5,
+    mPasswordRequest = 1u << 6,
+};
+using TauShowMessages = unsigned;
+
+enum TMiscFilesUpgrade { mfuAlwaysDownload, mfuOnlyIfSizeDifferent };
+enum TWizardLanguage { wlAuto, wlEnglish };
+
+struct TauAutoUpgraderWizard {
+    bool Enabled = true;
+    bool HideFileLocation = false;
+    QString Pic118x218; // a picture file or resource; empty: none
+    TWizardLanguage Language = wlAuto;
+    bool StayOnTop = true;
+};
+
+// The update checker: fetches the update information file, decides whether it announces a
+// newer version, asks, downloads the files beside their places and hands over to the upgrade
+// helper. Every step runs on the owner's thread; the transfers run on the HTTP client's worker.
+class TauAutoUpgrader : public QObject {
+    Q_OBJECT
+public:
+    // Deletes a helper left in the temporary folder by the last upgrade.
+    explicit TauAutoUpgrader(QObject* parent = nullptr);
+    ~TauAutoUpgrader() override;
+
+    QString InfoFileURL = QStringLiteral("http://");
+    TVersionControl VersionControl = byDate;
+    QString VersionNumber;
+    QString VersionDate; // MM/DD/YYYY; today when created
+    bool VersionDateAutoSet = true;
+    TauShowMessages ShowMessages = mAskUpgrade | mConnLost | mLostFile | mPasswordRequest;
+    bool AutoCheck = false; // the timer-driven check is not offered here
+    int AutoCheckDelay = 10000;
+    TMiscFilesUpgrade MiscFilesUpgrade = mfuAlwaysDownload;
+    TauCacheOptions CacheOptions =
+        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
+    TauAutoUpgraderWizard Wizard;
+    TauHTTPProxy& Proxy() { return http_.Proxy; }
+
+    // An empty value is kept as " ".
+    void SetRestartParams(const QString& params);
+    const QString& RestartParams() const { return restartParams_; }
+
+    // Where the program lives and what the helper restarts; default: the running executable.
+    QString ProgramPath;
+    QString AppFolder;  // ends with "/"
+    QString TempFolder; // ends with "/"; AppFolder when the temporary folder is missing
+    // The helper program's bytes are read from here.
+    QString HelperSource = QStringLiteral(":/AUUPG/Upgrader4.exe");
+
+    void SetPrompts(UpgraderPrompts* prompts) { prompts_ = prompts; }
+    void SetWizardView(UpgradeWizardView* view);
+    void SetShell(ShellOpen* shell) { shell_ = shell; }
+    // Closes the program after the helper was started, unless OnDoOwnCloseAppMethod is set.
+    std::function<void()> CloseApplication;
+
+    // Starts a check (nothing while a transfer of the component runs). With checkOnly it waits,
+    // processing events, for the decision, asks nothing and downloads nothing.
+    bool RunUpdateCheck(bool checkOnly);
+
+    // Aborts a running upgrade.
+    void CancelUpgrade();
+
+    // Events, fired only when set.
+    std::function<void(const QString& upgradeMsg, TUpgradeMethod method, const QStringList& files,
+                       bool& canUpgrade)>
+        OnBeginUpgrade;
+    std::function<void()> OnLaterUpgrade;
+    std::function<void()> OnNoUpdateAvailable;
+    std::function<void()> OnNoInfoFile;
+    std::function<void(const QString& url, const QString& hostName)> OnHostUnreachable;
+    std::function<void()> OnConnLost;
+    std::function<void()> OnAborted;
+    std::function<void(const QString& fileUrl, qint64 fileSize, const QDateTime& fileTime,
+                       bool& canUpgrade)>
+        OnFileStart;
+    std::function<void(const QString& fileUrl, qint64 fileSize, qint64 bytesRead,
+                       qint64 elapsedTime, qint64 estimatedTimeLeft, int percentsDone,
+                       int totalPercentsDone, float transferRate)>
+        OnProgress;
+    std::function<void(const QString& fileName)> OnFileDone;
+    std::function<void(const QString& fileUrl, int errorCode, bool& continueUpgrade)> OnLostFile;
+    std::function<void(bool& restartImmediately)> OnEndUpgrade;
+    std::function<void()> OnDoOwnCloseAppMethod;
+
+    // State a caller may look at.
+    bool UpdateAvailableFlag() const { return updateAvailable_; }
+    bool Busy() const { return http_.Active() || downloading_; }
+    bool Aborted() const { return aborted_; }
+    bool Finished() const { return finished_; }
+    const QStringList& Files() const { return files_; }
+    TUpgradeMethod UpgradeMethod() const { return upgradeMethod_; }
+    const QString& UpgradeMsg() const { return upgradeMsg_; }
+
+private:
+    void InstallHandlers();
+    void InfoFileArrived(const QByteArray& body);
+    void DecisionDone();
+    void DownloadLoop(bool first);
+    void EndPageClosed();
+    void FinishUpgrade();
+    void LostFile(int statusCode);
+    void TransferBroken(bool hostUnreachable);
+    void DeleteDownloadsInAppFolder();
+    void RestartThroughHelper();
+    void OpenBrowser(const QString& url);
+    void CloseWizard();
+    bool WizardOpen() const { return wizard_ && wizard_->IsOpen(); }
+
+    TauCustomHTTP http_;
+    QString restartParams_ = QStringLiteral("/afterupgrade");
+    UpgraderPrompts* prompts_ = nullptr;
+    UpgradeWizardView* wizard_ = nullptr;
+    ShellOpen* shell_ = nullptr;
+
+    bool infoMode_ = false;
+    bool updateAvailable_ = false;
+    bool checkOnly_ = false;
+    bool autoCheck_ = false;
+    bool aborted_ = false;
+    bool finished_ = false;
+    bool downloading_ = false; // from acceptance to the end of the upgrade
+    bool endPage_ = false;
+    QEventLoop* checkWait_ = nullptr;
+
+    QStringList files_;
+    QString upgradeMsg_;
+    TUpgradeMethod upgradeMethod_ = umSelfUpgrade;
+    int index_ = 0;
+    QString currentUrl_;
+    QString currentDownload_;
+    QString currentTarget_;
+    QDateTime lastModified_;
+};

@@ -1,0 +1,198 @@
+// The checker's windows on the offscreen platform, and the main window's answers to it.
+#include "ui/TauAutoUpgraderUpgradeMessageForm.h"
+#include "ui/TauAutoUpgraderWizardForm.h"
+#include "ui/UpdaterHandlers.h"
+
+#include "TestSupport.h"
+#include "update/UpgraderMessages.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using testsupport::waitUntil;
+using testsupport::writeFile;
+
+namespace {
+
+// Acts on the modal window that the next step opens, once it is up.
+void WhenModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            WhenModal(act);
+            return;
+        }
+        act(modal);
+    });
+}
+
+void ClickNamed(QWidget* window, const char* name) {
+    window->findChild<QPushButton*>(name)->click();
+}
+
+void AnswerBox(QWidget* window, QMessageBox::StandardButton button) {
+    auto* box = qobject_cast<QMessageBox*>(window);
+    ASSERT_NE(box, nullptr);
+    box->button(button)->click();
+}
+
+TEST(UpgradeMessageForm, OnlyYesMeansUpgrade) {
+    const QString text = AskUpgradeText("Quillon Varnholt", "Fixes.");
+    struct Case {
+        const char* name;
+        std::function<void(QWidget*)> act;
+        bool expected;
+    } cases[] = {
+        {"Yes", [](QWidget* w) { ClickNamed(w, "YesBtn"); }, true},
+        {"Later", [](QWidget* w) { ClickNamed(w, "LaterBtn"); }, false},
+        {"Esc",
+         [](QWidget* w) {
+             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(w, &esc);
+         },
+         false},
+        {"close box", [](QWidget* w) { w->close(); }, false},
+    };
+    WidgetUpgraderPrompts prompts;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString caption, shown;
+        bool topMost = false;
+        int labelWidth = 0, clientWidth = 0;
+        WhenModal([&](QWidget* w) {
+            caption = w->windowTitle();
+            shown = w->findChild<QLabel*>("Label1")->text();
+            labelWidth = w->findChild<QLabel*>("Label1")->width();
+            clientWidth = w->width();
+            topMost = w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            c.act(w);
+        });
+        EXPECT_EQ(prompts.AskUpgrade(text), c.expected);
+        EXPECT_EQ(caption, "Application update wizard");
+        EXPECT_EQ(shown, text);
+        EXPECT_EQ(clientWidth, 318);
+        EXPECT_EQ(labelWidth, 318 - 45 - 11);
+        EXPECT_TRUE(topMost);
+    }
+}
+
+TEST(UpgradeWizardForm, LayoutProgressEndPageAndFinish) {
+    TauAutoUpgraderWizard settings;
+    settings.HideFileLocation = true;
+    WizardWindow wizard;
+    int finished = 0, cancelled = 0;
+    wizard.OnFinished = [&] { ++finished; };
+    wizard.OnCancelConfirmed = [&] { ++cancelled; };
+    wizard.Open(settings);
+    TauAutoUpgraderWizardForm* form = wizard.Form();
+    ASSERT_TRUE(wizard.IsOpen());
+    EXPECT_EQ(form->windowTitle(), "Application update wizard");
+    EXPECT_EQ(form->WizardTitle->text(), "Downloading files...");
+    EXPECT_FALSE(form->FileURL->isVisible());
+    EXPECT_EQ(form->LCurrentFile->geometry(), QRect(136, 44, 319, 95));
+    EXPECT_EQ(form->LFileSize->y(), 14);
+    EXPECT_EQ(form->LEstimatedTime->y(), 46);
+    EXPECT_EQ(form->ProgressCurrentFile->y(), 66);
+    EXPECT_EQ(form->LEstimatedTime->text(), "Preparing. . .");
+    EXPECT_FALSE(form->FinishBtn->isEnabled());
+
+    wizard.SetProgress(50, 16);
+    EXPECT_EQ(form->ProgressAllFiles->value(), 16);
+
+    wizard.ShowEndPage(UpgradeCompletedText("Quillon Varnholt"));
+    EXPECT_EQ(form->WizardTitle->text(), "Upgrade completed!");
+    EXPECT_FALSE(form->LCurrentFile->isVisible());
+    EXPECT_FALSE(form->CancelBtn->isEnabled());
+    EXPECT_EQ(form->FinishBtn->text(), "&OK");
+    form->FinishBtn->click();
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_FALSE(wizard.IsOpen());
+}
+
+TEST(UpgradeWizardForm, TheProgramsSettingsShowItsPicture) {
+    TauAutoUpgrader updater;
+    updater::Configure(updater, "1.3.0.0");
+    WizardWindow wizard;
+    wizard.Open(updater.Wizard);
+    const QPixmap picture = wizard.Form()->Image1->pixmap();
+    EXPECT_EQ(picture.size(), QSize(118, 218));
+    wizard.Close();
+}
+
+TEST(UpgradeWizardForm, ClosingBeforeTheEndAsksFirst) {
+    WizardWindow wizard;
+    int cancelled = 0;
+    wizard.OnCancelConfirmed = [&] { ++cancelled; };
+    wizard.Open(TauAutoUpgraderWizard{});
+    QString asked;
+    WhenModal([&](QWidget* w) {
+        asked = static_cast<QMessageBox*>(w)->text();
+        AnswerBox(w, QMessageBox::No);
+    });
+    wizard.Form()->CancelBtn->click();
+    EXPECT_EQ(asked, UpgraderMessages(27));
+    EXPECT_TRUE(wizard.IsOpen());
+    EXPECT_EQ(cancelled, 0);
+
+    WhenModal([](QWidget* w) { AnswerBox(w, QMessageBox::Yes); });
+    wizard.Form()->close();
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_FALSE(wizard.IsOpen());
+}
+
+class RecordingDialogs : public Dialogs {
+public:
+    void showMessage(const QString& text) override { shown << text; }
+    bool askYesNo(const QString&) override { return false; }
+    QString chooseOpenFile(const QString&) override { return {}; }
+    QString chooseFolder(const QString&) override { return {}; }
+    QStringList shown;
+};
+
+// The main window's boxes for the outcomes of a real check (information files read from disk,
+// an unreachable host on a closed loopback port).
+TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
+    QTemporaryDir dir;
+    writeFile(dir.path() + "/nofile.txt", "#version=1.4.0.0\r\n");
+    writeFile(dir.path() + "/newer.txt", "#url=http://127.0.0.1:1/a.dat\r\n#version=1.4\r\n");
+    struct Case {
+        const char* name;
+        QString url;
+        bool answer;
+        QString expected;
+    } cases[] = {
+        {"newer version without file", "file://" + dir.path() + "/nofile.txt", true,
+         "No update available."},
+        {"declined", "file://" + dir.path() + "/newer.txt", false, "Update aborted."},
+        {"unreachable", "http://127.0.0.1:1/update.txt", true, "No internet connection."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingDialogs dialogs;
+        WidgetUpgraderPrompts prompts;
+        TauAutoUpgrader updater;
+        updater::Configure(updater, "1.3.0.0");
+        updater::ConnectHandlers(updater, dialogs);
+        updater.SetPrompts(&prompts);
+        updater.InfoFileURL = c.url;
+        if (QString(c.name) == "declined")
+            WhenModal([](QWidget* w) { ClickNamed(w, "LaterBtn"); });
+        updater::CheckForUpdate(updater);
+        ASSERT_TRUE(waitUntil([&] { return !dialogs.shown.isEmpty() && !updater.Busy(); }));
+        QApplication::processEvents();
+        EXPECT_EQ(dialogs.shown, QStringList{c.expected});
+        EXPECT_EQ(updater.Proxy().AccessType, atDirect);
+    }
+}
+
+} // namespace

@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Serves the files of one folder on 127.0.0.1 for the update checker's tests.
+
+Usage: update_server.py FOLDER. Prints "<port> <closed port>" on its first line; the closed
+port is bound but never listened on, so connecting to it is refused. Paths:
+  /NAME          the file FOLDER/NAME, or 404
+  /hold/NAME     sends the head and half of FOLDER/NAME, then waits for /release
+  /release       lets every held answer finish
+  /short/NAME    announces the length of FOLDER/NAME, sends half of it and hangs up
+  /log           the paths asked for so far (this one excepted), one per line
+Ends when its standard input closes.
+"""
+import os
+import socket
+import sys
+import threading
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+ROOT = sys.argv[1]
+released = threading.Event()
+log = []
+log_lock = threading.Lock()
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def head(self, status, length):
+        self.send_response(status)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(length))
+        self.end_headers()
+
+    def do_GET(self):
+        path = self.path.split("?")[0]
+        if path == "/log":
+            with log_lock:
+                body = "".join(p + "\n" for p in log).encode()
+            self.head(200, len(body))
+            self.wfile.write(body)
+            return
+        with log_lock:
+            log.append(path)
+        if path == "/release":
+            released.set()
+            self.head(200, 0)
+            return
+        mode = ""
+        for prefix in ("/hold/", "/short/"):
+            if path.startswith(prefix):
+                mode, path = prefix, "/" + path[len(prefix):]
+        file = os.path.join(ROOT, path.lstrip("/"))
+        if not os.path.isfile(file):
+            body = b"not here"
+            self.head(404, len(body))
+            self.wfile.write(body)
+            return
+        with open(file, "rb") as f:
+            body = f.read()
+        self.head(200, len(body))
+        if mode == "/hold/":
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+            released.wait(300)
+            self.wfile.write(body[len(body) // 2:])
+        elif mode == "/short/":
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+            self.close_connection = True
+        else:
+            self.wfile.write(body)
+
+
+def main():
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    closed = socket.socket()
+    closed.bind(("127.0.0.1", 0))
+    print(server.server_address[1], closed.getsockname()[1], flush=True)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    sys.stdin.read()
+    released.set()
+
+
+if __name__ == "__main__":
+    main()
