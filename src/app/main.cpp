@@ -76,11 +76,9 @@ int main(int argc, char** argv) {
             },
             [&] { updater::CheckForUpdate(Updater); }));
         updaterPrompts.SetOwner(&form1);
-        // The helper is running: the program closes through its window's own close steps.
-        Updater.CloseApplication = [&] {
-            form1.close();
-            QCoreApplication::quit();
-        };
+        // The helper is running: the program closes through its window's own close steps,
+        // which end the program once the game's configuration is back in place.
+        Updater.CloseApplication = [&] { form1.close(); };
         components.Dialogs().SetOwner(&form1);
         instances.setMainWindow(&form1);
         TForm3 form3(form1, components.Store());
