@@ -128,7 +128,7 @@ TEST(SeriesCrash, KilledWhileTheGameRunsLosesNothingOfTheUsers) {
         EXPECT_NE(testsupport::readFile(f.layout.cfgDir + "autoexec.cfg"), UserScript);
         SettingsStore store(f.regDir);
         RecordingDialogs dialogs;
-        dialogs.answerYes = c.answerYes;
+        dialogs.yes = c.answerYes;
         TJvSHFileOperation fileOp(dialogs);
         Timings timings;
         timings.beforeRestore = 10;

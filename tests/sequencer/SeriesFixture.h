@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Recorders.h"
 #include "SteamLayout.h"
 #include "TestSupport.h"
 
@@ -52,25 +53,6 @@ public:
     QList<int> restoredBounds;
     bool runEnabled = true;
     bool panelVisible = false;
-};
-
-class RecordingDialogs : public Dialogs {
-public:
-    void showMessage(const QString& text) override { messages << text; }
-    bool askYesNo(const QString& text) override {
-        questions << text;
-        return answerYes;
-    }
-    QString chooseOpenFile(const QString&) override { return {}; }
-    QString chooseFolder(const QString&) override { return {}; }
-    QStringList messages, questions;
-    bool answerYes = false;
-};
-
-class RecordingShell : public ShellOpen {
-public:
-    void open(const QString& target) override { opened << target; }
-    QStringList opened;
 };
 
 // Until the real game preparation runs here: the shipped demo copied in place.

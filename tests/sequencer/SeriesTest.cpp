@@ -70,14 +70,14 @@ TEST_F(Series, CustomRowAloneAndTheLabelStaysEmptyWithOneRun) {
 
 TEST_F(Series, SteamNotRunningAsksAndStartsTheClient) {
     view.settings.ResolutionChecked[0] = true;
-    dialogs.answerYes = false;
+    dialogs.yes = false;
     runSeries();
     EXPECT_EQ(dialogs.questions, QStringList{"Error! The STEAM not running. Run now?"});
     EXPECT_EQ(view.status,
               QStringLiteral("Please RUN the Steam (online or offline) before bench."));
     EXPECT_EQ(testbed::runningClient(layout), 0);
 
-    dialogs.answerYes = true;
+    dialogs.yes = true;
     runSeries();
     EXPECT_EQ(view.statusHistory.mid(view.statusHistory.size() - 2),
               QStringList({"Error! The Steam NOT running!",

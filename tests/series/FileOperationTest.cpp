@@ -1,3 +1,4 @@
+#include "Recorders.h"
 #include "support/TestSupport.h"
 
 #include "game/TJvSHFileOperation.h"
@@ -14,21 +15,11 @@ namespace {
 using testsupport::readFile;
 using testsupport::writeFile;
 
-class RecordingDialogs : public Dialogs {
-public:
-    void showMessage(const QString& text) override { messages << text; }
-    bool askYesNo(const QString&) override {
-        ADD_FAILURE() << "a file operation never asks";
-        return false;
-    }
-    QString chooseOpenFile(const QString&) override { return {}; }
-    QString chooseFolder(const QString&) override { return {}; }
-    QStringList messages;
-};
-
 class FileOperation : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(tmp.isValid()); }
+    // The operation replaces without asking.
+    void TearDown() override { EXPECT_TRUE(dialogs.questions.isEmpty()); }
     QString at(const QString& name) const { return tmp.path() + "/" + name; }
     // Files and folders of a folder, hidden ones included: a leftover temporary file shows.
     QStringList entries(const QString& folder) const {

@@ -1,4 +1,5 @@
 #include "ui/NewsAndLinks.h"
+#include "Recorders.h"
 #include "ui/TForm5.h"
 
 #include "TestSupport.h"
@@ -11,21 +12,6 @@
 #include <optional>
 
 namespace {
-
-class RecordingShell : public ShellOpen {
-public:
-    void open(const QString& target) override { opened.append(target); }
-    QStringList opened;
-};
-
-class RecordingDialogs : public Dialogs {
-public:
-    void showMessage(const QString& text) override { messages.append(text); }
-    bool askYesNo(const QString&) override { return false; }
-    QString chooseOpenFile(const QString&) override { return {}; }
-    QString chooseFolder(const QString&) override { return {}; }
-    QStringList messages;
-};
 
 // A program folder of our own, with or without the shipped files.
 class ProgramFolder {

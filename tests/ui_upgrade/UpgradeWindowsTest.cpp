@@ -1,4 +1,5 @@
 // The checker's windows on the offscreen platform, and the main window's answers to it.
+#include "Recorders.h"
 #include "ui/TauAutoUpgraderUpgradeMessageForm.h"
 #include "ui/TauAutoUpgraderWizardForm.h"
 #include "ui/UpdaterHandlers.h"
@@ -150,15 +151,6 @@ TEST(UpgradeWizardForm, ClosingBeforeTheEndAsksFirst) {
     EXPECT_FALSE(wizard.IsOpen());
 }
 
-class RecordingDialogs : public Dialogs {
-public:
-    void showMessage(const QString& text) override { shown << text; }
-    bool askYesNo(const QString&) override { return false; }
-    QString chooseOpenFile(const QString&) override { return {}; }
-    QString chooseFolder(const QString&) override { return {}; }
-    QStringList shown;
-};
-
 // The main window's boxes for the outcomes of a real check (information files read from disk,
 // an unreachable host on a closed loopback port).
 TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
@@ -188,9 +180,9 @@ TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
         if (QString(c.name) == "declined")
             WhenModal([](QWidget* w) { ClickNamed(w, "LaterBtn"); });
         updater::CheckForUpdate(updater);
-        ASSERT_TRUE(waitUntil([&] { return !dialogs.shown.isEmpty() && !updater.Busy(); }));
+        ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty() && !updater.Busy(); }));
         QApplication::processEvents();
-        EXPECT_EQ(dialogs.shown, QStringList{c.expected});
+        EXPECT_EQ(dialogs.messages, QStringList{c.expected});
         EXPECT_EQ(updater.Proxy().AccessType, atDirect);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Recorders.h"
 #include "TestSupport.h"
 #include "game/GameDiscovery.h"
 #include "game/ProcessDetection.h"
@@ -19,34 +20,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
-
-// Answers the dialogs as a test sets them up, and keeps what was asked.
-class RecordingDialogs : public Dialogs {
-public:
-    void showMessage(const QString& text) override { messages << text; }
-    bool askYesNo(const QString& text) override {
-        questions << text;
-        return yes;
-    }
-    QString chooseOpenFile(const QString& filter) override {
-        fileFilters << filter;
-        return openFileAnswer;
-    }
-    QString chooseFolder(const QString& title) override {
-        folderTitles << title;
-        return folderAnswer;
-    }
-
-    QStringList messages, questions, fileFilters, folderTitles;
-    bool yes = false;
-    QString openFileAnswer, folderAnswer;
-};
-
-class RecordingShell : public ShellOpen {
-public:
-    void open(const QString& target) override { opened << target; }
-    QStringList opened;
-};
 
 class RecordingLinks : public Links {
 public:

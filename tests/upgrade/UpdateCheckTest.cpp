@@ -1,4 +1,5 @@
 // The update checker against a real HTTP server on the loopback, with recording prompts.
+#include "Recorders.h"
 #include "update/TauAutoUpgrader.h"
 
 #include "TestSupport.h"
@@ -89,12 +90,6 @@ public:
     QStringList log;
     bool upgradeAnswer = true;
     bool lostFileAnswer = true;
-};
-
-class RecordingShell : public ShellOpen {
-public:
-    void open(const QString& target) override { opened << target; }
-    QStringList opened;
 };
 
 class RecordingWizard : public UpgradeWizardView {
