@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OwnProcesses.h"
 #include "Recorders.h"
 #include "SteamLayout.h"
 #include "TestSupport.h"
@@ -96,25 +97,6 @@ public:
         facts.CpuNormFreq = 2000;
     }
 };
-
-// The processes whose program lies below root, so that tests may run side by side.
-inline ProcessSource ProcessesBelow(const QString& root) {
-    ProcessSource source = SystemProcesses();
-    auto all = source.enumerate;
-    source.enumerate = [all, root]() -> std::optional<std::vector<platform::ProcessEntry>> {
-        auto list = all();
-        if (!list)
-            return list;
-        std::vector<platform::ProcessEntry> mine;
-        for (const auto& entry : *list) {
-            const QStringList args = testbed::processArguments(entry.pid);
-            if (!args.isEmpty() && args.first().startsWith(root))
-                mine.push_back(entry);
-        }
-        return mine;
-    };
-    return source;
-}
 
 // A Steam folder with the stand-ins, a private registry, and the series built on them.
 class SeriesFixture : public ::testing::Test {

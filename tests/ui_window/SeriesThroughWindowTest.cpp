@@ -1,6 +1,7 @@
 // A whole series as the user runs it: options stored from an earlier start, a click on
 // "Run benchmark", the stand-in Steam client and game, and the report at the end.
 
+#include "OwnProcesses.h"
 #include "SteamLayout.h"
 #include "WindowFixture.h"
 
@@ -39,18 +40,7 @@ TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
 
     store = std::make_unique<SettingsStore>(regDir);
     SeriesPreparation prep(*store, dialogs, fileOp, Timings{1, 1, 1, 1, 1});
-    const QString root = tmp.path();
-    ProcessDetection own(
-        ProcessSource{[root, all = SystemProcesses().enumerate]() {
-                          auto list = all();
-                          if (list)
-                              std::erase_if(*list, [&](const platform::ProcessEntry& e) {
-                                  const QStringList args = testbed::processArguments(e.pid);
-                                  return args.isEmpty() || !args.first().startsWith(root);
-                              });
-                          return list;
-                      },
-                      SystemProcesses().isAlive});
+    ProcessDetection own(ProcessesBelow(tmp.path()));
     StartupEnvironment startup;
     startup.programFolder = programFolder;
     startup.displayModes = [] { return std::vector<platform::ScreenSize>{{640, 480}, {800, 600}}; };
