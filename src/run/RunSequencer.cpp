@@ -219,7 +219,7 @@ void RunSequencer::GameGone() {
     const int runCount = state_.RunCount;
     if (state_.RunsInSlot != runCount) {
         state_.CompletedSlotCount -= 1;
-        CollectRun();
+        CollectRun(*slot);
         if (runCount > 1)
             ctx_.view.SetRunsLabel(RunsText(runCount, state_.RunsInSlot + 1));
         StartSlot(slot->SlotIndex);
@@ -227,10 +227,10 @@ void RunSequencer::GameGone() {
     }
     if (slot->SlotIndex == CustomSlotIndex ||
         state_.SelectedSlotCount == state_.CompletedSlotCount) {
-        CollectRun();
+        CollectRun(*slot);
         return;
     }
-    CollectRun();
+    CollectRun(*slot);
     state_.RunsInSlot = 0;
     state_.HeaderWritten = false;
     if (runCount > 1)
@@ -238,10 +238,9 @@ void RunSequencer::GameGone() {
     StartSlot(slot->SlotIndex + 1);
 }
 
-void RunSequencer::CollectRun() {
+void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     ctx_.view.SetBounds(state_.SavedBounds);
     const QString episodic = ctx_.paths.EpisodicFolder;
-    const std::optional<ResolutionSlot> slot = SlotByTag(settings_, state_.CurrentSlotTag);
     const bool lastRunOfRow = state_.RunsInSlot == state_.RunCount;
     bool scored = false;
 
@@ -263,10 +262,10 @@ void RunSequencer::CollectRun() {
             score = ConvertScore(*text, QLocale());
         if (text && (state_.RunCount == 1 || score)) {
             scored = true;
-            if (!state_.HeaderWritten && slot) {
+            if (!state_.HeaderWritten) {
                 state_.HeaderWritten = true;
                 state_.ReportLines +=
-                    ReportRowBlock(*slot, settings_, ctx_.preparation.DemoCaption());
+                    ReportRowBlock(slot, settings_, ctx_.preparation.DemoCaption());
             }
             if (state_.RunCount == 1) {
                 state_.LastScoreText = *text;

@@ -2,6 +2,7 @@
 
 #include "game/GamePaths.h"
 #include "model/LaunchCommand.h"
+#include "model/SlotTable.h"
 #include "run/SeriesSteps.h"
 #include "run/SeriesView.h"
 #include "run/SystemFacts.h"
@@ -78,7 +79,7 @@ private:
     void cpTerminate();
     void WaitForGameExit();
     void GameGone();
-    void CollectRun();
+    void CollectRun(const ResolutionSlot& slot);
     void FinishSeries();
     void SeriesEnded();
     void Guarded(const std::function<void()>& step);
