@@ -42,6 +42,3 @@ QString ResultsFolderFromChosen(const QString& chosenPath);
 
 // The default results folder below the program's own folder (which ends with "/").
 QString DefaultResultsFolder(const QString& programFolder);
-
-// The note as the note edit accepts it: at most 50 characters.
-QString LimitNote(const QString& text);

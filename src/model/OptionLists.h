@@ -24,7 +24,7 @@ QString RefreshArg(std::optional<int> refreshRate);
 QString HeapArg(std::optional<int> heapSize);
 QString FastZArg(bool fastZ);
 
-// Heap sizes in megabytes by item, as the heap box offers them.
+// Heap sizes in megabytes by item, as the heap box offers them; 0 for no item.
 int HeapSizeMegabytes(int heapSize);
 
 // Game values.

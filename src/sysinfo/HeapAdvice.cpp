@@ -1,10 +1,8 @@
 #include "sysinfo/HeapAdvice.h"
 
-#include <array>
+#include "model/OptionLists.h"
 
 namespace {
-
-constexpr std::array<int, HeapItemCount> ItemMB = {64, 128, 256, 512, 1024};
 
 // The item one step below the common memory sizes; -1 for the others.
 int fallBackItem(int memoryMB) {
@@ -23,10 +21,6 @@ int fallBackItem(int memoryMB) {
 }
 
 } // namespace
-
-int HeapItemMB(int itemIndex) {
-    return itemIndex >= 0 && itemIndex < HeapItemCount ? ItemMB[itemIndex] : 0;
-}
 
 int HeapMemorySizeMB(quint64 physicalBytes) {
     const quint64 mb = physicalBytes / 1048576;
@@ -48,7 +42,8 @@ HeapAdviceResult HeapAdvice(int selectedItem, quint64 physicalBytes) {
     HeapAdviceResult result;
     result.MemorySizeMB = HeapMemorySizeMB(physicalBytes);
     result.ItemAfter = selectedItem;
-    if (HeapItemMB(selectedItem) < result.MemorySizeMB)
+    // No item chosen counts as 0 MB.
+    if (HeapSizeMegabytes(selectedItem) < result.MemorySizeMB)
         return result;
     result.ShowMessage = true;
     result.Message =

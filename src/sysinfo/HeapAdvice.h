@@ -7,11 +7,6 @@
 // machine's memory brings the recommended maximum (half the memory) and, for the common
 // memory sizes, the next smaller choice.
 
-// The box's items in order: 64 ("64 MB - default"), 128, 256, 512 and 1024 MB.
-constexpr int HeapItemCount = 5;
-// The MB of an item; 0 for no item (-1) or any other index.
-int HeapItemMB(int itemIndex);
-
 // Physical memory in whole MB, snapped to the common sizes (above 1500 counts as 1500).
 int HeapMemorySizeMB(quint64 physicalBytes);
 
