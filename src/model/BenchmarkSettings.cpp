@@ -13,7 +13,3 @@ QString ResultsFolderFromChosen(const QString& chosenPath) {
 QString DefaultResultsFolder(const QString& programFolder) {
     return programFolder + QStringLiteral("Benchmark/");
 }
-
-QString LimitNote(const QString& text) {
-    return text.left(NoteMaxLength);
-}
