@@ -1,0 +1,90 @@
+#include "platform/SafeFile.h"
+
+#include "platform/Errors.h"
+#include "platform/UniqueFd.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+[[noreturn]] void fail(const QString& path, int err) {
+    throw AppError(
+        QStringLiteral("Cannot create file \"%1\". %2")
+            .arg(QFileInfo(path).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(err))));
+}
+
+// A name beside `path` that nobody else has: created here, never followed if planted.
+int createTemporary(const QString& path, QByteArray& tmpName) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmpName = QFile::encodeName(path) + '.' +
+                  QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        const int fd =
+            ::open(tmpName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw errno;
+        }
+        done += n;
+    }
+}
+
+} // namespace
+
+void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+    const QByteArray name = QFile::encodeName(path);
+    QByteArray tmpName;
+    UniqueFd fd(createTemporary(path, tmpName));
+    if (fd.get() < 0)
+        fail(path, errno);
+    try {
+        struct stat st {};
+        if (::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::fchmod(fd.get(), st.st_mode & 07777) != 0)
+            throw errno;
+        writeAll(fd.get(), bytes);
+        if (::fsync(fd.get()) != 0)
+            throw errno;
+        // The size on disk must be what was written: a short file is a lost file.
+        struct stat written {};
+        if (::fstat(fd.get(), &written) != 0)
+            throw errno;
+        if (written.st_size != bytes.size())
+            throw int(EIO);
+        if (fd.close() != 0)
+            throw errno;
+        if (::rename(tmpName.constData(), name.constData()) != 0)
+            throw errno;
+    } catch (int err) {
+        ::unlink(tmpName.constData());
+        fail(path, err);
+    }
+    // The rename itself reaches the disk with the folder.
+    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+    UniqueFd dirFd(::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.get() >= 0)
+        ::fsync(dirFd.get());
+}
+
+} // namespace platform
