@@ -1,0 +1,95 @@
+#include "Xvfb.h"
+
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace testsupport {
+
+namespace {
+
+bool displayInUse(int number) {
+    return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
+           QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number));
+}
+
+} // namespace
+
+int freeDisplayNumber(bool fromTop) {
+    const int start = 100 + static_cast<int>(QCoreApplication::applicationPid() % 600);
+    for (int i = 0; i < 300; ++i) {
+        const int number = fromTop ? 999 - i : start + i;
+        if (!displayInUse(number))
+            return number;
+    }
+    return -1;
+}
+
+DisplayVariable::DisplayVariable(const QString& value)
+    : had_(qEnvironmentVariableIsSet("DISPLAY")), old_(qgetenv("DISPLAY")) {
+    qputenv("DISPLAY", value.toUtf8());
+}
+
+DisplayVariable::~DisplayVariable() {
+    if (had_)
+        qputenv("DISPLAY", old_);
+    else
+        qunsetenv("DISPLAY");
+}
+
+Xvfb::Xvfb(const QStringList& extra) {
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (program.isEmpty()) {
+        problem_ = "Xvfb is not installed";
+        return;
+    }
+    // Another test may take the same number in between: try the next free one then.
+    for (int attempt = 0; attempt < 3 && display_.isEmpty(); ++attempt) {
+        const int number = freeDisplayNumber();
+        if (number < 0) {
+            problem_ = "no free display number";
+            return;
+        }
+        start(program, number, extra);
+    }
+}
+
+Xvfb::~Xvfb() {
+    stop();
+}
+
+void Xvfb::start(const QString& program, int number, const QStringList& extra) {
+    const QString name = QStringLiteral(":%1").arg(number);
+    server_.setStandardErrorFile(QProcess::nullDevice());
+    // With -displayfd the server writes its number to stdout once it accepts clients.
+    // -noreset: by default the server resets when its last client goes, and a client that
+    // connects during the reset is refused.
+    server_.start(program, QStringList{name, QStringLiteral("-screen"), QStringLiteral("0"),
+                                       QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                                       QStringLiteral("tcp"), QStringLiteral("-noreset"),
+                                       QStringLiteral("-displayfd"), QStringLiteral("1")} +
+                               extra);
+    waitUntil([&] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; },
+              15000);
+    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+    if (server_.state() == QProcess::Running && server_.canReadLine() &&
+        QFileInfo::exists(socket)) {
+        display_ = name;
+        return;
+    }
+    problem_ = "Xvfb did not start";
+    stop();
+}
+
+void Xvfb::stop() {
+    if (server_.state() != QProcess::NotRunning) {
+        server_.terminate();
+        if (!server_.waitForFinished(5000))
+            server_.kill();
+        server_.waitForFinished(5000);
+    }
+}
+
+} // namespace testsupport
