@@ -26,8 +26,9 @@
 int main(int argc, char** argv) {
     PrepareWebEngine();
     GuardedApplication app(argc, argv);
+    // No display name: Qt would append it to every window title, and each window's title is
+    // exactly its own text.
     QApplication::setApplicationName(QStringLiteral("Quillon Varnholt"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillon Varnholt"));
     QApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
 
     // A second copy ends here, before any window exists.
