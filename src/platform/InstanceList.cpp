@@ -59,13 +59,14 @@ QString InstanceNames::messageName(quint32 pid) const {
     return messageBase + QLatin1Char('_') + QString::number(pid);
 }
 
-InstanceNames InstanceObjectNames(const QString& executablePath) {
+InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId) {
     // Semaphores live as "sem.NAME" files and shared memory as "NAME" files, so both must stay
     // well below NAME_MAX (255). A local socket address holds 107 bytes; the message name
     // keeps room for a leading "/" and "_" with a pid.
     constexpr int fileNameBytes = 200;
     constexpr int socketNameBytes = 90;
-    const QString base = InstanceBaseName(executablePath);
+    const QString base =
+        InstanceBaseName(executablePath) + QLatin1Char('_') + QString::number(userId);
     InstanceNames names;
     names.lock = FitObjectName(base + QStringLiteral("_Otx"), fileNameBytes);
     names.map = FitObjectName(base + QStringLiteral("_Map"), fileNameBytes);

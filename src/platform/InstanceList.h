@@ -36,9 +36,10 @@ struct InstanceNames {
     QString messageName(quint32 pid) const;
 };
 
-// Names from InstanceBaseName(): base + "_Otx", base + "_Map" and base + "_Msg", each cut to
-// what the operating system takes (see FitObjectName()).
-InstanceNames InstanceObjectNames(const QString& executablePath);
+// Names from InstanceBaseName() and the user's id: base + "_" + uid, then "_Otx", "_Map" and
+// "_Msg", each cut to what the operating system takes (see FitObjectName()). The objects live
+// in places every user shares: each user's copies keep to names of their own.
+InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId);
 
 // `name` made fit for a system object: kept as it is when its UTF-8 form has at most
 // `maxBytes` bytes, otherwise cut and ended with "~" and 16 hex digits of its SHA-1, so long

@@ -33,6 +33,15 @@ NamedSemaphore::NamedSemaphore(const QString& name) {
     sem_t* sem = ::sem_open(systemName(name).constData(), O_CREAT, 0600, 1);
     if (sem == SEM_FAILED)
         raise(errno, QStringLiteral("Cannot open the lock ") + name);
+    // The name is in a folder every user shares: a lock someone else made first is theirs.
+    // (glibc keeps a named semaphore as the file "sem.NAME" of /dev/shm.)
+    struct stat info {};
+    const QByteArray file = "/dev/shm/sem." + name.toUtf8();
+    if (::stat(file.constData(), &info) == 0 && info.st_uid != ::geteuid()) {
+        ::sem_close(sem);
+        raise(EACCES,
+              QStringLiteral("The lock ") + name + QStringLiteral(" belongs to another user"));
+    }
     sem_ = sem;
 }
 
@@ -85,7 +94,18 @@ SharedMemory::SharedMemory(const QString& name, qsizetype size) : size_(size) {
     // A fresh block has no size yet; growing it fills it with zeros. A block left short (its
     // creator died before sizing it) is grown the same way, so reading it never faults.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || (info.st_size < size && ::ftruncate(fd, size) != 0)) {
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
+        ::close(fd);
+        raise(code, QStringLiteral("Cannot open the shared memory ") + name);
+    }
+    // A block someone else made under our name is not ours to read or write.
+    if (info.st_uid != ::geteuid()) {
+        ::close(fd);
+        raise(EACCES, QStringLiteral("The shared memory ") + name +
+                          QStringLiteral(" belongs to another user"));
+    }
+    if (info.st_size < size && ::ftruncate(fd, size) != 0) {
         const int code = errno;
         ::close(fd);
         raise(code, QStringLiteral("Cannot size the shared memory ") + name);

@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "platform/ProcessList.h"
 #include "platform/SharedMemory.h"
+#include "platform/UserIdentity.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -19,7 +20,8 @@ TJvAppInstances::TJvAppInstances(QObject* parent, const QString& executablePath,
                                  InstanceWaits waits)
     : QObject(parent), waits_(waits), self_(quint32(QCoreApplication::applicationPid())),
       names_(platform::InstanceObjectNames(
-          executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath)) {
+          executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath,
+          currentUserId())) {
     try {
         Register();
         active_ = true;
@@ -136,8 +138,14 @@ InstanceAnswer TJvAppInstances::ask(quint32 pid) {
         done = true;
         loop.quit();
     };
-    connect(&socket, &QLocalSocket::connected, &loop,
-            [&] { socket.write(QByteArray(1, AskActive)); });
+    connect(&socket, &QLocalSocket::connected, &loop, [&] {
+        // Anyone may bind a name in the abstract namespace: another user's process that
+        // holds a listed copy's name is not that copy.
+        if (!sameUser(socket.socketDescriptor()))
+            finish(InstanceAnswer::Absent);
+        else
+            socket.write(QByteArray(1, AskActive));
+    });
     connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
         if (socket.bytesAvailable() < 2)
             return;
@@ -166,14 +174,25 @@ void TJvAppInstances::tellToFront(quint32 pid) {
     QLocalSocket socket;
     socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(names_.messageName(pid));
-    if (!socket.waitForConnected(waits_.answerMs))
+    if (!socket.waitForConnected(waits_.answerMs) || !sameUser(socket.socketDescriptor()))
         return;
     socket.write(QByteArray(1, ComeToFront));
     socket.waitForBytesWritten(waits_.answerMs);
     socket.disconnectFromServer();
 }
 
+bool TJvAppInstances::sameUser(qintptr socketDescriptor) {
+    const std::optional<unsigned> peer = localPeerUserId(socketDescriptor);
+    return peer && *peer == currentUserId();
+}
+
 void TJvAppInstances::serve(QLocalSocket* socket) {
+    // Only the user's own copies may ask or bring this one to the front.
+    if (!sameUser(socket->socketDescriptor())) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     const auto handle = [this, socket] {
         for (const char kind : socket->readAll()) {
             if (kind == AskActive)

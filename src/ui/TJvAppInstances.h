@@ -65,6 +65,8 @@ private:
     platform::InstanceAnswer ask(quint32 pid);
     void tellToFront(quint32 pid);
     void serve(QLocalSocket* socket);
+    // Whether the process at the other end of a connected socket is this user's.
+    static bool sameUser(qintptr socketDescriptor);
     void bringToFront();
 
     bool active_ = false;

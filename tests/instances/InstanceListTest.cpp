@@ -34,8 +34,8 @@ TEST(InstanceNamesTest, ShortNamesAreKeptAndLongOnesCutDistinctlyAndWithinTheSys
     EXPECT_EQ(FitObjectName("JCL_OPT_A_Map", 200), "JCL_OPT_A_Map");
 
     const QString deep = "/" + QString("verylongfolder/").repeated(40);
-    const InstanceNames a = InstanceObjectNames(deep + "a/varnholt");
-    const InstanceNames b = InstanceObjectNames(deep + "b/varnholt");
+    const InstanceNames a = InstanceObjectNames(deep + "a/varnholt", 1000);
+    const InstanceNames b = InstanceObjectNames(deep + "b/varnholt", 1000);
     for (const InstanceNames& names : {a, b}) {
         EXPECT_LE(names.lock.toUtf8().size(), 200);
         EXPECT_LE(names.map.toUtf8().size(), 200);
@@ -50,7 +50,7 @@ TEST(InstanceNamesTest, ShortNamesAreKeptAndLongOnesCutDistinctlyAndWithinTheSys
     EXPECT_NE(a.map, b.map);
     EXPECT_NE(a.messageBase, b.messageBase);
     EXPECT_NE(a.lock, a.map);
-    EXPECT_EQ(InstanceObjectNames(deep + "a/varnholt").map, a.map) << "every copy must agree";
+    EXPECT_EQ(InstanceObjectNames(deep + "a/varnholt", 1000).map, a.map) << "every copy must agree";
 
     // Cutting never splits a character.
     const QString wide = QString("ö").repeated(150) + QString::fromUtf8("\U0001F600").repeated(5);
@@ -59,10 +59,19 @@ TEST(InstanceNamesTest, ShortNamesAreKeptAndLongOnesCutDistinctlyAndWithinTheSys
     EXPECT_EQ(QString::fromUtf8(cut.toUtf8()), cut);
     EXPECT_TRUE(cut.startsWith("ööö"));
 
-    const InstanceNames plain = InstanceObjectNames("/opt/q/varnholt");
-    EXPECT_EQ(plain.lock, "JCL_OPT_Q_VARNHOLT_Otx");
-    EXPECT_EQ(plain.map, "JCL_OPT_Q_VARNHOLT_Map");
-    EXPECT_EQ(plain.messageName(42), "/JCL_OPT_Q_VARNHOLT_Msg_42");
+    const InstanceNames plain = InstanceObjectNames("/opt/q/varnholt", 1000);
+    EXPECT_EQ(plain.lock, "JCL_OPT_Q_VARNHOLT_1000_Otx");
+    EXPECT_EQ(plain.map, "JCL_OPT_Q_VARNHOLT_1000_Map");
+    EXPECT_EQ(plain.messageName(42), "/JCL_OPT_Q_VARNHOLT_1000_Msg_42");
+
+    // Each user's copies of one installed program keep to names of their own, long paths too.
+    for (const QString& path : {QString("/opt/q/varnholt"), deep + "a/varnholt"}) {
+        const InstanceNames mine = InstanceObjectNames(path, 1000);
+        const InstanceNames theirs = InstanceObjectNames(path, 1001);
+        EXPECT_NE(mine.lock, theirs.lock);
+        EXPECT_NE(mine.map, theirs.map);
+        EXPECT_NE(mine.messageBase, theirs.messageBase);
+    }
 }
 
 TEST(InstanceListLayoutTest, FieldsSitAtTheirOffsetsLittleEndian) {

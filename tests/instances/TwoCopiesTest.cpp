@@ -4,6 +4,7 @@
 
 #include "platform/InstanceList.h"
 #include "platform/SharedMemory.h"
+#include "platform/UserIdentity.h"
 
 #include "TestSupport.h"
 
@@ -11,9 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -24,14 +27,20 @@ constexpr int StartMs = 30000;
 // One running copy, with what it printed so far.
 class Copy {
 public:
-    explicit Copy(const QString& executable, const QStringList& arguments = {}) {
+    // `runner`: a program and its arguments that start the copy (as another user, say).
+    explicit Copy(const QString& executable, const QStringList& arguments = {},
+                  const QStringList& runner = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         process_.setProcessEnvironment(environment);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&process_, &QProcess::readyReadStandardOutput,
                          [this] { output_ += process_.readAllStandardOutput(); });
-        process_.start(executable, arguments);
+        QObject::connect(&process_, &QProcess::readyReadStandardError,
+                         [this] { errors_ += process_.readAllStandardError(); });
+        if (runner.isEmpty())
+            process_.start(executable, arguments);
+        else
+            process_.start(runner.first(), runner.mid(1) + QStringList{executable} + arguments);
         process_.waitForStarted();
         pid_ = quint32(process_.processId());
     }
@@ -66,10 +75,12 @@ public:
     int exitCode() const { return process_.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return process_.exitStatus(); }
     const QByteArray& output() const { return output_; }
+    const QByteArray& errors() const { return errors_; }
 
 private:
     QProcess process_;
     QByteArray output_;
+    QByteArray errors_;
     quint32 pid_ = 0;
 };
 
@@ -83,9 +94,9 @@ protected:
     void TearDown() override {
         // A failed test may leave a list behind; its names are this test's own.
         for (const QString& executable : made_)
-            SharedMemory::remove(InstanceObjectNames(executable).map);
+            SharedMemory::remove(InstanceObjectNames(executable, currentUserId()).map);
         for (const QString& executable : made_)
-            NamedSemaphore::remove(InstanceObjectNames(executable).lock);
+            NamedSemaphore::remove(InstanceObjectNames(executable, currentUserId()).lock);
     }
 
     // A copy of the guarded program in a folder of this test.
@@ -102,10 +113,22 @@ protected:
 
     // The shared list of that executable's copies; nothing when no list exists.
     static std::optional<InstanceList> listOf(const QString& executable) {
-        const QString map = InstanceObjectNames(executable).map;
+        const QString map = InstanceObjectNames(executable, currentUserId()).map;
         if (!SharedMemory::exists(map))
             return std::nullopt;
         return ReadInstanceList(SharedMemory(map, InstanceListBytes).read());
+    }
+
+    // Starts programs as the user "nobody"; empty when this test cannot (not root, or no
+    // setpriv), and `folder_` is then left as it is.
+    QStringList asAnotherUser() {
+        const QString setpriv = QStandardPaths::findExecutable("setpriv");
+        if (::geteuid() != 0 || setpriv.isEmpty())
+            return {};
+        // The other user must reach the copies of the program.
+        QFile::setPermissions(folder_.path(), QFile::permissions(folder_.path()) | QFile::ExeOther |
+                                                  QFile::ReadOther);
+        return {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     }
 
     QTemporaryDir folder_;
@@ -181,6 +204,102 @@ TEST_F(TwoCopiesTest, AfterTheOnlyCopyEndedNormallyOrCrashedANewStartRuns) {
     EXPECT_EQ(listOf(executable)->pids, Pids{afterCrash.pid()});
     afterCrash.quit();
     ASSERT_TRUE(afterCrash.ended());
+}
+
+TEST_F(TwoCopiesTest, AnotherUserRunsTheSameExecutableWithAGuardOfItsOwn) {
+    const QStringList other = asAnotherUser();
+    if (other.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to start a copy as another user";
+    const QString executable = executableIn("a");
+    QFile::setPermissions(QFileInfo(executable).path(),
+                          QFile::permissions(QFileInfo(executable).path()) | QFile::ExeOther);
+    Copy mine(executable);
+    ASSERT_TRUE(mine.running());
+    Copy theirs(executable, {}, other);
+    ASSERT_TRUE(theirs.running()) << theirs.errors().constData();
+    EXPECT_FALSE(theirs.errors().contains("guard off")) << theirs.errors().constData();
+    EXPECT_FALSE(mine.hasLine("front normal"));
+    // Their second copy still meets their first.
+    Copy theirSecond(executable, {}, other);
+    ASSERT_TRUE(theirSecond.ended());
+    EXPECT_TRUE(theirs.printed("front normal"));
+    EXPECT_FALSE(mine.hasLine("front normal"));
+    for (Copy* copy : {&mine, &theirs}) {
+        copy->quit();
+        ASSERT_TRUE(copy->ended());
+    }
+    // Their list is theirs to remove: it is gone with their last copy.
+    EXPECT_FALSE(SharedMemory::exists(InstanceObjectNames(executable, 65534).map));
+}
+
+TEST_F(TwoCopiesTest, AListOrLockAnotherUserMadeUnderOurNamesIsLeftAlone) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a block to another user";
+    const QString executable = executableIn("a");
+    const InstanceNames names = InstanceObjectNames(executable, currentUserId());
+    InstanceList planted;
+    planted.maxInstances = InstanceListMaxMark;
+    planted.pids = {quint32(::getpid())}; // alive, and no copy of ours
+    QByteArray before;
+    {
+        SharedMemory block(names.map, InstanceListBytes);
+        block.write(WriteInstanceList(planted));
+        before = block.read();
+    }
+    ASSERT_EQ(::chown(("/dev/shm/" + names.map.toUtf8()).constData(), 65534, 65534), 0);
+
+    Copy copy(executable);
+    ASSERT_TRUE(copy.running()) << copy.errors().constData();
+    EXPECT_TRUE(copy.errors().contains("belongs to another user")) << copy.errors().constData();
+    ::chown(("/dev/shm/" + names.map.toUtf8()).constData(), 0, 0);
+    EXPECT_EQ(SharedMemory(names.map, InstanceListBytes).read(), before)
+        << "nothing of it was read as ours or written";
+    copy.quit();
+    ASSERT_TRUE(copy.ended());
+}
+
+TEST_F(TwoCopiesTest, AnotherUsersProcessUnderAListedCopysNameIsNotThatCopy) {
+    const QStringList other = asAnotherUser();
+    if (other.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to start a process as another user";
+    // The system's own: a user's interpreter (pyenv, say) may not be reachable for another.
+    const QString python = "/usr/bin/python3";
+    if (!QFileInfo(python).isExecutable())
+        GTEST_SKIP() << "needs " << python.toStdString();
+    const QString executable = executableIn("a");
+    const InstanceNames names = InstanceObjectNames(executable, currentUserId());
+    // A dead copy's pid, now another user's process that answers under its name "active".
+    QProcess squatter;
+    squatter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    squatter.start(other.first(), other.mid(1) + QStringList{python, "-c", R"(
+import os, socket, sys
+s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+s.bind("\0" + sys.argv[1] + "_" + str(os.getpid()))
+s.listen(8)
+print("ready", flush=True)
+while True:
+    c, _ = s.accept()
+    if b"\x04" in c.recv(16):
+        c.sendall(b"\x05\x01")
+)",
+                                                             names.messageBase});
+    ASSERT_TRUE(squatter.waitForStarted());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return squatter.canReadLine(); }, StartMs));
+    {
+        InstanceList list;
+        list.maxInstances = InstanceListMaxMark;
+        list.pids = {quint32(squatter.processId())};
+        SharedMemory(names.map, InstanceListBytes).write(WriteInstanceList(list));
+    }
+
+    Copy copy(executable);
+    const bool ran = copy.running();
+    squatter.kill();
+    squatter.waitForFinished();
+    ASSERT_TRUE(ran) << "a foreign answer must not end our copy";
+    EXPECT_EQ(listOf(executable)->pids, Pids{copy.pid()}) << "the foreign pid is dropped";
+    copy.quit();
+    ASSERT_TRUE(copy.ended());
 }
 
 } // namespace
