@@ -78,17 +78,24 @@ TEST(SlotTable, ChosenRows) {
 }
 
 TEST(OptionLists, CaptionsAsShown) {
-    EXPECT_EQ(FilteringItems().size(), 7);
-    EXPECT_EQ(FilteringItems().at(5), QString::fromUtf8("Anisotropic 16×"));
-    EXPECT_EQ(AntialiasingItems().size(), 8);
-    EXPECT_EQ(AntialiasingItems().at(1), QString::fromUtf8("2× MSAA"));
-    EXPECT_EQ(AntialiasingItems().at(3), QStringLiteral("8x CSAA"));
-    EXPECT_EQ(AntialiasingItems().at(7), QStringLiteral("From System"));
-    EXPECT_EQ(HeapSizeItems().at(0), QStringLiteral("64 MB - default"));
+    // Whole lists, so that a changed sign in any item is caught ("×" in some, "x" in others).
+    const QString times = QString::fromUtf8("×");
+    EXPECT_EQ(FilteringItems(), QStringList({"Bilinear", "Trilinear", "Anisotropic 2" + times,
+                                             "Anisotropic 4" + times, "Anisotropic 8" + times,
+                                             "Anisotropic 16" + times, "From System"}));
+    EXPECT_EQ(AntialiasingItems(),
+              QStringList({"None", "2" + times + " MSAA", "4" + times + " MSAA", "8x CSAA",
+                           "16x CSAA", "8x MSAA", "16xQ CSAA", "From System"}));
+    EXPECT_EQ(HdrItems(), QStringList({"None", "Bloom (if available)", "Full (if available)"}));
+    EXPECT_EQ(HeapSizeItems(),
+              QStringList({"64 MB - default", "128 MB", "256 MB", "512 MB", "1024 MB"}));
+    EXPECT_EQ(RefreshItems(), QStringList({"60 Hz", "70 Hz", "75 Hz", "85 Hz"}));
+    EXPECT_EQ(RunCountItems(), QStringList({"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(DetailItems(), QStringList({"Maximum quality"}));
+    EXPECT_EQ(DemoItems(), QStringList({"Quillon demo", "Custom demo:"}));
     EXPECT_EQ(ItemCaption(HdrItems(), 1), QStringLiteral("Bloom (if available)"));
     EXPECT_EQ(ItemCaption(HdrItems(), std::nullopt), QString());
-    EXPECT_EQ(ItemCaption(RefreshItems(), 3), QStringLiteral("85 Hz"));
-    EXPECT_EQ(DemoItems(), QStringList({"Quillon demo", "Custom demo:"}));
+    EXPECT_EQ(ItemCaption(RefreshItems(), 4), QString());
 }
 
 TEST(OptionLists, DerivedValuesAndCaptions) {

@@ -10,10 +10,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 using testsupport::readFile;
@@ -46,6 +50,8 @@ struct Report {
 class ProcessRunnerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+    // A held script of a failed test must not outlive it.
+    void TearDown() override { release(); }
 
     QString path(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
 
@@ -110,6 +116,34 @@ TEST_F(ProcessRunnerTest, QuickProcessGivesOneReportAfterRunReturnsWithRunnerIdl
     EXPECT_TRUE(returnedBeforeReport);
     EXPECT_EQ(reports_[0].stateInHandler, RunnerState::Idle);
     EXPECT_EQ(reports_[0].pendingInHandler, 0);
+    EXPECT_EQ(runner.State(), RunnerState::Idle);
+}
+
+// Signals that have a handler interrupt whatever call a thread waits in; the wait thread must
+// take that in its stride.
+TEST_F(ProcessRunnerTest, ASignalWithAHandlerWhileWaitingStillGivesOneReport) {
+    static std::atomic<int> caught{0};
+    const auto previous = std::signal(SIGUSR1, [](int) { ++caught; });
+    TJvCreateProcess runner;
+    recordInto(runner);
+    runner.CommandLine = heldScript("held.sh", 7);
+    runner.Run();
+    ASSERT_FALSE(waitForPid("held.sh").isEmpty());
+    // Every thread of ours, the runner's wait thread among them, is interrupted a few times.
+    for (int round = 0; round < 5; ++round) {
+        for (const QString& task :
+             QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            ::syscall(SYS_tgkill, ::getpid(), task.toInt(), SIGUSR1);
+        waitUntil([] { return false; }, 20);
+    }
+    EXPECT_GT(caught.load(), 0);
+    EXPECT_TRUE(reports_.empty()) << "the process has not ended yet";
+    release();
+    ASSERT_TRUE(waitUntil([&] { return !reports_.empty(); }));
+    drainEvents();
+    std::signal(SIGUSR1, previous);
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].exitCode, 7u);
     EXPECT_EQ(runner.State(), RunnerState::Idle);
 }
 

@@ -2,12 +2,37 @@
 
 #include "run/RunnerSetup.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
+#include <cctype>
+#include <functional>
 
 namespace {
 
 QStringList reportFiles(const QString& folder) {
     return QDir(folder).entryList({"result_*.htm"}, QDir::Files);
+}
+
+// The numbers after `label` in the report, in order ("<b>Score = " or "Average score = ").
+QList<int> numbersAfter(const QByteArray& report, const QByteArray& label) {
+    QList<int> numbers;
+    for (qsizetype at = report.indexOf(label); at >= 0; at = report.indexOf(label, at + 1)) {
+        const qsizetype start = at + label.size();
+        qsizetype end = start;
+        while (end < report.size() && std::isdigit(static_cast<unsigned char>(report[end])))
+            ++end;
+        numbers << report.mid(start, end - start).toInt();
+    }
+    return numbers;
+}
+
+// Sets the stand-in game's "no result" switch while the `n`-th game (from 1) is started, and
+// clears it for the next one.
+void noResultForGame(const std::function<QStringList()>& launched, int n) {
+    ASSERT_TRUE(testsupport::waitUntil([&] { return launched().size() == n - 1; }, 20000));
+    qputenv("VARNHOLT_TESTBED_NO_RESULT", "1");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return launched().size() == n; }, 20000));
+    qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
 }
 
 class Series : public SeriesFixture {};
@@ -144,6 +169,51 @@ TEST_F(Series, ARowWhoseFirstRunHasNoResultGetsItsHeadingWithTheSecond) {
     EXPECT_EQ(report.count("<BR><B><FONT size=5>Resolution: 640"), 1);
     EXPECT_EQ(report.count("<b>Score = "), 1);
     EXPECT_EQ(report.count("Average score = "), 1) << "the average still divides by the run count";
+}
+
+TEST_F(Series, ARowWhoseLastRunHasNoResultLeavesNothingToTheNextRowsAverage) {
+    startClient();
+    view.settings.ResolutionChecked[0] = true;
+    view.settings.ResolutionChecked[1] = true;
+    view.settings.RunCount = 2;
+    sequencer().BenchButtonClick();
+    noResultForGame([&] { return launchedSizes(); }, 2);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !sequencer().SeriesRunning(); }, 20000));
+    EXPECT_EQ(launchedSizes(), QStringList({"640x480", "640x480", "800x600", "800x600"}));
+    const QStringList files = reportFiles(results);
+    ASSERT_EQ(files.size(), 1);
+    const QByteArray report = testsupport::readFile(results + files.first());
+    const QList<int> scores = numbersAfter(report, "<b>Score = ");
+    ASSERT_EQ(scores.size(), 3) << "one of the first row, two of the second";
+    // The first row's last run had no result: it gets no average, and its score must not count
+    // in the second row's.
+    EXPECT_EQ(numbersAfter(report, "Average score = "), QList<int>{(scores[1] + scores[2]) / 2});
+}
+
+TEST_F(Series, ASecondSeriesReportsEveryRowWithItsHeading) {
+    startClient();
+    view.settings.ResolutionChecked[0] = true;
+    view.settings.ResolutionChecked[1] = true;
+    view.settings.RunCount = 2;
+    runSeries();
+    // Report names are stamped to the second.
+    QElapsedTimer pause;
+    pause.start();
+    testsupport::waitUntil([&] { return pause.elapsed() > 1100; });
+    runSeries();
+    const QStringList files = reportFiles(results);
+    ASSERT_EQ(files.size(), 2);
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        const QByteArray report = testsupport::readFile(results + file);
+        EXPECT_EQ(report.count("<BR><B><FONT size=5>Resolution: 640"), 1);
+        EXPECT_EQ(report.count("<BR><B><FONT size=5>Resolution: 800"), 1);
+        EXPECT_EQ(report.count("<b>Score = "), 4);
+        const QList<int> scores = numbersAfter(report, "<b>Score = ");
+        ASSERT_EQ(scores.size(), 4);
+        EXPECT_EQ(numbersAfter(report, "Average score = "),
+                  (QList<int>{(scores[0] + scores[1]) / 2, (scores[2] + scores[3]) / 2}));
+    }
 }
 
 TEST(LaunchThroughCp, LauncherEndsAtOnceAndTheGamePlaysAndWrites) {

@@ -1,3 +1,4 @@
+#include "SteamLayout.h"
 #include "support/TestSupport.h"
 
 #include "game/ProcessDetection.h"
@@ -93,10 +94,15 @@ protected:
         ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/hl2.exe"));
         ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/Steam.exe"));
     }
+    // Whatever still runs a program of this test's folder ends with it, by pid: a leftover
+    // would hold the test runner's output open for its ten minutes. The program path tells a
+    // started process from a later one that got a reaped one's pid.
     void TearDown() override {
-        for (const qint64 pid : started)
-            if (listed(pid, "hl2.exe") || listed(pid, "Steam.exe"))
+        for (const qint64 pid : started) {
+            const QStringList args = testbed::processArguments(pid);
+            if (!args.isEmpty() && args.first().startsWith(tmp.path() + "/"))
                 killProcess(pid);
+        }
     }
 
     // Held unreaped, so that a killed one stays a zombie until the test lets it go.

@@ -40,7 +40,8 @@ protected:
 };
 
 TEST_F(Discovery, LastMatchWinsAndFoldersAreDerived) {
-    gameMatches = {"/S/acct/game one/", "/S/acct/game two/"};
+    // Two accounts with the game: the folder of the last match is taken.
+    gameMatches = {"/S/first/game one/", "/S/acct/game two/"};
     const GamePaths p = discover("/S");
     EXPECT_EQ(searchedRoot, "/S/");
     EXPECT_EQ(p.SteamFolder, "/S/");

@@ -2,6 +2,7 @@
 
 #include "ui/GroupBar.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStackedWidget>
@@ -60,6 +61,101 @@ TEST_F(WindowControls, TheGroupBarChoosesPagesLinksAndTheAboutView) {
     EXPECT_EQ(updateChecks, 1);
     EXPECT_EQ(ShownCaption(control<QAbstractButton>("RzGroup1Items0")->text()),
               QStringLiteral("Path & information"));
+}
+
+// The text a control shows: a button's caption as shown, a label's text, a frame's title.
+QString shownText(QWidget* widget) {
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return ShownCaption(button->text());
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        return frame->title();
+    return QStringLiteral("<no text>");
+}
+
+TEST_F(WindowControls, EveryCaptionAndHintIsTheSystemsOwn) {
+    open();
+    struct Expected {
+        const char* name;
+        QString text;
+        QString hint;
+    };
+    const QString times = QString::fromUtf8("\u00D7");
+    const Expected named[] = {
+        {"SpeedButton2", "", "Minimize"},
+        {"SpeedButton1", "", "Exit"},
+        {"RzShapeButton1", "Update", "Check for newer version"},
+        {"RzShapeButton3", "Visit our site", "Visit our site"},
+        {"RzShapeButton4", "Help", "Open the help file"},
+        {"BenchButton", "Run benchmark", "Run benchmark"},
+        {"RzGroup1", "Benchmark", ""},
+        {"RzGroup1Items0", "Path & information", ""},
+        {"RzGroup1Items1", "Resolution & detail", ""},
+        {"RzGroup1Items2", "Filters & demos", ""},
+        {"RzGroup1Items3", "Miscellaneous", ""},
+        {"RzGroup3", "Other", ""},
+        {"RzGroup3Items0", "HL2 EO Tweakguide", ""},
+        {"RzGroup3Items3", "Homepage", ""},
+        {"RzGroup3Items4", "About...", ""},
+        {"Label5", "Benchmark version:", ""},
+        {"OpenResFolder", "Open", "Open results folder"},
+        {"RzToolButton5", "", "Browse..."},
+        {"res", " Resolution ", ""},
+        {"res0", "640 " + times + " 480", ""},
+        {"res1", "800 " + times + " 600", ""},
+        {"res2", "1024 " + times + " 768", ""},
+        {"res3", "1280 " + times + " 1024", ""},
+        {"res4", "1600 " + times + " 1200", ""},
+        {"res5", "2048 " + times + " 1536", ""},
+        {"res6", "1280 " + times + " 768", ""},
+        {"res7", "1920 " + times + " 1080", ""},
+        {"res8", "1920 " + times + " 1200", ""},
+        {"cusresbox", "Custom resolution:", ""},
+        {"CusPossibilities", "Possibilities", ""},
+        {"DetailBox", " Detail level ", ""},
+        {"DetailNote", "The maximum quality level is the best graphics possible.", ""},
+        {"demo", " Choose a demo ", ""},
+        {"demo0", "Quillon demo", ""},
+        {"demo1", "Custom demo:", ""},
+        {"FastZBox", "Enable fast z-setting",
+         "Enables or disables a depth fill pass that may improve performance in graphics-bound "
+         "situations."},
+        {"ColorCorrBox", "Enable color correction", ""},
+        {"Label20", "Collecting system information, please wait...", ""},
+        {"Label21", "Resolution: ...", ""},
+        {"RunsLabel", "", ""},
+    };
+    for (const Expected& e : named) {
+        QWidget* widget = control(e.name);
+        if (!widget)
+            continue;
+        EXPECT_EQ(shownText(widget), e.text) << e.name;
+        EXPECT_EQ(widget->toolTip(), e.hint) << e.name;
+    }
+
+    // The frames and captions without names, page by page.
+    const QStringList pages[] = {
+        {" Half-Life 2 Episode One path ", " Information ",
+         "Benchmark version:", " Results folder "},
+        {" Resolution ", times, " Detail level ",
+         "The maximum quality level is the best graphics possible."},
+        {" Filters ", "Filtering mode", "Antialiasing mode", " Choose a demo ",
+         " Number of times to run the demo "},
+        {"Benchmark notes (50 chars at most!)", "Heapsize ", "Refresh rate", "High Dynamic Range"},
+    };
+    auto* pageControl = control<QStackedWidget>("PageControl");
+    for (int i = 0; i < 4; ++i) {
+        QStringList shown;
+        for (QWidget* w : pageControl->widget(i)->findChildren<QWidget*>()) {
+            const bool caption =
+                qobject_cast<QGroupBox*>(w) ||
+                (qobject_cast<QLabel*>(w) && w->objectName() != "Label17"); // the version
+            if (caption && !shownText(w).isEmpty())
+                shown << shownText(w);
+        }
+        EXPECT_EQ(shown, pages[i]) << "page " << i + 1;
+    }
 }
 
 TEST_F(WindowControls, RunWithoutSteamAsksAndReportsInTheStatusLine) {
