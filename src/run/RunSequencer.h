@@ -25,7 +25,7 @@ struct RunState {
     int SelectedSlotCount = 0;
     int CompletedSlotCount = 0;
     int RunsInSlot = 0;
-    int ScoreSum = 0;
+    qint64 ScoreSum = 0; // several scores near the largest one add up beyond it
     bool HeaderWritten = false;
     QString CurrentSlotTag;
     QString LastScoreText;

@@ -71,8 +71,8 @@ std::optional<int> ConvertScore(const QString& text, const QLocale& locale) {
     return static_cast<int>(rounded);
 }
 
-int AverageScore(int sum, int runCount) {
+int AverageScore(qint64 sum, int runCount) {
     if (runCount < 1)
         throw AppError(QStringLiteral("Division by zero"));
-    return sum / runCount;
+    return static_cast<int>(sum / runCount);
 }

@@ -22,6 +22,6 @@ std::optional<QString> ReadRunScore(const QStringList& lines);
 // neither form is a number that fits a score.
 std::optional<int> ConvertScore(const QString& text, const QLocale& locale);
 
-// The row's average: the sum divided by the run count, truncated toward zero. Raises AppError
-// for a run count below 1.
-int AverageScore(int sum, int runCount);
+// The row's average: the sum divided by the run count, truncated toward zero (the sum of a
+// row's scores can pass the range of one score). Raises AppError for a run count below 1.
+int AverageScore(qint64 sum, int runCount);

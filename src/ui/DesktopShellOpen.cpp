@@ -4,8 +4,11 @@
 #include <QFileInfo>
 
 QUrl ShellOpenUrl(const QString& target) {
-    if (QFileInfo(target).isAbsolute())
-        return QUrl::fromLocalFile(target);
+    const QFileInfo file(target);
+    // A relative path of something that is there (a results folder given as "results/", say)
+    // is a file too, not a host name.
+    if (file.isAbsolute() || (!target.isEmpty() && file.exists()))
+        return QUrl::fromLocalFile(file.absoluteFilePath());
     return QUrl::fromUserInput(target);
 }
 

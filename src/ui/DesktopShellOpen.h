@@ -4,8 +4,9 @@
 
 #include <QUrl>
 
-// The shell's "open": documents and folders by their path, web addresses as given (an address
-// without a scheme is taken as a web address).
+// The shell's "open": documents and folders by their path (absolute, or relative to the
+// current folder when something is there), web addresses as given (any other text without a
+// scheme is taken as a web address).
 class DesktopShellOpen : public ShellOpen {
 public:
     void open(const QString& target) override;

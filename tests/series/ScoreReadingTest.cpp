@@ -79,6 +79,9 @@ TEST(ScoreReading, AverageTruncatesTowardZero) {
     EXPECT_EQ(AverageScore(123, 2), 61);
     EXPECT_EQ(AverageScore(-7, 2), -3);
     EXPECT_EQ(AverageScore(60, 1), 60);
+    // Two of the largest scores a run can have: their sum is past that range.
+    EXPECT_EQ(AverageScore(qint64(2147483647) * 2, 2), 2147483647);
+    EXPECT_EQ(AverageScore(qint64(2147483646) + 2147483647, 2), 2147483646);
     EXPECT_THROW(AverageScore(10, 0), AppError);
 }
 
