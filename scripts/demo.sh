@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds the program and starts it on the built-in demo set-up: a private
 # registry, a stand-in Steam client and game in build/demo/steam, and the program key.
+#   scripts/demo.sh [--modern] [PROGRAM ARGUMENTS]
+# --modern: today's Steam on Linux instead (see below).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -8,6 +10,29 @@ scripts/build.sh build
 
 demo=$PWD/build/demo
 bin=$PWD/build/bin
+
+# --modern: the layout of a Linux machine today, in build/demo/today: no Steam path in the
+# registry, the Steam root below a home folder of the demo's own, the game in a second library,
+# the stand-in steam command on the PATH and its client running. The program runs with that
+# home folder and PATH, so it finds the game as on a real machine.
+if [ "${1:-}" = "--modern" ]; then
+    shift
+    today=$demo/today
+    export VARNHOLT_REGISTRY_DIR=$today/registry/
+    eval "$("$bin/testbed-layout" --modern "$today")"
+    sid="S-1-22-1-$(id -u)"
+    "$bin/reg" add "HKU\\$sid\\Software\\Valve\\Source\\episodic\\Settings" /f >/dev/null
+    scripts/install.sh "$today/program" >/dev/null
+    key='HKLM\SOFTWARE\Quillon\Ostrevo'
+    if ! "$bin/reg" query "$key" /v Demo >/dev/null 2>&1; then
+        "$bin/reg" add "$key" /v Demo /t REG_SZ /d 1 /f >/dev/null
+    fi
+    export XAUTHORITY=${XAUTHORITY:-$HOME/.Xauthority}
+    export HOME=${HOME_DIR%/} PATH=$COMMAND_DIR:$PATH
+    (cd "$HOME" && exec setsid -f "$STEAM_COMMAND") </dev/null >/dev/null 2>&1
+    echo "Demo set-up (today's layout): registry in $VARNHOLT_REGISTRY_DIR, home in $HOME, game in $GAME_DIR"
+    exec "$today/program/varnholt" "$@"
+fi
 export VARNHOLT_REGISTRY_DIR=$demo/registry/
 mkdir -p "$demo"
 

@@ -14,6 +14,27 @@ inline constexpr char kSteamExeName[] = "steam.exe";
 inline constexpr char kGameExeName[] = "hl2.exe";
 inline constexpr char kGameFolderName[] = "half-life 2 episode one";
 inline constexpr char kResultFileName[] = "sourcebench.csv";
+// Today's layout on Linux: the "steam" command, the Steam root below the home folder with its
+// library list, and the game folder of Half-Life 2 in a library, which holds Episode One.
+inline constexpr char kSteamCommandName[] = "steam";
+inline constexpr char kSteamScriptName[] = "steam.sh";
+inline constexpr char kSteamRootLink[] = ".steam/root"; // below $HOME, a link to the root
+inline constexpr char kModernRootPath[] = ".local/share/Steam";
+inline constexpr char kLibraryListPath[] = "steamapps/libraryfolders.vdf";
+inline constexpr char kModernGameFolder[] = "steamapps/common/Half-Life 2";
+inline constexpr char kModernGameExeName[] = "hl2_linux";
+inline constexpr char kModernGameScriptName[] = "hl2.sh";
+inline constexpr char kModernResultFileName[] = "SourceBench.csv";
+// In today's game folder: every row the game wrote, kept for tests (the program deletes the
+// result file after each run).
+inline constexpr char kModernResultCopyName[] = "testbed-results.csv";
+// "1": today's client drops "-width" and "-height" from the arguments it hands on, as it does
+// when minimised to the tray, so the game runs at its own size.
+inline constexpr char kDropSizeEnv[] = "VARNHOLT_TESTBED_DROP_SIZE";
+// The size today's game runs at when it is given none.
+inline constexpr int kModernOwnWidth = 1920;
+inline constexpr int kModernOwnHeight = 1080;
+
 // In the Steam folder while a client runs: its pid, under an open-file-description lock.
 inline constexpr char kClientPidFileName[] = "steam.pid";
 // In the game folder: one JSON object per game start.
@@ -44,6 +65,15 @@ inline QString executableFolder() {
         return {};
     const QString dir = QFileInfo(exe).absolutePath();
     return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
+// The real folder a path leads to, with a trailing "/"; empty when it is no folder.
+inline QString linkedFolder(const QString& path) {
+    const QFileInfo info(path);
+    const QString real = info.isDir() ? info.canonicalFilePath() : QString();
+    if (real.isEmpty())
+        return {};
+    return real.endsWith(QLatin1Char('/')) ? real : real + QLatin1Char('/');
 }
 
 } // namespace testbed

@@ -76,8 +76,10 @@ SteamLayout layOutSteamFolder(const QString& steamDir, const QString& account, b
     return layout;
 }
 
-QString placeDemo(const SteamLayout& layout, const QString& name) {
-    const QString path = layout.episodicDir + name + QStringLiteral(".dem");
+namespace {
+
+QString placeDemoIn(const QString& episodicDir, const QString& name) {
+    const QString path = episodicDir + name + QStringLiteral(".dem");
     QFile file(path);
     // The stand-in game looks only at the file's presence; the header is the real format's.
     const QByteArray bytes = QByteArray("HL2DEMO\0", 8) + "testbed recording\n";
@@ -86,8 +88,114 @@ QString placeDemo(const SteamLayout& layout, const QString& name) {
     return path;
 }
 
-QList<QJsonObject> readGameLog(const SteamLayout& layout) {
-    QFile file(layout.gameDir + QLatin1String(kGameLogFileName));
+void writeText(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size() || !file.flush())
+        fail(QStringLiteral("cannot write %1").arg(path));
+}
+
+void writeScript(const QString& path, const QByteArray& bytes) {
+    if (QFileInfo::exists(path) && !QFile::remove(path))
+        fail(QStringLiteral("cannot replace %1").arg(path));
+    writeText(path, bytes);
+    if (!QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                         QFile::ExeOther))
+        fail(QStringLiteral("cannot make %1 executable").arg(path));
+}
+
+QByteArray shellQuoted(const QString& text) {
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return (QLatin1Char('\'') + quoted + QLatin1Char('\'')).toUtf8();
+}
+
+// Steam's own quoting: a backslash and a double quote are escaped.
+QByteArray vdfQuoted(const QString& text) {
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return (QLatin1Char('"') + quoted + QLatin1Char('"')).toUtf8();
+}
+
+void makeLink(const QString& target, const QString& link) {
+    makeFolder(QFileInfo(link).absolutePath());
+    const QFileInfo existing(link);
+    if (existing.isSymLink() && existing.symLinkTarget() == QFileInfo(target).absoluteFilePath())
+        return;
+    if ((existing.exists() || existing.isSymLink()) && !QFile::remove(link))
+        fail(QStringLiteral("cannot replace %1").arg(link));
+    if (!QFile::link(target, link))
+        fail(QStringLiteral("cannot link %1 to %2").arg(link, target));
+}
+
+} // namespace
+
+QString placeDemo(const SteamLayout& layout, const QString& name) {
+    return placeDemoIn(layout.episodicDir, name);
+}
+
+QString placeDemo(const ModernSteamLayout& layout, const QString& name) {
+    return placeDemoIn(layout.episodicDir, name);
+}
+
+ModernSteamLayout layOutModernSteam(const QString& dir, bool withDemo, const QString& standInDir,
+                                    const QString& libraryName) {
+    if (dir.isEmpty())
+        fail(QStringLiteral("no folder given"));
+    if (libraryName.isEmpty() || libraryName.contains(QLatin1Char('/')) ||
+        libraryName == QLatin1String("home"))
+        fail(QStringLiteral("not a library folder name: %1").arg(libraryName));
+    const QString base = withSlash(QDir(dir).absolutePath());
+
+    ModernSteamLayout layout;
+    layout.home = base + QStringLiteral("home/");
+    layout.steamRoot = layout.home + QLatin1String(kModernRootPath) + QLatin1Char('/');
+    layout.steamScript = layout.steamRoot + QLatin1String(kSteamScriptName);
+    layout.commandDir = layout.home + QStringLiteral("bin/");
+    layout.steamCommand = layout.commandDir + QLatin1String(kSteamCommandName);
+    layout.library = base + libraryName + QLatin1Char('/');
+    layout.gameDir = layout.library + QLatin1String(kModernGameFolder) + QLatin1Char('/');
+    layout.gameExe = layout.gameDir + QLatin1String(kModernGameExeName);
+    layout.gameScript = layout.gameDir + QLatin1String(kModernGameScriptName);
+    layout.episodicDir = layout.gameDir + QStringLiteral("episodic/");
+    layout.cfgDir = layout.episodicDir + QStringLiteral("cfg/");
+
+    const QString from = standInDir.isEmpty() ? executableFolder() : withSlash(standInDir);
+    makeFolder(layout.steamRoot + QStringLiteral("steamapps"));
+    makeFolder(layout.commandDir);
+    makeFolder(layout.cfgDir);
+    makeLink(layout.steamRoot, layout.home + QLatin1String(kSteamRootLink));
+    makeLink(layout.steamRoot, layout.home + QStringLiteral(".steam/steam"));
+
+    copyExecutable(from + QLatin1String(kSteamCommandName), layout.steamCommand);
+    copyExecutable(from + QLatin1String(kModernGameExeName), layout.gameExe);
+    writeScript(layout.steamScript,
+                "#!/bin/sh\nexec " + shellQuoted(layout.steamCommand) + " \"$@\"\n");
+    writeScript(layout.gameScript, "#!/bin/sh\nexec \"$(dirname \"$0\")/" +
+                                       QByteArray(kModernGameExeName) + "\" \"$@\"\n");
+
+    writeText(layout.steamRoot + QLatin1String(kLibraryListPath),
+              "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t" +
+                  vdfQuoted(layout.steamRoot.chopped(1)) +
+                  "\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t}\n\t}\n"
+                  "\t\"1\"\n\t{\n\t\t\"path\"\t\t" +
+                  vdfQuoted(layout.library.chopped(1)) +
+                  "\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"220\"\t\t"
+                  "\"5000000000\"\n\t\t}\n\t}\n}\n");
+    writeText(layout.library + QStringLiteral("steamapps/appmanifest_220.acf"),
+              "\"AppState\"\n{\n\t\"appid\"\t\t\"220\"\n\t\"name\"\t\t\"Half-Life 2\"\n"
+              "\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"Half-Life 2\"\n}\n");
+    if (withDemo)
+        placeDemo(layout);
+    return layout;
+}
+
+namespace {
+
+QList<QJsonObject> readGameLogIn(const QString& gameDir) {
+    QFile file(gameDir + QLatin1String(kGameLogFileName));
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly))
@@ -106,8 +214,20 @@ QList<QJsonObject> readGameLog(const SteamLayout& layout) {
     return starts;
 }
 
-qint64 runningClient(const SteamLayout& layout) {
-    QFile file(layout.steamDir + QLatin1String(kClientPidFileName));
+} // namespace
+
+QList<QJsonObject> readGameLog(const SteamLayout& layout) {
+    return readGameLogIn(layout.gameDir);
+}
+
+QList<QJsonObject> readGameLog(const ModernSteamLayout& layout) {
+    return readGameLogIn(layout.gameDir);
+}
+
+namespace {
+
+qint64 clientOf(const QString& steamDir, const QString& exePath) {
+    QFile file(steamDir + QLatin1String(kClientPidFileName));
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray text = file.readAll();
@@ -117,7 +237,17 @@ qint64 runningClient(const SteamLayout& layout) {
     if (pid <= 0 || !processRunning(pid))
         return 0;
     const QString exe = readLink(QStringLiteral("/proc/%1/exe").arg(pid));
-    return exe == QFileInfo(layout.steamExe).canonicalFilePath() ? pid : 0;
+    return exe == QFileInfo(exePath).canonicalFilePath() ? pid : 0;
+}
+
+} // namespace
+
+qint64 runningClient(const SteamLayout& layout) {
+    return clientOf(layout.steamDir, layout.steamExe);
+}
+
+qint64 runningClient(const ModernSteamLayout& layout) {
+    return clientOf(layout.steamRoot, layout.steamCommand);
 }
 
 bool processRunning(qint64 pid) {

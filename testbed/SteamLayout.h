@@ -32,10 +32,43 @@ SteamLayout layOutSteamFolder(const QString& steamDir,
 // Puts a demo recording NAME.dem into the episodic folder; returns its path.
 QString placeDemo(const SteamLayout& layout, const QString& name = QStringLiteral("rovdemo1"));
 
+// Today's layout on Linux, below one folder of its own. Folders end with "/".
+struct ModernSteamLayout {
+    QString home;         // <dir>/home/: what $HOME is for the stand-ins and the program
+    QString steamRoot;    // <home>.local/share/Steam/, also reached as <home>.steam/root and
+                          // <home>.steam/steam
+    QString steamScript;  // <steamRoot>steam.sh, which runs the steam command
+    QString commandDir;   // <home>bin/: a folder for the PATH of whoever starts Steam
+    QString steamCommand; // <commandDir>steam
+    QString library;      // the second library, <dir>/<libraryName>/, listed after the root
+    QString gameDir;      // <library>steamapps/common/Half-Life 2/
+    QString gameExe;      // <gameDir>hl2_linux
+    QString gameScript;   // <gameDir>hl2.sh, which runs hl2_linux
+    QString episodicDir;  // <gameDir>episodic/
+    QString cfgDir;       // <gameDir>episodic/cfg/
+};
+
+// Lays out today's Steam below `dir`: the root with steamapps/libraryfolders.vdf listing the
+// root and a second library, appmanifest_220.acf in that library, the game folder with hl2.sh,
+// hl2_linux and episodic/cfg/, the steam command and the root's steam.sh. The stand-ins are
+// copied (replacing earlier copies, keeping everything else) from standInDir, by default the
+// folder of the running program. Throws std::runtime_error when something cannot be made.
+ModernSteamLayout
+layOutModernSteam(const QString& dir, bool withDemo = false, const QString& standInDir = QString(),
+                  const QString& libraryName = QStringLiteral("Steam Library, second disk"));
+
+// Puts a demo recording NAME.dem into the episodic folder; returns its path.
+QString placeDemo(const ModernSteamLayout& layout,
+                  const QString& name = QStringLiteral("rovdemo1"));
+
 // The game's starts, oldest first: one object per start with "pid", "args" (array), "width",
 // "height", "timedemo", "demo" (found), "autoexec" (present) and "autoexecFirstLine".
 // Empty when the game never started. Throws std::runtime_error on a line that is not JSON.
 QList<QJsonObject> readGameLog(const SteamLayout& layout);
+QList<QJsonObject> readGameLog(const ModernSteamLayout& layout);
+
+// Pid of the running stand-in client of today's layout, or 0.
+qint64 runningClient(const ModernSteamLayout& layout);
 
 // Pid of the running stand-in client of this folder, or 0.
 qint64 runningClient(const SteamLayout& layout);

@@ -7,6 +7,12 @@
 // its bytes), and the values it found in its per-user settings key of the registry store
 // (HKEY_USERS\S-1-22-1-<uid>\Software\Valve\Source\episodic\Settings), as the real game reads
 // its video settings from there when it starts.
+//
+// Built a second time as today's native game "hl2_linux" (TESTBED_MODERN): the same, except that
+// without "-width" and "-height" it runs at 1920 x 1080, and that it appends its result to
+// episodic/SourceBench.csv as today's engine does: a header line naming the columns when the
+// file is new, then one row per timedemo, the command line quoted. Each row also goes to
+// testbed-results.csv in its folder, which the program never deletes.
 
 #include "StandIn.h"
 #include "platform/Registry.h"
@@ -34,9 +40,17 @@ namespace {
 constexpr int kDefaultPlayMs = 3000;
 constexpr int kDemoFrames = 5400;
 
+#ifdef TESTBED_MODERN
+constexpr bool kModern = true;
+constexpr char kOwnName[] = "hl2_linux";
+#else
+constexpr bool kModern = false;
+constexpr char kOwnName[] = "hl2.exe";
+#endif
+
 struct GameArgs {
-    int width = 640;
-    int height = 480;
+    int width = kModern ? testbed::kModernOwnWidth : 640;
+    int height = kModern ? testbed::kModernOwnHeight : 480;
     QString timedemo;
 };
 
@@ -127,7 +141,7 @@ void appendLog(const QString& logPath, const QJsonObject& entry) {
     const int fd = ::open(QFile::encodeName(logPath).constData(),
                           O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0 || ::write(fd, line.constData(), line.size()) != line.size())
-        std::fprintf(stderr, "hl2.exe: cannot write %s\n", qPrintable(logPath));
+        std::fprintf(stderr, "%s: cannot write %s\n", kOwnName, qPrintable(logPath));
     if (fd >= 0)
         ::close(fd);
 }
@@ -152,6 +166,37 @@ QByteArray resultText(const QString& demo, const GameArgs& game, double fps) {
                  QString::number(kDemoFrames / fps, 'f', 3)),
     };
     return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
+}
+
+// A CSV field in double quotes, its own quotes doubled.
+QString quotedField(QString text) {
+    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+bool appendText(const QString& path, const QByteArray& header, const QByteArray& row) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const QByteArray bytes = ::lseek(fd, 0, SEEK_END) == 0 ? header + row : row;
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && written;
+}
+
+// Today's engine: a header line when the file is new, then the run's row, appended.
+bool appendModernResult(const QString& path, const QString& copyPath, const QString& demo,
+                        const GameArgs& game, double fps, const QString& commandLine) {
+    const QString row =
+        QStringLiteral("%1,%2,%3,%4,%5,%6,%7,0,0,0,0,95,%8\n")
+            .arg(demo, QString::number(fps, 'f', 3), QString::number(fps / 41.7, 'f', 3),
+                 QString::number(kDemoFrames / fps, 'f', 3), QString::number(kDemoFrames))
+            .arg(game.width)
+            .arg(game.height)
+            .arg(quotedField(commandLine));
+    const QByteArray header = "demofile,fps,framerate variability,totaltime,numframes,width,"
+                              "height,windowed,vsync,MSAA,Aniso,dxlevel,cmdline\n";
+    return appendText(path, header, row.toUtf8()) && appendText(copyPath, {}, row.toUtf8());
 }
 
 void play() {
@@ -207,9 +252,20 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariable(testbed::kNoResultEnv) == QLatin1String("1"))
         return 0;
 
+    const double fps = frameRate(game.width, game.height, start);
+    if (kModern) {
+        const QString path = episodic + QLatin1String(testbed::kModernResultFileName);
+        const QString commandLine =
+            (QStringList{gameDir + QLatin1String(kOwnName)} + args).join(QLatin1Char(' '));
+        if (!appendModernResult(path, gameDir + QLatin1String(testbed::kModernResultCopyName), demo,
+                                game, fps, commandLine)) {
+            std::fprintf(stderr, "%s: cannot write %s\n", kOwnName, qPrintable(path));
+            return 1;
+        }
+        return 0;
+    }
     QSaveFile result(episodic + QLatin1String(testbed::kResultFileName));
-    if (!result.open(QIODevice::WriteOnly) ||
-        result.write(resultText(demo, game, frameRate(game.width, game.height, start))) < 0 ||
+    if (!result.open(QIODevice::WriteOnly) || result.write(resultText(demo, game, fps)) < 0 ||
         !result.commit()) {
         std::fprintf(stderr, "hl2.exe: cannot write %s\n", qPrintable(result.fileName()));
         return 1;

@@ -1,6 +1,9 @@
 // testbed-layout STEAMDIR [ACCOUNT]: lays out a Steam folder with the stand-in client and game
 // (taken from this program's folder) and prints the paths as shell assignments, e.g. for
 //   eval "$(testbed-layout "$HOME/my steam")"
+// testbed-layout --modern DIR: lays out today's Steam on Linux below DIR instead (a home folder
+// with the Steam root, a second library with the game, and the steam command; see
+// layOutModernSteam), printed the same way.
 
 #include "SteamLayout.h"
 
@@ -15,24 +18,49 @@ QString shellQuoted(QString text) {
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
+void print(std::initializer_list<std::pair<const char*, QString>> lines) {
+    for (const auto& [name, value] : lines)
+        std::printf("%s=%s\n", name, shellQuoted(value).toLocal8Bit().constData());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool modern = argc == 3 && QLatin1String(argv[1]) == QLatin1String("--modern");
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: testbed-layout STEAMDIR [ACCOUNT]\n");
+        std::fprintf(stderr, "usage: testbed-layout STEAMDIR [ACCOUNT]\n"
+                             "       testbed-layout --modern DIR\n");
         return 2;
     }
-    const QString steamDir = QString::fromLocal8Bit(argv[1]);
-    const QString account = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("player");
     try {
+        if (modern) {
+            const testbed::ModernSteamLayout layout =
+                testbed::layOutModernSteam(QString::fromLocal8Bit(argv[2]));
+            print({
+                {"HOME_DIR", layout.home},
+                {"STEAM_ROOT", layout.steamRoot},
+                {"COMMAND_DIR", layout.commandDir},
+                {"STEAM_COMMAND", layout.steamCommand},
+                {"LIBRARY_DIR", layout.library},
+                {"GAME_DIR", layout.gameDir},
+                {"GAME_EXE", layout.gameExe},
+                {"EPISODIC_DIR", layout.episodicDir},
+                {"CFG_DIR", layout.cfgDir},
+            });
+            return 0;
+        }
+        const QString steamDir = QString::fromLocal8Bit(argv[1]);
+        const QString account =
+            argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("player");
         const testbed::SteamLayout layout = testbed::layOutSteamFolder(steamDir, account);
-        const std::pair<const char*, QString> lines[] = {
-            {"STEAM_DIR", layout.steamDir},       {"STEAM_EXE", layout.steamExe},
-            {"GAME_DIR", layout.gameDir},         {"GAME_EXE", layout.gameExe},
-            {"EPISODIC_DIR", layout.episodicDir}, {"CFG_DIR", layout.cfgDir},
-        };
-        for (const auto& [name, value] : lines)
-            std::printf("%s=%s\n", name, shellQuoted(value).toLocal8Bit().constData());
+        print({
+            {"STEAM_DIR", layout.steamDir},
+            {"STEAM_EXE", layout.steamExe},
+            {"GAME_DIR", layout.gameDir},
+            {"GAME_EXE", layout.gameExe},
+            {"EPISODIC_DIR", layout.episodicDir},
+            {"CFG_DIR", layout.cfgDir},
+        });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "testbed-layout: %s\n", e.what());
         return 1;

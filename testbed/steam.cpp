@@ -12,6 +12,12 @@
 //                                   is not installed, 4 when it cannot be started
 //
 // The client announces itself in steam.pid in its folder, which it keeps locked while it runs.
+//
+// Built a second time as today's "steam" command (TESTBED_MODERN), which works the same way on
+// the Steam root that $HOME/.steam/root leads to: "-applaunch 380 ARGS" starts hl2_linux in the
+// first library of steamapps/libraryfolders.vdf that holds "steamapps/common/Half-Life 2/",
+// and with VARNHOLT_TESTBED_DROP_SIZE=1 it leaves "-width" and "-height" out of ARGS. It
+// starts hl2_linux itself rather than through hl2.sh, so that it can return once the game runs.
 
 #include "StandIn.h"
 
@@ -19,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <cerrno>
 #include <csignal>
@@ -48,8 +55,16 @@ int pidfdSendSignal(int pidFd, int sig) {
     return int(::syscall(SYS_pidfd_send_signal, pidFd, sig, nullptr, 0));
 }
 
+#ifdef TESTBED_MODERN
+constexpr bool kModern = true;
+constexpr char kOwnName[] = "steam";
+#else
+constexpr bool kModern = false;
+constexpr char kOwnName[] = "steam.exe";
+#endif
+
 void complain(const QString& message) {
-    std::fprintf(stderr, "steam.exe: %s\n", message.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s: %s\n", kOwnName, message.toLocal8Bit().constData());
 }
 
 QString errnoText(int err) {
@@ -64,7 +79,42 @@ qsizetype indexOfOption(const QStringList& args, const QString& option) {
     return -1;
 }
 
+// Today's game: hl2_linux in the first listed library that has it (the root is library 0).
+QString findModernGame(const QString& steamDir) {
+    QFile list(steamDir + QLatin1String(testbed::kLibraryListPath));
+    QStringList libraries{steamDir};
+    if (list.open(QIODevice::ReadOnly)) {
+        static const QRegularExpression path(QStringLiteral("\"path\"\\s+\"([^\"]*)\""));
+        const QString text = QString::fromUtf8(list.readAll());
+        for (auto it = path.globalMatch(text); it.hasNext();)
+            libraries << it.next().captured(1);
+    }
+    for (const QString& library : libraries) {
+        const QFileInfo exe(library + QLatin1Char('/') + QLatin1String(testbed::kModernGameFolder) +
+                            QLatin1Char('/') + QLatin1String(testbed::kModernGameExeName));
+        if (exe.isFile() && exe.isExecutable())
+            return exe.filePath();
+    }
+    return {};
+}
+
+// The client drops the size from what it hands on; everything else passes.
+QStringList withoutSize(const QStringList& args) {
+    QStringList kept;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if ((args[i] == QLatin1String("-width") || args[i] == QLatin1String("-height")) &&
+            i + 1 < args.size()) {
+            ++i;
+            continue;
+        }
+        kept << args[i];
+    }
+    return kept;
+}
+
 QString findGame(const QString& steamDir) {
+    if (kModern)
+        return findModernGame(steamDir);
     const QDir apps(steamDir + QStringLiteral("steamapps"));
     const QStringList accounts = apps.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& account : accounts) {
@@ -178,7 +228,10 @@ int launch(const QString& steamDir, const QStringList& rest) {
                      .arg(steamDir));
         return kExitNoGame;
     }
-    return startDetached(game, rest.mid(1));
+    QStringList args = rest.mid(1);
+    if (kModern && qEnvironmentVariable(testbed::kDropSizeEnv) == QLatin1String("1"))
+        args = withoutSize(args);
+    return startDetached(game, args);
 }
 
 QByteArray pidFilePath(const QString& steamDir) {
@@ -297,9 +350,14 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
-    const QString steamDir = testbed::executableFolder();
+    // Today's command lies anywhere on the PATH; the root is the one the home folder names.
+    const QString steamDir =
+        kModern ? testbed::linkedFolder(qEnvironmentVariable("HOME") + QLatin1Char('/') +
+                                        QLatin1String(testbed::kSteamRootLink))
+                : testbed::executableFolder();
     if (steamDir.isEmpty()) {
-        complain(QStringLiteral("cannot tell which folder it lies in"));
+        complain(kModern ? QStringLiteral("no Steam root at $HOME/.steam/root")
+                         : QStringLiteral("cannot tell which folder it lies in"));
         return kExitFailure;
     }
     const qsizetype appLaunch = indexOfOption(args, QStringLiteral("-applaunch"));

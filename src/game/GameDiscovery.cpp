@@ -12,6 +12,10 @@ bool SteamKeyPresent(const QString& registryDirectory) {
     return Registry(RegRoot::CurrentUser, registryDirectory).keyExists(SteamKeyPath());
 }
 
+bool SteamInstalled(const QString& registryDirectory, const SteamPlaces& places) {
+    return SteamKeyPresent(registryDirectory) || !ExistingSteamRoots(places).isEmpty();
+}
+
 QString BaseFromMatchFolder(const QString& folder) {
     const QString trimmed = folder.left(folder.size() - 1);
     const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
@@ -26,16 +30,60 @@ QString EpisodicFolderOf(const QString& gameBase) {
     return gameBase + QStringLiteral("half-life 2 episode one/episodic/");
 }
 
+namespace {
+
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// Today's layout: the game folder holds the mod folder itself.
+GamePaths takeGameFolder(GamePaths paths, const QString& gameFolder) {
+    paths.GameBase = gameFolder;
+    paths.EpisodicFolder = gameFolder + QStringLiteral("episodic/");
+    paths.CfgFolder = gameFolder + QStringLiteral("episodic/cfg/");
+    return paths;
+}
+
+} // namespace
+
 GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& search,
-                       const QString& registryDirectory) {
+                       const QString& registryDirectory, const SteamPlaces& places,
+                       QStringList* problems) {
     paths.SteamFolder.clear();
     paths.GameBase.clear();
+    paths.SteamCommand.clear();
     Registry steam(RegRoot::CurrentUser, registryDirectory);
     if (steam.openKey(SteamKeyPath(), false) && steam.valueExists(QStringLiteral("SteamPath"))) {
         paths.SteamFolder = steam.readString(QStringLiteral("SteamPath")) + QLatin1Char('/');
         for (const QString& folder : search(paths.SteamFolder))
             paths.GameBase = BaseFromMatchFolder(folder);
     }
+
+    if (paths.GameBase.isEmpty() && !places.homeFolder.isEmpty()) {
+        const TodaysSteam today = FindTodaysSteam(places);
+        if (problems)
+            *problems << today.problems;
+        QString gameFolder = today.gameFolder;
+        if (gameFolder.isEmpty()) {
+            const QString byHand = store.ReadValue(QStringLiteral("Path"));
+            if (QDir::isAbsolutePath(byHand) && IsGameFolder(byHand))
+                gameFolder = withSlash(byHand);
+        }
+        if (!gameFolder.isEmpty()) {
+            paths = takeGameFolder(paths, gameFolder);
+            if (!today.root.isEmpty() || paths.SteamFolder.isEmpty())
+                paths.SteamFolder = today.root;
+            paths.SteamCommand = SteamCommandFor(paths.SteamFolder, places.commandFolders);
+            store.WriteValue(QStringLiteral("Path"), paths.GameBase);
+            return paths;
+        }
+        if (paths.SteamFolder.isEmpty() && !today.root.isEmpty()) {
+            // No game, but a client the "Run now?" question can start.
+            paths.SteamFolder = today.root;
+            paths.SteamCommand = today.steamCommand;
+        }
+    }
+
     store.WriteValue(QStringLiteral("Path"), paths.GameBase);
     paths.CfgFolder = CfgFolderOf(paths.GameBase);
     paths.EpisodicFolder = EpisodicFolderOf(paths.GameBase);

@@ -2,6 +2,7 @@
 
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
+#include "game/SteamLibraries.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,8 @@
 // Steam's own key, read only.
 QString SteamKeyPath();
 bool SteamKeyPresent(const QString& registryDirectory = registryDir());
+// The start-up check: Steam's key, or one of today's Steam roots.
+bool SteamInstalled(const QString& registryDirectory, const SteamPlaces& places);
 
 // The folder that holds the game's folder, from the folder of an "hl2.exe" match (a full path
 // ending with "/"): drop the final "/", keep everything up to and including the last "/".
@@ -26,8 +29,14 @@ QStringList SearchGameFolders(const QString& root);
 
 // Finds Steam and the game; the last match wins. Writes the game base as "Path" into the
 // program key (also when empty). Returns the filled paths; UserSid is left as it was.
+//
+// When the stored Steam path finds nothing, today's layout is looked through (`places`); a
+// game found there is the game base itself (its "episodic/" lies directly in it). When that
+// finds nothing either, a stored "Path" naming such a game folder, put there by hand, is taken.
+// Damaged Steam files met on the way are added to `problems`.
 GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& search,
-                       const QString& registryDirectory = registryDir());
+                       const QString& registryDirectory = registryDir(),
+                       const SteamPlaces& places = {}, QStringList* problems = nullptr);
 
 // The standard text form of a security identifier.
 QString FormatSid(unsigned revision, const unsigned char (&authority)[6],

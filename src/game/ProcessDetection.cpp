@@ -15,10 +15,25 @@ std::optional<qint64> FirstGameProcess(const std::vector<platform::ProcessEntry>
     return std::nullopt;
 }
 
+bool LinuxSteamClientIn(const std::vector<platform::ProcessEntry>& processes,
+                        const std::function<bool(qint64)>& isAlive) {
+    for (const platform::ProcessEntry& process : processes) {
+        if (process.name == QLatin1String("steam") && isAlive(process.pid))
+            return true;
+    }
+    return false;
+}
+
 bool GameRunningIn(const std::vector<platform::ProcessEntry>& processes,
                    const std::function<bool(qint64)>& isAlive) {
     const std::optional<qint64> pid = FirstGameProcess(processes);
-    return pid.has_value() && isAlive(*pid);
+    if (pid.has_value() && isAlive(*pid))
+        return true;
+    for (const platform::ProcessEntry& process : processes) {
+        if (process.name == QLatin1String("hl2_linux"))
+            return isAlive(process.pid);
+    }
+    return false;
 }
 
 ProcessSource SystemProcesses() {
@@ -35,7 +50,8 @@ bool ProcessDetection::IsSteamRunning() {
     runningProcessNames.reserve(static_cast<qsizetype>(processes->size()));
     for (const platform::ProcessEntry& process : *processes)
         runningProcessNames.append(process.name);
-    steamRunning_ = SteamFoundIn(runningProcessNames);
+    steamRunning_ =
+        SteamFoundIn(runningProcessNames) || LinuxSteamClientIn(*processes, source_.isAlive);
     return steamRunning_;
 }
 

@@ -15,10 +15,16 @@
 // counts as the client.
 bool SteamFoundIn(const QStringList& processNames);
 
+// Today's client on Linux: a live process named exactly "steam" (its helpers, such as
+// "steamwebhelper", do not count).
+bool LinuxSteamClientIn(const std::vector<platform::ProcessEntry>& processes,
+                        const std::function<bool(qint64)>& isAlive);
+
 // The first process, in enumeration order, whose file name is "hl2.exe" in any letter case.
 std::optional<qint64> FirstGameProcess(const std::vector<platform::ProcessEntry>& processes);
 
-// Only the first "hl2.exe" is tested; a second one running meanwhile does not count.
+// Only the first "hl2.exe" is tested; a second one running meanwhile does not count. Today's
+// native game, "hl2_linux", counts as well: the first of that name is tested the same way.
 bool GameRunningIn(const std::vector<platform::ProcessEntry>& processes,
                    const std::function<bool(qint64)>& isAlive);
 
@@ -35,10 +41,12 @@ class ProcessDetection {
 public:
     explicit ProcessDetection(ProcessSource source = SystemProcesses());
 
-    // Updates SteamRunning and returns it. When the processes cannot be listed the previous
-    // answer stands (false before any successful check).
+    // Updates SteamRunning and returns it: the loose "steam.exe" rule, or today's client. When
+    // the processes cannot be listed the previous answer stands (false before any successful
+    // check).
     bool IsSteamRunning();
-    // True while the first "hl2.exe" is alive. A list that cannot be read finds no game.
+    // True while the first "hl2.exe", or the first "hl2_linux", is alive. A list that cannot be
+    // read finds no game.
     bool IsGameRunning() const;
 
     bool SteamRunning() const { return steamRunning_; }

@@ -48,7 +48,7 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
         result.failureMessage = QStringLiteral("Please reinstall the Quillon Varnholt!");
         return result;
     }
-    if (!SteamKeyPresent(env.registryDirectory)) {
+    if (!SteamInstalled(env.registryDirectory, env.steamPlaces)) {
         result.failureMessage = QStringLiteral("Please install the Half-Life 2 Episode One!");
         return result;
     }
@@ -62,7 +62,8 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
     if (const auto run = DecodeRunNumber(store.ReadValue(QStringLiteral("RunNumber"))))
         s.RunCount = *run + 1;
 
-    result.paths = DiscoverGame(result.paths, store, env.searchGame, env.registryDirectory);
+    result.paths = DiscoverGame(result.paths, store, env.searchGame, env.registryDirectory,
+                                env.steamPlaces, &result.discoveryProblems);
 
     s.Demo = DecodeDemo(store.ReadValue(QStringLiteral("Demo")));
     if (s.Demo)

@@ -21,6 +21,9 @@ struct StartupEnvironment {
     // the options are loaded, with the discovered folders.
     std::function<void(const GamePaths&)> checkLeftoverConfig;
     QString registryDirectory = registryDir();
+    // Where today's Steam is looked for once the stored Steam path has found nothing; the
+    // default looks nowhere.
+    SteamPlaces steamPlaces;
 };
 
 // What the window applies after start-up: the options, which resolution items are enabled,
@@ -31,6 +34,8 @@ struct StartupResult {
     std::array<bool, FixedSlotCount> resolutionEnabled{};
     bool customDemoControlsEnabled = false;
     GamePaths paths;
+    // Damaged Steam files met by the discovery, one message each for the user.
+    QStringList discoveryProblems;
 
     bool loaded() const { return failureMessage.isEmpty(); }
 };

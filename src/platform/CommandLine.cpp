@@ -88,6 +88,15 @@ CommandParts splitCommand(const QString& applicationName, const QString& command
     if (!applicationName.isEmpty()) {
         parts.program = applicationName;
         parts.resolved = isExecutable(applicationName);
+        // A command text that begins with the program's own name keeps it whole as argv[0],
+        // blanks and all: the process is known by that name.
+        const qsizetype start = skipBlanks(commandLine, 0);
+        const qsizetype end = start + applicationName.size();
+        if (commandLine.mid(start, applicationName.size()) == applicationName &&
+            (end == commandLine.size() || isBlank(commandLine[end]))) {
+            parts.argv << applicationName << splitArguments(commandLine.mid(end));
+            return parts;
+        }
         parts.argv = splitArguments(commandLine);
         if (parts.argv.isEmpty())
             parts.argv << applicationName;

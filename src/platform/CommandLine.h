@@ -21,9 +21,10 @@ struct CommandParts {
 QStringList splitArguments(const QString& text);
 
 // With an application name, that is the program (no search) and the whole command line is the
-// argument vector (just the name when the command line is empty). Without one, the program is
-// taken from the start of `commandLine`: a name with "/" is tested as it stands, a bare name
-// in each of `searchFolders` in order.
+// argument vector (just the name when the command line is empty); a command line that begins
+// with the name, followed by a blank or nothing, has the name whole as argv[0]. Without one, the
+// program is taken from the start of `commandLine`: a name with "/" is tested as it stands, a bare
+// name in each of `searchFolders` in order.
 CommandParts splitCommand(const QString& applicationName, const QString& commandLine,
                           const QStringList& searchFolders,
                           const std::function<bool(const QString&)>& isExecutable);

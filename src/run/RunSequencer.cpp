@@ -9,6 +9,7 @@
 #include "platform/Errors.h"
 #include "platform/Shell.h"
 #include "run/ReportLines.h"
+#include "run/ResultFiles.h"
 #include "run/RunnerSetup.h"
 #include "run/ScoreReading.h"
 #include "run/TopLevelErrorReport.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-const QString ResultFile = QStringLiteral("sourcebench.csv");
 const QString WorkingCopy = QStringLiteral("sourcebench.txt");
 
 // The local date and time as the platform writes them by default: short date, long time.
@@ -71,11 +71,12 @@ void RunSequencer::BenchButtonClick() {
         SeriesView& view = ctx_.view;
         state_.SavedBounds = view.NormalBounds();
         view.SetStatus(QString());
-        RemoveIfPresent(ctx_.paths.EpisodicFolder + ResultFile);
+        RemoveResultFiles(ctx_.paths.EpisodicFolder);
         view.SetRunButtonEnabled(false);
         running_ = true;
         state_.LastScoreText.clear();
         state_.SeriesFinished = false;
+        sizeNotes_.clear();
         view.SetResolutionLineVisible(false);
         view.SetRunsLabelVisible(false);
 
@@ -86,7 +87,10 @@ void RunSequencer::BenchButtonClick() {
             if (ctx_.dialogs.askYesNo(QStringLiteral("Error! The STEAM not running. Run now?"))) {
                 view.SetStatus(QStringLiteral("Please wait while the Steam successfully loaded. "
                                               "After that click RUN again."));
-                cp2_.CommandLine = SteamClientCommand(ctx_.paths.SteamFolder);
+                const ProgramStart client =
+                    ClientStart(ctx_.paths.SteamFolder, ctx_.paths.SteamCommand);
+                cp2_.ApplicationName = client.ApplicationName;
+                cp2_.CommandLine = client.CommandLine;
                 cp2_.CurrentDirectory = ctx_.paths.SteamFolder;
                 try {
                     cp2_.Run();
@@ -185,7 +189,10 @@ void RunSequencer::StartSlot(int slotIndex) {
     ctx_.view.RepaintNow();
     state_.CurrentSlotTag = slot->SlotTag;
     cp_.CurrentDirectory = ctx_.paths.SteamFolder;
-    cp_.CommandLine = BuildLaunchCommand(*slot, launchOptions_, ctx_.paths.SteamFolder);
+    const ProgramStart game =
+        GameStart(*slot, launchOptions_, ctx_.paths.SteamFolder, ctx_.paths.SteamCommand);
+    cp_.ApplicationName = game.ApplicationName;
+    cp_.CommandLine = game.CommandLine;
     try {
         cp_.Run();
     } catch (const OsError&) {
@@ -244,9 +251,10 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     const bool lastRunOfRow = state_.RunsInSlot == state_.RunCount;
     bool scored = false;
 
-    if (QFile::exists(episodic + ResultFile)) {
+    state_.LastPlayed = {};
+    if (const QString resultFile = FindResultFile(episodic); !resultFile.isEmpty()) {
         TJvSHFileOperation& op = ctx_.fileOp;
-        op.SourceFiles = {episodic + ResultFile};
+        op.SourceFiles = {resultFile};
         op.DestFiles = {episodic + WorkingCopy};
         op.Operation = foCopy;
         op.RunFileOperation();
@@ -255,8 +263,15 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
         // A result that cannot be read or converted counts as a run without a result.
         QFile copy(episodic + WorkingCopy);
         std::optional<QString> text;
-        if (copy.open(QIODevice::ReadOnly))
-            text = ReadRunScore(TextFileLines(copy.readAll()));
+        if (copy.open(QIODevice::ReadOnly)) {
+            const RunResult result = ReadRunResult(copy.read(kMaxResultFileBytes + 1));
+            text = result.ScoreText;
+            state_.LastPlayed = result.Played;
+            if (const std::optional<QString> note =
+                    PlayedSizeNote(result.Played, slot.Width, slot.Height);
+                note && !sizeNotes_.contains(*note))
+                sizeNotes_ << *note;
+        }
         std::optional<int> score;
         if (text && state_.RunCount > 1)
             score = ConvertScore(*text, QLocale());
@@ -284,7 +299,7 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     }
     if (lastRunOfRow && !scored)
         state_.ScoreSum = 0;
-    RemoveIfPresent(episodic + ResultFile);
+    RemoveResultFiles(episodic);
     RemoveIfPresent(episodic + WorkingCopy);
     if (state_.SelectedSlotCount == state_.CompletedSlotCount)
         FinishSeries();
@@ -308,6 +323,8 @@ void RunSequencer::FinishSeries() {
             SeriesEnded();
             ctx_.view.SetProgressPanelVisible(false);
             ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
+            if (!sizeNotes_.isEmpty())
+                ctx_.dialogs.showMessage(sizeNotes_.join(QLatin1Char('\n')));
         });
     });
 }

@@ -3,6 +3,7 @@
 #include "game/GamePaths.h"
 #include "model/LaunchCommand.h"
 #include "model/SlotTable.h"
+#include "run/PlayedRun.h"
 #include "run/SeriesSteps.h"
 #include "run/SeriesView.h"
 #include "run/SystemFacts.h"
@@ -35,6 +36,9 @@ struct RunState {
     WindowBounds SavedBounds;
     QStringList ReportLines;
     int RunCount = 0;
+    // What the last collected run played, as its result file says (nothing on the system's own
+    // result file).
+    PlayedRun LastPlayed;
 };
 
 // Everything a series works with. All references outlive the sequencer.
@@ -93,4 +97,6 @@ private:
     TJvCreateProcess cp_;
     TJvCreateProcess cp2_;
     bool running_ = false;
+    // Runs of this series that played at another size than asked for, told once it has ended.
+    QStringList sizeNotes_;
 };

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace {
 
@@ -69,6 +70,153 @@ std::optional<int> ConvertScore(const QString& text, const QLocale& locale) {
     if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max())
         return std::nullopt;
     return static_cast<int>(rounded);
+}
+
+std::optional<QList<QStringList>> CsvRecords(const QString& text, qsizetype maxFields) {
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    bool fieldStarted = false; // the record has a field in progress, maybe an empty one
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c != QLatin1Char('"')) {
+                field += c;
+            } else if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else {
+                quoted = false;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            quoted = true;
+            fieldStarted = true;
+        } else if (c == QLatin1Char(',')) {
+            record << field;
+            field.clear();
+            fieldStarted = true;
+            if (record.size() >= maxFields)
+                return std::nullopt;
+        } else if (c == QLatin1Char('\n') ||
+                   (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))) {
+            if (c == QLatin1Char('\r'))
+                ++i;
+            if (fieldStarted || !field.isEmpty() || !record.isEmpty())
+                record << field;
+            records << record;
+            record.clear();
+            field.clear();
+            fieldStarted = false;
+        } else {
+            field += c;
+        }
+    }
+    if (quoted)
+        return std::nullopt;
+    if (fieldStarted || !field.isEmpty() || !record.isEmpty()) {
+        record << field;
+        records << record;
+    }
+    return records;
+}
+
+namespace {
+
+qsizetype columnOf(const QStringList& header, QLatin1String name) {
+    for (qsizetype i = 0; i < header.size(); ++i) {
+        if (header[i].trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+template <class T>
+std::optional<T> numberIn(const QStringList& header, const QStringList& row, QLatin1String name) {
+    const qsizetype column = columnOf(header, name);
+    if (column < 0 || column >= row.size())
+        return std::nullopt;
+    const QString text = row[column].trimmed();
+    bool ok = false;
+    if constexpr (std::is_same_v<T, double>) {
+        const double value = QLocale::c().toDouble(text, &ok);
+        if (!ok || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    } else if constexpr (std::is_same_v<T, int>) {
+        const int value = QLocale::c().toInt(text, &ok);
+        return ok ? std::optional<int>(value) : std::nullopt;
+    } else {
+        const qint64 value = QLocale::c().toLongLong(text, &ok);
+        return ok ? std::optional<qint64>(value) : std::nullopt;
+    }
+}
+
+// Today's engine names its columns in a first line; the system's game did not.
+bool namesAnFpsColumn(const QString& text) {
+    const qsizetype end = text.indexOf(QLatin1Char('\n'));
+    const std::optional<QList<QStringList>> first = CsvRecords(end < 0 ? text : text.left(end));
+    return first && !first->isEmpty() && columnOf(first->first(), QLatin1String("fps")) >= 0;
+}
+
+} // namespace
+
+RunResult ReadRunResult(const QByteArray& bytes) {
+    RunResult result;
+    if (bytes.size() > kMaxResultFileBytes)
+        return result;
+    const QString text = QString::fromLocal8Bit(bytes);
+    if (!namesAnFpsColumn(text)) {
+        result.ScoreText = ReadRunScore(TextFileLines(bytes));
+        return result;
+    }
+
+    std::optional<QList<QStringList>> records = CsvRecords(text);
+    if (!records)
+        return result;
+    // Blank lines are no rows.
+    records->removeIf([](const QStringList& record) {
+        return record.isEmpty() || (record.size() == 1 && record.first().trimmed().isEmpty());
+    });
+    if (records->size() < 2)
+        return result;
+    const QStringList& header = records->first();
+    const QStringList& row = records->last();
+    const qsizetype fps = columnOf(header, QLatin1String("fps"));
+    if (fps >= row.size())
+        return result;
+    const QString score = row[fps].trimmed();
+    if (!ConvertScore(score, QLocale::c()))
+        return result;
+    result.ScoreText = score;
+    result.Played.Width = numberIn<int>(header, row, QLatin1String("width"));
+    result.Played.Height = numberIn<int>(header, row, QLatin1String("height"));
+    result.Played.Frames = numberIn<qint64>(header, row, QLatin1String("numframes"));
+    result.Played.Seconds = numberIn<double>(header, row, QLatin1String("totaltime"));
+    result.Played.Variability =
+        numberIn<double>(header, row, QLatin1String("framerate variability"));
+    return result;
+}
+
+std::optional<QString> PlayedSizeNote(const PlayedRun& played, const QString& askedWidth,
+                                      const QString& askedHeight) {
+    bool widthOk = false;
+    bool heightOk = false;
+    const int width = askedWidth.toInt(&widthOk);
+    const int height = askedHeight.toInt(&heightOk);
+    if (!played.Width || !played.Height || !widthOk || !heightOk)
+        return std::nullopt;
+    if (*played.Width == width && *played.Height == height)
+        return std::nullopt;
+    return QStringLiteral("The game ran at %1 x %2 instead of %3 x %4: Steam may have dropped the "
+                          "launch options.")
+        .arg(*played.Width)
+        .arg(*played.Height)
+        .arg(width)
+        .arg(height);
 }
 
 int AverageScore(qint64 sum, int runCount) {

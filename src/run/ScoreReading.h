@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/PlayedRun.h"
+
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
@@ -15,6 +17,34 @@ QStringList TextFileLines(const QByteArray& bytes);
 // line; empty when that line has fewer than three commas. Nothing when the file has fewer than
 // four lines, which the program treats as a run without a result.
 std::optional<QString> ReadRunScore(const QStringList& lines);
+
+// The records of a CSV text: fields separated by commas; a field in double quotes may hold
+// commas, line ends and doubled quotes; a record ends at LF or CR LF. Nothing when a quote is
+// not closed or a record has more than `maxFields` fields.
+std::optional<QList<QStringList>> CsvRecords(const QString& text, qsizetype maxFields = 4096);
+
+// Result files larger than this are not read: no engine writes one, and it is not held in
+// memory.
+inline constexpr qsizetype kMaxResultFileBytes = 16 * 1024 * 1024;
+
+// What a result file says about its run.
+struct RunResult {
+    std::optional<QString> ScoreText; // nothing: a run without a result
+    PlayedRun Played;
+};
+
+// The result file's bytes. When its first line names a column "fps" (today's engine: a header
+// line, then one row per timedemo), the score text is that column of the last row, and the
+// row's "width", "height", "numframes", "totaltime" and "framerate variability" are what the
+// run played; a missing row, a short row or an fps that is no number is a run without a
+// result. Otherwise the fourth line's third field, as ReadRunScore. A file larger than
+// kMaxResultFileBytes has no result.
+RunResult ReadRunResult(const QByteArray& bytes);
+
+// The note for a run that played at another size than the row asked for ("The game ran at 1920
+// x 1080 instead of 1280 x 1024: ..."); nothing when it played at that size or did not say.
+std::optional<QString> PlayedSizeNote(const PlayedRun& played, const QString& askedWidth,
+                                      const QString& askedHeight);
 
 // The rounded score. The text is read with the locale's decimal separator (no thousands
 // separators); failing that, with the first comma turned into a point or, when there is no

@@ -19,6 +19,7 @@ TForm1Components AppComponents::ForMainWindow(std::function<void()> openNews,
         preparation_.CheckLeftoverConfig(paths);
     };
     startup.registryDirectory = store_.registryDirectory();
+    startup.steamPlaces = SteamPlacesOfThisMachine();
     return TForm1Components{
         store_,
         dialogs_,

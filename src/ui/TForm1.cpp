@@ -439,6 +439,8 @@ void TForm1::FormCreate() {
     if (c_.pathsFound)
         c_.pathsFound(paths_);
     ShowAboutView();
+    for (const QString& problem : result.discoveryProblems)
+        c_.dialogs.showMessage(problem);
 }
 
 void TForm1::ApplyStartup(const StartupResult& result) {

@@ -64,6 +64,43 @@ TEST(LaunchCommand, CustomTextsAreInsertedUnchanged) {
                     .contains(QStringLiteral("-width 0100 -height 7 +r_fastzreject 1")));
 }
 
+TEST(GameStart, SteamExeIsAlsoTheApplicationSoNoPrefixTakesItsPlace) {
+    const LaunchOptions options = MakeLaunchOptions(usual(), QStringLiteral("rovdemo1"));
+    const QString folder = QStringLiteral("/games/Steam Games/");
+    const ProgramStart game = GameStart(FixedSlots()[0], options, folder, QString());
+    EXPECT_EQ(game.ApplicationName, QStringLiteral("/games/Steam Games/steam.exe"));
+    EXPECT_EQ(game.CommandLine, BuildLaunchCommand(FixedSlots()[0], options, folder));
+    const ProgramStart client = ClientStart(folder, QString());
+    EXPECT_EQ(client.ApplicationName, QStringLiteral("/games/Steam Games/steam.exe"));
+    EXPECT_EQ(client.CommandLine, QStringLiteral("/games/Steam Games/steam.exe"));
+
+    // Without a folder from Steam's key the text alone names the program, as it always did.
+    EXPECT_EQ(GameStart(FixedSlots()[0], options, QString(), QString()).ApplicationName, "");
+    EXPECT_EQ(ClientStart(QStringLiteral("relative/"), QString()).ApplicationName, "");
+}
+
+TEST(GameStart, TodaysSteamCommandTakesTheSameArguments) {
+    const LaunchOptions options = MakeLaunchOptions(usual(), QStringLiteral("rovdemo1"));
+    const QString command = QStringLiteral("/home/u/my bin/steam");
+    for (const ResolutionSlot& slot : SlotTable(usual())) {
+        SCOPED_TRACE(slot.SlotTag.toStdString());
+        const ProgramStart game = GameStart(slot, options, Steam, command);
+        EXPECT_EQ(game.ApplicationName, command);
+        // Everything after the program's name is the text the system builds.
+        EXPECT_EQ(game.CommandLine,
+                  command + BuildLaunchCommand(slot, options, Steam).mid(Steam.size() + 9));
+        EXPECT_EQ(game.CommandLine, command + QLatin1Char(' ') + LaunchArguments(slot, options));
+    }
+    EXPECT_EQ(
+        LaunchArguments(FixedSlots()[0], options),
+        QStringLiteral("-silent -applaunch 380 -preload -novid -mat_preloadshaders -nocdaudio "
+                       "-nosound -width 640 -height 480 +r_fastzreject 1  -refresh 60 "
+                       "-heapsize 64000 +timedemoquit rovdemo1"));
+    const ProgramStart client = ClientStart(Steam, command);
+    EXPECT_EQ(client.ApplicationName, command);
+    EXPECT_EQ(client.CommandLine, command) << "the client is started without -applaunch";
+}
+
 TEST(LaunchArguments, OneFieldEach) {
     const char* refresh[] = {"-refresh 60", "-refresh 70", "-refresh 75", "-refresh 85"};
     for (int i = 0; i < 4; ++i)

@@ -70,6 +70,44 @@ TEST(ProcessRules, OnlyTheFirstGameProcessIsTested) {
     EXPECT_FALSE(GameRunningIn({{1, "hl2"}, {2, "xhl2.exe"}}, [](qint64) { return true; }));
 }
 
+TEST(ProcessRules, TodaysClientIsALiveProcessNamedExactlySteam) {
+    const struct {
+        std::vector<ProcessEntry> processes;
+        bool running;
+    } cases[] = {
+        {{{1, "bash"}, {2, "steam"}}, true},
+        {{{3, "steam"}}, false}, // pid 3 has ended
+        {{{1, "Steam"}}, false},
+        {{{1, "steamwebhelper"}, {2, "steam.sh"}, {4, "steam-runtime"}}, false},
+        {{{3, "steam"}, {4, "steam"}}, true},
+        {{}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LinuxSteamClientIn(c.processes, [](qint64 pid) { return pid != 3; }), c.running)
+            << c.processes.size();
+    }
+    std::vector<ProcessEntry> listing = {{7, "steam"}, {8, "steamwebhelper"}};
+    ProcessDetection detection({[&] { return listing; }, [](qint64) { return true; }});
+    EXPECT_TRUE(detection.IsSteamRunning());
+    listing = {{8, "steamwebhelper"}};
+    EXPECT_FALSE(detection.IsSteamRunning()) << "a helper alone is not the client";
+}
+
+TEST(ProcessRules, TodaysNativeGameCountsBesideTheWindowsOne) {
+    const auto alive = [](const QSet<qint64>& pids) {
+        return [pids](qint64 pid) { return pids.contains(pid); };
+    };
+    const std::vector<ProcessEntry> native = {{5, "hl2.sh"}, {6, "hl2_linux"}, {7, "hl2_linux"}};
+    EXPECT_TRUE(GameRunningIn(native, alive({6})));
+    EXPECT_FALSE(GameRunningIn(native, alive({7}))) << "only the first hl2_linux is asked";
+    EXPECT_FALSE(GameRunningIn(native, alive({5})));
+    EXPECT_FALSE(GameRunningIn({{6, "HL2_LINUX"}}, alive({6})));
+    // Proton's game is hl2.exe; either one alive is the game running.
+    EXPECT_TRUE(GameRunningIn({{1, "hl2.exe"}, {6, "hl2_linux"}}, alive({6})));
+    EXPECT_TRUE(GameRunningIn({{1, "hl2.exe"}, {6, "hl2_linux"}}, alive({1})));
+    EXPECT_FALSE(GameRunningIn({{1, "hl2.exe"}, {6, "hl2_linux"}}, alive({})));
+}
+
 TEST(ProcessDetectionState, FailedListingKeepsThePreviousSteamAnswer) {
     std::optional<std::vector<ProcessEntry>> listing;
     ProcessDetection detection({[&] { return listing; }, [](qint64) { return true; }});
@@ -93,6 +131,8 @@ protected:
         ASSERT_TRUE(tmp.isValid());
         ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/hl2.exe"));
         ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/Steam.exe"));
+        ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/steam"));
+        ASSERT_TRUE(QFile::copy("/bin/sleep", tmp.path() + "/hl2_linux"));
     }
     // Whatever still runs a program of this test's folder ends with it, by pid: a leftover
     // would hold the test runner's output open for its ten minutes. The program path tells a
@@ -174,6 +214,22 @@ TEST_F(RealProcesses, GameEndsWhenItsProcessIsAZombie) {
     game.reset(); // reaped in the background
     ASSERT_TRUE(testsupport::waitUntil([&] { return !listed(pid, "hl2.exe"); }));
     EXPECT_FALSE(platform::IsProcessAlive(pid));
+    EXPECT_FALSE(detection.IsGameRunning());
+}
+
+TEST_F(RealProcesses, TodaysClientAndNativeGame) {
+    auto steam = start("steam");
+    auto game = start("hl2_linux");
+    ProcessDetection detection(ours());
+    EXPECT_TRUE(detection.IsSteamRunning());
+    EXPECT_TRUE(detection.IsGameRunning());
+    for (const qint64 pid : {steam->pid(), game->pid()})
+        killProcess(pid);
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        return !platform::IsProcessAlive(steam->pid()) && !platform::IsProcessAlive(game->pid());
+    }));
+    EXPECT_TRUE(listed(steam->pid(), "steam")) << "an unreaped client is still listed";
+    EXPECT_FALSE(detection.IsSteamRunning()) << "but no longer alive";
     EXPECT_FALSE(detection.IsGameRunning());
 }
 

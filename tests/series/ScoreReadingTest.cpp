@@ -74,6 +74,110 @@ TEST(ScoreReading, ConvertsWithEitherSeparatorAndRoundsHalvesToEven) {
             << c.text << " in " << c.locale.name().toStdString();
 }
 
+TEST(ResultCsv, FieldsQuotesAndLineEnds) {
+    using Records = QList<QStringList>;
+    const struct {
+        const char* name;
+        QString text;
+        std::optional<Records> records;
+    } cases[] = {
+        {"plain", "a,b\nc,d\n", Records{{"a", "b"}, {"c", "d"}}},
+        {"CR LF and no last line end", "a,b\r\nc,d", Records{{"a", "b"}, {"c", "d"}}},
+        {"quoted commas and doubled quotes", "\"x, y\",\"say \"\"hi\"\"\",z\n",
+         Records{{"x, y", "say \"hi\"", "z"}}},
+        {"a line end inside quotes", "\"one\ntwo\",3\n", Records{{"one\ntwo", "3"}}},
+        {"empty fields", ",,\n\"\"\n", Records{{"", "", ""}, {""}}},
+        {"a blank line", "a\n\nb\n", Records{{"a"}, {}, {"b"}}},
+        {"nothing", "", Records{}},
+        {"an unclosed quote", "a,\"b\nc\n", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CsvRecords(c.text), c.records) << c.name;
+    EXPECT_TRUE(CsvRecords(QString(",").repeated(10), 11).has_value());
+    EXPECT_FALSE(CsvRecords(QString(",").repeated(11), 11).has_value()) << "too many fields";
+}
+
+const QByteArray TodaysHeader = "demofile,fps,framerate variability,totaltime,numframes,width,"
+                                "height,windowed,vsync,MSAA,Aniso,dxlevel,cmdline\n";
+
+TEST(ResultCsv, TodaysEngineGivesTheFpsColumnOfTheLastRow) {
+    const struct {
+        const char* name;
+        QByteArray file;
+        std::optional<QString> score;
+    } cases[] = {
+        {"one run",
+         TodaysHeader + "rovdemo1,187.53,2.1,28.8,5400,1280,1024,0,0,0,0,95,\"/g/hl2_linux "
+                        "-w, -h\"\n",
+         QStringLiteral("187.53")},
+        {"the last of two rows",
+         TodaysHeader + "d,50.5,1,1,1,640,480,0,0,0,0,95,\"a\"\r\nd,61.25,1,1,1,640,480,0,0,0,0,95,"
+                        "\"b\"\r\n\r\n",
+         QStringLiteral("61.25")},
+        {"a quoted field before fps", "cmdline,fps\n\"/x, y/hl2_linux, -w\",77.7\n",
+         QStringLiteral("77.7")},
+        {"any case and blanks around the name", "demofile, FPS \nd, 99 \n", QStringLiteral("99")},
+        {"a header and no row", TodaysHeader, std::nullopt},
+        {"a row without the fps column", TodaysHeader + "rovdemo1\n", std::nullopt},
+        {"an fps that is no number", TodaysHeader + "d,fast,1,1,1,640,480\n", std::nullopt},
+        {"an empty fps", TodaysHeader + "d,,1,1,1,640,480\n", std::nullopt},
+        {"an fps that is not a number", TodaysHeader + "d,nan,1,1,1,640,480\n", std::nullopt},
+        {"an unclosed quote", TodaysHeader + "d,50,1,1,1,640,480,0,0,0,0,95,\"a\n", std::nullopt},
+        {"the system's own file", "h1\r\nh2\r\nh3\r\nrovdemo1,640x480,123.45,5400\r\n",
+         QStringLiteral("123.45")},
+        {"the system's own file, short", "h1\r\nh2\r\n", std::nullopt},
+        {"a first line naming no fps", "fpsx,a\nb,c\nd,e\nf,g,h,i\n", QStringLiteral("h")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadRunResult(c.file).ScoreText, c.score) << c.name;
+
+    QByteArray huge = "h1\nh2\nh3\na,b,1.5,d\n";
+    EXPECT_EQ(ReadRunResult(huge).ScoreText, QStringLiteral("1.5"));
+    huge += QByteArray(kMaxResultFileBytes, 'x');
+    EXPECT_EQ(ReadRunResult(huge).ScoreText, std::nullopt) << "too large to be read";
+}
+
+TEST(ResultCsv, WhatTheRunPlayed) {
+    RunResult r =
+        ReadRunResult(TodaysHeader + "d,187.53,2.125,28.795,5400,1920,1080,0,0,0,0,95,\"x\"\n");
+    EXPECT_EQ(r.Played.Width, 1920);
+    EXPECT_EQ(r.Played.Height, 1080);
+    EXPECT_EQ(r.Played.Frames, 5400);
+    EXPECT_EQ(r.Played.Seconds, 28.795);
+    EXPECT_EQ(r.Played.Variability, 2.125);
+
+    r = ReadRunResult("fps,height,width\n60,768,wide\n");
+    EXPECT_EQ(r.ScoreText, QStringLiteral("60"));
+    EXPECT_EQ(r.Played.Width, std::nullopt) << "not a number";
+    EXPECT_EQ(r.Played.Height, 768);
+    EXPECT_EQ(r.Played.Frames, std::nullopt) << "no such column";
+
+    r = ReadRunResult("fps,width,height\n60,1024\n");
+    EXPECT_EQ(r.Played.Width, 1024);
+    EXPECT_EQ(r.Played.Height, std::nullopt) << "a short row";
+
+    r = ReadRunResult("h1\nh2\nh3\na,b,61.23,d\n");
+    EXPECT_EQ(r.ScoreText, QStringLiteral("61.23"));
+    EXPECT_FALSE(r.Played.Width || r.Played.Height || r.Played.Frames || r.Played.Seconds ||
+                 r.Played.Variability)
+        << "the system's own file says nothing of the kind";
+    EXPECT_FALSE(ReadRunResult(TodaysHeader).Played.Width) << "no row";
+}
+
+TEST(ResultCsv, ANoteWhenTheGamePlayedAnotherSize) {
+    PlayedRun played;
+    played.Width = 1920;
+    played.Height = 1080;
+    EXPECT_EQ(PlayedSizeNote(played, "1280", "1024"),
+              QStringLiteral("The game ran at 1920 x 1080 instead of 1280 x 1024: Steam may have "
+                             "dropped the launch options."));
+    EXPECT_EQ(PlayedSizeNote(played, "1920", "1080"), std::nullopt);
+    EXPECT_EQ(PlayedSizeNote(played, "1920", ""), std::nullopt) << "an empty custom size";
+    played.Height.reset();
+    EXPECT_EQ(PlayedSizeNote(played, "640", "480"), std::nullopt) << "the game did not say";
+    EXPECT_EQ(PlayedSizeNote(PlayedRun{}, "640", "480"), std::nullopt);
+}
+
 TEST(ScoreReading, AverageTruncatesTowardZero) {
     EXPECT_EQ(AverageScore(61 + 62 + 62, 3), 61);
     EXPECT_EQ(AverageScore(123, 2), 61);

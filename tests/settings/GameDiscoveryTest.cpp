@@ -90,3 +90,120 @@ TEST_F(Discovery, FindsTheStandInGameBelowARealSteamFolder) {
 }
 
 } // namespace
+
+// Today's layout, after the stored Steam path has found nothing.
+
+namespace {
+
+class TodaysDiscovery : public Discovery {
+protected:
+    void SetUp() override {
+        Discovery::SetUp();
+        layout = testbed::layOutModernSteam(tmp.path() + "/today", false, testsupport::binDir());
+        places = {layout.home, {layout.commandDir}};
+    }
+
+    GamePaths discoverToday(const QString& steamPath = QString()) {
+        if (!steamPath.isNull()) {
+            Registry steam(RegRoot::CurrentUser, regDir);
+            EXPECT_TRUE(steam.openKey(SteamKeyPath(), false));
+            steam.writeString("SteamPath", steamPath);
+        }
+        SettingsStore s(regDir);
+        problems.clear();
+        return DiscoverGame(GamePaths{}, s, environment().searchGame, regDir, places, &problems);
+    }
+
+    testbed::ModernSteamLayout layout;
+    SteamPlaces places;
+    QStringList problems;
+};
+
+TEST_F(TodaysDiscovery, FindsTheGameInTheSecondLibraryWithoutASteamPath) {
+    const GamePaths p = discoverToday();
+    EXPECT_EQ(p.SteamFolder, layout.steamRoot);
+    EXPECT_EQ(p.GameBase, layout.gameDir);
+    EXPECT_EQ(p.EpisodicFolder, layout.episodicDir) << "episodic/ directly in the game folder";
+    EXPECT_EQ(p.CfgFolder, layout.cfgDir);
+    EXPECT_EQ(p.SteamCommand, layout.steamCommand) << "the steam command from the PATH";
+    EXPECT_EQ(stored("Path"), layout.gameDir);
+    EXPECT_TRUE(problems.isEmpty());
+
+    places.commandFolders.clear();
+    EXPECT_EQ(discoverToday().SteamCommand, layout.steamScript) << "then the root's steam.sh";
+}
+
+TEST_F(TodaysDiscovery, TheStoredSteamPathComesFirst) {
+    gameMatches = {"/S/acct/half-life 2 episode one/"};
+    GamePaths p = discoverToday("/S");
+    EXPECT_EQ(p.SteamFolder, "/S/");
+    EXPECT_EQ(p.GameBase, "/S/acct/");
+    EXPECT_EQ(p.CfgFolder, "/S/acct/half-life 2 episode one/episodic/cfg/");
+    EXPECT_TRUE(p.SteamCommand.isEmpty()) << "steam.exe, as the system starts it";
+    EXPECT_EQ(stored("Path"), "/S/acct/");
+
+    gameMatches.clear(); // the stored path finds nothing: today's layout is looked at
+    p = discoverToday("/S");
+    EXPECT_EQ(p.SteamFolder, layout.steamRoot);
+    EXPECT_EQ(p.GameBase, layout.gameDir);
+    EXPECT_EQ(p.SteamCommand, layout.steamCommand);
+}
+
+TEST_F(TodaysDiscovery, AGameFolderStoredByHandWhenNothingIsFound) {
+    ASSERT_TRUE(QDir(layout.home + ".local").removeRecursively());
+    EXPECT_TRUE(discoverToday().GameBase.isEmpty());
+    EXPECT_EQ(stored("Path"), "");
+
+    store({{"Path", layout.gameDir.chopped(1)}});
+    GamePaths p = discoverToday();
+    EXPECT_EQ(p.GameBase, layout.gameDir);
+    EXPECT_EQ(p.EpisodicFolder, layout.episodicDir);
+    EXPECT_TRUE(p.SteamFolder.isEmpty()) << "no Steam root any more";
+    EXPECT_EQ(p.SteamCommand, layout.steamCommand);
+    EXPECT_EQ(stored("Path"), layout.gameDir);
+
+    store({{"Path", layout.library}}); // not a game folder
+    p = discoverToday();
+    EXPECT_TRUE(p.GameBase.isEmpty());
+    EXPECT_EQ(p.CfgFolder, "half-life 2 episode one/episodic/cfg/");
+    EXPECT_EQ(stored("Path"), "");
+}
+
+TEST_F(TodaysDiscovery, ARootWithoutTheGameIsStillTheSteamFolder) {
+    ASSERT_TRUE(QFile::remove(layout.gameExe));
+    ASSERT_TRUE(QFile::remove(layout.gameScript));
+    const GamePaths p = discoverToday();
+    EXPECT_EQ(p.SteamFolder, layout.steamRoot) << "so that Run now? can start the client";
+    EXPECT_EQ(p.SteamCommand, layout.steamCommand);
+    EXPECT_TRUE(p.GameBase.isEmpty());
+    EXPECT_EQ(p.EpisodicFolder, "half-life 2 episode one/episodic/");
+}
+
+TEST_F(TodaysDiscovery, ADamagedLibraryListIsToldAndTheRootStillLookedAt) {
+    const QString list = layout.steamRoot + "steamapps/libraryfolders.vdf";
+    testsupport::writeFile(list, "\"libraryfolders\"\n{\n\t\"1\" { \"path\" \"/x\" }\n");
+    EXPECT_TRUE(discoverToday().GameBase.isEmpty()) << "the game's library is not listed";
+    EXPECT_EQ(problems, QStringList{QStringLiteral("Cannot read \"%1\": line 1: block "
+                                                   "\"libraryfolders\" is not closed.")
+                                        .arg(list)});
+    EXPECT_EQ(testsupport::readFile(list), "\"libraryfolders\"\n{\n\t\"1\" { \"path\" \"/x\" }\n");
+}
+
+TEST_F(TodaysDiscovery, TheStartUpCheckPassesWithARootAndNoSteamKey) {
+    deleteKey(RegRoot::CurrentUser, SteamKeyPath());
+    EXPECT_TRUE(SteamInstalled(regDir, places));
+    EXPECT_FALSE(SteamInstalled(regDir, SteamPlaces{}));
+    SettingsStore s(regDir);
+    StartupEnvironment env = environment();
+    env.steamPlaces = places;
+    const StartupResult r = LoadSettings(s, env);
+    EXPECT_TRUE(r.loaded()) << qPrintable(r.failureMessage);
+    EXPECT_EQ(r.paths.GameBase, layout.gameDir);
+    EXPECT_TRUE(searchedRoot.isEmpty()) << "no stored Steam path to search below";
+
+    ASSERT_TRUE(QDir(layout.home).removeRecursively());
+    EXPECT_EQ(LoadSettings(s, env).failureMessage,
+              QStringLiteral("Please install the Half-Life 2 Episode One!"));
+}
+
+} // namespace

@@ -336,3 +336,194 @@ TEST_F(Testbed, ClientEndsCleanlyWhenAskedToQuit) {
 }
 
 } // namespace
+
+// Today's layout: the steam command, the Steam root below a home folder, the game in a second
+// library, and the result file of today's engine.
+
+#include "game/SteamLibraries.h"
+#include "run/ScoreReading.h"
+
+namespace {
+
+using testbed::ModernSteamLayout;
+
+class ModernTestbed : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        layout = testbed::layOutModernSteam(tmp.path() + QStringLiteral("/today"), false, binDir());
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), layout.home);
+        env.insert(QLatin1String(testbed::kPlayMsEnv), QStringLiteral("0"));
+        env.remove(QLatin1String(testbed::kNoResultEnv));
+        env.remove(QLatin1String(testbed::kHoldEnv));
+        env.remove(QLatin1String(testbed::kDropSizeEnv));
+    }
+
+    void TearDown() override {
+        if (client.state() != QProcess::NotRunning) {
+            client.kill();
+            client.waitForFinished();
+        }
+        EXPECT_EQ(testbed::stopStandIns(tmp.path()), 0) << "stand-ins were left running";
+    }
+
+    Finished run(const QString& program, const QStringList& args) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(layout.steamRoot);
+        process.start(program, args);
+        if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
+            return {};
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    // A launch that has ended with its game: the game quits at once after a zero play time.
+    Finished launch(const QStringList& args) {
+        const Finished launched = run(layout.steamCommand, args);
+        EXPECT_TRUE(waitUntil([&] { return testbed::standInProcesses(layout.gameDir).isEmpty(); }));
+        return launched;
+    }
+
+    QString resultPath() const {
+        return layout.episodicDir + QLatin1String(testbed::kModernResultFileName);
+    }
+
+    // The records of a CSV file, each a list of fields.
+    static QList<QStringList> records(const QString& path) {
+        return CsvRecords(QString::fromUtf8(readFile(path))).value_or(QList<QStringList>{});
+    }
+
+    QTemporaryDir tmp;
+    ModernSteamLayout layout;
+    QProcessEnvironment env;
+    QProcess client;
+};
+
+TEST_F(ModernTestbed, LayoutListsTheSecondLibraryAndHoldsTheStandIns) {
+    const QString base = QDir(tmp.path() + QStringLiteral("/today")).absolutePath();
+    EXPECT_EQ(layout.home, base + QStringLiteral("/home/"));
+    EXPECT_EQ(layout.steamRoot, layout.home + QStringLiteral(".local/share/Steam/"));
+    EXPECT_EQ(layout.library, base + QStringLiteral("/Steam Library, second disk/"));
+    EXPECT_EQ(layout.gameDir, layout.library + QStringLiteral("steamapps/common/Half-Life 2/"));
+    EXPECT_EQ(layout.cfgDir, layout.gameDir + QStringLiteral("episodic/cfg/"));
+    EXPECT_TRUE(QFileInfo(layout.cfgDir).isDir());
+    for (const QString& exe :
+         {layout.steamCommand, layout.steamScript, layout.gameExe, layout.gameScript}) {
+        EXPECT_TRUE(QFileInfo(exe).isFile() && QFileInfo(exe).isExecutable()) << qPrintable(exe);
+    }
+    for (const char* link : {".steam/root", ".steam/steam"}) {
+        EXPECT_EQ(QFileInfo(layout.home + QLatin1String(link)).canonicalFilePath() + '/',
+                  layout.steamRoot)
+            << link;
+    }
+
+    const KvParse list =
+        ParseKeyValues(readFile(layout.steamRoot + "steamapps/libraryfolders.vdf"));
+    ASSERT_FALSE(list.error.has_value());
+    EXPECT_EQ(LibraryFoldersIn(list.tree),
+              QStringList({layout.steamRoot.chopped(1), layout.library.chopped(1)}));
+    const KvParse manifest =
+        ParseKeyValues(readFile(layout.library + "steamapps/appmanifest_220.acf"));
+    ASSERT_FALSE(manifest.error.has_value());
+    EXPECT_EQ(InstallDirIn(manifest.tree), QStringLiteral("Half-Life 2"));
+    EXPECT_TRUE(IsGameFolder(layout.gameDir));
+
+    testbed::placeDemo(layout);
+    writeFile(layout.cfgDir + QStringLiteral("autoexec.cfg"), "exec\r\n");
+    const ModernSteamLayout again =
+        testbed::layOutModernSteam(tmp.path() + QStringLiteral("/today"), false, binDir());
+    EXPECT_EQ(again.gameExe, layout.gameExe);
+    EXPECT_TRUE(QFileInfo::exists(layout.episodicDir + QStringLiteral("rovdemo1.dem")));
+    EXPECT_EQ(readFile(layout.cfgDir + QStringLiteral("autoexec.cfg")), "exec\r\n");
+
+    QProcess layoutProgram;
+    layoutProgram.start(binPath(QStringLiteral("testbed-layout")),
+                        {QStringLiteral("--modern"), tmp.path() + QStringLiteral("/cli")});
+    ASSERT_TRUE(layoutProgram.waitForFinished(10000));
+    ASSERT_EQ(layoutProgram.exitCode(), 0) << layoutProgram.readAllStandardError().constData();
+    const QString out = QString::fromLocal8Bit(layoutProgram.readAllStandardOutput());
+    const QString cli = tmp.path() + QStringLiteral("/cli/");
+    EXPECT_TRUE(out.contains(QStringLiteral("HOME_DIR='%1home/'\n").arg(cli))) << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("STEAM_COMMAND='%1home/bin/steam'\n").arg(cli)))
+        << qPrintable(out);
+    EXPECT_TRUE(QFileInfo(cli + QStringLiteral("Steam Library, second disk/steamapps/common/"
+                                               "Half-Life 2/hl2_linux"))
+                    .isExecutable());
+}
+
+TEST_F(ModernTestbed, SteamCommandStartsTheNativeGameWhichAppendsTodaysResults) {
+    client.setProcessEnvironment(env);
+    client.start(layout.steamScript, {});
+    ASSERT_TRUE(client.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return testbed::runningClient(layout) != 0; }))
+        << "the client did not announce itself";
+    const qint64 clientPid = testbed::runningClient(layout);
+    EXPECT_EQ(QFileInfo(testbed::processArguments(clientPid).value(0)).fileName(),
+              QStringLiteral("steam"))
+        << "steam.sh runs the steam command";
+
+    testbed::placeDemo(layout);
+    for (int i = 0; i < 2; ++i) {
+        const Finished launched = launch(words(kRunArgs));
+        ASSERT_EQ(launched.exitCode, 0) << qPrintable(launched.errors);
+    }
+    const QList<QStringList> rows = records(resultPath());
+    ASSERT_EQ(rows.size(), 3) << "a header line once, then a row per run";
+    EXPECT_EQ(
+        rows[0].mid(0, 13),
+        QStringList({"demofile", "fps", "framerate variability", "totaltime", "numframes", "width",
+                     "height", "windowed", "vsync", "MSAA", "Aniso", "dxlevel", "cmdline"}));
+    for (const QStringList& row : rows.mid(1)) {
+        ASSERT_EQ(row.size(), 13);
+        EXPECT_EQ(row[0], QStringLiteral("rovdemo1"));
+        EXPECT_GT(row[1].toDouble(), 60.0);
+        EXPECT_EQ(row[5], QStringLiteral("640"));
+        EXPECT_EQ(row[6], QStringLiteral("480"));
+        // The quoted command line holds the library's comma and blanks.
+        EXPECT_EQ(row[12], layout.gameExe + QLatin1Char(' ') + words(kRunArgs).mid(3).join(' '));
+    }
+    EXPECT_NE(rows[1][1], rows[2][1]) << "each start plays a little differently";
+    EXPECT_EQ(records(layout.gameDir + QLatin1String(testbed::kModernResultCopyName)), rows.mid(1));
+
+    const RunResult result = ReadRunResult(readFile(resultPath()));
+    EXPECT_EQ(result.ScoreText, rows[2][1]) << "the last row's fps";
+    EXPECT_EQ(result.Played.Width, 640);
+    EXPECT_EQ(result.Played.Height, 480);
+    EXPECT_EQ(result.Played.Frames, 5400);
+
+    EXPECT_EQ(run(layout.steamCommand, {QStringLiteral("-shutdown")}).exitCode, 0);
+    ASSERT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_EQ(testbed::runningClient(layout), 0);
+}
+
+TEST_F(ModernTestbed, ADroppingClientLeavesTheGameAtItsOwnSize) {
+    testbed::placeDemo(layout);
+    env.insert(QLatin1String(testbed::kDropSizeEnv), QStringLiteral("1"));
+    ASSERT_EQ(launch(words(kRunArgs)).exitCode, 0);
+    const QList<QStringList> rows = records(resultPath());
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].mid(5, 2), QStringList({"1920", "1080"}));
+    const QList<QJsonObject> starts = testbed::readGameLog(layout);
+    ASSERT_EQ(starts.size(), 1);
+    const QStringList args = strings(starts[0][QStringLiteral("args")]);
+    EXPECT_FALSE(args.contains(QStringLiteral("-width")));
+    EXPECT_TRUE(args.contains(QStringLiteral("+timedemoquit")));
+}
+
+TEST_F(ModernTestbed, RefusesWithoutARootOrAGame) {
+    env.insert(QStringLiteral("HOME"), tmp.path() + QStringLiteral("/nobody"));
+    Finished launched = run(layout.steamCommand, words(kRunArgs));
+    EXPECT_EQ(launched.exitCode, 1);
+    EXPECT_TRUE(launched.errors.contains(QStringLiteral("no Steam root")))
+        << qPrintable(launched.errors);
+
+    env.insert(QStringLiteral("HOME"), layout.home);
+    ASSERT_TRUE(QFile::remove(layout.gameExe));
+    launched = run(layout.steamCommand, words(kRunArgs));
+    EXPECT_EQ(launched.exitCode, 3);
+    EXPECT_TRUE(testbed::readGameLog(layout).isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,186 @@
+// A whole series as a user with today's Steam on Linux runs it: no Steam path in the store, the
+// Steam root below the home folder, the game in a second library, the steam command on the
+// PATH, the client started through "Run now?", and the report at the end.
+
+#include "OwnProcesses.h"
+#include "SteamLayout.h"
+#include "WindowFixture.h"
+
+#include "game/SeriesPreparation.h"
+#include "run/ScoreReading.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+class TodaysSteamThroughWindow : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        Registry(RegRoot::CurrentUser, regDir).deleteKey(SteamKeyPath());
+        layout = testbed::layOutModernSteam(tmp.path() + "/today", false, testsupport::binDir());
+        // The stand-in steam command finds its root through the home folder, as the real one.
+        savedHome = qgetenv("HOME");
+        qputenv("HOME", layout.home.toUtf8());
+        qputenv("VARNHOLT_TESTBED_PLAY_MS", "100");
+        qunsetenv("VARNHOLT_TESTBED_DROP_SIZE");
+        qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
+        qputenv("VARNHOLT_REGISTRY_DIR", regDir.toUtf8());
+        testsupport::writeFile(programFolder + "Demos/rovdemo1.dem", "demo");
+        results = tmp.path() + "/results/";
+        QDir().mkpath(results);
+    }
+
+    void TearDown() override {
+        window.reset();
+        prep.reset();
+        EXPECT_GT(testbed::stopStandIns(tmp.path()), 0) << "the client was started";
+        qputenv("HOME", savedHome);
+        WindowFixture::TearDown();
+    }
+
+    // The window over the program's own preparation, with today's Steam looked for in the
+    // layout's home folder and the steam command in its own folder only.
+    void openWindow() {
+        store = std::make_unique<SettingsStore>(regDir);
+        prep = std::make_unique<SeriesPreparation>(*store, dialogs, fileOp, Timings{1, 1, 1, 1, 1});
+        StartupEnvironment startup;
+        startup.programFolder = programFolder;
+        startup.displayModes = [] {
+            return std::vector<platform::ScreenSize>{{640, 480}, {800, 600}};
+        };
+        startup.searchGame = SearchGameFolders;
+        startup.checkLeftoverConfig = [this](const GamePaths& p) { prep->CheckLeftoverConfig(p); };
+        startup.registryDirectory = regDir;
+        startup.steamPlaces = {layout.home, {layout.commandDir}};
+        window = std::make_unique<TForm1>(TForm1Components{
+            *store, dialogs, shell, links, *prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1},
+            startup, [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
+            [] { return 4096ull << 20; }, [] {}});
+        window->show();
+    }
+
+    // Clicks Run and waits until the button is back.
+    void clickRun(int timeoutMs = 30000) {
+        click("BenchButton");
+        ASSERT_TRUE(
+            testsupport::waitUntil([&] { return control("BenchButton")->isEnabled(); }, timeoutMs));
+    }
+
+    QByteArray onlyReport() {
+        const QStringList reports = QDir(results).entryList({"result_*.htm"}, QDir::Files);
+        EXPECT_EQ(reports.size(), 1);
+        return reports.isEmpty() ? QByteArray() : testsupport::readFile(results + reports.first());
+    }
+
+    // Every row the stand-in game wrote, oldest first.
+    QList<QStringList> playedRows() {
+        return CsvRecords(QString::fromUtf8(testsupport::readFile(
+                              layout.gameDir + QLatin1String(testbed::kModernResultCopyName))))
+            .value_or(QList<QStringList>{});
+    }
+
+    static QList<int> numbersAfter(const QByteArray& report, const char* pattern) {
+        QList<int> numbers;
+        const QRegularExpression re(QString::fromLatin1(pattern));
+        for (auto it = re.globalMatch(QString::fromLatin1(report)); it.hasNext();)
+            numbers << it.next().captured(1).toInt();
+        return numbers;
+    }
+
+    testbed::ModernSteamLayout layout;
+    QByteArray savedHome;
+    QString results;
+    ProcessDetection own{ProcessesBelow(tmp.path())};
+    std::unique_ptr<SeriesPreparation> prep;
+};
+
+TEST_F(TodaysSteamThroughWindow, RunNowStartsTheClientThenTheSeriesEndsInTheReport) {
+    storeValues({{"640", "1"},
+                 {"800", "1"},
+                 {"RunNumber", "2"},
+                 {"Demo", "1"},
+                 {"ResultPath", results},
+                 {"Note", "today's Steam"}});
+    openWindow();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << qPrintable(dialogs.messages.join('\n'));
+    EXPECT_TRUE(control("BenchButton")->isEnabled()) << "no Steam key, but a Steam root";
+    EXPECT_EQ(control<QLineEdit>("HL2PathEdit")->text(), layout.gameDir);
+    EXPECT_EQ(stored("Path"), layout.gameDir);
+
+    // No client yet: the question, and the client started through the steam command alone.
+    dialogs.yes = true;
+    clickRun();
+    EXPECT_EQ(dialogs.questions, QStringList{"Error! The STEAM not running. Run now?"});
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+    EXPECT_EQ(testbed::processArguments(testbed::runningClient(layout)),
+              QStringList{layout.steamCommand});
+    EXPECT_TRUE(testbed::readGameLog(layout).isEmpty());
+
+    QStringList seen;
+    auto* line = control<QLabel>("Label21");
+    auto* runs = control<QLabel>("RunsLabel");
+    click("BenchButton");
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            const QString now = line->text() + " | " + runs->text();
+            if (seen.isEmpty() || seen.last() != now)
+                seen << now;
+            return control("BenchButton")->isEnabled();
+        },
+        60000));
+    EXPECT_EQ(dialogs.questions.size(), 1) << "the client was found running";
+    EXPECT_EQ(control<QLabel>("StatusInfo")->text(),
+              QStringLiteral("The benchmarking is successful."));
+    EXPECT_TRUE(seen.contains(QString::fromUtf8("Resolution: 800 × 600... | Runs: 2/2")));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << "the game ran at the sizes asked for";
+
+    // Four runs, each at its size, with the report's scores taken from the fps column.
+    const QList<QJsonObject> starts = testbed::readGameLog(layout);
+    ASSERT_EQ(starts.size(), 4);
+    const QList<QStringList> rows = playedRows();
+    ASSERT_EQ(rows.size(), 4);
+    QList<int> scores;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(rows[i][5], i < 2 ? "640" : "800");
+        const std::optional<int> score = ConvertScore(rows[i][1], QLocale::c());
+        ASSERT_TRUE(score.has_value()) << qPrintable(rows[i][1]);
+        scores << *score;
+    }
+    const QByteArray report = onlyReport();
+    EXPECT_EQ(numbersAfter(report, "<b>Score = (\\d+) FPS"), scores);
+    EXPECT_EQ(numbersAfter(report, "Average score = (\\d+) FPS"),
+              QList<int>({(scores[0] + scores[1]) / 2, (scores[2] + scores[3]) / 2}));
+    EXPECT_TRUE(report.contains("Comment:</span> today's Steam</FONT><br>"));
+    EXPECT_EQ(shell.opened.size(), 1);
+
+    // The game's folder is clean again and the benchmark script is gone.
+    EXPECT_TRUE(QDir(layout.episodicDir).entryList({"sourcebench.*"}, QDir::Files).isEmpty());
+    EXPECT_TRUE(QFileInfo(layout.cfgDir).isDir());
+    EXPECT_TRUE(starts[0]["autoexec"].toBool()) << "the game found the benchmark script";
+    EXPECT_FALSE(QFile::exists(layout.cfgDir + "autoexec.cfg"));
+}
+
+TEST_F(TodaysSteamThroughWindow, AClientThatDropsTheSizeIsToldAfterTheSeries) {
+    storeValues({{"640", "1"}, {"RunNumber", "1"}, {"Demo", "1"}, {"ResultPath", results}});
+    qputenv("VARNHOLT_TESTBED_DROP_SIZE", "1");
+    ASSERT_TRUE(QProcess::startDetached(layout.steamCommand, {}, layout.steamRoot));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+    openWindow();
+    clickRun();
+    EXPECT_EQ(control<QLabel>("StatusInfo")->text(),
+              QStringLiteral("The benchmarking is successful."))
+        << "the status line keeps its text";
+    EXPECT_EQ(dialogs.messages,
+              QStringList{"The game ran at 1920 x 1080 instead of 640 x 480: Steam may have "
+                          "dropped the launch options."});
+    const QList<QStringList> rows = playedRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_TRUE(onlyReport().contains("<b>Score = " + rows[0][1].toLatin1() + " FPS</b>"))
+        << "the report is written as ever, with the score as read";
+}
+
+} // namespace
