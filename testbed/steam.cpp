@@ -6,7 +6,8 @@
 //                                   1 when no client runs
 //   steam.exe [-silent] -applaunch 380 ARGS...
 //                                   starts steamapps/<account>/half-life 2 episode one/hl2.exe
-//                                   (first account folder, by name, that has it) with ARGS in
+//                                   (of the last account folder in listing order that has it,
+//                                   the one the program's discovery settles on) with ARGS in
 //                                   its own session and exits 0 once the game is running;
 //                                   2 for a missing or unknown application id, 3 when the game
 //                                   is not installed, 4 when it cannot be started
@@ -23,6 +24,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -115,16 +117,19 @@ QStringList withoutSize(const QStringList& args) {
 QString findGame(const QString& steamDir) {
     if (kModern)
         return findModernGame(steamDir);
-    const QDir apps(steamDir + QStringLiteral("steamapps"));
-    const QStringList accounts = apps.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& account : accounts) {
-        const QFileInfo exe(apps.filePath(account) + QLatin1Char('/') +
+    // The program prepares the game it found last in the file system's own order of the
+    // account folders; the client must start that one.
+    QString game;
+    QDirIterator accounts(steamDir + QStringLiteral("steamapps"),
+                          QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    while (accounts.hasNext()) {
+        const QFileInfo exe(accounts.next() + QLatin1Char('/') +
                             QLatin1String(testbed::kGameFolderName) + QLatin1Char('/') +
                             QLatin1String(testbed::kGameExeName));
         if (exe.isFile() && exe.isExecutable())
-            return exe.filePath();
+            game = exe.filePath();
     }
-    return {};
+    return game;
 }
 
 // Runs in the forked children only: hands errno to the launcher and ends.
