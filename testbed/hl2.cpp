@@ -1,6 +1,7 @@
 // Stand-in for the game. With "+timedemoquit NAME" and episodic/NAME.dem present in its folder
 // it "plays" the demo (VARNHOLT_TESTBED_PLAY_MS, default 3000 ms), writes episodic/sourcebench.csv
-// whose fourth line's third field is a frame rate for "-width" x "-height", and quits with 0.
+// whose fourth line's third field is a frame rate for "-width" x "-height" (or the one
+// VARNHOLT_TESTBED_FPS names for this start), and quits with 0.
 // Without the demo it quits at once, without a result. Every start appends one JSON line to
 // testbed.log in its folder: the arguments, the size used, whether the demo was there and
 // whether episodic/cfg/autoexec.cfg was (with its first line, its line count and the SHA-256 of
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -154,6 +156,22 @@ QByteArray resultText(const QString& demo, const GameArgs& game, double fps) {
     return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
 }
 
+// The rate a test asked for this start: a number, "no result" (empty), or nothing.
+std::optional<std::optional<double>> knownRate(int start) {
+    const QStringList rates =
+        qEnvironmentVariable(testbed::kFpsEnv).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (start >= rates.size())
+        return std::nullopt;
+    const QString rate = rates.at(start).trimmed();
+    if (rate == QLatin1String("-"))
+        return std::optional<double>();
+    bool ok = false;
+    const double fps = rate.toDouble(&ok);
+    if (!ok || !(fps > 0))
+        return std::nullopt;
+    return std::optional<double>(fps);
+}
+
 void play() {
     std::this_thread::sleep_for(std::chrono::milliseconds(playMs()));
     const QString hold = qEnvironmentVariable(testbed::kHoldEnv);
@@ -206,10 +224,13 @@ int main(int argc, char** argv) {
     play();
     if (qEnvironmentVariable(testbed::kNoResultEnv) == QLatin1String("1"))
         return 0;
+    const std::optional<std::optional<double>> known = knownRate(start);
+    if (known && !*known)
+        return 0;
+    const double fps = known ? **known : frameRate(game.width, game.height, start);
 
     QSaveFile result(episodic + QLatin1String(testbed::kResultFileName));
-    if (!result.open(QIODevice::WriteOnly) ||
-        result.write(resultText(demo, game, frameRate(game.width, game.height, start))) < 0 ||
+    if (!result.open(QIODevice::WriteOnly) || result.write(resultText(demo, game, fps)) < 0 ||
         !result.commit()) {
         std::fprintf(stderr, "hl2.exe: cannot write %s\n", qPrintable(result.fileName()));
         return 1;

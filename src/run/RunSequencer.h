@@ -3,6 +3,7 @@
 #include "game/GamePaths.h"
 #include "model/LaunchCommand.h"
 #include "model/SlotTable.h"
+#include "results/RunRecord.h"
 #include "run/SeriesSteps.h"
 #include "run/SeriesView.h"
 #include "run/SystemFacts.h"
@@ -35,6 +36,13 @@ struct RunState {
     WindowBounds SavedBounds;
     QStringList ReportLines;
     int RunCount = 0;
+    // For the data files beside the report: when the series started, every run collected,
+    // and the files written at its end (empty when none was).
+    QDateTime StartedAt;
+    std::vector<RowRecord> Rows;
+    QString ReportPath;
+    QString DataPath;
+    QString CsvPath;
 };
 
 // Everything a series works with. All references outlive the sequencer.
@@ -73,6 +81,10 @@ public:
     TJvCreateProcess& cp() { return cp_; }
     TJvCreateProcess& cp2() { return cp2_; }
 
+signals:
+    // A run has been collected and added to RunState::Rows.
+    void RunCollected();
+
 private:
     void PrepareSeries();
     void StartSlot(int slotIndex);
@@ -81,6 +93,7 @@ private:
     void GameGone();
     void CollectRun(const ResolutionSlot& slot);
     void FinishSeries();
+    void WriteDataFiles(const QString& reportPath);
     void SeriesEnded();
     void Guarded(const std::function<void()>& step);
     void After(int ms, std::function<void()> step);
