@@ -56,6 +56,8 @@ RunSequencer::RunSequencer(SeriesContext context, QObject* parent)
 RunSequencer::~RunSequencer() = default;
 
 void RunSequencer::Guarded(const std::function<void()>& step) {
+    if (stopped_)
+        return;
     try {
         step();
     } catch (const std::exception& e) {

@@ -77,6 +77,8 @@ public:
     bool SeriesFinished() const { return state_.SeriesFinished; }
     // True from the click until the series ends, stops, or is refused.
     bool SeriesRunning() const { return running_; }
+    // Stops the series where it is: no step of it runs any more, not even one already waiting.
+    void Stop() { stopped_ = true; }
 
     TJvCreateProcess& cp() { return cp_; }
     TJvCreateProcess& cp2() { return cp2_; }
@@ -106,4 +108,5 @@ private:
     TJvCreateProcess cp_;
     TJvCreateProcess cp2_;
     bool running_ = false;
+    bool stopped_ = false;
 };
