@@ -154,8 +154,9 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
             const QRectF slot(left + barWidth * double(s), plot.top(), barWidth, plot.height());
             if (!bar || !bar->Mean) {
                 p.setPen(Text);
-                p.drawText(QRectF(slot.left(), plot.bottom() - line - 4, slot.width(), line),
-                           Qt::AlignCenter, tr("none"));
+                p.drawText(
+                    QRectF(slot.left() - 10, plot.bottom() - line - 4, slot.width() + 20, line),
+                    Qt::AlignCenter, bar ? tr("no result") : tr("not run"));
                 continue;
             }
             const QRectF body(slot.left() + 3, y(*bar->Mean), slot.width() - 6,
