@@ -44,6 +44,10 @@ inline constexpr char kGameLogFileName[] = "testbed.log";
 inline constexpr char kPlayMsEnv[] = "VARNHOLT_TESTBED_PLAY_MS";
 // "1": the game plays the demo but writes no result.
 inline constexpr char kNoResultEnv[] = "VARNHOLT_TESTBED_NO_RESULT";
+// Frame rates for the game's starts, separated by commas: the n-th start of the game in its
+// folder (counted from 0 in its log) reports the n-th rate; "-" there writes no result. Starts
+// beyond the list report the game's own rate.
+inline constexpr char kFpsEnv[] = "VARNHOLT_TESTBED_FPS";
 // A file path: after its play time the game keeps playing as long as that file exists, so a
 // test can look at a running game without racing against the play time.
 inline constexpr char kHoldEnv[] = "VARNHOLT_TESTBED_HOLD";

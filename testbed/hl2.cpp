@@ -1,6 +1,7 @@
 // Stand-in for the game. With "+timedemoquit NAME" and episodic/NAME.dem present in its folder
 // it "plays" the demo (VARNHOLT_TESTBED_PLAY_MS, default 3000 ms), writes episodic/sourcebench.csv
-// whose fourth line's third field is a frame rate for "-width" x "-height", and quits with 0.
+// whose fourth line's third field is a frame rate for "-width" x "-height" (or the one
+// VARNHOLT_TESTBED_FPS names for this start), and quits with 0.
 // Without the demo it quits at once, without a result. Every start appends one JSON line to
 // testbed.log in its folder: the arguments, the size used, whether the demo was there and
 // whether episodic/cfg/autoexec.cfg was (with its first line, its line count and the SHA-256 of
@@ -32,6 +33,7 @@
 #include <cstdio>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -199,6 +201,22 @@ bool appendModernResult(const QString& path, const QString& copyPath, const QStr
     return appendText(path, header, row.toUtf8()) && appendText(copyPath, {}, row.toUtf8());
 }
 
+// The rate a test asked for this start: a number, "no result" (empty), or nothing.
+std::optional<std::optional<double>> knownRate(int start) {
+    const QStringList rates =
+        qEnvironmentVariable(testbed::kFpsEnv).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (start >= rates.size())
+        return std::nullopt;
+    const QString rate = rates.at(start).trimmed();
+    if (rate == QLatin1String("-"))
+        return std::optional<double>();
+    bool ok = false;
+    const double fps = rate.toDouble(&ok);
+    if (!ok || !(fps > 0))
+        return std::nullopt;
+    return std::optional<double>(fps);
+}
+
 void play() {
     std::this_thread::sleep_for(std::chrono::milliseconds(playMs()));
     const QString hold = qEnvironmentVariable(testbed::kHoldEnv);
@@ -251,8 +269,10 @@ int main(int argc, char** argv) {
     play();
     if (qEnvironmentVariable(testbed::kNoResultEnv) == QLatin1String("1"))
         return 0;
-
-    const double fps = frameRate(game.width, game.height, start);
+    const std::optional<std::optional<double>> known = knownRate(start);
+    if (known && !*known)
+        return 0;
+    const double fps = known ? **known : frameRate(game.width, game.height, start);
     if (kModern) {
         const QString path = episodic + QLatin1String(testbed::kModernResultFileName);
         const QString commandLine =

@@ -1,4 +1,5 @@
 #include "Version.h"
+#include "app/CommandLineMain.h"
 #include "platform/Errors.h"
 #include "ui/AppComponents.h"
 #include "ui/ErrorReport.h"
@@ -24,6 +25,8 @@
 
 // The argument "/afterupgrade", given after an upgrade, changes nothing here.
 int main(int argc, char** argv) {
+    if (WantsCommandLine(argc, argv))
+        return RunCommandLine(argc, argv);
     PrepareWebEngine();
     GuardedApplication app(argc, argv);
     // No display name: Qt would append it to every window title, and each window's title is

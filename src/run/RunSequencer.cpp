@@ -8,11 +8,15 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Shell.h"
+#include "results/DataFiles.h"
+#include "results/Statistics.h"
 #include "run/ReportLines.h"
 #include "run/ResultFiles.h"
 #include "run/RunnerSetup.h"
 #include "run/ScoreReading.h"
 #include "run/TopLevelErrorReport.h"
+
+#include "Version.h"
 
 #include <QFile>
 #include <QLocale>
@@ -52,6 +56,8 @@ RunSequencer::RunSequencer(SeriesContext context, QObject* parent)
 RunSequencer::~RunSequencer() = default;
 
 void RunSequencer::Guarded(const std::function<void()>& step) {
+    if (stopped_)
+        return;
     try {
         step();
     } catch (const std::exception& e) {
@@ -147,6 +153,11 @@ void RunSequencer::PrepareSeries() {
     view.RepaintNow();
     state_.SeriesStamp = SeriesStamp(DateTimeText(ctx_.now()));
     state_.StartTimeText = DateTimeText(ctx_.now());
+    state_.StartedAt = ctx_.now();
+    state_.Rows.clear();
+    state_.ReportPath.clear();
+    state_.DataPath.clear();
+    state_.CsvPath.clear();
 
     GamePreparation& prep = ctx_.preparation;
     prep.BackupAutoexec();
@@ -250,6 +261,7 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     const QString episodic = ctx_.paths.EpisodicFolder;
     const bool lastRunOfRow = state_.RunsInSlot == state_.RunCount;
     bool scored = false;
+    RunRecord record;
 
     state_.LastPlayed = {};
     if (const QString resultFile = FindResultFile(episodic); !resultFile.isEmpty()) {
@@ -275,6 +287,10 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
         std::optional<int> score;
         if (text && state_.RunCount > 1)
             score = ConvertScore(*text, QLocale());
+        record.Text = text;
+        if (text && (state_.RunCount == 1 || score))
+            record.Fps = ScoreNumber(*text, QLocale());
+        record.Score = score;
         if (text && (state_.RunCount == 1 || score)) {
             scored = true;
             if (!state_.HeaderWritten) {
@@ -299,6 +315,9 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     }
     if (lastRunOfRow && !scored)
         state_.ScoreSum = 0;
+    record.Played = state_.LastPlayed;
+    AddRun(state_.Rows, slot, std::move(record));
+    emit RunCollected();
     RemoveResultFiles(episodic);
     RemoveIfPresent(episodic + WorkingCopy);
     if (state_.SelectedSlotCount == state_.CompletedSlotCount)
@@ -311,6 +330,8 @@ void RunSequencer::FinishSeries() {
     if (!state_.LastScoreText.isEmpty()) {
         reportPath = ReportFilePath(settings_.ResultsFolder, state_.SeriesStamp);
         SaveReport(state_.ReportLines, reportPath);
+        state_.ReportPath = reportPath;
+        WriteDataFiles(reportPath);
         ctx_.view.SetStatus(QStringLiteral("The benchmarking is successful."));
     } else {
         ctx_.view.SetStatus(QStringLiteral("Benchmark aborted!"));
@@ -327,6 +348,28 @@ void RunSequencer::FinishSeries() {
                 ctx_.dialogs.showMessage(sizeNotes_.join(QLatin1Char('\n')));
         });
     });
+}
+
+// The data files go beside the report; when they cannot be written the user is told and the
+// series ends as it would without them.
+void RunSequencer::WriteDataFiles(const QString& reportPath) {
+    SeriesResult result{QStringLiteral(VARNHOLT_VERSION),
+                        state_.StartedAt,
+                        settings_,
+                        state_.RunCount,
+                        ctx_.preparation.DemoName(),
+                        ctx_.preparation.DemoCaption(),
+                        facts_,
+                        state_.Rows};
+    try {
+        const DataFilePaths paths = ::WriteDataFiles(result, reportPath);
+        state_.DataPath = paths.Json;
+        state_.CsvPath = paths.Csv;
+    } catch (const AppError& error) {
+        ctx_.dialogs.showMessage(
+            QStringLiteral("The report was saved, but its data files were not.\n\n") +
+            error.message());
+    }
 }
 
 void RunSequencer::SeriesEnded() {

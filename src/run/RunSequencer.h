@@ -4,6 +4,7 @@
 #include "model/LaunchCommand.h"
 #include "model/SlotTable.h"
 #include "run/PlayedRun.h"
+#include "results/RunRecord.h"
 #include "run/SeriesSteps.h"
 #include "run/SeriesView.h"
 #include "run/SystemFacts.h"
@@ -39,6 +40,13 @@ struct RunState {
     // What the last collected run played, as its result file says (nothing on the system's own
     // result file).
     PlayedRun LastPlayed;
+    // For the data files beside the report: when the series started, every run collected,
+    // and the files written at its end (empty when none was).
+    QDateTime StartedAt;
+    std::vector<RowRecord> Rows;
+    QString ReportPath;
+    QString DataPath;
+    QString CsvPath;
 };
 
 // Everything a series works with. All references outlive the sequencer.
@@ -73,9 +81,15 @@ public:
     bool SeriesFinished() const { return state_.SeriesFinished; }
     // True from the click until the series ends, stops, or is refused.
     bool SeriesRunning() const { return running_; }
+    // Stops the series where it is: no step of it runs any more, not even one already waiting.
+    void Stop() { stopped_ = true; }
 
     TJvCreateProcess& cp() { return cp_; }
     TJvCreateProcess& cp2() { return cp2_; }
+
+signals:
+    // A run has been collected and added to RunState::Rows.
+    void RunCollected();
 
 private:
     void PrepareSeries();
@@ -85,6 +99,7 @@ private:
     void GameGone();
     void CollectRun(const ResolutionSlot& slot);
     void FinishSeries();
+    void WriteDataFiles(const QString& reportPath);
     void SeriesEnded();
     void Guarded(const std::function<void()>& step);
     void After(int ms, std::function<void()> step);
@@ -99,4 +114,5 @@ private:
     bool running_ = false;
     // Runs of this series that played at another size than asked for, told once it has ended.
     QStringList sizeNotes_;
+    bool stopped_ = false;
 };

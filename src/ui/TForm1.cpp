@@ -10,6 +10,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/GroupBar.h"
 #include "ui/PictureButton.h"
+#include "ui/ResultsWindow.h"
 #include "ui/TForm3.h"
 #include "ui/UiLook.h"
 
@@ -246,6 +247,9 @@ void TForm1::BuildGroupBar() {
     connect(
         RzGroupBar1->AddItem(other, QStringLiteral("RzGroup3Items3"), QStringLiteral("Homepage")),
         &QAbstractButton::clicked, this, [this] { guarded([this] { RzGroup3Items3Click(); }); });
+    // An addition: the kept results, in a window of their own.
+    connect(RzGroupBar1->AddItem(other, QStringLiteral("ResultsItem"), QStringLiteral("Results")),
+            &QAbstractButton::clicked, this, [this] { guarded([this] { ResultsItemClick(); }); });
     connect(
         RzGroupBar1->AddItem(other, QStringLiteral("RzGroup3Items4"), QStringLiteral("About...")),
         &QAbstractButton::clicked, this, [this] { ShowAboutView(); });
@@ -529,6 +533,9 @@ void TForm1::FormClose() {
     guarded([this] { saving_.WindowClosing(NoteEdit->text()); });
     // The runners go with the sequencer; no termination reaches a closed window.
     sequencer_.reset();
+    if (results_)
+        results_->close();
+    results_.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -632,6 +639,12 @@ void TForm1::RzGroup3Items0Click() {
 
 void TForm1::RzGroup3Items3Click() {
     c_.links.openHomePage();
+}
+
+void TForm1::ResultsItemClick() {
+    if (!results_)
+        results_ = std::make_unique<ResultsWindow>(c_.store, c_.shell, c_.dialogs);
+    results_->Open(ResEdit->text());
 }
 
 void TForm1::BenchButtonClick() {

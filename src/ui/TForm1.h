@@ -30,6 +30,7 @@ class QStackedWidget;
 class QToolButton;
 class GroupBar;
 class PictureButton;
+class ResultsWindow;
 class RunSequencer;
 class TForm3;
 
@@ -123,6 +124,7 @@ private:
     void RzShapeButton4Click();
     void RzGroup3Items0Click();
     void RzGroup3Items3Click();
+    void ResultsItemClick();
     void BenchButtonClick();
     void RzToolButton5Click();
     void OpenResFolderClick();
@@ -147,6 +149,7 @@ private:
     GamePaths paths_;
     std::unique_ptr<RunSequencer> sequencer_;
     TForm3* modePicker_ = nullptr;
+    std::unique_ptr<ResultsWindow> results_;
     int runCount_ = 0;
     bool shownOnce_ = false;
     bool closeQueryRunning_ = false;

@@ -123,6 +123,20 @@ void TJvAppInstances::Check() {
     std::_Exit(0);
 }
 
+bool TJvAppInstances::OtherCopyRunning() {
+    if (!active_)
+        return false;
+    InstanceList list;
+    {
+        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        list = readPruned();
+    }
+    for (const quint32 pid : list.pids)
+        if (pid != self_ && ask(pid) != InstanceAnswer::Absent)
+            return true;
+    return false;
+}
+
 InstanceAnswer TJvAppInstances::ask(quint32 pid) {
     // Waits in an event loop of its own, so this copy's server keeps answering meanwhile: two
     // copies that check at the same time reach each other.

@@ -48,6 +48,11 @@ public:
     // older copy with an active guard runs. Nothing of the normal shutdown runs then.
     void Check();
 
+    // Whether another copy of the same executable runs (answering or silent), without ending
+    // this one: for a copy that must not work beside another, such as a series started from
+    // the command line.
+    bool OtherCopyRunning();
+
     // The window that comes to the front when a later copy is rejected.
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "model/BenchmarkSettings.h"
+#include "results/RunRecord.h"
+#include "run/SystemFacts.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <vector>
+
+// The data files written beside every report: result_<stamp>.json, the whole series for
+// scripts and the results window, and result_<stamp>.csv, one line per run for spreadsheets.
+
+inline constexpr int ResultFormatVersion = 1;
+
+// Everything of a series the data files tell.
+struct SeriesResult {
+    QString Version;
+    QDateTime Started;
+    BenchmarkSettings Settings;
+    int RunCount = 0;
+    QString DemoName;
+    QString DemoCaption;
+    SystemFacts Facts;
+    std::vector<RowRecord> Rows;
+};
+
+QJsonObject ResultJson(const SeriesResult& result);
+// UTF-8 JSON, indented.
+QByteArray ResultJsonBytes(const SeriesResult& result);
+// UTF-8, a header line, CR LF after every line, fields quoted where RFC 4180 needs it.
+QByteArray ResultCsvBytes(const std::vector<RowRecord>& rows);
+
+// A number as the data files write it: the shortest text that reads back the same, with a
+// point.
+QString DataNumber(double value);
+
+// The data files that belong to a report "…/result_<stamp>.htm".
+QString JsonPathForReport(const QString& reportPath);
+QString CsvPathForReport(const QString& reportPath);
+// The report that belongs to a data file "…/result_<stamp>.json".
+QString ReportPathForJson(const QString& jsonPath);
+
+struct DataFilePaths {
+    QString Json;
+    QString Csv;
+};
+
+// Writes both files beside the report, each whole or not at all. Raises AppError naming the
+// file and the reason when one cannot be written.
+DataFilePaths WriteDataFiles(const SeriesResult& result, const QString& reportPath);

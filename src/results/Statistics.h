@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <optional>
+#include <vector>
+
+// Figures over the runs of one resolution row. Runs without a result are left out of every
+// figure but still count for the report's average, which divides by the run count.
+struct RowStatistics {
+    int Count = 0;              // runs with a result
+    std::optional<double> Mean; // exact; nothing without a result
+    std::optional<double> Min;
+    std::optional<double> Max;
+    std::optional<double> StdDev; // sample standard deviation; needs two results
+};
+
+RowStatistics ComputeStatistics(const std::vector<std::optional<double>>& fps);
+
+// The integer average the report shows for a row: the rounded scores summed and divided by
+// the run count, truncated. Nothing where the report shows none: a series of one run per row,
+// or a row whose last run left no result.
+std::optional<int> ReportAverage(const std::vector<std::optional<int>>& roundedScores,
+                                 int runCount);
+
+// The frame rate a score text stands for, unrounded: read with the locale's decimal separator,
+// failing that with the first comma made a point (or, without a comma, the first point made a
+// comma), as the report's scores are read. Nothing when neither form is a finite number.
+std::optional<double> ScoreNumber(const QString& text, const QLocale& locale);
+
+// How much `value` is above (positive) or below `reference`, in per cent of the reference.
+// Nothing when the reference is not positive.
+std::optional<double> PercentDifference(double value, double reference);

@@ -1,0 +1,209 @@
+#include "ui/ResultsChart.h"
+
+#include "results/Statistics.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QColor SeriesColours[] = {QColor(47, 123, 216), QColor(230, 126, 34)};
+const QColor Whisker(40, 40, 40);
+const QColor Grid(225, 228, 232);
+const QColor Text(30, 30, 30);
+const QColor Better(30, 140, 60);
+
+QString value(double v) {
+    return QString::number(v, 'f', 1);
+}
+
+// A round step for the value axis: 1, 2 or 5 times a power of ten.
+double niceStep(double range, int lines) {
+    const double raw = range / std::max(1, lines);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double m : {1.0, 2.0, 5.0, 10.0})
+        if (raw <= m * power)
+            return m * power;
+    return 10 * power;
+}
+
+} // namespace
+
+std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series) {
+    std::vector<ChartGroup> groups;
+    for (size_t s = 0; s < series.size(); ++s) {
+        for (const ChartBar& bar : series[s].Bars) {
+            auto found = std::find_if(groups.begin(), groups.end(), [&](const ChartGroup& g) {
+                return g.Caption == bar.Caption;
+            });
+            if (found == groups.end()) {
+                groups.push_back(ChartGroup{bar.Caption, {}, std::nullopt, -1});
+                groups.back().PerSeries.resize(series.size());
+                found = groups.end() - 1;
+            }
+            if (!found->PerSeries[s])
+                found->PerSeries[s] = bar;
+        }
+    }
+    if (series.size() == 2) {
+        for (ChartGroup& g : groups) {
+            const auto& a = g.PerSeries[0];
+            const auto& b = g.PerSeries[1];
+            if (!a || !b || !a->Mean || !b->Mean)
+                continue;
+            g.Difference = PercentDifference(*b->Mean, *a->Mean);
+            if (*b->Mean > *a->Mean)
+                g.Better = 1;
+            else if (*a->Mean > *b->Mean)
+                g.Better = 0;
+        }
+    }
+    return groups;
+}
+
+ResultsChart::ResultsChart(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("ResultsChart"));
+    setMinimumSize(320, 200);
+}
+
+void ResultsChart::SetSeries(std::vector<ChartSeries> series) {
+    series_ = std::move(series);
+    groups_ = GroupByResolution(series_);
+    update();
+}
+
+QImage ResultsChart::Render(const QSize& size) const {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    Draw(painter, QRect(QPoint(0, 0), size));
+    return image;
+}
+
+void ResultsChart::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    Draw(painter, rect());
+}
+
+void ResultsChart::Draw(QPainter& p, const QRect& area) const {
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setPixelSize(12);
+    p.setFont(font);
+    const QFontMetrics fm(font);
+    if (groups_.empty()) {
+        p.setPen(Text);
+        p.drawText(area, Qt::AlignCenter,
+                   series_.empty() ? tr("Choose one or two series to chart.")
+                                   : tr("This series has no result to chart."));
+        return;
+    }
+
+    double top = 0;
+    for (const ChartGroup& g : groups_)
+        for (const auto& bar : g.PerSeries)
+            if (bar && bar->Mean)
+                top = std::max({top, *bar->Mean, bar->Max.value_or(0)});
+    if (top <= 0)
+        top = 1;
+    const double step = niceStep(top * 1.1, 5);
+    const double axisTop = std::ceil(top * 1.1 / step) * step;
+
+    // Legend above, captions below, the value axis on the left.
+    const int line = fm.height();
+    const int legend = series_.size() > 1 ? line + 10 : 6;
+    const QRect plot = area.adjusted(fm.horizontalAdvance(QStringLiteral("0000.0")) + 14,
+                                     legend + line + 6, -12, -(2 * line + 14));
+    const auto y = [&](double v) { return plot.bottom() - v / axisTop * plot.height(); };
+
+    p.setPen(Grid);
+    for (double v = 0; v <= axisTop + step / 2; v += step) {
+        const int gy = qRound(y(v));
+        p.drawLine(plot.left(), gy, plot.right(), gy);
+        p.setPen(Text);
+        p.drawText(QRect(area.left(), gy - line / 2, plot.left() - area.left() - 6, line),
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
+        p.setPen(Grid);
+    }
+    p.setPen(Text);
+    p.drawText(QRect(area.left(), area.top() + legend, plot.left() + 80, line),
+               Qt::AlignLeft | Qt::AlignVCenter, tr("FPS"));
+
+    if (series_.size() > 1) {
+        int x = plot.left();
+        for (size_t s = 0; s < series_.size() && s < std::size(SeriesColours); ++s) {
+            p.fillRect(QRect(x, area.top() + 4 + line / 2 - 5, 10, 10), SeriesColours[s]);
+            const QString label = series_[s].Label;
+            p.drawText(QPoint(x + 14, area.top() + 4 + fm.ascent()), label);
+            x += 14 + fm.horizontalAdvance(label) + 24;
+        }
+    }
+
+    const double groupWidth = double(plot.width()) / double(groups_.size());
+    const size_t places = std::max<size_t>(1, series_.size());
+    const double barWidth = std::min(90.0, groupWidth * 0.7 / double(places));
+    for (size_t gi = 0; gi < groups_.size(); ++gi) {
+        const ChartGroup& g = groups_[gi];
+        const double centre = plot.left() + groupWidth * (double(gi) + 0.5);
+        const double left = centre - barWidth * double(places) / 2;
+        for (size_t s = 0; s < g.PerSeries.size(); ++s) {
+            const auto& bar = g.PerSeries[s];
+            const QRectF slot(left + barWidth * double(s), plot.top(), barWidth, plot.height());
+            if (!bar || !bar->Mean) {
+                p.setPen(Text);
+                p.drawText(
+                    QRectF(slot.left() - 10, plot.bottom() - line - 4, slot.width() + 20, line),
+                    Qt::AlignCenter, bar ? tr("no result") : tr("not run"));
+                continue;
+            }
+            const QRectF body(slot.left() + 3, y(*bar->Mean), slot.width() - 6,
+                              plot.bottom() - y(*bar->Mean));
+            p.fillRect(body, SeriesColours[std::min<size_t>(s, 1)]);
+            if (g.Better == int(s)) {
+                p.setPen(QPen(Better, 3));
+                p.drawRect(body.adjusted(1.5, 1.5, -1.5, 0));
+            }
+            if (bar->Min && bar->Max) {
+                p.setPen(QPen(Whisker, 1.5));
+                const double wx = body.center().x();
+                const double cap = std::min(8.0, body.width() / 4);
+                p.drawLine(QPointF(wx, y(*bar->Min)), QPointF(wx, y(*bar->Max)));
+                p.drawLine(QPointF(wx - cap, y(*bar->Min)), QPointF(wx + cap, y(*bar->Min)));
+                p.drawLine(QPointF(wx - cap, y(*bar->Max)), QPointF(wx + cap, y(*bar->Max)));
+            }
+            p.setPen(Text);
+            const double labelTop = std::min(y(*bar->Mean), bar->Max ? y(*bar->Max) : 1e9);
+            QString text = value(*bar->Mean);
+            if (g.Better == int(s))
+                text = QStringLiteral("\u25B2 ") + text;
+            p.drawText(QRectF(slot.left() - 10, labelTop - line - 2, slot.width() + 20, line),
+                       Qt::AlignCenter, text);
+            if (bar->Min && bar->Max && *bar->Max > *bar->Min) {
+                QFont small = font;
+                small.setPixelSize(10);
+                p.setFont(small);
+                p.setPen(Qt::white);
+                p.drawText(QRectF(body.left(), body.bottom() - line - 2, body.width(), line),
+                           Qt::AlignCenter,
+                           value(*bar->Min) + QStringLiteral("\u2013") + value(*bar->Max));
+                p.setFont(font);
+            }
+        }
+        p.setPen(Text);
+        p.drawText(QRectF(centre - groupWidth / 2, plot.bottom() + 4, groupWidth, line),
+                   Qt::AlignCenter, fm.elidedText(g.Caption, Qt::ElideRight, int(groupWidth)));
+        if (g.Difference) {
+            p.setPen(g.Better >= 0 ? Better : Text);
+            p.drawText(QRectF(centre - groupWidth / 2, plot.bottom() + 4 + line, groupWidth, line),
+                       Qt::AlignCenter,
+                       QStringLiteral("%1%2 %")
+                           .arg(*g.Difference >= 0 ? "+" : "")
+                           .arg(QString::number(*g.Difference, 'f', 1)));
+        }
+    }
+    p.setPen(Text);
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+// One resolution of one series: its mean with the spread of its runs.
+struct ChartBar {
+    QString Caption;
+    std::optional<double> Mean; // nothing: the resolution had no result
+    std::optional<double> Min;
+    std::optional<double> Max;
+};
+
+// One series as the chart shows it.
+struct ChartSeries {
+    QString Label;
+    std::vector<ChartBar> Bars;
+};
+
+// The bars of one resolution side by side: one place per series (empty where a series did
+// not run it), and for two series the second's difference to the first in per cent and which
+// of them is better (the higher frame rate).
+struct ChartGroup {
+    QString Caption;
+    std::vector<std::optional<ChartBar>> PerSeries;
+    std::optional<double> Difference;
+    int Better = -1; // index of the better series; -1 when not compared or equal
+};
+
+// Resolutions in the order the series first name them.
+std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series);
+
+// A bar chart drawn with QPainter: per resolution one bar per series with its mean, a whisker
+// from the lowest to the highest run, and the values written on it.
+class ResultsChart : public QWidget {
+    Q_OBJECT
+public:
+    explicit ResultsChart(QWidget* parent = nullptr);
+
+    void SetSeries(std::vector<ChartSeries> series);
+    const std::vector<ChartSeries>& Series() const { return series_; }
+    const std::vector<ChartGroup>& Groups() const { return groups_; }
+    // The chart drawn on a white image of the given size, for saving.
+    QImage Render(const QSize& size) const;
+
+    QSize sizeHint() const override { return {640, 360}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void Draw(QPainter& painter, const QRect& area) const;
+
+    std::vector<ChartSeries> series_;
+    std::vector<ChartGroup> groups_;
+};

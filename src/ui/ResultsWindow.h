@@ -1,0 +1,89 @@
+#pragma once
+
+#include "results/ResultFile.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class Dialogs;
+class QLabel;
+class QPushButton;
+class QThread;
+class QTreeWidget;
+class ResultsChart;
+class SettingsStore;
+class ShellOpen;
+
+// A data file of the results folder as the list shows it.
+struct ListedResult {
+    QString Path;
+    QDateTime Modified;
+    ResultFileRead Read;
+};
+
+// Reads the data files of a folder, newest first by their time on disk; `batch` receives them
+// a few at a time, `stop` ends the reading early. Runs on any thread.
+void ReadResultsFolder(const QString& folder, const std::atomic<bool>& stop,
+                       const std::function<void(std::vector<ListedResult>)>& batch);
+
+// The results window: the series kept in the results folder, newest first, read in the
+// background; one chosen is charted per resolution, two side by side with their difference.
+// It remembers its size in the program's key ("ResultsWindowSize", "<width>x<height>").
+class ResultsWindow : public QWidget {
+    Q_OBJECT
+public:
+    ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& dialogs,
+                  QWidget* parent = nullptr);
+    ~ResultsWindow() override;
+
+    // Shows the window and lists the folder (ends with "/") afresh.
+    void Open(const QString& folder);
+
+    // Asks where to save the chart; empty when cancelled. A save dialog by default.
+    std::function<QString(const QString& suggested)> chooseSavePath;
+
+    bool Listing() const { return reader_ != nullptr; }
+    QTreeWidget* List() const { return list_; }
+    ResultsChart* Chart() const { return chart_; }
+
+signals:
+    // The folder has been read to its end.
+    void Listed();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void StopReading();
+    void AddBatch(int generation, std::vector<ListedResult> batch);
+    void SelectionChanged();
+    void OpenReport();
+    void OpenFolder();
+    void SaveChart();
+    std::vector<const ListedResult*> Chosen() const;
+
+    SettingsStore& store_;
+    ShellOpen& shell_;
+    Dialogs& dialogs_;
+    QString folder_;
+    std::vector<std::unique_ptr<ListedResult>> entries_;
+    int generation_ = 0;
+    int damaged_ = 0;
+    std::atomic<bool> stop_{false};
+    QThread* reader_ = nullptr;
+
+    QTreeWidget* list_ = nullptr;
+    ResultsChart* chart_ = nullptr;
+    QLabel* status_ = nullptr;
+    QPushButton* openReport_ = nullptr;
+    QPushButton* openFolder_ = nullptr;
+    QPushButton* saveChart_ = nullptr;
+};
+
+// "<width>x<height>" as stored; nothing for anything else.
+std::optional<QSize> StoredWindowSize(const QString& text);

@@ -1,0 +1,207 @@
+#include "CliFixture.h"
+#include "SchemaCheck.h"
+
+#include "app/CommandLineSeries.h"
+#include "results/DataFiles.h"
+#include "run/RunSequencer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+// A series from the command line, run here with short waits and the stand-ins of this test
+// only; what it prints is kept.
+class CommandLine : public CliFixture {
+protected:
+    int run(SeriesArguments arguments, int timeoutMs = 60000) {
+        CommandLineEnvironment env;
+        env.programFolder = programFolder;
+        env.registryDirectory = regDir;
+        env.processes = ProcessesBelow(tmp.path());
+        env.timings = Timings{50, 50, 20, 10, 10, 200};
+        env.out = [this](const QString& text) { out += text; };
+        env.err = [this](const QString& text) { err += text; };
+        env.progressBar = progressBar;
+        series = std::make_unique<CommandLineSeries>(env, std::move(arguments));
+        std::optional<int> status;
+        QObject::connect(series.get(), &CommandLineSeries::Finished,
+                         [&status](int code) { status = code; });
+        series->Start();
+        EXPECT_TRUE(testsupport::waitUntil([&] { return status.has_value(); }, timeoutMs))
+            << err.toStdString();
+        return status.value_or(-1);
+    }
+
+    static SeriesArguments args(std::vector<ScreenSizeArgument> sizes, std::optional<int> runs) {
+        SeriesArguments a;
+        a.Resolutions = std::move(sizes);
+        a.Runs = runs;
+        return a;
+    }
+
+    QString out, err;
+    bool progressBar = false;
+    std::unique_ptr<CommandLineSeries> series;
+};
+
+TEST_F(CommandLine, AWholeSeriesPrintsItsSummaryAndWritesBothFiles) {
+    startClient();
+    // 640 x 480: 61.23, 62.5, 62; the custom size: no result, then 30 and 33.
+    qputenv("VARNHOLT_TESTBED_FPS", "61.23,62.5,62,-,30,33");
+    SeriesArguments a = args({{640, 480}, {1366, 768}}, 3);
+    a.Note = "from a script";
+    EXPECT_EQ(run(a), 0) << err.toStdString();
+
+    const RunState* state = series->State();
+    ASSERT_NE(state, nullptr);
+    ASSERT_FALSE(state->ReportPath.isEmpty());
+    EXPECT_TRUE(state->ReportPath.startsWith(results)) << "the stored results folder";
+    // clang-format off: the table as it is printed
+    EXPECT_EQ(
+        out,
+        QString("Resolution             Run 1    Run 2    Run 3     Mean      Min      Max\n"
+                "640 \u00D7 480              61.23    62.50    62.00    61.91    61.23    62.50\n"
+                "1366 \u00D7 768 (Custom)        -    30.00    33.00    31.50    30.00    33.00\n"
+                "\nReport: %1\nData:   %2\nCSV:    %3\n")
+            .arg(state->ReportPath, state->DataPath, state->CsvPath));
+    // clang-format on
+
+    const QStringList steps = err.split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(steps.contains("Collecting system information, please wait..."));
+    EXPECT_TRUE(steps.contains("Benchmarking in progress"));
+    EXPECT_TRUE(steps.contains("Resolution: 640 \u00D7 480... Runs: 3/1"));
+    EXPECT_TRUE(steps.contains("Resolution: 1366 \u00D7 768 (Custom)... Runs: 3/3"));
+    EXPECT_TRUE(steps.contains("  run 2: 62.50 FPS"));
+    EXPECT_TRUE(steps.contains("  run 1: no result"));
+    EXPECT_EQ(steps.last(), "The benchmarking is successful.");
+
+    const QJsonObject json =
+        QJsonDocument::fromJson(testsupport::readFile(state->DataPath)).object();
+    EXPECT_EQ(json["note"].toString(), "from a script");
+    const QJsonArray rows = json["rows"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_NEAR(rows[0]["mean"].toDouble(), 61.91, 1e-9);
+    EXPECT_DOUBLE_EQ(rows[0]["min"].toDouble(), 61.23);
+    EXPECT_DOUBLE_EQ(rows[0]["max"].toDouble(), 62.5);
+    EXPECT_NEAR(rows[0]["stddev"].toDouble(), 0.6397655820689342, 1e-12);
+    EXPECT_EQ(rows[1]["caption"].toString(), "1366 \u00D7 768 (Custom)");
+    EXPECT_EQ(rows[1]["width"].toInt(), 1366);
+    EXPECT_EQ(rows[1]["count"].toInt(), 2);
+    EXPECT_DOUBLE_EQ(rows[1]["mean"].toDouble(), 31.5);
+    EXPECT_NEAR(rows[1]["stddev"].toDouble(), 2.1213203435596424, 1e-12);
+    EXPECT_EQ(rows[1]["average"].toInt(), 21) << "(30 + 33) / 3, as the report shows";
+    EXPECT_EQ(testsupport::schemaProblems({state->DataPath}), QString());
+    EXPECT_TRUE(QFile::exists(state->CsvPath));
+
+    QStringList sizes;
+    for (const QJsonObject& start : testbed::readGameLog(layout))
+        sizes << QStringLiteral("%1x%2").arg(start["width"].toInt()).arg(start["height"].toInt());
+    EXPECT_EQ(sizes,
+              QStringList({"640x480", "640x480", "640x480", "1366x768", "1366x768", "1366x768"}));
+    expectUserScriptBack();
+    EXPECT_EQ(stored("Note"), "stored") << "the note of a script is not the window's";
+    EXPECT_EQ(stored("CusW"), "") << "the stored custom size is not changed";
+    EXPECT_EQ(stored("RunNumber"), "3") << "kept as the Run button keeps the window's count";
+    EXPECT_EQ(stored("Sound"), "") << "the diagnostics cache is emptied, as at the window's close";
+}
+
+TEST_F(CommandLine, OptionsNotGivenAreTakenAsStored) {
+    startClient();
+    store({{"800", "1"}, {"RunNumber", "1"}});
+    EXPECT_EQ(run(SeriesArguments{}), 0) << err.toStdString();
+    QStringList sizes;
+    for (const QJsonObject& start : testbed::readGameLog(layout))
+        sizes << QStringLiteral("%1x%2").arg(start["width"].toInt()).arg(start["height"].toInt());
+    EXPECT_EQ(sizes, QStringList({"640x480", "800x600"}));
+    const QJsonObject json =
+        QJsonDocument::fromJson(testsupport::readFile(series->State()->DataPath)).object();
+    EXPECT_EQ(json["note"].toString(), "stored");
+    EXPECT_EQ(json["options"]["filtering"].toString(), "Trilinear");
+    EXPECT_EQ(json["options"]["runs"].toInt(), 1);
+    EXPECT_TRUE(json["rows"][0]["average"].isNull()) << "one run per row: no average in the report";
+}
+
+TEST_F(CommandLine, SteamNotRunningStopsWithAClearMessageAndNoDialog) {
+    EXPECT_EQ(run(args({{640, 480}}, 1)), 1);
+    EXPECT_TRUE(err.contains("The Steam client is not running; start it, or give --start-steam"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("Please RUN the Steam (online or offline) before bench."));
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(testbed::runningClient(layout), 0) << "nothing was started";
+    EXPECT_TRUE(testbed::readGameLog(layout).isEmpty());
+    expectUserScriptBack();
+}
+
+TEST_F(CommandLine, StartSteamStartsTheClientAndRunsTheSeries) {
+    SeriesArguments a = args({{800, 600}}, 1);
+    a.StartSteam = true;
+    EXPECT_EQ(run(a), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("Error! The STEAM not running. Run now? Yes"));
+    EXPECT_NE(testbed::runningClient(layout), 0);
+    EXPECT_EQ(testbed::readGameLog(layout).size(), 1);
+    expectUserScriptBack();
+}
+
+TEST_F(CommandLine, NoResultAtAllIsStatusOneWithoutFiles) {
+    startClient();
+    qputenv("VARNHOLT_TESTBED_FPS", "-,-");
+    EXPECT_EQ(run(args({{640, 480}}, 2)), 1);
+    EXPECT_TRUE(err.contains("Benchmark aborted!"));
+    EXPECT_EQ(QDir(results).entryList(QDir::Files), QStringList());
+    EXPECT_TRUE(out.startsWith("Resolution ")) << "the runs are still summed up";
+    EXPECT_FALSE(out.contains("Report:"));
+    expectUserScriptBack();
+}
+
+TEST_F(CommandLine, InterruptStopsTheGameAndPutsTheUsersScriptBack) {
+    startClient();
+    const QString hold = tmp.path() + "/hold";
+    testsupport::writeFile(hold, "");
+    qputenv("VARNHOLT_TESTBED_HOLD", hold.toUtf8());
+    std::optional<int> status;
+    CommandLineEnvironment env;
+    env.programFolder = programFolder;
+    env.registryDirectory = regDir;
+    env.processes = ProcessesBelow(tmp.path());
+    env.timings = Timings{50, 50, 20, 10, 10, 200};
+    env.out = [this](const QString& text) { out += text; };
+    env.err = [this](const QString& text) { err += text; };
+    CommandLineSeries cli(env, args({{640, 480}}, 3));
+    QObject::connect(&cli, &CommandLineSeries::Finished, [&status](int code) { status = code; });
+    cli.Start();
+    // The game plays, with the program's script in place of the user's.
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            return testbed::readGameLog(layout).size() == 1 &&
+                   !testbed::standInProcesses(layout.gameDir).isEmpty();
+        },
+        30000));
+    ASSERT_NE(testsupport::readFile(layout.cfgDir + "autoexec.cfg"), QByteArray(UserScript));
+    const qint64 game = testbed::standInProcesses(layout.gameDir).first();
+
+    cli.Interrupt(2);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return status.has_value(); }));
+    EXPECT_EQ(*status, 130);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return !testbed::processRunning(game); }))
+        << "the game was stopped";
+    EXPECT_TRUE(err.contains(QStringLiteral("Stopped the game (process %1).").arg(game)));
+    expectUserScriptBack();
+    QFile::remove(hold);
+    // Nothing of the series goes on afterwards.
+    testsupport::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(testbed::readGameLog(layout).size(), 1);
+}
+
+TEST_F(CommandLine, AProgressBarFollowsTheLinesOnATerminal) {
+    startClient();
+    progressBar = true;
+    EXPECT_EQ(run(args({{640, 480}}, 2)), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("\r\x1b[K  run 1: ")) << "each line clears the bar first";
+    EXPECT_TRUE(err.contains("\n[###############---------------] 1/2 runs"));
+    EXPECT_TRUE(err.contains("\n[##############################] 2/2 runs"));
+    EXPECT_TRUE(err.endsWith("\r\x1b[K")) << "the bar is gone before the summary";
+}
+
+} // namespace

@@ -1,0 +1,126 @@
+#include "TestSupport.h"
+
+#include "app/SeriesArguments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SeriesArguments, WhatIsAskedOfTheCommandLine) {
+    EXPECT_TRUE(IsCommandLineUse({"--run"}));
+    EXPECT_TRUE(IsCommandLineUse({"--runs=3"}));
+    EXPECT_TRUE(IsCommandLineUse({"-platform", "offscreen", "--version"}));
+    EXPECT_FALSE(IsCommandLineUse({})) << "the window";
+    EXPECT_FALSE(IsCommandLineUse({"/afterupgrade"})) << "a restart after an upgrade";
+    EXPECT_FALSE(IsCommandLineUse({"-platform", "offscreen"}));
+}
+
+TEST(SeriesArguments, AWholeSeriesLine) {
+    const ParsedArguments parsed = ParseSeriesArguments(
+        {"--run", "--resolution", "640x480", "--resolution=1366X768", "--runs", "3", "--demo",
+         "my demo.dem", "--results=out", "--note", "a = b", "--start-steam"});
+    ASSERT_TRUE(parsed.Arguments) << parsed.Error.toStdString();
+    const SeriesArguments& a = *parsed.Arguments;
+    EXPECT_EQ(a.Do, SeriesArguments::Action::Run);
+    EXPECT_EQ(a.Resolutions, (std::vector<ScreenSizeArgument>{{640, 480}, {1366, 768}}));
+    EXPECT_EQ(a.Runs, 3);
+    EXPECT_EQ(a.Demo, "my demo.dem");
+    EXPECT_EQ(a.Results, "out");
+    EXPECT_EQ(a.Note, QString("a = b"));
+    EXPECT_TRUE(a.StartSteam);
+
+    const ParsedArguments bare = ParseSeriesArguments({"--run"});
+    ASSERT_TRUE(bare.Arguments);
+    EXPECT_TRUE(bare.Arguments->Resolutions.empty());
+    EXPECT_FALSE(bare.Arguments->Runs);
+    EXPECT_FALSE(bare.Arguments->Note) << "the stored note stays";
+    EXPECT_FALSE(bare.Arguments->StartSteam);
+}
+
+TEST(SeriesArguments, HelpAndVersionWinOverEverythingValid) {
+    EXPECT_EQ(ParseSeriesArguments({"--run", "--help"}).Arguments->Do,
+              SeriesArguments::Action::Help);
+    EXPECT_EQ(ParseSeriesArguments({"--version"}).Arguments->Do, SeriesArguments::Action::Version);
+    EXPECT_EQ(ParseSeriesArguments({"--help", "--version"}).Arguments->Do,
+              SeriesArguments::Action::Help);
+}
+
+TEST(SeriesArguments, BadArgumentsAreRefusedWithTheReason) {
+    struct Case {
+        QStringList args;
+        const char* error;
+    } const cases[] = {
+        {{}, "--run is missing"},
+        {{"--resolution", "640x480"}, "--run is missing"},
+        {{"--run", "--fast"}, "unknown argument \"--fast\""},
+        {{"--run", "extra"}, "unknown argument \"extra\""},
+        {{"--run", "--resolution"}, "--resolution needs a value"},
+        {{"--run", "--resolution", "640*480"}, "\"640*480\" is not a screen size"},
+        {{"--run", "--resolution", "0x480"}, "\"0x480\" is not a screen size"},
+        {{"--run", "--resolution", "99999x480"}, "\"99999x480\" is not a screen size"},
+        {{"--run", "--resolution", "640x480", "--resolution", "640x480"},
+         "the size 640x480 is given twice"},
+        {{"--run", "--resolution", "1366x768", "--resolution", "1440x900"},
+         "only one size outside the table"},
+        {{"--run", "--runs", "0"}, "--runs takes a number from 1 to 5"},
+        {{"--run", "--runs", "6"}, "--runs takes a number from 1 to 5"},
+        {{"--run", "--runs", "+3"}, "--runs takes a number from 1 to 5"},
+        {{"--run", "--runs", "two"}, "--runs takes a number from 1 to 5"},
+        {{"--run", "--note", QString(51, 'n')}, "the note has more than 50 characters"},
+        {{"--run", "--demo="}, "--demo needs a file"},
+        {{"--run=yes"}, "--run takes no value"},
+        {{"--run", "--results", QString(5000, 'r')}, "an argument is longer than 4096"},
+        {QStringList(300, "--run"), "too many arguments"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').left(80).toStdString());
+        const ParsedArguments parsed = ParseSeriesArguments(c.args);
+        EXPECT_FALSE(parsed.Arguments);
+        EXPECT_TRUE(parsed.Error.startsWith(QLatin1String(c.error))) << parsed.Error.toStdString();
+    }
+}
+
+TEST(SeriesArguments, SizesReplaceTheStoredTicksAndTheRestOnlyWhereGiven) {
+    BenchmarkSettings stored;
+    stored.ResolutionChecked[1] = true;
+    stored.CustomChecked = true;
+    stored.CustomWidth = "1280";
+    stored.CustomHeight = "720";
+    stored.RunCount = 2;
+    stored.Demo = DemoKind::Shipped;
+    stored.Note = "stored";
+    stored.ResultsFolder = "/stored/";
+
+    SeriesArguments sizes;
+    sizes.Resolutions = {{1920, 1080}, {1366, 768}, {640, 480}};
+    const BenchmarkSettings s = WithArguments(stored, sizes, {}, {});
+    std::array<bool, FixedSlotCount> ticks{};
+    ticks[0] = ticks[7] = true;
+    EXPECT_EQ(s.ResolutionChecked, ticks);
+    EXPECT_TRUE(s.CustomChecked);
+    EXPECT_EQ(s.CustomWidth, "1366");
+    EXPECT_EQ(s.CustomHeight, "768");
+    EXPECT_EQ(s.RunCount, 2);
+    EXPECT_EQ(s.Demo, DemoKind::Shipped);
+    EXPECT_EQ(s.Note, "stored");
+    EXPECT_EQ(s.ResultsFolder, "/stored/");
+
+    SeriesArguments tableOnly;
+    tableOnly.Resolutions = {{800, 600}};
+    tableOnly.Runs = 4;
+    tableOnly.Note = QString();
+    const BenchmarkSettings t = WithArguments(stored, tableOnly, "/demos/x.dem", "/out");
+    EXPECT_FALSE(t.CustomChecked) << "the stored custom size is not run";
+    EXPECT_TRUE(t.ResolutionChecked[1]);
+    EXPECT_EQ(t.RunCount, 4);
+    EXPECT_EQ(t.Demo, DemoKind::Custom);
+    EXPECT_EQ(t.CustomDemoPath, "/demos/x.dem");
+    EXPECT_EQ(t.ResultsFolder, "/out/");
+    EXPECT_EQ(t.Note, "") << "an empty note given is an empty note";
+
+    EXPECT_EQ(WithArguments(stored, SeriesArguments{}, {}, {}).ResolutionChecked,
+              stored.ResolutionChecked)
+        << "no size given: the stored ticks";
+}
+
+} // namespace

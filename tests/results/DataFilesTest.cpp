@@ -1,0 +1,268 @@
+#include "SchemaCheck.h"
+#include "TestSupport.h"
+
+#include "model/SlotTable.h"
+#include "platform/Errors.h"
+#include "results/DataFiles.h"
+#include "results/ResultFile.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+namespace {
+
+RunRecord run(std::optional<QString> text, std::optional<double> fps,
+              std::optional<int> score = std::nullopt) {
+    RunRecord r;
+    r.Text = std::move(text);
+    r.Fps = fps;
+    r.Score = score;
+    return r;
+}
+
+// A series of three runs per row over two fixed rows and the custom one.
+SeriesResult sampleSeries() {
+    SeriesResult r;
+    r.Version = QStringLiteral("1.3.0.0");
+    r.Started = QDateTime(QDate(2024, 3, 18), QTime(21, 5, 33), QTimeZone(3600));
+    r.Settings.ResolutionChecked[0] = true;
+    r.Settings.ResolutionChecked[6] = true;
+    r.Settings.CustomChecked = true;
+    r.Settings.CustomWidth = QStringLiteral("1366");
+    r.Settings.CustomHeight = QStringLiteral("768");
+    r.Settings.FilteringMode = 1;
+    r.Settings.AntialiasingMode = 2;
+    r.Settings.HeapSize = 2;
+    r.Settings.FastZ = true;
+    r.Settings.Note = QStringLiteral("new \"driver\", <b>fast</b>");
+    r.RunCount = 3;
+    r.DemoName = QStringLiteral("rovdemo1");
+    r.DemoCaption = QStringLiteral("Quillon demo");
+    r.Facts.OsProductName = QStringLiteral("Debian GNU/Linux 12 (bookworm)");
+    r.Facts.CpuName = QStringLiteral(" Test CPU ");
+    r.Facts.CpuNormFreq = 2400;
+    r.Facts.TotalPhysicalMemory = 17179869184ULL;
+    r.Facts.AdapterName = QStringLiteral(" Test Adapter");
+    r.Facts.DisplayMemory = QStringLiteral(" 256 MB");
+    r.Facts.DriverVersion = QStringLiteral(" 1.0");
+    r.Facts.SoundDevice = QStringLiteral("Test Sound");
+
+    const BenchmarkSettings& s = r.Settings;
+    AddRun(r.Rows, *SlotByIndex(s, 0), run(QStringLiteral("61.23"), 61.23, 61));
+    AddRun(r.Rows, *SlotByIndex(s, 0), run(QStringLiteral("62.5"), 62.5, 62));
+    AddRun(r.Rows, *SlotByIndex(s, 0), run(QStringLiteral("62"), 62.0, 62));
+    AddRun(r.Rows, *SlotByIndex(s, 6), run(std::nullopt, std::nullopt));
+    RunRecord played = run(QStringLiteral("40.1"), 40.1, 40);
+    played.Played.Width = 1280;
+    played.Played.Height = 720;
+    played.Played.Frames = 5400;
+    played.Played.Seconds = 134.663;
+    played.Played.Variability = 0.08;
+    AddRun(r.Rows, *SlotByIndex(s, 6), played);
+    AddRun(r.Rows, *SlotByIndex(s, 6), run(QStringLiteral(""), std::nullopt));
+    for (int i = 0; i < 3; ++i)
+        AddRun(r.Rows, *SlotByIndex(s, CustomSlotIndex), run(std::nullopt, std::nullopt));
+    return r;
+}
+
+TEST(DataFiles, JsonHoldsTheSeriesTheRunsAndTheirFigures) {
+    const QJsonObject json = ResultJson(sampleSeries());
+    EXPECT_EQ(json["format"].toInt(), 1);
+    EXPECT_EQ(json["version"].toString(), "1.3.0.0");
+    EXPECT_EQ(json["started"].toString(), "2024-03-18T21:05:33+01:00");
+    EXPECT_EQ(json["note"].toString(), "new \"driver\", <b>fast</b>");
+
+    const QJsonObject options = json["options"].toObject();
+    EXPECT_EQ(options["resolutions"].toArray(),
+              QJsonArray({"640 \u00D7 480", "1280 \u00D7 768", "1366 \u00D7 768 (Custom)"}));
+    EXPECT_EQ(options["filtering"].toString(), "Trilinear");
+    EXPECT_EQ(options["antialiasing"].toString(), "4\u00D7 MSAA");
+    EXPECT_EQ(options["heap_size"].toString(), "256 MB");
+    EXPECT_TRUE(options["refresh_rate"].isNull()) << "a box without a choice";
+    EXPECT_EQ(options["detail"].toString(), "Maximum quality");
+    EXPECT_EQ(options["fast_z"].toString(), "Enabled");
+    EXPECT_EQ(options["color_correction"].toString(), "Disabled");
+    EXPECT_EQ(options["runs"].toInt(), 3);
+    EXPECT_EQ(options["demo_caption"].toString(), "Quillon demo");
+
+    const QJsonObject machine = json["machine"].toObject();
+    EXPECT_EQ(machine["cpu"].toString(), "Test CPU");
+    EXPECT_EQ(machine["adapter"].toString(), "Test Adapter");
+    EXPECT_EQ(machine["memory_bytes"].toInteger(), 17179869184LL);
+    EXPECT_TRUE(machine["gpu_clock"].isNull()) << "no probe found the adapter";
+
+    const QJsonArray rows = json["rows"].toArray();
+    ASSERT_EQ(rows.size(), 3);
+    const QJsonObject first = rows[0].toObject();
+    EXPECT_EQ(first["caption"].toString(), "640 \u00D7 480");
+    EXPECT_EQ(first["width"].toInt(), 640);
+    EXPECT_EQ(first["height"].toInt(), 480);
+    EXPECT_EQ(first["count"].toInt(), 3);
+    EXPECT_NEAR(first["mean"].toDouble(), 61.91, 1e-9);
+    EXPECT_DOUBLE_EQ(first["min"].toDouble(), 61.23);
+    EXPECT_DOUBLE_EQ(first["max"].toDouble(), 62.5);
+    EXPECT_NEAR(first["stddev"].toDouble(), 0.6397655820689342, 1e-12);
+    EXPECT_EQ(first["average"].toInt(), 61) << "185 / 3, truncated, as the report shows";
+    EXPECT_EQ(first["runs"].toArray()[0].toObject(),
+              QJsonObject({{"text", "61.23"}, {"fps", 61.23}}))
+        << "no played figures where the results file had none";
+
+    const QJsonObject wide = rows[1].toObject();
+    const QJsonArray wideRuns = wide["runs"].toArray();
+    EXPECT_TRUE(wideRuns[0].toObject()["text"].isNull()) << "a run that left no file";
+    EXPECT_TRUE(wideRuns[0].toObject()["fps"].isNull());
+    EXPECT_EQ(wideRuns[1].toObject()["played_width"].toInt(), 1280);
+    EXPECT_EQ(wideRuns[1].toObject()["frames"].toInteger(), 5400);
+    EXPECT_DOUBLE_EQ(wideRuns[1].toObject()["variability"].toDouble(), 0.08);
+    EXPECT_EQ(wideRuns[2].toObject()["text"].toString(), "") << "a score text that is no number";
+    EXPECT_TRUE(wideRuns[2].toObject()["fps"].isNull());
+    EXPECT_EQ(wide["count"].toInt(), 1);
+    EXPECT_TRUE(wide["stddev"].isNull());
+    EXPECT_TRUE(wide["average"].isNull()) << "the last run had no result";
+
+    const QJsonObject custom = rows[2].toObject();
+    EXPECT_EQ(custom["width"].toInt(), 1366);
+    EXPECT_EQ(custom["count"].toInt(), 0);
+    for (const char* key : {"mean", "min", "max", "stddev", "average"})
+        EXPECT_TRUE(custom[key].isNull()) << key;
+}
+
+TEST(DataFiles, UtcStartIsWrittenWithItsOffset) {
+    SeriesResult r = sampleSeries();
+    r.Started = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
+    const QString started = ResultJson(r)["started"].toString();
+    EXPECT_TRUE(started == "2024-01-02T03:04:05Z" || started == "2024-01-02T03:04:05+00:00")
+        << started.toStdString();
+}
+
+TEST(DataFiles, CsvHasOneQuotedLinePerRun) {
+    std::vector<RowRecord> rows(1);
+    rows[0].Caption = QStringLiteral("odd, \"quoted\" caption");
+    rows[0].Runs.push_back(run(QStringLiteral("61.23"), 61.23));
+    RunRecord played = run(QStringLiteral("40"), 40.0);
+    played.Played.Width = 1280;
+    played.Played.Height = 720;
+    rows[0].Runs.push_back(played);
+    rows[0].Runs.push_back(run(std::nullopt, std::nullopt));
+    EXPECT_EQ(ResultCsvBytes(rows), "resolution,run,fps,played_width,played_height\r\n"
+                                    "\"odd, \"\"quoted\"\" caption\",1,61.23,,\r\n"
+                                    "\"odd, \"\"quoted\"\" caption\",2,40,1280,720\r\n"
+                                    "\"odd, \"\"quoted\"\" caption\",3,,,\r\n");
+}
+
+TEST(DataFiles, WrittenBesideTheReportAndValidAgainstTheSchema) {
+    QTemporaryDir tmp;
+    const QString report = tmp.path() + "/result_18_03_2024_21_05_33.htm";
+    const DataFilePaths paths = WriteDataFiles(sampleSeries(), report);
+    EXPECT_EQ(paths.Json, tmp.path() + "/result_18_03_2024_21_05_33.json");
+    EXPECT_EQ(paths.Csv, tmp.path() + "/result_18_03_2024_21_05_33.csv");
+    EXPECT_EQ(ReportPathForJson(paths.Json), report);
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files).size(), 2) << "no temporary file is left";
+
+    SeriesResult empty = sampleSeries();
+    empty.Rows.clear();
+    empty.Settings.Note.clear();
+    empty.Facts.RadeonFound = true;
+    empty.Facts.RadeonName = QStringLiteral("Radeon X1900");
+    empty.Facts.RadeonEngineClock = QStringLiteral("650 MHz");
+    const DataFilePaths second = WriteDataFiles(empty, tmp.path() + "/result_second.htm");
+    EXPECT_EQ(testsupport::schemaProblems({paths.Json, second.Json}), QString());
+}
+
+TEST(DataFiles, SchemaRejectsWhatTheFormatDoesNotAllow) {
+    // The schema is no rubber stamp: a file with a changed shape fails it.
+    QTemporaryDir tmp;
+    QJsonObject json = ResultJson(sampleSeries());
+    QJsonArray rows = json["rows"].toArray();
+    QJsonObject row = rows[0].toObject();
+    row.remove("stddev");
+    rows[0] = row;
+    json["rows"] = rows;
+    json["format"] = 2;
+    testsupport::writeFile(tmp.path() + "/bad.json", QJsonDocument(json).toJson());
+    const QString problems = testsupport::schemaProblems({tmp.path() + "/bad.json"});
+    EXPECT_TRUE(problems.contains("stddev")) << problems.toStdString();
+    EXPECT_TRUE(problems.contains("format")) << problems.toStdString();
+}
+
+TEST(DataFiles, AFailedWriteLeavesNothingAndSaysWhich) {
+    QTemporaryDir tmp;
+    // A folder where the data file would go: the write cannot take the name.
+    ASSERT_TRUE(QDir().mkpath(tmp.path() + "/result_x.json"));
+    try {
+        WriteDataFiles(sampleSeries(), tmp.path() + "/result_x.htm");
+        FAIL() << "the write succeeded";
+    } catch (const AppError& error) {
+        EXPECT_TRUE(error.message().contains("result_x.json")) << error.message().toStdString();
+    }
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList());
+}
+
+TEST(ResultFile, ReadsBackWhatWasWritten) {
+    const ResultFileRead read = ReadResultFile(ResultJsonBytes(sampleSeries()));
+    ASSERT_TRUE(read.Summary) << read.Problem.toStdString();
+    EXPECT_TRUE(read.Problem.isEmpty());
+    const ResultSummary& s = *read.Summary;
+    EXPECT_EQ(s.Started, QDateTime(QDate(2024, 3, 18), QTime(20, 5, 33), QTimeZone::utc()));
+    EXPECT_EQ(s.Note, "new \"driver\", <b>fast</b>");
+    ASSERT_EQ(s.Rows.size(), 3u);
+    EXPECT_EQ(s.Rows[0].Caption, "640 \u00D7 480");
+    EXPECT_NEAR(*s.Rows[0].Mean, 61.91, 1e-9);
+    EXPECT_EQ(s.Rows[0].Average, 61);
+    EXPECT_EQ(s.Rows[1].Fps,
+              (std::vector<std::optional<double>>{std::nullopt, 40.1, std::nullopt}));
+    EXPECT_EQ(s.Rows[2].Count, 0);
+    EXPECT_FALSE(s.Rows[2].Mean);
+}
+
+TEST(ResultFile, DamagedAndForeignFilesAreRefusedWithAReason) {
+    const QByteArray good = ResultJsonBytes(sampleSeries());
+    QJsonObject noRows = QJsonDocument::fromJson(good).object();
+    noRows.remove("rows");
+    QJsonObject later = QJsonDocument::fromJson(good).object();
+    later["format"] = 2;
+    QJsonObject badCount = QJsonDocument::fromJson(good).object();
+    QJsonArray rows = badCount["rows"].toArray();
+    QJsonObject row = rows[0].toObject();
+    row["count"] = 9;
+    rows[0] = row;
+    badCount["rows"] = rows;
+
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        const char* reason;
+    } const cases[] = {
+        {"cut short", good.left(good.size() / 2), "damaged: not JSON"},
+        {"empty", QByteArray(), "damaged: not JSON"},
+        {"a list", "[1, 2]", "damaged: not a JSON object"},
+        {"no format", "{\"rows\": []}", "damaged: no format version"},
+        {"a later format", QJsonDocument(later).toJson(), "unknown format version 2"},
+        {"no rows", QJsonDocument(noRows).toJson(), "damaged: \"rows\" is missing"},
+        {"a count beyond the runs", QJsonDocument(badCount).toJson(),
+         "damaged: \"count\" does not fit the runs"},
+        {"nested too deep", QByteArray(200, '[') + QByteArray(200, ']'),
+         "damaged: nested deeper than 8"},
+        {"too large", QByteArray(ResultFileMaxBytes + 1, ' '), "damaged: larger than"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ResultFileRead read = ReadResultFile(c.bytes);
+        EXPECT_FALSE(read.Summary);
+        EXPECT_TRUE(read.Problem.startsWith(QLatin1String(c.reason))) << read.Problem.toStdString();
+    }
+}
+
+TEST(ResultFile, NestingIsCountedOutsideStringsOnly) {
+    EXPECT_EQ(JsonNestingDepth("{\"a\": [1, {\"b\": []}]}", 10), 4);
+    EXPECT_EQ(JsonNestingDepth("{\"a\": \"[[[[\\\"[[\"}", 10), 1);
+    EXPECT_EQ(JsonNestingDepth("]]]{", 10), 1);
+    EXPECT_EQ(JsonNestingDepth(QByteArray(100, '['), 8), 9) << "stops once past the limit";
+}
+
+} // namespace
