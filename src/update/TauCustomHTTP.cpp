@@ -506,7 +506,7 @@ void TauCustomHTTP::Complete(quint64 generation) {
         if (s.Continue) {
             // The body is on disk whole, or the transfer failed: the file's sync, close and
             // size are checked before anyone hears of it as done.
-            if (s.Success && file_ && !file_->Finish()) {
+            if (s.Success && file_ && !outputFailed_ && !file_->Finish()) {
                 OutputFails(file_->ErrorText());
             }
             if (outputFailed_) {
