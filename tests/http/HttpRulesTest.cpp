@@ -64,6 +64,12 @@ TEST(HttpUrl, RefusesMalformedOrOversizedComponents) {
         {"http://h/?" + longText(2048), false},
         // The limits count decoded characters: three bytes of escape are one character.
         {"http://h/?" + QString("%41").repeated(2047), true},
+        // A scheme is a letter followed by letters, digits, "+", "-" and ".".
+        {"svn+ssh.v-2://h/", true},
+        {"ht tp://h/", false},
+        {"2http://h/", false},
+        {"Location: http://h/", false},
+        {"x\ny://h/", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url.left(60).toStdString());
