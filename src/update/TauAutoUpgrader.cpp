@@ -146,8 +146,9 @@ bool TauAutoUpgrader::RunUpdateCheck(bool checkOnly) {
 bool TauAutoUpgrader::StartCheck(bool checkOnly, bool automatic) {
     checkOnly_ = checkOnly;
     aborted_ = false;
-    autoCheck_ = automatic;
     if (!Busy()) {
+        // Only a check that starts is automatic or not: a tick during a check changes nothing.
+        autoCheck_ = automatic;
         infoMode_ = true;
         updateAvailable_ = false;
         http_.CacheOptions = CacheOptions | coPragmaNoCache;
