@@ -10,6 +10,10 @@ namespace platform {
 
 namespace {
 
+// The head of an answer is kept whole in memory: a server that sends header lines without end
+// must not take the memory with them.
+constexpr qsizetype LargestHead = 64 * 1024;
+
 void GlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -31,6 +35,7 @@ struct Session {
     HttpResponseHead head;
     bool headSeen = false;
     bool stopped = false;
+    bool headTooLarge = false;
     std::exception_ptr failure;
 
     // True when the body may be read.
@@ -56,6 +61,11 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
     // Every answer (a redirect, a "100 Continue") starts afresh: only the last one counts.
     if (line.startsWith("HTTP/")) {
         session->head.rawHeaders.clear();
+    }
+    if (session->head.rawHeaders.size() + line.size() > LargestHead) {
+        session->headTooLarge = true;
+        session->stopped = true;
+        return 0;
     }
     session->head.rawHeaders += line;
     return bytes;
@@ -194,7 +204,7 @@ HttpResult PerformGet(const HttpRequest& request, HttpExchange& exchange) {
     // An answer without body (or one that broke off before its first byte) still has a head.
     long status = 0;
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
-    if (!session.headSeen && status > 0 && !exchange.StopRequested()) {
+    if (!session.headSeen && !session.headTooLarge && status > 0 && !exchange.StopRequested()) {
         session.DeliverHead();
     }
     result.headSeen = session.headSeen;

@@ -1,10 +1,12 @@
 #include "ui/TauAutoUpgraderUpgradeMessageForm.h"
 
+#include "ui/TauAutoUpgraderPasswordForm.h"
 #include "update/UpgraderMessages.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -87,4 +89,14 @@ void WidgetUpgraderPrompts::ShowInformation(const QString& text) {
 bool WidgetUpgraderPrompts::AskYesNoWarning(const QString& caption, const QString& text) {
     return Box(owner_, QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+bool WidgetUpgraderPrompts::AskPassword(const QString& text, QString& userName, QString& password) {
+    TauAutoUpgraderPasswordForm form(text, userName, owner_);
+    form.setAttribute(Qt::WA_DeleteOnClose, false); // read after it closes
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    userName = form.UserNameEdit->text();
+    password = form.PasswordEdit->text();
+    return true;
 }

@@ -31,6 +31,7 @@ public:
     void ShowError(const QString& text) override;
     void ShowInformation(const QString& text) override;
     bool AskYesNoWarning(const QString& caption, const QString& text) override;
+    bool AskPassword(const QString& text, QString& userName, QString& password) override;
 
 private:
     QPointer<QWidget> owner_;

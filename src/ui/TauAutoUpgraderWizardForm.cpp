@@ -13,6 +13,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRect>
 #include <QScreen>
 
 namespace {
@@ -25,6 +26,20 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
 };
+
+// The system draws a group's caption on the frame's top line, so the rows placed inside start
+// just below it. Qt's styles put the caption above the frame and the frame lower, over those
+// rows: the caption goes back onto the line.
+QGroupBox* Group(QWidget* parent, const char* name, const QString& caption, const QRect& place) {
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(QLatin1String(name));
+    group->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; "
+        "left: 6px; padding: 0px; }"));
+    group->setGeometry(place);
+    return group;
+}
 
 QLabel* Label(QWidget* parent, const char* name, const QString& text, int x, int y) {
     auto* label = new QLabel(text, parent);
@@ -71,9 +86,7 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
     WizardTitle->setFont(titleFont);
     WizardTitle->setGeometry(136, 10, 319, 24);
 
-    LCurrentFile = new QGroupBox(GroupCaption(3), this);
-    LCurrentFile->setObjectName(QStringLiteral("LCurrentFile"));
-    LCurrentFile->setGeometry(136, 34, 319, 125);
+    LCurrentFile = Group(this, "LCurrentFile", GroupCaption(3), QRect(136, 34, 319, 125));
     LDownloadingFileFrom = Label(LCurrentFile, "LDownloadingFileFrom", UpgraderMessages(5), 6, 14);
     FileURL = new ReadOnlyUrlEdit(LCurrentFile);
     FileURL->setObjectName(QStringLiteral("FileURL"));
@@ -93,9 +106,7 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
     ProgressCurrentFile->setValue(0);
     ProgressCurrentFile->setGeometry(6, 96, 307, 22);
 
-    LAllFiles = new QGroupBox(GroupCaption(4), this);
-    LAllFiles->setObjectName(QStringLiteral("LAllFiles"));
-    LAllFiles->setGeometry(136, 162, 319, 67);
+    LAllFiles = Group(this, "LAllFiles", GroupCaption(4), QRect(136, 162, 319, 67));
     AllDownloading = Label(LAllFiles, "AllDownloading", QString(), 6, 16);
     ProgressAllFiles = new QProgressBar(LAllFiles);
     ProgressAllFiles->setObjectName(QStringLiteral("ProgressAllFiles"));
@@ -106,13 +117,19 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
     auto* bevel = new QFrame(this);
     bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     bevel->setGeometry(10, 238, 447, 2);
-    // Engraved: the caption twice, one pixel apart.
+    // Engraved: the caption twice, one pixel apart, over the bevel. The lower one is opaque and
+    // hides the bevel behind the text, as the system's labels do; the upper one lets it show.
     const QString brand = QStringLiteral(" AutoUpgrader ");
     auto* light = new QLabel(brand, this);
+    light->setObjectName(QStringLiteral("BrandLight"));
     light->setForegroundRole(QPalette::Light);
+    light->setAutoFillBackground(true);
+    light->adjustSize();
     light->move(31, 234);
     auto* dark = new QLabel(brand, this);
+    dark->setObjectName(QStringLiteral("BrandDark"));
     dark->setForegroundRole(QPalette::Dark);
+    dark->adjustSize();
     dark->move(30, 233);
 
     FinishBtn = new QPushButton(UpgraderMessages(18), this);

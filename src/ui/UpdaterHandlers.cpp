@@ -14,8 +14,8 @@ void Configure(TauAutoUpgrader& updater, const QString& versionNumber) {
     updater.Wizard.HideFileLocation = true;
     updater.Wizard.Language = wlEnglish;
     updater.Wizard.StayOnTop = true;
+    // The program's own 118 x 218 picture in the wizard's left panel.
     updater.Wizard.Pic118x218 = QStringLiteral(":/pictures/wizard.png");
-    // No 118 x 218 picture is painted for the wizard yet: its panel stays empty.
 }
 
 void ConnectHandlers(TauAutoUpgrader& updater, Dialogs& dialogs) {

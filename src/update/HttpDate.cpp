@@ -1,6 +1,7 @@
 #include "update/HttpDate.h"
 
 #include <QStringList>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -33,24 +34,61 @@ QString TakeToken(QString& rest, QChar separator) {
     return token;
 }
 
-std::optional<int> Number(const QString& text) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
+// A field that holds a number, or not; a number too long to hold is out of every range.
+struct Field {
+    bool number = false;
+    qint64 value = 0;
+};
+
+constexpr qint64 OutOfRange = std::numeric_limits<qint64>::max();
+
+Field ReadField(const QString& text) {
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < t.size() && (t.at(i) == u'+' || t.at(i) == u'-')) {
+        negative = t.at(i) == u'-';
+        ++i;
+    }
+    if (i == t.size()) {
+        return {};
+    }
+    qint64 value = 0;
+    for (; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c < u'0' || c > u'9') {
+            return {};
+        }
+        value = value > 99999999 ? OutOfRange : value * 10 + (c.unicode() - u'0');
+    }
+    return {true, negative && value != OutOfRange ? -value : value};
 }
 
-// "hh:mm:ss"; missing or unreadable parts count 0.
-int TimeSeconds(const QString& token) {
+bool InRange(qint64 value, qint64 low, qint64 high) {
+    return value >= low && value <= high;
+}
+
+// "hh:mm:ss" in seconds; missing or unreadable parts count 0; nothing when a part is a number
+// outside its range.
+std::optional<int> TimeSeconds(const QString& token) {
     const QStringList parts = token.split(u':');
-    int seconds = 0;
     const int weights[] = {3600, 60, 1};
+    const int highest[] = {23, 59, 59};
+    int seconds = 0;
     for (int i = 0; i < 3 && i < parts.size(); ++i) {
-        seconds += Number(parts.at(i)).value_or(0) * weights[i];
+        const Field field = ReadField(parts.at(i));
+        if (!field.number) {
+            continue;
+        }
+        if (!InRange(field.value, 0, highest[i])) {
+            return std::nullopt;
+        }
+        seconds += int(field.value) * weights[i];
     }
     return seconds;
 }
 
-// "+hhmm" or "-hhmm" in seconds; anything else (such as "GMT") counts 0.
+// "+hhmm" or "-hhmm" in seconds; anything else (such as "GMT", or minutes beyond 59) counts 0.
 int ZoneOffsetSeconds(const QString& rest) {
     if (rest.size() <= 4) {
         return 0;
@@ -61,17 +99,26 @@ int ZoneOffsetSeconds(const QString& rest) {
         return 0;
     }
     for (int i = 1; i < 5; ++i) {
-        if (!zone.at(i).isDigit()) {
+        if (!zone.at(i).isDigit() || zone.at(i).unicode() > 127) {
             return 0;
         }
     }
-    const int seconds = zone.mid(1, 2).toInt() * 3600 + zone.mid(3, 2).toInt() * 60;
+    const int hours = zone.mid(1, 2).toInt();
+    const int minutes = zone.mid(3, 2).toInt();
+    if (hours > 23 || minutes > 59) {
+        return 0;
+    }
+    const int seconds = hours * 3600 + minutes * 60;
     return sign == u'-' ? -seconds : seconds;
 }
 
 } // namespace
 
 QDateTime ParseHTTPDate(const QString& input) {
+    // A header value is at most 4096 bytes; anything longer is no date.
+    if (input.size() > 4096) {
+        return {};
+    }
     QString text = input.trimmed();
     if (text.isEmpty()) {
         return {};
@@ -97,32 +144,41 @@ QDateTime ParseHTTPDate(const QString& input) {
     if (month == 0) {
         return {};
     }
-    const int day = Number(dayText).value_or(1);
+    // Every field is checked against its range before it is used.
+    const Field day = ReadField(dayText);
+    if (day.number && !InRange(day.value, 1, 31)) {
+        return {};
+    }
 
     QString timeToken;
     const QString yearToken = TakeToken(rest, u' ');
-    std::optional<int> year = Number(yearToken);
-    if (!year) {
+    Field year = ReadField(yearToken);
+    if (!year.number) {
         // asctime: the time comes before the year.
         timeToken = yearToken;
-        year = Number(rest);
+        year = ReadField(rest);
         rest.clear();
-        if (!year) {
+        if (!year.number) {
             return {};
         }
     } else if (rest.contains(u':')) {
         timeToken = TakeToken(rest, u' ');
     }
-    if (*year < 80) {
-        *year += 2000;
-    } else if (*year < 100) {
-        *year += 1900;
+    if (!InRange(year.value, 0, 9999)) {
+        return {};
     }
-    const QDate date(*year, month, day);
-    if (!date.isValid()) {
+    int fullYear = int(year.value);
+    if (fullYear < 80) {
+        fullYear += 2000;
+    } else if (fullYear < 100) {
+        fullYear += 1900;
+    }
+    const QDate date(fullYear, month, day.number ? int(day.value) : 1);
+    const std::optional<int> time = TimeSeconds(timeToken);
+    if (!date.isValid() || !time) {
         return {};
     }
     QDateTime result(date, QTime(0, 0), Qt::UTC);
-    result = result.addSecs(TimeSeconds(timeToken) - ZoneOffsetSeconds(rest.trimmed()));
+    result = result.addSecs(*time - ZoneOffsetSeconds(rest.trimmed()));
     return result;
 }

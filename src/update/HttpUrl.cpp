@@ -44,6 +44,19 @@ QString Escape(const QString& text, bool (*needsEscape)(char16_t)) {
     return out;
 }
 
+// A letter, then letters, digits, "+", "-" and ".": nothing else names a scheme.
+bool IsScheme(const QString& scheme) {
+    for (qsizetype i = 0; i < scheme.size(); ++i) {
+        const char16_t c = scheme.at(i).unicode();
+        const bool letter = c >= u'a' && c <= u'z';
+        const bool other = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+        if (!letter && (i == 0 || !other)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int DefaultPort(const QString& scheme) {
     if (scheme == QLatin1String("http")) {
         return 80;
@@ -67,7 +80,7 @@ std::optional<UrlParts> SplitURL(const QString& url) {
     }
     UrlParts parts;
     parts.scheme = url.left(mark).toLower();
-    if (parts.scheme.size() > UrlLimits::Scheme) {
+    if (parts.scheme.size() > UrlLimits::Scheme || !IsScheme(parts.scheme)) {
         return std::nullopt;
     }
     const QStringView rest = QStringView(url).mid(mark + 3);

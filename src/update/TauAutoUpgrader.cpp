@@ -1,9 +1,14 @@
 #include "update/TauAutoUpgrader.h"
 
+#include "platform/CheckedFile.h"
 #include "platform/Errors.h"
 #include "platform/FileAttributes.h"
+#include "platform/NetworkFacts.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Process.h"
+#include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "update/HttpUrl.h"
 #include "update/UpgraderMessages.h"
 
 #include <QCoreApplication>
@@ -13,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcessEnvironment>
 #include <QTimer>
 #include <QUrl>
 
@@ -26,16 +32,90 @@ QString AsFolder(const QString& path) {
     return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
 }
 
+// The remote access service's "Remote Connection" value, when it can be read.
+std::optional<qint32> RemoteConnectionValue(const QString& registryDir) {
+    try {
+        Registry key(RegRoot::LocalMachine, registryDir);
+        if (!key.openKey(QStringLiteral("System\\CurrentControlSet\\Services\\RemoteAccess"),
+                         false))
+            return std::nullopt;
+        const QString name = QStringLiteral("Remote Connection");
+        switch (key.valueType(name).value_or(RegValueType::String)) {
+        case RegValueType::DWord:
+            return key.readInteger(name);
+        case RegValueType::Binary: {
+            const QByteArray bytes = key.readBinary(name);
+            if (bytes.size() < 4)
+                return std::nullopt;
+            return qint32(quint8(bytes[0]) | quint8(bytes[1]) << 8 | quint8(bytes[2]) << 16 |
+                          quint32(quint8(bytes[3])) << 24);
+        }
+        default:
+            return std::nullopt;
+        }
+    } catch (const AppError&) {
+        return std::nullopt; // a damaged store tells nothing
+    }
+}
+
 } // namespace
+
+bool OnlineByRule(std::optional<qint32> remoteConnection, const QStringList& hostAddresses) {
+    if (remoteConnection)
+        return *remoteConnection == 1;
+    return !hostAddresses.isEmpty() && hostAddresses.last() != QLatin1String("127.0.0.1");
+}
+
+bool ComputerIsOnline(const QString& registryDir) {
+    const std::optional<qint32> remote = RemoteConnectionValue(registryDir);
+    return OnlineByRule(remote, remote ? QStringList() : platform::LocalHostAddresses());
+}
+
+QString ProgramTempFolder(const QString& appFolder) {
+    const QString folder = platform::PrivateTempFolder();
+    return folder.isEmpty() ? appFolder : folder;
+}
 
 TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
     VersionDate = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
     ProgramPath = QCoreApplication::applicationFilePath();
     AppFolder = AsFolder(QFileInfo(ProgramPath).absolutePath());
-    TempFolder = CurrentUpgradeFolders(AppFolder).TempFolder;
+    TempFolder = ProgramTempFolder(AppFolder);
     CloseApplication = [] { QCoreApplication::quit(); };
+    IsOnline = [] { return ComputerIsOnline(registryDir()); };
     QFile::remove(TempFolder + QLatin1StringView(UpgradeHelperFileName));
+    autoCheckTimer_.setSingleShot(false);
+    connect(&autoCheckTimer_, &QTimer::timeout, this, &TauAutoUpgrader::AutoCheckTimerFired);
     InstallHandlers();
+}
+
+void TauAutoUpgrader::Loaded(const QStringList& arguments) {
+    if (OnAfterRestart && arguments.size() > 1 && arguments.at(1) == restartParams_)
+        OnAfterRestart();
+}
+
+void TauAutoUpgrader::SetAutoCheck(bool on) {
+    autoCheckOn_ = on;
+    ArmAutoCheck();
+}
+
+void TauAutoUpgrader::SetAutoCheckDelay(int milliseconds) {
+    autoCheckDelay_ = milliseconds;
+    if (autoCheckTimer_.isActive())
+        ArmAutoCheck();
+}
+
+void TauAutoUpgrader::ArmAutoCheck() {
+    autoCheckTimer_.stop();
+    if (autoCheckOn_ && autoCheckDelay_ > 0)
+        autoCheckTimer_.start(autoCheckDelay_);
+}
+
+void TauAutoUpgrader::AutoCheckTimerFired() {
+    if (!IsOnline || !IsOnline())
+        return; // the timer keeps running: the next tick tries again
+    autoCheckTimer_.stop();
+    StartCheck(false, true);
 }
 
 TauAutoUpgrader::~TauAutoUpgrader() {
@@ -60,10 +140,15 @@ void TauAutoUpgrader::SetWizardView(UpgradeWizardView* view) {
 }
 
 bool TauAutoUpgrader::RunUpdateCheck(bool checkOnly) {
+    return StartCheck(checkOnly, false);
+}
+
+bool TauAutoUpgrader::StartCheck(bool checkOnly, bool automatic) {
     checkOnly_ = checkOnly;
     aborted_ = false;
-    autoCheck_ = false;
     if (!Busy()) {
+        // Only a check that starts is automatic or not: a tick during a check changes nothing.
+        autoCheck_ = automatic;
         infoMode_ = true;
         updateAvailable_ = false;
         http_.CacheOptions = CacheOptions | coPragmaNoCache;
@@ -149,12 +234,7 @@ void TauAutoUpgrader::InstallHandlers() {
                 LostFile(statusCode);
                 return;
             }
-            infoMode_ = false;
-            DecisionDone();
-            if (OnNoInfoFile)
-                OnNoInfoFile();
-            if ((ShowMessages & mNoInfoFile) && prompts_)
-                prompts_->ShowError(UpgraderMessages(25));
+            InfoFileUnusable();
         });
     };
     http_.ConnLostHandler = [this](const QString&, const QByteArray*, qint64, qint64) {
@@ -163,15 +243,54 @@ void TauAutoUpgrader::InstallHandlers() {
     http_.HostUnreachableHandler = [this] {
         QTimer::singleShot(0, this, [this] { TransferBroken(true); });
     };
-    // An output file that cannot be created would leave the wizard waiting for nothing: the
-    // upgrade is cancelled with the reason shown.
+    // An information file too large to hold is a damaged one. A download that cannot be
+    // written whole (no file, a full disk) would leave the wizard waiting for nothing, or the
+    // helper installing a short file: the upgrade is cancelled with the reason shown.
     http_.OutputFailedHandler = [this](const QString& message) {
         QTimer::singleShot(0, this, [this, message] {
+            if (infoMode_) {
+                InfoFileUnusable();
+                return;
+            }
             if (prompts_)
                 prompts_->ShowError(message);
             CancelUpgrade();
         });
     };
+    http_.PasswordHandler = [this](const QString& realm, bool& retry) {
+        PasswordRequested(realm, retry);
+    };
+}
+
+// Runs while the transfer waits for the answer.
+void TauAutoUpgrader::PasswordRequested(const QString& realm, bool& retry) {
+    bool tryAgain = false;
+    if (OnPasswordRequest)
+        OnPasswordRequest(realm, tryAgain);
+    if (!tryAgain && (ShowMessages & mPasswordRequest) && prompts_) {
+        QString user = http_.HTTPUsername;
+        QString password;
+        const QString remote = infoMode_ ? InfoFileURL : currentUrl_;
+        if (prompts_->AskPassword(PasswordRequestText(remote), user, password)) {
+            http_.HTTPUsername = user;
+            http_.HTTPPassword = password;
+            tryAgain = true;
+        } else {
+            // Cancel: the transfer ends without an outcome of its own, the upgrade is cancelled.
+            http_.StopTransfer(false, false);
+            QTimer::singleShot(0, this, [this] { CancelUpgrade(); });
+        }
+    }
+    retry = tryAgain;
+}
+
+void TauAutoUpgrader::InfoFileUnusable() {
+    infoMode_ = false;
+    DecisionDone();
+    if (OnNoInfoFile)
+        OnNoInfoFile();
+    if ((ShowMessages & mNoInfoFile) && prompts_)
+        prompts_->ShowError(UpgraderMessages(25));
 }
 
 void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
@@ -183,7 +302,9 @@ void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
         const QString host = QUrl(url).host();
         if (OnHostUnreachable)
             OnHostUnreachable(url, host);
-        if (!autoCheck_ && (ShowMessages & mHostUnreachable) && prompts_)
+        if (autoCheck_)
+            ArmAutoCheck(); // silently: the next tick tries again
+        else if ((ShowMessages & mHostUnreachable) && prompts_)
             prompts_->ShowError(HostUnreachableText(host));
     } else {
         if (OnConnLost)
@@ -196,8 +317,12 @@ void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
 }
 
 void TauAutoUpgrader::InfoFileArrived(const QByteArray& body) {
-    infoMode_ = false;
     const UpdateInfo info = ParseUpdateInfo(InfoText(body));
+    if (info.Damaged) {
+        InfoFileUnusable();
+        return;
+    }
+    infoMode_ = false;
     files_ = info.Files;
     const VersionCheck check{VersionControl, VersionNumber, VersionDate, QDate::currentDate()};
     updateAvailable_ = UpdateAvailable(info, check);
@@ -234,12 +359,37 @@ void TauAutoUpgrader::InfoFileArrived(const QByteArray& body) {
     DownloadLoop(true);
 }
 
-// The desktop's handler for web addresses is the user's browser.
+// The desktop's handler for web addresses is the user's browser. Only web addresses go there:
+// the desktop would open anything else (a local program, a file) as well.
 void TauAutoUpgrader::OpenBrowser(const QString& url) {
     const QString full =
         url.contains(QStringLiteral("://")) ? url : QStringLiteral("http://") + url;
+    const QString scheme = full.left(full.indexOf(QStringLiteral("://"))).toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        if (prompts_)
+            prompts_->ShowError(AddressRefusedText(full));
+        if (OnAborted)
+            OnAborted();
+        return;
+    }
     if (shell_)
         shell_->open(full);
+}
+
+// Every target lies in the program's folder or the temporary folder; the first that does not
+// cancels the upgrade before anything is downloaded.
+bool TauAutoUpgrader::TargetsAllowed() {
+    const UpgradeFolders folders = CurrentUpgradeFolders(AppFolder, TempFolder);
+    for (const QString& entry : files_) {
+        const QString target = ResolveFileEntry(entry, folders).Target;
+        if (!TargetInsideFolders(target, {AppFolder, TempFolder})) {
+            if (prompts_)
+                prompts_->ShowError(TargetOutsideText(target));
+            CancelUpgrade();
+            return false;
+        }
+    }
+    return true;
 }
 
 void TauAutoUpgrader::DownloadLoop(bool first) {
@@ -249,6 +399,8 @@ void TauAutoUpgrader::DownloadLoop(bool first) {
         finished_ = false;
         endPage_ = false;
         index_ = 0;
+        if (!TargetsAllowed())
+            return;
         if (Wizard.Enabled && wizard_)
             wizard_->Open(Wizard);
     } else {
@@ -258,8 +410,7 @@ void TauAutoUpgrader::DownloadLoop(bool first) {
         return;
     const int count = static_cast<int>(files_.size());
     if (index_ < count) {
-        UpgradeFolders folders = CurrentUpgradeFolders(AppFolder);
-        folders.TempFolder = TempFolder;
+        const UpgradeFolders folders = CurrentUpgradeFolders(AppFolder, TempFolder);
         const FileEntryTarget target = ResolveFileEntry(files_[index_], folders);
         if (WizardOpen()) {
             wizard_->SetFileUrl(target.Url);
@@ -320,6 +471,8 @@ void TauAutoUpgrader::CancelUpgrade() {
     aborted_ = true;
     endPage_ = false;
     downloading_ = false;
+    infoMode_ = false;
+    DecisionDone();
     http_.StopTransfer(false, false);
     CloseWizard();
     DeleteDownloadsInAppFolder();
@@ -345,33 +498,49 @@ void TauAutoUpgrader::RestartThroughHelper() {
     if (!finished_)
         DeleteDownloadsInAppFolder();
 
-    // A helper that cannot be written is still started: an older copy may be there.
+    // Only a helper written here, now, is started: whatever else lies under its name (a file
+    // of another user, a link) is removed or refused, never run. The same goes for the queue.
     const QString helper = TempFolder + QLatin1StringView(UpgradeHelperFileName);
-    QFile::remove(helper);
+    const QString queuePath = TempFolder + QLatin1StringView(UpgradeQueueFileName);
+    std::optional<QString> failure;
     QFile source(HelperSource);
-    QFile out(helper);
-    if (source.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly)) {
-        out.write(source.readAll());
-        out.close();
-        out.setPermissions(out.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    if (!source.open(QIODevice::ReadOnly))
+        failure = QStringLiteral("Cannot create file \"%1\". %2").arg(helper, source.errorString());
+    else
+        failure = platform::WriteNewFile(helper, source.readAll(), 0700);
+    if (!failure) {
         platform::SetFileAttributes(helper, platform::DosAttribute::Temporary);
+        const QString queue = QueueFileText(files_);
+        if (!queue.isEmpty())
+            failure = platform::WriteNewFile(queuePath, queue.toUtf8(), 0600);
+        else
+            QFile::remove(queuePath); // a queue of an earlier upgrade must not be applied now
     }
 
-    const QString queue = QueueFileText(files_);
-    if (!queue.isEmpty()) {
-        QFile queueFile(TempFolder + QLatin1StringView(UpgradeQueueFileName));
-        if (queueFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            queueFile.write(queue.toUtf8());
+    if (!failure) {
+        SpawnRequest request;
+        // The exact file: no prefix of a path with blanks can be started in its place.
+        request.applicationName = helper;
+        request.commandLine =
+            HelperCommandLine(helper, ProgramPath, restartParams_, upgradeMethod_);
+        request.environment = QProcessEnvironment::systemEnvironment().toStringList();
+        request.environment << QLatin1StringView(UpgradeQueueVariable) + QLatin1Char('=') +
+                                   queuePath;
+        // The helper outlives the program: its own session keeps it out of the program's end.
+        request.newSession = true;
+        try {
+            spawnProcess(request);
+        } catch (const OsError& error) {
+            failure = error.message();
+        }
     }
 
-    SpawnRequest request;
-    request.commandLine = HelperCommandLine(helper, ProgramPath, restartParams_, upgradeMethod_);
-    // The helper outlives the program: its own session keeps it out of the program's end.
-    request.newSession = true;
-    try {
-        spawnProcess(request);
-    } catch (const OsError&) {
-        // Nothing to do about it: the program closes either way.
+    // Without its helper the program would close for nothing: it stays, and says why.
+    if (failure) {
+        if (prompts_)
+            prompts_->ShowError(*failure);
+        CancelUpgrade();
+        return;
     }
 
     if (OnDoOwnCloseAppMethod)

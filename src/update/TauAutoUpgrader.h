@@ -9,7 +9,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
+#include <optional>
 
 class QEventLoop;
 class ShellOpen;
@@ -36,6 +38,19 @@ struct TauAutoUpgraderWizard {
     bool StayOnTop = true;
 };
 
+// The online test of the automatic check: the "Remote Connection" value of the remote access
+// service equal to 1 decides when it could be read (`remoteConnection`); otherwise the local
+// host name must resolve to at least one address and the last one listed must not be
+// 127.0.0.1. Pure.
+bool OnlineByRule(std::optional<qint32> remoteConnection, const QStringList& hostAddresses);
+
+// The same on this machine: the value from the registry store in `registryDir`, the addresses
+// from the resolver.
+bool ComputerIsOnline(const QString& registryDir);
+
+// The program's temporary folder: the user's private one, or `appFolder` when none can be had.
+QString ProgramTempFolder(const QString& appFolder);
+
 // The update checker: fetches the update information file, decides whether it announces a
 // newer version, asks, downloads the files beside their places and hands over to the upgrade
 // helper. Every step runs on the owner's thread; the transfers run on the HTTP client's worker.
@@ -44,6 +59,9 @@ class TauAutoUpgrader : public QObject {
 public:
     // Deletes a helper left in the temporary folder by the last upgrade.
     explicit TauAutoUpgrader(QObject* parent = nullptr);
+    // Once the owner has set the properties and events: fires OnAfterRestart when the first
+    // argument after the program's own (`arguments` as the program got them) is RestartParams.
+    void Loaded(const QStringList& arguments);
     ~TauAutoUpgrader() override;
 
     QString InfoFileURL = QStringLiteral("http://");
@@ -52,13 +70,27 @@ public:
     QString VersionDate; // MM/DD/YYYY; today when created
     bool VersionDateAutoSet = true;
     TauShowMessages ShowMessages = mAskUpgrade | mConnLost | mLostFile | mPasswordRequest;
-    bool AutoCheck = false; // the timer-driven check is not offered here
-    int AutoCheckDelay = 10000;
     TMiscFilesUpgrade MiscFilesUpgrade = mfuAlwaysDownload;
     TauCacheOptions CacheOptions =
         coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
     TauAutoUpgraderWizard Wizard;
     TauHTTPProxy& Proxy() { return http_.Proxy; }
+    TauHTTPTimeouts& Timeouts() { return http_.Timeouts; }
+    // What a time-out of 0 stands for (tests shorten it).
+    TauHTTPTimeouts& SystemTimeouts() { return http_.SystemTimeouts; }
+    // Credentials for a server that asks for them; the credentials window fills them in.
+    QString& HTTPUsername() { return http_.HTTPUsername; }
+    QString& HTTPPassword() { return http_.HTTPPassword; }
+
+    // The timer-driven check. Switched on, a timer of AutoCheckDelay milliseconds starts (none
+    // for a delay of 0 or less); when it fires and IsOnline() holds, the timer stops and a check
+    // runs as an automatic one: it shows no "newer version not found" and no "host
+    // unreachable" box, and an unreachable host arms the timer again.
+    bool AutoCheck() const { return autoCheckOn_; }
+    void SetAutoCheck(bool on);
+    int AutoCheckDelay() const { return autoCheckDelay_; }
+    void SetAutoCheckDelay(int milliseconds);
+    std::function<bool()> IsOnline; // default: ComputerIsOnline(registryDir())
 
     // An empty value is kept as " ".
     void SetRestartParams(const QString& params);
@@ -105,6 +137,11 @@ public:
     std::function<void(const QString& fileUrl, int errorCode, bool& continueUpgrade)> OnLostFile;
     std::function<void(bool& restartImmediately)> OnEndUpgrade;
     std::function<void()> OnDoOwnCloseAppMethod;
+    std::function<void()> OnAfterRestart;
+    // The server asked for credentials (401): set `tryAgain` to send the request again with
+    // HTTPUsername() and HTTPPassword(). Left false, the credentials window asks when
+    // mPasswordRequest is shown; its Cancel cancels the upgrade.
+    std::function<void(const QString& realm, bool& tryAgain)> OnPasswordRequest;
 
     // State a caller may look at.
     bool UpdateAvailableFlag() const { return updateAvailable_; }
@@ -116,6 +153,12 @@ public:
     const QString& UpgradeMsg() const { return upgradeMsg_; }
 
 private:
+    bool StartCheck(bool checkOnly, bool automatic);
+    void AutoCheckTimerFired();
+    void ArmAutoCheck();
+    void PasswordRequested(const QString& realm, bool& retry);
+    bool TargetsAllowed();
+    void InfoFileUnusable();
     void InstallHandlers();
     void InfoFileArrived(const QByteArray& body);
     void DecisionDone();
@@ -154,4 +197,8 @@ private:
     QString currentDownload_;
     QString currentTarget_;
     QDateTime lastModified_;
+
+    bool autoCheckOn_ = false;
+    int autoCheckDelay_ = 10000;
+    QTimer autoCheckTimer_;
 };

@@ -6,16 +6,13 @@
 #include <chrono>
 #include <exception>
 
+#include "platform/CheckedFile.h"
 #include "platform/FileAttributes.h"
 #include "platform/HttpService.h"
 #include "update/HttpDate.h"
 #include "update/HttpUrl.h"
 
 namespace {
-
-// The memory output is sized in advance to the announced length, but a lying header must not
-// take the machine's memory: beyond this it grows as the body arrives.
-constexpr qint64 LargestReservation = 64 * 1024 * 1024;
 
 qint64 NowMs() {
     using namespace std::chrono;
@@ -293,9 +290,11 @@ void TauCustomHTTP::WorkerSteps() {
         request.proxyPassword = Proxy.ProxyPassword;
         break;
     }
-    request.connectTimeoutMs = Timeouts.ConnectTimeout;
-    request.receiveTimeoutMs = Timeouts.ReceiveTimeout;
-    request.sendTimeoutMs = Timeouts.SendTimeout;
+    // A time-out of 0 is the system's value, never an endless wait.
+    const auto orSystem = [](int value, int system) { return value > 0 ? value : system; };
+    request.connectTimeoutMs = orSystem(Timeouts.ConnectTimeout, SystemTimeouts.ConnectTimeout);
+    request.receiveTimeoutMs = orSystem(Timeouts.ReceiveTimeout, SystemTimeouts.ReceiveTimeout);
+    request.sendTimeoutMs = orSystem(Timeouts.SendTimeout, SystemTimeouts.SendTimeout);
     request.followRedirects = !(InternetOptions & ioNoAutoRedirect);
     request.cookies = !(InternetOptions & ioNoCookies);
     request.verifyHost = !(InternetOptions & ioIgnoreCertificateInvalid);
@@ -391,10 +390,15 @@ bool TauCustomHTTP::OnHead(int status, const QByteArray& rawHeaders, Exchange& e
     return !StopSeen() && OpenOutput();
 }
 
+bool TauCustomHTTP::OutputFails(const QString& message) {
+    state_.OutputError = message;
+    outputFailed_ = true;
+    return false;
+}
+
 bool TauCustomHTTP::OpenOutput() {
-    const bool toFile =
-        (state_.StatusCode == 200 || state_.StatusCode == 206) && !OutputFileName.isEmpty();
-    if (toFile) {
+    const bool wanted = state_.StatusCode == 200 || state_.StatusCode == 206;
+    if (wanted && !OutputFileName.isEmpty()) {
         namespace dos = platform::DosAttribute;
         const QString path = OutputFileName;
         const std::optional<quint32> former = platform::GetFileAttributes(path);
@@ -402,40 +406,55 @@ bool TauCustomHTTP::OpenOutput() {
         if (former && (*former & (dos::Hidden | dos::ReadOnly))) {
             platform::SetFileAttributes(path, dos::Archive);
         }
-        auto file = std::make_unique<QFile>(path);
-        if (file->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-            if (former) {
-                platform::SetFileAttributes(path, *former);
-            }
-            if (OutputFileAttributes.Incomplete != atrArchive) {
-                platform::SetFileAttributes(path, DosAttributes(OutputFileAttributes.Incomplete));
-            }
-            file_ = std::move(file);
-            filePath_ = path;
-            outputOpened_ = true;
-            return true;
+        auto file = std::make_unique<platform::StreamFile>();
+        // A file download goes to disk only: a body without a place there is a failure, not a
+        // reason to hold it in memory.
+        if (!file->Create(path)) {
+            return OutputFails(file->ErrorText());
         }
-        state_.OutputError = QStringLiteral("Cannot create file \"%1\". %2")
-                                 .arg(QFileInfo(path).absoluteFilePath(), file->errorString());
-        if (state_.ContentLength > 0) {
-            outputFailed_ = true;
-            return false;
+        if (former) {
+            platform::SetFileAttributes(path, *former);
         }
+        if (OutputFileAttributes.Incomplete != atrArchive) {
+            platform::SetFileAttributes(path, DosAttributes(OutputFileAttributes.Incomplete));
+        }
+        file_ = std::move(file);
+        filePath_ = path;
+        outputOpened_ = true;
+        return true;
+    }
+    if (wanted && state_.ContentLength > MemoryLimit) {
+        return OutputFails(TooLargeText());
     }
     memoryOutput_ = true;
     memory_.clear();
     if (state_.ContentLength > 0) {
-        memory_.reserve(qsizetype(std::min(state_.ContentLength, LargestReservation)));
+        memory_.reserve(qsizetype(std::min(state_.ContentLength, MemoryLimit)));
     }
     return true;
 }
 
+QString TauCustomHTTP::TooLargeText() const {
+    return QStringLiteral("The answer from %1 is larger than %2 bytes.").arg(URL).arg(MemoryLimit);
+}
+
 bool TauCustomHTTP::AppendBlock(const char* data, qsizetype size) {
     if (file_) {
-        if (file_->write(data, size) != size) {
-            return false; // a full disk ends the body as a read error would
+        // Every block must reach the file whole: a full disk fails the transfer.
+        if (!file_->Write(data, size)) {
+            return OutputFails(file_->ErrorText());
         }
     } else {
+        const qint64 room = MemoryLimit - memory_.size();
+        if (size > room) {
+            if (state_.StatusCode == 200 || state_.StatusCode == 206) {
+                return OutputFails(TooLargeText());
+            }
+            // An error answer's body is only told: its beginning is enough.
+            memory_.append(data, qsizetype(std::max<qint64>(room, 0)));
+            state_.BytesRead += std::max<qint64>(room, 0);
+            return false;
+        }
         memory_.append(data, size);
     }
     state_.BytesRead += size;
@@ -457,7 +476,7 @@ void TauCustomHTTP::CloseOutputFile() {
     if (!file_) {
         return;
     }
-    file_->close();
+    file_->Close();
     file_.reset();
     if (OutputFileAttributes.Incomplete != atrArchive) {
         platform::SetFileAttributes(filePath_, DosAttributes(OutputFileAttributes.Incomplete));
@@ -485,8 +504,14 @@ void TauCustomHTTP::Complete(quint64 generation) {
     std::exception_ptr failure;
     try {
         if (s.Continue) {
-            if (s.Success && !memoryOutput_ && !outputOpened_) {
-                // The body had nowhere to go: the owner must hear of it all the same.
+            // The body is on disk whole, or the transfer failed: the file's sync, close and
+            // size are checked before anyone hears of it as done.
+            if (s.Success && file_ && !outputFailed_ && !file_->Finish()) {
+                OutputFails(file_->ErrorText());
+            }
+            if (outputFailed_) {
+                // A short or missing file is no download: the owner must hear of it.
+                deleteFile = outputOpened_;
                 if (OutputFailedHandler) {
                     OutputFailedHandler(s.OutputError);
                 } else if (HTTPErrorHandler) {

@@ -15,6 +15,10 @@
 class QFile;
 class QThread;
 
+namespace platform {
+class StreamFile;
+}
+
 // Cache behaviour of a transfer. libcurl keeps no cache, so only coPragmaNoCache and
 // coAlwaysReload change the request (no-cache headers); the others are kept for the owner.
 enum TauCacheOption : unsigned {
@@ -67,12 +71,17 @@ struct TauHTTPProxy {
     QString ProxyPassword;
 };
 
-// Milliseconds; 0 leaves the service's own.
+// Milliseconds; 0 leaves the system's value.
 struct TauHTTPTimeouts {
     int ConnectTimeout = 0;
     int ReceiveTimeout = 0;
     int SendTimeout = 0;
 };
+
+// What a time-out of 0 stands for: the values a system HTTP stack works with. A connection
+// not made within a minute, or a minute without a byte while waiting for or receiving the
+// answer, ends the transfer as a time-out.
+inline constexpr TauHTTPTimeouts SystemHTTPTimeouts{60000, 60000, 60000};
 
 enum TauThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
@@ -101,7 +110,7 @@ struct TransferState {
     QString ContentType;
     TauHeaderInfo Headers;
     ProgressFigures Progress;
-    QString OutputError; // why the output file could not be created
+    QString OutputError; // why the output could not take the body
 };
 
 // Downloads one URL at a time on a worker thread of its own, into memory or into a file, and
@@ -129,6 +138,11 @@ public:
     QString HTTPPassword;
     TauOutputFileAttributes OutputFileAttributes;
     TauThreadPriority ThreadPriority = tpNormal;
+    // Stands in for each time-out left at 0.
+    TauHTTPTimeouts SystemTimeouts = SystemHTTPTimeouts;
+    // Largest body kept in memory. A larger answer of 200 or 206 fails (OutputFailedHandler);
+    // the body of any other status is cut there. File outputs are written to disk only.
+    qint64 MemoryLimit = 1024 * 1024;
 
     // Waits. Set `continueTransfer` false to skip the body.
     std::function<void(const TauHeaderInfo& info, bool& continueTransfer)> HeaderInfoHandler;
@@ -150,8 +164,10 @@ public:
     std::function<void(QString& proxyUsername, QString& proxyPassword, bool& tryAgain)>
         OnProxyAuthenticationRequest;
     std::function<void()> SkippedHandler;
-    // The output file could not be created although a length was announced (the message says
-    // which file and why). Without this handler HTTPErrorHandler gets the status instead.
+    // The output could not take the body: the output file could not be created or written
+    // whole (a full disk), or a body for memory is larger than MemoryLimit. The message says
+    // which file and why. A file that was begun is deleted. Without this handler
+    // HTTPErrorHandler gets the status instead.
     std::function<void(const QString& message)> OutputFailedHandler;
     // The worker obeyed a stop: no other outcome follows.
     std::function<void()> AbortedHandler;
@@ -184,6 +200,8 @@ private:
     bool OnHead(int status, const QByteArray& rawHeaders, Exchange& exchange);
     bool OpenOutput();
     bool AppendBlock(const char* data, qsizetype size);
+    bool OutputFails(const QString& message);
+    QString TooLargeText() const;
     void Complete(quint64 generation);
     void FinishStopped(quint64 generation);
     void CloseOutputFile();
@@ -193,7 +211,7 @@ private:
     TransferState state_;
     QByteArray memory_;
     bool memoryOutput_ = false;
-    std::unique_ptr<QFile> file_;
+    std::unique_ptr<platform::StreamFile> file_;
     QString filePath_;
     bool outputOpened_ = false;
     bool outputFailed_ = false;

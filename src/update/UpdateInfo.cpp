@@ -1,46 +1,96 @@
 #include "update/UpdateInfo.h"
 
+#include <QHash>
 #include <algorithm>
 
 QString InfoText(const QByteArray& body) {
     return QString::fromLatin1(body);
 }
 
-QString InfoValue(const QString& text, const QString& key, bool braced) {
-    QString pattern = (key + QLatin1Char('=')).toLower();
-    if (braced)
-        pattern += QLatin1Char('{');
-    const qsizetype at = text.toLower().indexOf(pattern);
-    if (at < 0)
-        return {};
-    const qsizetype start = at + pattern.size();
+namespace {
+
+// Keys are ASCII: only ASCII letters change, so positions in the copy are positions in the text.
+QString AsciiLower(const QString& text) {
+    QString lower = text;
+    for (QChar& c : lower) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    }
+    return lower;
+}
+
+// The value that starts at `start`: up to its first character below 32 (plain) or its first
+// "}" (braced), and never into the text's last two characters. A value longer than `limit`
+// characters gives nothing and sets `tooLong`; no more than that is looked at.
+QString ValueAt(const QString& text, qsizetype start, bool braced, qsizetype limit, bool* tooLong) {
     const qsizetype end = text.size() - 2; // the closing line break is never part of a value
     if (end <= start)
         return {};
-    const QString candidate = text.mid(start, end - start);
-    qsizetype cut = candidate.size();
-    for (qsizetype i = 0; i < candidate.size(); ++i) {
-        const QChar c = candidate.at(i);
-        if (braced ? c == QLatin1Char('}') : c.unicode() < 32) {
-            cut = i;
-            break;
-        }
+    const qsizetype last = std::min(end, start + limit + 1);
+    for (qsizetype i = start; i < last; ++i) {
+        const QChar c = text.at(i);
+        if (braced ? c == QLatin1Char('}') : c.unicode() < 32)
+            return text.mid(start, i - start);
     }
-    return candidate.left(cut);
+    if (last < end) {
+        if (tooLong)
+            *tooLong = true;
+        return {};
+    }
+    return text.mid(start, end - start);
 }
 
-QStringList InfoFiles(const QString& text) {
-    QStringList files;
-    for (const char* key : {"#url", "#url0"}) {
-        const QString value = InfoValue(text, QString::fromLatin1(key), false);
-        if (!value.isEmpty())
-            files << value;
+} // namespace
+
+QString InfoValue(const QString& text, const QString& key, bool braced) {
+    QString pattern = AsciiLower(key + QLatin1Char('='));
+    if (braced)
+        pattern += QLatin1Char('{');
+    const qsizetype at = AsciiLower(text).indexOf(pattern);
+    if (at < 0)
+        return {};
+    return ValueAt(text, at + pattern.size(), braced, text.size(), nullptr);
+}
+
+QStringList InfoFiles(const QString& text, bool* damaged) {
+    // One pass finds the first "#url<digits>=" of every number: the place a search for each
+    // key finds, without a search through the whole text per entry.
+    const QString lower = AsciiLower(text);
+    const QString marker = QStringLiteral("#url");
+    QHash<QString, qsizetype> valueStart; // by the digits after "#url" ("" for "#url")
+    for (qsizetype at = lower.indexOf(marker); at >= 0; at = lower.indexOf(marker, at + 1)) {
+        qsizetype i = at + marker.size();
+        while (i < lower.size() && lower.at(i) >= u'0' && lower.at(i) <= u'9')
+            ++i;
+        if (i < lower.size() && lower.at(i) == u'=') {
+            const QString digits = lower.mid(at + marker.size(), i - at - marker.size());
+            if (!valueStart.contains(digits))
+                valueStart.insert(digits, i + 1);
+        }
     }
-    for (qsizetype n = files.size() + 1;; ++n) {
-        const QString value = InfoValue(text, QStringLiteral("#url%1").arg(n), false);
-        if (value.isEmpty())
+    bool tooLong = false;
+    const auto value = [&](const QString& digits) {
+        const auto found = valueStart.constFind(digits);
+        return found == valueStart.cend()
+                   ? QString()
+                   : ValueAt(text, *found, false, InfoFileLimits::EntryLength, &tooLong);
+    };
+    QStringList files;
+    for (const QString& digits : {QString(), QStringLiteral("0")}) {
+        const QString v = value(digits);
+        if (!v.isEmpty())
+            files << v;
+    }
+    for (qsizetype n = files.size() + 1; !tooLong && files.size() <= InfoFileLimits::Files; ++n) {
+        const QString v = value(QString::number(n));
+        if (v.isEmpty())
             break;
-        files << value;
+        files << v;
+    }
+    if (tooLong || files.size() > InfoFileLimits::Files) {
+        if (damaged)
+            *damaged = true;
+        return {};
     }
     return files;
 }
@@ -125,7 +175,13 @@ TUpgradeMethod UpgradeMethodFromText(const QString& methodValue) {
 
 UpdateInfo ParseUpdateInfo(const QString& text) {
     UpdateInfo info;
-    info.Files = InfoFiles(text);
+    if (text.size() > InfoFileLimits::Bytes) {
+        info.Damaged = true;
+        return info;
+    }
+    info.Files = InfoFiles(text, &info.Damaged);
+    if (info.Damaged)
+        return info;
     info.InfoVersion = InfoValue(text, QStringLiteral("#version"), false);
     info.InfoDate = InfoValue(text, QStringLiteral("#date"), false);
     info.UpgradeMsg = InfoValue(text, QStringLiteral("#message"), true);
@@ -140,5 +196,5 @@ bool UpdateAvailable(const UpdateInfo& info, const VersionCheck& check) {
     else
         newer = ParseInfoDate(check.VersionDate, check.Today) <
                 ParseInfoDate(info.InfoDate, check.Today);
-    return newer && !info.Files.isEmpty();
+    return newer && !info.Damaged && !info.Files.isEmpty();
 }

@@ -12,8 +12,16 @@ enum TUpgradeMethod { umSelfUpgrade = 0, umUseExternalSetup = 1, umRedirectToURL
 
 enum TVersionControl { byDate, byNumber };
 
+// What a file may hold. A file beyond them is damaged: no information at all.
+struct InfoFileLimits {
+    static constexpr qsizetype Bytes = 1024 * 1024;
+    static constexpr qsizetype Files = 1000;
+    static constexpr qsizetype EntryLength = 8192; // characters of one file entry
+};
+
 struct UpdateInfo {
-    QStringList Files; // FileEntry texts (URL or URL=target), in file order
+    bool Damaged = false; // beyond InfoFileLimits; every other field is then empty
+    QStringList Files;    // FileEntry texts (URL or URL=target), in file order
     QString InfoVersion;
     QString InfoDate;
     QString UpgradeMsg;
@@ -28,8 +36,10 @@ QString InfoText(const QByteArray& body);
 // break.
 QString InfoValue(const QString& text, const QString& key, bool braced);
 
-// "#url", "#url0", then "#url" + n from the next free number on, up to the first gap.
-QStringList InfoFiles(const QString& text);
+// "#url", "#url0", then "#url" + n from the next free number on, up to the first gap. More
+// entries than InfoFileLimits::Files, or an entry longer than InfoFileLimits::EntryLength, set
+// `damaged` (when given) and give no entries.
+QStringList InfoFiles(const QString& text, bool* damaged = nullptr);
 
 // -1, 0 or 1 for four dotted numbers; falls back to a byte comparison of the whole texts when
 // a part is not a number.
@@ -41,7 +51,8 @@ QDate ParseInfoDate(const QString& text, const QDate& today);
 // From the "#method" value: "1..." external setup, "2..." redirect, anything else self-upgrade.
 TUpgradeMethod UpgradeMethodFromText(const QString& methodValue);
 
-// Every field of the file. The message is the braced "#message" value.
+// Every field of the file. The message is the braced "#message" value. A text longer than
+// InfoFileLimits::Bytes, or beyond the file limits, is damaged.
 UpdateInfo ParseUpdateInfo(const QString& text);
 
 struct VersionCheck {
@@ -51,5 +62,5 @@ struct VersionCheck {
     QDate Today;           // what a malformed date stands for
 };
 
-// Newer than the running program and at least one file to fetch.
+// Newer than the running program and at least one file to fetch; never for a damaged file.
 bool UpdateAvailable(const UpdateInfo& info, const VersionCheck& check);

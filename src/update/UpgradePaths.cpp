@@ -1,6 +1,7 @@
 #include "update/UpgradePaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <cmath>
 #include <utility>
@@ -19,13 +20,10 @@ QString UserFolder(QStandardPaths::StandardLocation location) {
 
 } // namespace
 
-UpgradeFolders CurrentUpgradeFolders(const QString& appFolder) {
+UpgradeFolders CurrentUpgradeFolders(const QString& appFolder, const QString& tempFolder) {
     UpgradeFolders folders;
     folders.AppFolder = AsFolder(appFolder);
-    const QString temp = QDir::tempPath();
-    // Qt gives no path at all when the temporary folder is missing.
-    folders.TempFolder =
-        !temp.isEmpty() && QDir(temp).exists() ? AsFolder(temp) : folders.AppFolder;
+    folders.TempFolder = tempFolder.isEmpty() ? folders.AppFolder : AsFolder(tempFolder);
     folders.Desktop = UserFolder(QStandardPaths::DesktopLocation);
     folders.MyDocuments = UserFolder(QStandardPaths::DocumentsLocation);
     folders.MyPictures = UserFolder(QStandardPaths::PicturesLocation);
@@ -76,6 +74,41 @@ FileEntryTarget ResolveFileEntry(const QString& entry, const UpgradeFolders& fol
     }
     result.DownloadPath = result.Target + QLatin1StringView(DownloadSuffix);
     return result;
+}
+
+namespace {
+
+// `path` lies below `folder` (both cleaned, absolute).
+bool Below(const QString& path, const QString& folder) {
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    return path.size() > prefix.size() && path.startsWith(prefix);
+}
+
+} // namespace
+
+bool TargetInsideFolders(const QString& target, const QStringList& folders) {
+    if (!target.startsWith(QLatin1Char('/')))
+        return false;
+    const QString clean = QDir::cleanPath(target);
+    for (const QString& folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        const QString root = QDir::cleanPath(folder);
+        if (!Below(clean, root))
+            continue;
+        // The deepest folder on the way that exists must really lie within the folder too: a
+        // link inside it may lead anywhere.
+        QString existing = QFileInfo(clean).path();
+        while (!QFileInfo::exists(existing) && Below(existing, root))
+            existing = QFileInfo(existing).path();
+        const QString realRoot = QFileInfo(root).canonicalFilePath();
+        const QString realExisting = QFileInfo(existing).canonicalFilePath();
+        if (realRoot.isEmpty() || realExisting.isEmpty())
+            continue;
+        if (realExisting == realRoot || Below(realExisting, realRoot))
+            return true;
+    }
+    return false;
 }
 
 int TotalPercentsDone(int index, int count, int percentsDone) {

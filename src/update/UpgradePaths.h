@@ -10,6 +10,8 @@
 inline constexpr char UpgradeQueueFileName[] = "UpgraderQueue.txt";
 inline constexpr char UpgradeHelperFileName[] = "Upgrader4.exe";
 inline constexpr char DownloadSuffix[] = ".uTMP";
+// The environment variable that tells the helper where its queue is.
+inline constexpr char UpgradeQueueVariable[] = "VARNHOLT_UPGRADE_QUEUE";
 
 // The folders the macros of a target stand for. Each ends with "/"; an empty one leaves its
 // macro as written (the Windows folders that have no counterpart here).
@@ -30,9 +32,9 @@ struct UpgradeFolders {
 
 // The folders of this user and machine for a program in `appFolder` (ending with "/"):
 // the XDG user folders, the generic data folder for application data, "/opt/" for programs,
-// the program's own "system/" folder, and the temporary folder (the program's folder when the
-// temporary one is missing). The Windows, help, media and cursor folders stay unexpanded.
-UpgradeFolders CurrentUpgradeFolders(const QString& appFolder);
+// the program's own "system/" folder, and `tempFolder`, the program's temporary folder (the
+// program's folder when empty). The Windows, help, media and cursor folders stay unexpanded.
+UpgradeFolders CurrentUpgradeFolders(const QString& appFolder, const QString& tempFolder);
 
 // Replaces every macro, in any letter case, by its folder; a result that is not an absolute
 // path is taken inside AppFolder.
@@ -49,6 +51,11 @@ struct FileEntryTarget {
 // The first "=" separates URL and target; without a target the file goes into AppFolder under
 // the last part of the URL.
 FileEntryTarget ResolveFileEntry(const QString& entry, const UpgradeFolders& folders);
+
+// Whether an update may write `target`: once "." and ".." are resolved it lies below one of
+// `folders`, and so does every folder on its way that exists already, followed through links
+// to where it really is. A target that is one of the folders itself does not count.
+bool TargetInsideFolders(const QString& target, const QStringList& folders);
 
 // Progress over all files: index (from 0) of the current file, file count, current percent.
 int TotalPercentsDone(int index, int count, int percentsDone);

@@ -124,3 +124,15 @@ QString LostFileCaption(int statusCode) {
 QString PasswordRequestText(const QString& remoteFile) {
     return Fill(UpgraderMessages(29), {remoteFile});
 }
+
+QString TargetOutsideText(const QString& target) {
+    return QStringLiteral("The update would write %1, outside the program's folder. The upgrade "
+                          "is cancelled.")
+        .arg(target);
+}
+
+QString AddressRefusedText(const QString& address) {
+    return QStringLiteral("The update points to %1, which is not a web address. It is not "
+                          "opened.")
+        .arg(address);
+}

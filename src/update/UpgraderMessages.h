@@ -35,3 +35,8 @@ QString LostFileText(const QString& url);
 QString LostFileCaption(int statusCode);
 // Message 29 naming the remote file.
 QString PasswordRequestText(const QString& remoteFile);
+
+// Beyond the catalogue: an update file whose target lies outside the program's folder and the
+// temporary folder, and a redirection to an address that is not a web address.
+QString TargetOutsideText(const QString& target);
+QString AddressRefusedText(const QString& address);

@@ -18,6 +18,12 @@ public:
     virtual void ShowInformation(const QString& text) = 0;
     // Yes/No with the warning icon; true for Yes.
     virtual bool AskYesNoWarning(const QString& caption, const QString& text) = 0;
+    // The credentials window: `text` names the remote file, `userName` comes filled in. True
+    // for OK, with both fields as the user left them; false for Cancel.
+    virtual bool AskPassword(const QString& text, QString& userName, QString& password) {
+        (void)text, (void)userName, (void)password;
+        return false;
+    }
 };
 
 // The download wizard. The checker drives it; the window reports the user's two decisions

@@ -64,6 +64,12 @@ TEST(HttpUrl, RefusesMalformedOrOversizedComponents) {
         {"http://h/?" + longText(2048), false},
         // The limits count decoded characters: three bytes of escape are one character.
         {"http://h/?" + QString("%41").repeated(2047), true},
+        // A scheme is a letter followed by letters, digits, "+", "-" and ".".
+        {"svn+ssh.v-2://h/", true},
+        {"ht tp://h/", false},
+        {"2http://h/", false},
+        {"Location: http://h/", false},
+        {"x\ny://h/", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url.left(60).toStdString());
@@ -135,6 +141,41 @@ TEST(HttpDate, ReadsTheThreeLayoutsAndZoneOffsets) {
         {"Sun, 06 Xyz 1994 08:49:37 GMT", QDateTime()},
         {"Sun, 31 Nov 1994 08:49:37 GMT", QDateTime()},
         {"Sun Nov  6 08:49:37 never", QDateTime()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const QDateTime parsed = ParseHTTPDate(QString::fromLatin1(c.text));
+        EXPECT_EQ(parsed.isValid(), c.expected.isValid());
+        if (c.expected.isValid()) {
+            EXPECT_EQ(parsed.toUTC(), c.expected);
+        }
+    }
+}
+
+// A field outside its range makes the whole text unreadable; a zone outside its range counts
+// as no zone. None of it may overflow on the way.
+TEST(HttpDate, EveryFieldIsRangeChecked) {
+    const QDateTime reference(QDate(1994, 11, 6), QTime(8, 49, 37), Qt::UTC);
+    const struct {
+        const char* text;
+        QDateTime expected;
+    } cases[] = {
+        {"Sun, 06 Nov 1994 999999:00:00 GMT", QDateTime()},
+        {"Sun, 06 Nov 1994 99999999999999999999:00:00 GMT", QDateTime()},
+        {"Sun, 06 Nov 1994 24:00:00 GMT", QDateTime()},
+        {"Sun, 06 Nov 1994 08:60:00 GMT", QDateTime()},
+        {"Sun, 06 Nov 1994 08:49:60 GMT", QDateTime()},
+        {"Sun, 06 Nov 1994 -1:49:37 GMT", QDateTime()},
+        {"Sun, 0 Nov 1994 08:49:37 GMT", QDateTime()},
+        {"Sun, 99999999999 Nov 1994 08:49:37 GMT", QDateTime()},
+        {"Sun, 06 Nov 10000 08:49:37 GMT", QDateTime()},
+        {"Sun, 06 Nov -5 08:49:37 GMT", QDateTime()},
+        {"Sun Nov  6 08:49:37 2147483648", QDateTime()},
+        {"Sun, 06 Nov 1994 23:59:59 GMT",
+         QDateTime(QDate(1994, 11, 6), QTime(23, 59, 59), Qt::UTC)},
+        {"Sun, 06 Nov 1994 08:49:xx GMT", reference.addSecs(-37)},
+        {"Sun, 06 Nov 1994 08:49:37 +9999", reference},
+        {"Sun, 06 Nov 1994 08:49:37 +2360", reference},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """A small HTTP server on 127.0.0.1 for the transfer client's tests.
 
-Prints "<port> <closed port>" on its first line: the second is a port that is bound but never
-listened on, so connecting to it is refused. Ends when its standard input closes, or after
-five minutes at most.
+Prints "<port> <closed port> <silent port>" on its first line: the second is a port that is
+bound but never listened on, so connecting to it is refused; the third listens but never
+accepts, so a connection is made and never answered. Ends when its standard input closes, or
+after five minutes at most.
 """
 import base64
 import socket
@@ -48,7 +49,7 @@ class Handler(BaseHTTPRequestHandler):
                         [("Last-Modified", "Sun, 06 Nov 1994 08:49:37 GMT"),
                          ("ETag", '"v1"'), ("Content-Language", "en")])
         elif url.path == "/missing":
-            body = b"no such file here"
+            body = pattern(int(query["n"][0])) if "n" in query else b"no such file here"
             self.answer(404, body, len(body))
         elif url.path == "/short":
             # Announces 1000 bytes, delivers 600, hangs up.
@@ -57,6 +58,16 @@ class Handler(BaseHTTPRequestHandler):
         elif url.path == "/nolength":
             # No length: the end of the connection is the end of the body.
             self.answer(200, pattern(700), None, [("Connection", "close")])
+            self.close_connection = True
+        elif url.path == "/stream":
+            # n bytes without a length: the end of the connection is the end of the body.
+            size = int(query.get("n", ["0"])[0])
+            self.answer(200, pattern(size), None, [("Connection", "close")])
+            self.close_connection = True
+        elif url.path == "/stall":
+            # Its first bytes, then a minute of silence.
+            self.answer(200, pattern(1000), 100000)
+            time.sleep(60)
             self.close_connection = True
         elif url.path == "/slow":
             self.answer(200, pattern(1000), 100000)
@@ -74,6 +85,14 @@ class Handler(BaseHTTPRequestHandler):
             text = self.requestline + "\r\n" + str(self.headers)
             body = text.encode("latin-1")
             self.answer(200, body, len(body))
+        elif url.path == "/bighead":
+            # A head that never seems to end: 200 KB of header lines.
+            self.send_response(200)
+            for i in range(4000):
+                self.send_header("X-Filler-%d" % i, "f" * 40)
+            self.end_headers()
+            self.wfile.flush()
+            self.close_connection = True
         elif url.path == "/garbage":
             self.wfile.write(b"NOT HTTP AT ALL\r\n\r\n")
             self.wfile.flush()
@@ -87,7 +106,11 @@ def main():
     server.daemon_threads = True
     closed = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     closed.bind(("127.0.0.1", 0))
-    print(server.server_address[1], closed.getsockname()[1], flush=True)
+    silent = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(16)  # the kernel completes the connections; nobody ever reads them
+    print(server.server_address[1], closed.getsockname()[1], silent.getsockname()[1],
+          flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     watchdog = threading.Timer(LIFETIME_S, server.shutdown)
     watchdog.daemon = True
@@ -102,6 +125,7 @@ def main():
     stdin_closed.wait(LIFETIME_S)
     server.shutdown()
     closed.close()
+    silent.close()
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // The checker's windows on the offscreen platform, and the main window's answers to it.
 #include "Recorders.h"
+#include "ui/TauAutoUpgraderPasswordForm.h"
 #include "ui/TauAutoUpgraderUpgradeMessageForm.h"
 #include "ui/TauAutoUpgraderWizardForm.h"
 #include "ui/UpdaterHandlers.h"
@@ -13,8 +14,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -120,6 +125,58 @@ TEST(UpgradeWizardForm, LayoutProgressEndPageAndFinish) {
     EXPECT_FALSE(wizard.IsOpen());
 }
 
+// The area inside a group's frame, as its style lays it out.
+QRect InsideFrame(QGroupBox* group) {
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.lineWidth = 1;
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    return group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents,
+                                          group);
+}
+
+// Every row of a group lies inside its frame, with or without the file's address; the engraved
+// caption hides the bevel behind it.
+TEST(UpgradeWizardForm, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
+    for (const bool hideLocation : {true, false}) {
+        SCOPED_TRACE(hideLocation ? "location hidden" : "location shown");
+        TauAutoUpgraderWizard settings;
+        settings.HideFileLocation = hideLocation;
+        WizardWindow wizard;
+        wizard.Open(settings);
+        TauAutoUpgraderWizardForm* form = wizard.Form();
+        wizard.SetFileSize(FileSizeText(123456, QLocale()));
+        for (QGroupBox* group : {form->LCurrentFile, form->LAllFiles}) {
+            const QRect inside = InsideFrame(group);
+            for (QWidget* row : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (row->isHidden())
+                    continue;
+                EXPECT_TRUE(inside.contains(row->geometry()))
+                    << row->objectName().toStdString() << " at " << row->y() << " in "
+                    << group->objectName().toStdString() << " from " << inside.top();
+            }
+        }
+        EXPECT_EQ(form->LCurrentFile->geometry(),
+                  hideLocation ? QRect(136, 44, 319, 95) : QRect(136, 34, 319, 125));
+
+        // Beside the text, in the caption's blanks, the bevel's line is hidden.
+        const QImage image = form->grab().toImage();
+        const auto* caption = form->findChild<QLabel*>("BrandLight");
+        ASSERT_NE(caption, nullptr);
+        const int blank = caption->fontMetrics().horizontalAdvance(u' ');
+        const int bevelRow = 238;
+        const QColor background = image.pixelColor(caption->x() + 1, 225);
+        for (const int x : {caption->x() + blank - 1, caption->geometry().right() - blank + 2}) {
+            EXPECT_EQ(image.pixelColor(x, bevelRow), background) << "x " << x;
+            EXPECT_EQ(image.pixelColor(x, bevelRow + 1), background) << "x " << x;
+        }
+        // Elsewhere the bevel is there.
+        EXPECT_NE(image.pixelColor(300, bevelRow), background);
+        wizard.Close();
+    }
+}
+
 TEST(UpgradeWizardForm, TheProgramsSettingsShowItsPicture) {
     TauAutoUpgrader updater;
     updater::Configure(updater, "1.3.0.0");
@@ -149,6 +206,116 @@ TEST(UpgradeWizardForm, ClosingBeforeTheEndAsksFirst) {
     wizard.Form()->close();
     EXPECT_EQ(cancelled, 1);
     EXPECT_FALSE(wizard.IsOpen());
+}
+
+TEST(PasswordForm, OKGivesTheFieldsEveryOtherWayOutDeclines) {
+    const QString text = PasswordRequestText("http://quillon.example/update.txt");
+    struct Case {
+        const char* name;
+        std::function<void(QWidget*)> act;
+        bool expected;
+    } cases[] = {
+        {"OK",
+         [](QWidget* w) {
+             w->findChild<QLineEdit*>("UserNameEdit")->setText("quillon");
+             w->findChild<QLineEdit*>("PasswordEdit")->setText("secret");
+             ClickNamed(w, "OKBtn");
+         },
+         true},
+        {"Cancel", [](QWidget* w) { ClickNamed(w, "CancelBtn"); }, false},
+        {"Esc",
+         [](QWidget* w) {
+             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(w, &esc);
+         },
+         false},
+        {"close box", [](QWidget* w) { w->close(); }, false},
+    };
+    WidgetUpgraderPrompts prompts;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString caption, shown, user, masked, labels;
+        int labelWidth = 0, clientWidth = 0, clientHeight = 0, labelBottom = 0;
+        WhenModal([&](QWidget* w) {
+            caption = w->windowTitle();
+            const auto* label = w->findChild<QLabel*>("Label1");
+            shown = label->text();
+            labelWidth = label->width();
+            labelBottom = label->y() + label->height();
+            clientWidth = w->width();
+            clientHeight = w->height();
+            labels = w->findChild<QLabel*>("UserNameLabel")->text() + "|" +
+                     w->findChild<QLabel*>("PasswordLabel")->text();
+            user = w->findChild<QLineEdit*>("UserNameEdit")->text();
+            auto* password = w->findChild<QLineEdit*>("PasswordEdit");
+            password->setText("abc");
+            masked = password->displayText();
+            password->clear();
+            c.act(w);
+        });
+        QString userName = "given", password;
+        EXPECT_EQ(prompts.AskPassword(text, userName, password), c.expected);
+        EXPECT_EQ(caption, "Enter password");
+        EXPECT_EQ(shown, text);
+        EXPECT_EQ(labels, "User Name|Password");
+        EXPECT_EQ(user, "given");
+        EXPECT_EQ(masked, "***");
+        EXPECT_EQ(labelWidth, clientWidth - 10 - 18);
+        EXPECT_EQ(clientHeight, labelBottom + 100);
+        if (c.expected) {
+            EXPECT_EQ(userName, "quillon");
+            EXPECT_EQ(password, "secret");
+        }
+    }
+}
+
+// The credentials window in a real check against a server that asks for them (switched on
+// here; the program leaves it off).
+TEST(UpdaterHandlers, TheCredentialsWindowRetriesOrCancels) {
+    QTemporaryDir www;
+    ASSERT_TRUE(www.isValid());
+    writeFile(www.path() + "/update.txt", "#url1=http://127.0.0.1:1/a.dat\r\n#version=1.3\r\n");
+    QProcess server;
+    server.start(QStandardPaths::findExecutable("python3"),
+                 {testsupport::sourceDir() + "/tests/upgrade/update_server.py", www.path()});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
+    const int port = server.readLine().trimmed().split(' ').value(0).toInt();
+    const struct {
+        const char* name;
+        const char* button;
+        QString expected;
+    } cases[] = {
+        {"OK", "OKBtn", "No update available."},
+        {"Cancel", "CancelBtn", "Update aborted."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingDialogs dialogs;
+        WidgetUpgraderPrompts prompts;
+        TauAutoUpgrader updater;
+        updater::Configure(updater, "1.3.0.0");
+        updater::ConnectHandlers(updater, dialogs);
+        updater.ShowMessages |= mPasswordRequest;
+        updater.SetPrompts(&prompts);
+        updater.InfoFileURL = QStringLiteral("http://127.0.0.1:%1/auth/update.txt").arg(port);
+        updater.HTTPUsername() = "quillon";
+        QString caption;
+        WhenModal([&](QWidget* w) {
+            caption = w->windowTitle();
+            w->findChild<QLineEdit*>("PasswordEdit")->setText("secret");
+            ClickNamed(w, c.button);
+        });
+        updater::CheckForUpdate(updater);
+        ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty() && !updater.Busy(); }));
+        EXPECT_EQ(caption, "Enter password");
+        EXPECT_EQ(dialogs.messages, QStringList{c.expected});
+    }
+    server.closeWriteChannel();
+    if (!server.waitForFinished(5000)) {
+        server.kill();
+        server.waitForFinished(5000);
+    }
 }
 
 // The main window's boxes for the outcomes of a real check (information files read from disk,

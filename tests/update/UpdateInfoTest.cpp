@@ -51,6 +51,41 @@ TEST(InfoFiles, NumberedEntriesStartAfterThePlainOnesAndStopAtTheFirstGap) {
         EXPECT_EQ(InfoFiles(QString::fromLatin1(c.text)), c.expected) << c.text;
 }
 
+// A file beyond what an information file may hold is damaged as a whole: no entries, no
+// version, never an update.
+TEST(ParseUpdateInfo, AFileBeyondItsLimitsIsDamaged) {
+    const auto numbered = [](int count, int length) {
+        QString text;
+        for (int n = 1; n <= count; ++n)
+            text += QStringLiteral("#url%1=%2\r\n").arg(n).arg(QString(length, u'u'));
+        return text + "#version=9\r\n";
+    };
+    const auto oversized =
+        QStringLiteral("#url=a\r\n#version=9\r\n") + QString(InfoFileLimits::Bytes, u' ') + "\r\n";
+    const struct {
+        const char* name;
+        QString text;
+        bool damaged;
+        qsizetype files;
+    } cases[] = {
+        {"at the file limit", numbered(InfoFileLimits::Files, 10), false, InfoFileLimits::Files},
+        {"one file too many", numbered(InfoFileLimits::Files + 1, 10), true, 0},
+        {"an entry at its limit", numbered(1, InfoFileLimits::EntryLength), false, 1},
+        {"an entry too long", numbered(1, InfoFileLimits::EntryLength + 1), true, 0},
+        {"larger than a mebibyte", oversized, true, 0},
+        // Without line breaks every value would run to the end of the text.
+        {"keys without line breaks", QString("#url1=#url2=").repeated(40000) + "\r\n", true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const UpdateInfo info = ParseUpdateInfo(c.text);
+        EXPECT_EQ(info.Damaged, c.damaged);
+        EXPECT_EQ(info.Files.size(), c.files);
+        EXPECT_EQ(info.InfoVersion.isEmpty(), c.damaged);
+        EXPECT_EQ(UpdateAvailable(info, {byNumber, "1.3.0.0", {}, QDate(2008, 3, 12)}), !c.damaged);
+    }
+}
+
 TEST(CompareVersionText, ComparesFourNumbersElseTheBytes) {
     const struct {
         const char* a;

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 
 using testsupport::readFile;
@@ -63,6 +65,7 @@ protected:
         const QStringList argv = splitArguments(line);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TMPDIR", temp_.chopped(1));
+        env.insert(UpgradeQueueVariable, temp_ + "UpgraderQueue.txt");
         helper_.setProcessEnvironment(env);
         helper_.start(argv.first(), argv.mid(1));
         ASSERT_TRUE(helper_.waitForStarted());
@@ -81,7 +84,11 @@ protected:
     QProcess helper_;
 };
 
+// What the stand-in program noted; empty until it has (it runs detached from the helper and
+// may still be starting when the helper has ended).
 QString Marker(const QString& path) {
+    if (!QFile::exists(path))
+        return {};
     return QString::fromUtf8(readFile(path)).trimmed();
 }
 
@@ -108,6 +115,44 @@ TEST_F(UpgradeHelperProcess, MovesQueuedAndScannedDownloadsAndRestartsTheNewProg
     EXPECT_FALSE(QFile::exists(temp_ + "UpgraderQueue.txt"));
     EXPECT_TRUE(QDir(app_).entryList({"*.uTMP"}, QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_FALSE(QFile::exists(app_ + "data/x.dat.uTMP"));
+}
+
+// A queue names the files to replace: only the user's own, reached without a link, is used,
+// and one that is not is left where it is.
+TEST_F(UpgradeHelperProcess, AQueueThatIsNotTheUsersOwnIsNeitherAppliedNorDeleted) {
+    const QString queue = temp_ + "UpgraderQueue.txt";
+    const QByteArray queueText = QueueFileText({"http://h/x=" + app_ + "data/x.dat"}).toUtf8();
+    const QString marker = root_.path() + "/started.txt";
+    writeScript(program_, marker, "program", true);
+    const struct {
+        const char* name;
+        std::function<bool()> plant; // false: not possible here
+    } cases[] = {{"another user's",
+                  [&] {
+                      writeFile(queue, queueText);
+                      return QProcess::execute("chown", {"65534", queue}) == 0;
+                  }},
+                 {"a link", [&] {
+                      writeFile(root_.path() + "/own queue.txt", queueText);
+                      return QFile::link(root_.path() + "/own queue.txt", queue);
+                  }}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(queue);
+        QFile::remove(marker);
+        writeFile(app_ + "data/x.dat", "old data");
+        writeFile(app_ + "data/x.dat.uTMP", "new data");
+        if (!c.plant()) {
+            std::printf("skipped: cannot give a file to another user here (needs root)\n");
+            continue;
+        }
+        startHelper(umSelfUpgrade);
+        ASSERT_TRUE(waitUntil([&] { return helperEnded(); }, 60000));
+        ASSERT_TRUE(waitUntil([&] { return !Marker(marker).isEmpty(); }, 60000));
+        EXPECT_EQ(readFile(app_ + "data/x.dat"), "old data");
+        EXPECT_TRUE(QFile::exists(app_ + "data/x.dat.uTMP"));
+        EXPECT_TRUE(QFileInfo(queue).isSymLink() || QFileInfo::exists(queue));
+    }
 }
 
 // The helper's scheduling policy, from /proc: 5 is SCHED_IDLE, which it keeps only while it

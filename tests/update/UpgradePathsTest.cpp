@@ -5,6 +5,7 @@
 #include "update/helper/UpgradePlan.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -45,22 +46,55 @@ TEST(ExpandFolderMacros, ReplacesInAnyCaseAndAnchorsRelativeTargets) {
 }
 
 TEST(CurrentUpgradeFolders, FoldersEndWithSlashAndMissingTempFallsBackToTheProgram) {
-    const QByteArray saved = qgetenv("TMPDIR");
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("TMPDIR", dir.path().toLocal8Bit());
-    const UpgradeFolders here = CurrentUpgradeFolders(QStringLiteral("/opt/app"));
-    qputenv("TMPDIR", (dir.path() + "/missing").toLocal8Bit());
-    const UpgradeFolders missing = CurrentUpgradeFolders(QStringLiteral("/opt/app/"));
-    qputenv("TMPDIR", saved);
+    const UpgradeFolders here =
+        CurrentUpgradeFolders(QStringLiteral("/opt/app"), QStringLiteral("/run/user/7/varnholt"));
+    const UpgradeFolders missing = CurrentUpgradeFolders(QStringLiteral("/opt/app/"), QString());
 
     EXPECT_EQ(here.AppFolder, "/opt/app/");
-    EXPECT_EQ(here.TempFolder, dir.path() + "/");
+    EXPECT_EQ(here.TempFolder, "/run/user/7/varnholt/");
     EXPECT_EQ(missing.TempFolder, "/opt/app/");
     EXPECT_EQ(here.System, "/opt/app/system/");
     EXPECT_TRUE(here.Windows.isEmpty());
     for (const QString& f : {here.Desktop, here.MyDocuments, here.MyPictures, here.AppData})
         EXPECT_TRUE(f.isEmpty() || (f.startsWith('/') && f.endsWith('/'))) << f.toStdString();
+}
+
+// Where an update may write: below the program's folder or the temporary folder, after the
+// macros, "..", and the links on the way.
+TEST(TargetInsideFolders, OnlyBelowTheProgramOrTheTemporaryFolder) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString app = root.path() + "/my app/";
+    const QString temp = root.path() + "/temp/";
+    const QString outside = root.path() + "/home/";
+    for (const QString& dir : {app + "data", temp, outside})
+        ASSERT_TRUE(QDir().mkpath(dir));
+    ASSERT_TRUE(QFile::link(outside, app + "escape"));     // a link out of the program's folder
+    ASSERT_TRUE(QFile::link(app + "data", app + "inner")); // a link that stays inside
+    UpgradeFolders folders;
+    folders.AppFolder = app;
+    folders.TempFolder = temp;
+    folders.Desktop = outside + "Desktop/";
+    const struct {
+        QString entryTarget; // the target side of a file entry, as written
+        bool allowed;
+    } cases[] = {
+        {"data/x.dat", true},         {"%current%new/deeper/x.dat", true}, // folders not there yet
+        {"%temp%x.dat", true},        {"inner/x.dat", true},
+        {"data/../x.dat", true},      {"../../home/u/.bashrc", false},
+        {"data/../../home/x", false}, {outside + ".bashrc", false},
+        {"%desktop%n.txt", false},    {"escape/.bashrc", false},
+        {"escape/new/x", false},      {"%current%", false}, // the folder itself is no file in it
+        {"%temp%../x.dat", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entryTarget.toStdString());
+        const FileEntryTarget target = ResolveFileEntry("http://h/f=" + c.entryTarget, folders);
+        EXPECT_EQ(TargetInsideFolders(target.Target, {app, temp}), c.allowed);
+    }
+    // An entry without a target names its file by the URL's last part.
+    EXPECT_FALSE(TargetInsideFolders(ResolveFileEntry("http://h/..", folders).Target, {app}));
+    EXPECT_TRUE(TargetInsideFolders(ResolveFileEntry("http://h/a.dat", folders).Target, {app}));
 }
 
 TEST(ResolveFileEntry, TargetAndDownloadPath) {
@@ -103,18 +137,20 @@ TEST(QueueFileText, ListsNamedTargetsOnly) {
 }
 
 // What the program writes, split into arguments as process creation does, comes back whole
-// in the helper.
+// in the helper, also when the helper's own path has blanks.
 TEST(HelperCommandLine, RoundTripsThroughTheHelpersReading) {
     const QString program = QStringLiteral("/home/me/my  apps/varnholt");
     const QString line = HelperCommandLine(QStringLiteral("/tmp/Upgrader4.exe"), program,
                                            QStringLiteral("/afterupgrade"), umSelfUpgrade);
     EXPECT_EQ(line, "/tmp/Upgrader4.exe /home/me/my  apps/varnholt +/afterupgrade0");
 
+    const QString helper = QStringLiteral("/run/my temp/varnholt/Upgrader4.exe");
+    const auto isHelper = [&](const QString& path) { return path == helper; };
     for (const TUpgradeMethod method : {umSelfUpgrade, umUseExternalSetup}) {
-        const QString text = HelperCommandLine(QStringLiteral("/tmp/Upgrader4.exe"),
-                                               QStringLiteral("/home/me/my apps/varnholt"),
+        const QString text = HelperCommandLine(helper, QStringLiteral("/home/me/my apps/varnholt"),
                                                QStringLiteral("/afterupgrade"), method);
-        const std::optional<HelperCommand> back = ParseHelperCommand(splitArguments(text).mid(1));
+        const std::optional<HelperCommand> back =
+            ParseHelperCommand(HelperArguments(splitArguments(text), isHelper));
         ASSERT_TRUE(back.has_value());
         EXPECT_EQ(back->ProgramPath, "/home/me/my apps/varnholt");
         EXPECT_EQ(back->Folder, "/home/me/my apps/");

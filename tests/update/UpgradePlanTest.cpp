@@ -65,6 +65,36 @@ TEST(ParseHelperCommand, ReadsBackWhatTheProgramWrote) {
         EXPECT_FALSE(ParseHelperCommand(bad).has_value()) << bad.join(' ').toStdString();
 }
 
+TEST(HelperArguments, TheHelpersPathMayComeInPieces) {
+    const QString helper = QStringLiteral("/run/my temp/Upgrader4.exe");
+    const auto isHelper = [&](const QString& path) { return path == helper; };
+    const struct {
+        QStringList argv;
+        QStringList args;
+    } cases[] = {
+        {{"/run/my", "temp/Upgrader4.exe", "/opt/app/varnholt", "+/afterupgrade0"},
+         {"/opt/app/varnholt", "+/afterupgrade0"}},
+        {{"/run/my temp/Upgrader4.exe", "/opt/app/varnholt", "+x0"}, {"/opt/app/varnholt", "+x0"}},
+        // Not found as written (started some other way): the first piece is the program.
+        {{"Upgrader4", "/opt/app/varnholt", "+x0"}, {"/opt/app/varnholt", "+x0"}},
+        {{"Upgrader4"}, {}},
+        {{}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HelperArguments(c.argv, isHelper), c.args) << c.argv.join('|').toStdString();
+}
+
+TEST(ParseHelperCommand, RefusesACommandLineBeyondItsLimit) {
+    const QString longPath = "/opt/" + QString(HelperCommandLimit, u'a');
+    EXPECT_FALSE(ParseHelperCommand({longPath, "+/afterupgrade0"}).has_value());
+    EXPECT_TRUE(ParseHelperCommand({"/opt/" + QString(4000, u'a'), "+/afterupgrade0"}));
+}
+
+TEST(QueueTargets, AbsolutePathsOneALine) {
+    EXPECT_EQ(QueueTargets("/a b/c\r\n\r\nrelative\r\n/d\r\n"), (QStringList{"/a b/c", "/d"}));
+    EXPECT_EQ(QueueTargets("/a\n/b"), QStringList{"/a\n/b"}); // only CR LF ends a line
+}
+
 HelperFacts Facts(const char* methodDigit, QList<ScannedFile> scan, bool ownDownloaded = false,
                   const QString& queueText = {}) {
     HelperFacts facts;
@@ -125,6 +155,10 @@ TEST(PlanUpgrade, NoWaitForAMissingProgramAndNothingForABadCommandLine) {
     HelperFacts facts = Facts("0", {});
     facts.ProgramExists = false;
     EXPECT_EQ(PlanUpgrade(facts).Steps, (QList<HelperStep>{Start(Program), Remove(Queue)}));
+
+    // A queue that is not the user's own is left alone.
+    facts.QueueRefused = true;
+    EXPECT_EQ(PlanUpgrade(facts).Steps, QList<HelperStep>{Start(Program)});
 
     facts.Args = {"/opt/app/varnholt"};
     const UpgradePlan bad = PlanUpgrade(facts);

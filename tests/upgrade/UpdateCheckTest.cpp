@@ -3,6 +3,8 @@
 #include "update/TauAutoUpgrader.h"
 
 #include "TestSupport.h"
+#include "http/SmallDisk.h"
+#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "update/UpgraderMessages.h"
 
@@ -40,6 +42,7 @@ public:
         const QList<QByteArray> ports = process_.readLine().trimmed().split(' ');
         port_ = ports.value(0).toInt();
         closedPort_ = ports.value(1).toInt();
+        silentPort_ = ports.value(2).toInt();
     }
     ~UpdateServer() {
         process_.closeWriteChannel();
@@ -53,6 +56,10 @@ public:
     }
     QString closedUrl(const QString& path) const {
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(closedPort_).arg(path);
+    }
+    // Takes the connection and never answers.
+    QString silentUrl(const QString& path) const {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(silentPort_).arg(path);
     }
     // The paths asked for so far.
     QStringList log() const {
@@ -72,6 +79,7 @@ private:
     QProcess process_;
     int port_ = 0;
     int closedPort_ = 0;
+    int silentPort_ = 0;
     QByteArray error_;
 };
 
@@ -87,9 +95,16 @@ public:
         log << "warning " + caption + ": " + text;
         return lostFileAnswer;
     }
+    bool AskPassword(const QString& text, QString& userName, QString& password) override {
+        log << "password " + userName + ": " + text;
+        password = passwordAnswer;
+        return passwordOk;
+    }
     QStringList log;
     bool upgradeAnswer = true;
     bool lostFileAnswer = true;
+    bool passwordOk = true;
+    QString passwordAnswer;
 };
 
 class RecordingWizard : public UpgradeWizardView {
@@ -123,23 +138,37 @@ QByteArray InfoFile(const QString& version, const QStringList& urls, const QStri
     return text.toLatin1();
 }
 
+// A stand-in program that notes how it was started in `marker`.
+QByteArray Script(const char* tag, const QString& marker) {
+    return QStringLiteral("#!/bin/sh\necho \"%1 $*\" > '%2'\n").arg(tag, marker).toUtf8();
+}
+
+void MakeRunnable(const QString& path) {
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+}
+
 class UpdateCheck : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(root_.isValid());
         app_ = root_.path() + "/my app/";
-        temp_ = root_.path() + "/temp/";
+        run_ = root_.path() + "/run dir";
         www_ = root_.path() + "/www/";
-        for (const QString& dir : {app_, temp_, www_})
+        for (const QString& dir : {app_, run_, www_})
             ASSERT_TRUE(QDir().mkpath(dir));
-        oldTemp_ = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(temp_));
+        oldRuntime_ = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run_));
+        temp_ = run_ + "/varnholt/";
         server_ = std::make_unique<UpdateServer>(www_);
         ASSERT_TRUE(server_->error().isEmpty()) << server_->error().constData();
 
-        // A helper left by an earlier upgrade goes when the component is made.
+        // The user's private temporary folder; a helper left there by an earlier upgrade goes
+        // when the component is made.
         writeFile(temp_ + "Upgrader4.exe", "old helper");
         up_ = std::make_unique<TauAutoUpgrader>();
+        EXPECT_EQ(up_->TempFolder, temp_);
+        EXPECT_EQ(QFile::permissions(temp_) & 0x0777,
+                  QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
         EXPECT_FALSE(QFile::exists(temp_ + "Upgrader4.exe"));
 
         up_->InfoFileURL = server_->url("update.txt");
@@ -148,7 +177,6 @@ protected:
         up_->ShowMessages = mAskUpgrade | mConnLost | mLostFile;
         up_->ProgramPath = app_ + "prog.sh";
         up_->AppFolder = app_;
-        up_->TempFolder = temp_;
         up_->SetPrompts(&prompts_);
         up_->SetShell(&shell_);
         up_->SetWizardView(&wizard_);
@@ -180,7 +208,19 @@ protected:
     void TearDown() override {
         up_.reset();
         server_.reset();
-        qputenv("TMPDIR", oldTemp_);
+        if (oldRuntime_.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", oldRuntime_);
+    }
+
+    // Waits for the wizard's end page and closes it with OK.
+    void finishAtTheEndPage() {
+        ASSERT_TRUE(waitUntil(
+            [this] { return !wizard_.log.isEmpty() && wizard_.log.last().startsWith("end: "); },
+            20000))
+            << events_.join(", ").toStdString();
+        wizard_.OnFinished();
     }
 
     // Runs a check and waits until the component is idle again with something to show.
@@ -195,8 +235,8 @@ protected:
     }
 
     QTemporaryDir root_;
-    QString app_, temp_, www_;
-    QByteArray oldTemp_;
+    QString app_, run_, temp_, www_;
+    QByteArray oldRuntime_;
     std::unique_ptr<UpdateServer> server_;
     std::unique_ptr<TauAutoUpgrader> up_;
     RecordingPrompts prompts_;
@@ -366,38 +406,333 @@ TEST_F(UpdateCheck, CheckWhileADownloadRunsStartsNothing) {
 }
 
 // The whole way: a missing file answered Yes, the others downloaded, the real helper written
-// from the program's resource, the program ended, the files put in place and the program
-// started again with "/afterupgrade".
+// from the program's resource into the private temporary folder and started by its exact path
+// (its folder has a blank, and a program stands at the path's first part), the program ended,
+// the files put in place and the program started again with "/afterupgrade".
 TEST_F(UpdateCheck, UpgradeEndsWithTheHelperRestartingTheNewProgram) {
     const QString marker = root_.path() + "/started.txt";
-    const auto script = [&](const char* tag) {
-        return QStringLiteral("#!/bin/sh\necho \"%1 $*\" > '%2'\n").arg(tag, marker).toUtf8();
-    };
-    writeFile(app_ + "prog.sh", script("old"));
-    QFile::setPermissions(app_ + "prog.sh",
-                          QFile::permissions(app_ + "prog.sh") | QFileDevice::ExeOwner);
-    writeFile(www_ + "prog.sh", script("new"));
+    // The running program: the helper has to wait until it ends.
+    const QString program = app_ + "prog";
+    ASSERT_TRUE(QFile::copy("/bin/sleep", program));
+    QProcess running;
+    running.start(program, {"600"});
+    ASSERT_TRUE(running.waitForStarted());
+    up_->ProgramPath = program;
+    writeFile(root_.path() + "/run", Script("planted", marker));
+    MakeRunnable(root_.path() + "/run");
+    writeFile(www_ + "prog", Script("new", marker));
     writeFile(www_ + "x.dat", "data v2");
     writeFile(www_ + "update.txt",
-              InfoFile("1.4", {server_->url("prog.sh"), server_->url("gone.dat"),
+              InfoFile("1.4", {server_->url("prog"), server_->url("gone.dat"),
                                server_->url("x.dat") + "=%current%data/x.dat"}));
     restartAtEnd_ = true;
     prompts_.lostFileAnswer = true;
     up_->RunUpdateCheck(false);
-    ASSERT_TRUE(waitUntil(
-        [this] { return !wizard_.log.isEmpty() && wizard_.log.last().startsWith("end: "); }, 20000))
-        << events_.join(", ").toStdString();
-    wizard_.OnFinished();
+    finishAtTheEndPage();
     EXPECT_EQ(events_.mid(events_.size() - 2), (QStringList{"end", "close"}));
-    EXPECT_EQ(readFile(temp_ + "UpgraderQueue.txt"), (app_ + "data/x.dat\r\n").toUtf8());
 
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 20000));
-    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temp_ + "UpgraderQueue.txt"); }, 20000));
-    EXPECT_EQ(readFile(marker), "new /afterupgrade\n");
-    EXPECT_EQ(readFile(app_ + "data/x.dat"), "data v2");
+    // While the program runs the helper waits, and its queue is there to be read.
+    EXPECT_EQ(readFile(temp_ + "UpgraderQueue.txt"), (app_ + "data/x.dat\r\n").toUtf8());
     EXPECT_TRUE(QFileInfo(temp_ + "Upgrader4.exe").isExecutable());
+    EXPECT_EQ(QFile::permissions(temp_ + "UpgraderQueue.txt") & 0x0777,
+              QFileDevice::ReadUser | QFileDevice::WriteUser);
+    running.kill();
+    ASSERT_TRUE(running.waitForFinished());
+
+    // The new program was started, not the one at the first part of the helper's path.
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 20000));
+    EXPECT_EQ(readFile(marker), "new /afterupgrade\n");
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temp_ + "UpgraderQueue.txt"); }, 20000));
+    EXPECT_EQ(readFile(app_ + "data/x.dat"), "data v2");
     EXPECT_TRUE(leftovers().isEmpty());
     EXPECT_FALSE(QFile::exists(app_ + "data/x.dat.uTMP"));
+}
+
+// Whatever lies under the helper's or the queue's name is replaced, never written through.
+TEST_F(UpdateCheck, PlantedFilesUnderTheHelpersNamesAreReplacedNotWrittenThrough) {
+    const QString victim = root_.path() + "/victim.txt";
+    writeFile(victim, "the user's own");
+    ASSERT_TRUE(QFile::link(victim, temp_ + "UpgraderQueue.txt"));
+    ASSERT_TRUE(QFile::link(victim, temp_ + "Upgrader4.exe"));
+    writeFile(www_ + "x.dat", "data");
+    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("x.dat") + "=data/x.dat"}));
+    restartAtEnd_ = true;
+    up_->RunUpdateCheck(false);
+    finishAtTheEndPage();
+    ASSERT_EQ(events_.last(), "close");
+    EXPECT_EQ(readFile(victim), "the user's own");
+    // The helper ran (the program it restarts is not there, but the files are in place).
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(app_ + "data/x.dat"); }, 20000));
+    EXPECT_FALSE(QFileInfo(temp_ + "Upgrader4.exe").isSymLink());
+}
+
+// A helper that cannot be written is not started: what lies under its name (here another
+// program on a read-only disk) never runs, and the program stays open and says why.
+TEST_F(UpdateCheck, AHelperThatCannotBeWrittenIsNotStarted) {
+    SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    const QString marker = root_.path() + "/started.txt";
+    up_->TempFolder = disk.path();
+    writeFile(disk.path() + "Upgrader4.exe", Script("planted", marker));
+    MakeRunnable(disk.path() + "Upgrader4.exe");
+    ASSERT_TRUE(disk.makeReadOnly());
+    writeFile(www_ + "x.dat", "data");
+    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("x.dat")}));
+    restartAtEnd_ = true;
+    up_->RunUpdateCheck(false);
+    finishAtTheEndPage();
+    EXPECT_EQ(events_, (QStringList{"begin", "done x.dat.uTMP", "end", "aborted"}));
+    ASSERT_FALSE(prompts_.log.isEmpty());
+    EXPECT_TRUE(prompts_.log.last().startsWith("error: Cannot create file \"" + disk.path() +
+                                               "Upgrader4.exe\". "))
+        << prompts_.log.last().toStdString();
+    waitUntil([] { return false; }, 500);
+    EXPECT_FALSE(QFile::exists(marker));
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+// A download that does not fit on the disk is no download: the upgrade is cancelled with the
+// reason, and nothing short is left for the helper.
+TEST_F(UpdateCheck, ADownloadOntoAFullDiskCancelsTheUpgrade) {
+    SmallDisk disk(64);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    writeFile(disk.path() + "filler", QByteArray(40 * 1024, 'f')); // 24 KiB stay free
+    up_->AppFolder = disk.path();
+    up_->ProgramPath = disk.path() + "prog.sh";
+    writeFile(www_ + "a.dat", QByteArray(30000, 'a'));
+    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("a.dat")}));
+    check();
+    ASSERT_TRUE(waitUntil([this] { return events_.contains("aborted"); }, 20000));
+    EXPECT_EQ(events_, (QStringList{"begin", "aborted"}));
+    EXPECT_EQ(prompts_.log.last(), "error: Cannot create file \"" + disk.path() +
+                                       "a.dat.uTMP\". No space left on device");
+    EXPECT_TRUE(QDir(disk.path()).entryList({"*.uTMP"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// Targets are checked before anything is downloaded: one outside the program's folder and the
+// temporary folder cancels the upgrade with a message naming it.
+TEST_F(UpdateCheck, ATargetOutsideTheProgramsFolderCancelsTheUpgrade) {
+    writeFile(www_ + "a.dat", "a");
+    const QString outside = root_.path() + "/home/";
+    ASSERT_TRUE(QDir().mkpath(outside));
+    ASSERT_TRUE(QFile::link(outside, app_ + "escape"));
+    const struct {
+        QString target;
+        QString named; // the target as the message names it
+    } cases[] = {
+        {"../home/.bashrc", app_ + "../home/.bashrc"},
+        {outside + ".profile", outside + ".profile"},
+        {"%current%escape/.bashrc", app_ + "escape/.bashrc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        events_.clear();
+        prompts_.log.clear();
+        writeFile(www_ + "update.txt",
+                  InfoFile("1.4", {server_->url("a.dat"), server_->url("a.dat") + "=" + c.target}));
+        check();
+        EXPECT_EQ(events_, (QStringList{"begin", "aborted"}));
+        EXPECT_EQ(prompts_.log.last(), "error: " + TargetOutsideText(c.named));
+        EXPECT_FALSE(wizard_.open);
+    }
+    EXPECT_FALSE(server_->log().contains("/a.dat"));
+    EXPECT_TRUE(QDir(outside).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(UpdateCheck, TheRedirectMethodOpensOnlyWebAddresses) {
+    const struct {
+        const char* entry;
+        QStringList opened;
+        QStringList events;
+    } cases[] = {
+        {"file:///bin/sh", {}, {"begin", "aborted"}},
+        {"javascript://x", {}, {"begin", "aborted"}},
+        {"HTTPS://quillon.example/get", {"HTTPS://quillon.example/get"}, {"begin"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        events_.clear();
+        prompts_.log.clear();
+        shell_.opened.clear();
+        writeFile(www_ + "update.txt", InfoFile("1.4", {c.entry}, "#method=2\r\n"));
+        check();
+        EXPECT_EQ(shell_.opened, c.opened);
+        EXPECT_EQ(events_, c.events);
+        if (c.opened.isEmpty()) {
+            EXPECT_EQ(prompts_.log.last(), "error: " + AddressRefusedText(c.entry));
+        }
+    }
+}
+
+// Only so much is held of an information file; beyond its limits it counts as missing.
+TEST_F(UpdateCheck, AnInformationFileBeyondItsLimitsIsDamaged) {
+    writeFile(www_ + "a.dat", "a");
+    QStringList many;
+    for (int i = 0; i < 1001; ++i)
+        many << server_->url("a.dat");
+    const QByteArray cases[] = {
+        InfoFile("1.4", {server_->url("a.dat")}) + QByteArray(2 * 1024 * 1024, ' ') + "\r\n",
+        InfoFile("1.4", many),
+    };
+    up_->ShowMessages |= mNoInfoFile;
+    for (const QByteArray& file : cases) {
+        events_.clear();
+        prompts_.log.clear();
+        writeFile(www_ + "update.txt", file);
+        check();
+        EXPECT_EQ(events_, QStringList{"no info file"});
+        EXPECT_EQ(prompts_.log, QStringList{"error: " + UpgraderMessages(25)});
+    }
+    EXPECT_FALSE(server_->log().contains("/a.dat"));
+}
+
+// A server that takes the connection and never answers is a time-out after the system's
+// time-out (shortened here): the check ends as unreachable and the next one works.
+TEST_F(UpdateCheck, AServerThatNeverAnswersTimesOutAndTheNextCheckWorks) {
+    up_->SystemTimeouts() = {1000, 1000, 1000};
+    up_->InfoFileURL = server_->silentUrl("update.txt");
+    up_->RunUpdateCheck(false);
+    ASSERT_TRUE(waitUntil([this] { return !events_.isEmpty() && !up_->Busy(); }, 20000))
+        << "still waiting";
+    EXPECT_EQ(events_, QStringList{"unreachable 127.0.0.1"});
+
+    events_.clear();
+    writeFile(www_ + "update.txt", InfoFile("1.3.0.0", {server_->url("a.dat")}));
+    up_->InfoFileURL = server_->url("update.txt");
+    check();
+    EXPECT_EQ(events_, QStringList{"no update"});
+}
+
+// Switched on, the timer checks while the computer is online; an automatic check shows no box
+// of its own for an unreachable host (and tries again) or for no update (and stops).
+TEST_F(UpdateCheck, TheAutomaticCheckRunsOnItsTimerWhileOnline) {
+    EXPECT_FALSE(up_->AutoCheck());
+    EXPECT_EQ(up_->AutoCheckDelay(), 10000);
+    up_->ShowMessages |= mHostUnreachable | mNoUpdateAvailable;
+    int onlineAsked = 0;
+    up_->IsOnline = [&] { return ++onlineAsked > 1; }; // offline at the first tick
+
+    // No timer for a delay of 0.
+    up_->SetAutoCheckDelay(0);
+    up_->SetAutoCheck(true);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(onlineAsked, 0);
+
+    up_->InfoFileURL = server_->closedUrl("update.txt");
+    up_->SetAutoCheck(false);
+    up_->SetAutoCheckDelay(50);
+    up_->SetAutoCheck(true);
+    ASSERT_TRUE(waitUntil([this] { return events_.count("unreachable 127.0.0.1") >= 2; }, 20000));
+    up_->SetAutoCheck(false);
+    EXPECT_GE(onlineAsked, 3);
+    EXPECT_TRUE(prompts_.log.isEmpty());
+    const int asked = onlineAsked;
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(onlineAsked, asked);
+
+    events_.clear();
+    writeFile(www_ + "update.txt", InfoFile("1.3.0.0", {server_->url("a.dat")}));
+    up_->InfoFileURL = server_->url("update.txt");
+    up_->SetAutoCheck(true);
+    ASSERT_TRUE(waitUntil([this] { return events_.contains("no update"); }, 20000));
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(server_->log().count("/update.txt"), 1); // the timer stopped with the check
+    EXPECT_TRUE(prompts_.log.isEmpty());
+
+    // Pressed by hand, the same outcome shows its box.
+    check();
+    EXPECT_EQ(prompts_.log, QStringList{"information: " + UpgraderMessages(24)});
+}
+
+TEST(OnlineTest, RemoteConnectionValueElseTheHostsLastAddress) {
+    const struct {
+        std::optional<qint32> remote;
+        QStringList addresses;
+        bool online;
+    } cases[] = {
+        {1, {}, true},
+        {0, {"192.0.2.7"}, false},
+        {std::nullopt, {"127.0.0.1", "192.0.2.7"}, true},
+        {std::nullopt, {"192.0.2.7", "127.0.0.1"}, false},
+        {std::nullopt, {}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(OnlineByRule(c.remote, c.addresses), c.online)
+            << c.remote.value_or(-1) << " " << c.addresses.join(',').toStdString();
+
+    // The value is read from the machine's key in the registry store.
+    QTemporaryDir store;
+    ASSERT_TRUE(store.isValid());
+    Registry key(RegRoot::LocalMachine, store.path() + "/");
+    ASSERT_TRUE(key.openKey("System\\CurrentControlSet\\Services\\RemoteAccess", true));
+    key.writeInteger("Remote Connection", 1);
+    EXPECT_TRUE(ComputerIsOnline(store.path() + "/"));
+    key.writeInteger("Remote Connection", 0);
+    EXPECT_FALSE(ComputerIsOnline(store.path() + "/"));
+}
+
+TEST_F(UpdateCheck, OnAfterRestartFiresForTheRestartArgumentOnly) {
+    int fired = 0;
+    up_->OnAfterRestart = [&] { ++fired; };
+    up_->Loaded({"/opt/app/varnholt"});
+    up_->Loaded({"/opt/app/varnholt", "/other"});
+    up_->Loaded({"/opt/app/varnholt", "/other", "/afterupgrade"});
+    EXPECT_EQ(fired, 0);
+    up_->Loaded({"/opt/app/varnholt", "/afterupgrade"});
+    EXPECT_EQ(fired, 1);
+    up_->SetRestartParams("/restarted");
+    up_->Loaded({"/opt/app/varnholt", "/restarted", "x"});
+    EXPECT_EQ(fired, 2);
+}
+
+// A server that asks for credentials: the event may answer, else the credentials window does
+// (when shown); its Cancel cancels the upgrade.
+TEST_F(UpdateCheck, ACredentialsRequestIsAnsweredByTheEventOrTheWindow) {
+    writeFile(www_ + "update.txt", InfoFile("1.3.0.0", {server_->url("a.dat")}));
+    const QString url = server_->url("auth/update.txt");
+    up_->InfoFileURL = url;
+    QString realm;
+    bool eventAnswers = false;
+    up_->OnPasswordRequest = [&](const QString& r, bool& tryAgain) {
+        realm = r;
+        if (eventAnswers) {
+            up_->HTTPPassword() = "secret";
+            tryAgain = true;
+        }
+    };
+    const struct {
+        const char* name;
+        bool window; // mPasswordRequest shown
+        bool eventAnswers;
+        bool ok;
+        QString password;
+        QStringList events;
+        bool asked;
+    } cases[] = {
+        {"the window's OK", true, false, true, "secret", {"no update"}, true},
+        {"the window's Cancel", true, false, false, "", {"aborted"}, true},
+        {"the event", true, true, true, "", {"no update"}, false},
+        {"neither", false, false, true, "secret", {"no info file"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        events_.clear();
+        prompts_.log.clear();
+        realm.clear();
+        up_->HTTPUsername() = "quillon";
+        up_->HTTPPassword().clear();
+        up_->ShowMessages = c.window ? mAskUpgrade | mPasswordRequest : mAskUpgrade;
+        eventAnswers = c.eventAnswers;
+        prompts_.passwordOk = c.ok;
+        prompts_.passwordAnswer = c.password;
+        check();
+        EXPECT_EQ(events_, c.events);
+        EXPECT_EQ(realm, "updates");
+        const QStringList asked{"password quillon: " + PasswordRequestText(url)};
+        EXPECT_EQ(prompts_.log, c.asked ? asked : QStringList{});
+    }
 }
 
 } // namespace

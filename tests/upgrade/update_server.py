@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
 """Serves the files of one folder on 127.0.0.1 for the update checker's tests.
 
-Usage: update_server.py FOLDER. Prints "<port> <closed port>" on its first line; the closed
-port is bound but never listened on, so connecting to it is refused. Paths:
+Usage: update_server.py FOLDER. Prints "<port> <closed port> <silent port>" on its first line;
+the closed port is bound but never listened on, so connecting to it is refused; the silent
+port takes connections and never answers. Paths:
   /NAME          the file FOLDER/NAME, or 404
   /hold/NAME     sends the head and half of FOLDER/NAME, then waits for /release
   /release       lets every held answer finish
   /short/NAME    announces the length of FOLDER/NAME, sends half of it and hangs up
+  /auth/NAME     FOLDER/NAME for the credentials quillon:secret, else 401 (realm "updates")
   /log           the paths asked for so far (this one excepted), one per line
 Ends when its standard input closes.
 """
+import base64
 import os
 import socket
 import sys
@@ -18,6 +21,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 ROOT = sys.argv[1]
 released = threading.Event()
+CREDENTIALS = "Basic " + base64.b64encode(b"quillon:secret").decode()
 log = []
 log_lock = threading.Lock()
 
@@ -49,9 +53,17 @@ class Handler(BaseHTTPRequestHandler):
             self.head(200, 0)
             return
         mode = ""
-        for prefix in ("/hold/", "/short/"):
+        for prefix in ("/hold/", "/short/", "/auth/"):
             if path.startswith(prefix):
                 mode, path = prefix, "/" + path[len(prefix):]
+        if mode == "/auth/" and self.headers.get("Authorization") != CREDENTIALS:
+            body = b"who are you"
+            self.send_response(401)
+            self.send_header("WWW-Authenticate", 'Basic realm="updates"')
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
         file = os.path.join(ROOT, path.lstrip("/"))
         if not os.path.isfile(file):
             body = b"not here"
@@ -79,7 +91,11 @@ def main():
     server.daemon_threads = True
     closed = socket.socket()
     closed.bind(("127.0.0.1", 0))
-    print(server.server_address[1], closed.getsockname()[1], flush=True)
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(16)  # the kernel completes the connections; nobody ever reads them
+    print(server.server_address[1], closed.getsockname()[1], silent.getsockname()[1],
+          flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     sys.stdin.read()
     released.set()

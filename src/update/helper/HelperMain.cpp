@@ -2,6 +2,7 @@
 #include "update/helper/UpgradeHelper.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -19,12 +20,16 @@ constexpr int PollIntervalMs = 1;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QStringList args = HelperArguments(app.arguments(), [&](const QString& path) {
+        return QFileInfo(path).canonicalFilePath() == self;
+    });
     if (args.isEmpty()) {
         QTextStream(stdout) << InformationText;
         return 0;
     }
-    const UpgradePlan plan = PlanUpgrade(UpgradeHelper::GatherFacts(args));
+    const UpgradePlan plan =
+        PlanUpgrade(UpgradeHelper::GatherFacts(args, UpgradeHelper::QueuePath()));
     if (!plan.Valid) {
         QTextStream(stderr) << InformationText;
         return 2;

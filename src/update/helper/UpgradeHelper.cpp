@@ -1,9 +1,11 @@
 #include "update/helper/UpgradeHelper.h"
 
+#include "platform/CheckedFile.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileOps.h"
 #include "update/UpgradePaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,14 +52,27 @@ UpgradeHelper::UpgradeHelper(UpgradePlan plan, int pollIntervalMs, QObject* pare
     connect(&poll_, &QTimer::timeout, this, &UpgradeHelper::pollWait);
 }
 
-HelperFacts UpgradeHelper::GatherFacts(const QStringList& args) {
+QString UpgradeHelper::QueuePath() {
+    const QString told = qEnvironmentVariable(UpgradeQueueVariable);
+    if (!told.isEmpty())
+        return told;
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+           QLatin1StringView(UpgradeQueueFileName);
+}
+
+HelperFacts UpgradeHelper::GatherFacts(const QStringList& args, const QString& queuePath) {
     HelperFacts facts;
     facts.Args = args;
-    facts.QueueFilePath =
-        QDir::tempPath() + QLatin1Char('/') + QLatin1StringView(UpgradeQueueFileName);
-    QFile queue(facts.QueueFilePath);
-    if (queue.open(QIODevice::ReadOnly))
-        facts.QueueText = QString::fromUtf8(queue.readAll());
+    facts.QueueFilePath = queuePath;
+    // A queue says which files are replaced: only one the user's own program wrote counts.
+    QString why;
+    if (const std::optional<QByteArray> queue =
+            platform::ReadOwnFile(queuePath, HelperQueueLimit, &why)) {
+        facts.QueueText = QString::fromUtf8(*queue);
+    } else if (QFileInfo::exists(queuePath) || QFileInfo(queuePath).isSymLink()) {
+        facts.QueueRefused = true;
+        qWarning("Upgrader: the queue %s is not used: %s", qPrintable(queuePath), qPrintable(why));
+    }
     const std::optional<HelperCommand> command = ParseHelperCommand(args);
     if (!command)
         return facts;

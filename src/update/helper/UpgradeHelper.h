@@ -14,9 +14,11 @@ public:
 
     void run();
 
-    // The facts of this machine for `args`: the queue file in the temporary folder and the
-    // downloads beside the program.
-    static HelperFacts GatherFacts(const QStringList& args);
+    // The facts of this machine for `args`: the queue file at `queuePath` when it is the
+    // user's own, and the downloads beside the program.
+    static HelperFacts GatherFacts(const QStringList& args, const QString& queuePath);
+    // Where the program said the queue is, else beside the helper's own file.
+    static QString QueuePath();
 
 Q_SIGNALS:
     void finished();

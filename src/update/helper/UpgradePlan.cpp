@@ -18,10 +18,26 @@ QString NameOf(const QString& path) {
 
 } // namespace
 
+QStringList HelperArguments(const QStringList& argv,
+                            const std::function<bool(const QString&)>& isHelper) {
+    QString path;
+    for (qsizetype i = 0; i < argv.size(); ++i) {
+        path += (i ? QStringLiteral(" ") : QString()) + argv[i];
+        if (path.size() > HelperCommandLimit)
+            break;
+        if (isHelper(path))
+            return argv.mid(i + 1);
+    }
+    return argv.mid(1);
+}
+
 std::optional<HelperCommand> ParseHelperCommand(const QStringList& args) {
     QString joined;
-    for (const QString& arg : args)
+    for (const QString& arg : args) {
         joined += arg + QLatin1Char(' ');
+        if (joined.size() > HelperCommandLimit)
+            return std::nullopt;
+    }
     // The program writes "<path> +<params><digit>"; a "+" inside a folder name is not preceded
     // by a blank as long as the folder name does not start with one.
     const qsizetype plus = joined.indexOf(QStringLiteral(" +"));
@@ -39,7 +55,7 @@ std::optional<HelperCommand> ParseHelperCommand(const QStringList& args) {
 QStringList QueueTargets(const QString& queueText) {
     QStringList targets;
     for (const QString& line : queueText.split(QStringLiteral("\r\n"))) {
-        if (!line.isEmpty())
+        if (line.startsWith(QLatin1Char('/')))
             targets << line;
     }
     return targets;
@@ -97,7 +113,8 @@ UpgradePlan PlanUpgrade(const HelperFacts& facts) {
     }
 
     steps << HelperStep{HelperStepKind::Start, programPath, {}, restartArgs, false, false};
-    steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false};
+    if (!facts.QueueRefused)
+        steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false};
     if (!setupPath.isEmpty()) {
         steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false};
         steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false};

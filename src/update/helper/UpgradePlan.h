@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // What the upgrade helper does, worked out from its command line, the queue file and the
@@ -16,12 +17,25 @@ struct HelperCommand {
     bool External = false; // the update is an external setup program
 };
 
+// The largest command line the helper reads, and the largest queue file.
+inline constexpr qsizetype HelperCommandLimit = 32 * 1024;
+inline constexpr qint64 HelperQueueLimit = 16 * 1024 * 1024;
+
+// The helper's own arguments from its argument vector. The program names the helper by its
+// path, unquoted, so a path with blanks arrives as several pieces: the helper's path is the
+// shortest run of leading pieces, joined by blanks, that `isHelper` knows as its own file.
+// Without such a run, everything after the first piece.
+QStringList HelperArguments(const QStringList& argv,
+                            const std::function<bool(const QString&)>& isHelper);
+
 // Arguments joined, each followed by one blank; the program path ends at the blank before the
 // first " +", the parameters run from the "+" to the method digit. Nothing when the arguments
-// are not of that form (the helper then only shows what it is).
+// are not of that form, or longer than HelperCommandLimit (the helper then only shows what it
+// is).
 std::optional<HelperCommand> ParseHelperCommand(const QStringList& args);
 
-// The absolute targets of the queue file, one per CR LF line; empty lines are skipped.
+// The absolute targets of the queue file, one per CR LF line; empty lines are skipped, and so is
+// every line that is not an absolute path.
 QStringList QueueTargets(const QString& queueText);
 
 // A file "<name>.uTMP" in the program's folder, in directory order.
@@ -34,6 +48,9 @@ struct HelperFacts {
     QStringList Args;
     QString QueueText;
     QString QueueFilePath;
+    // The queue is there but not the program's own (another user's, a link, too large): it is
+    // neither applied nor deleted.
+    bool QueueRefused = false;
     QList<ScannedFile> Scan; // the program's folder, "*.uTMP", in directory order
     bool ProgramExists = false;
     bool OwnDownloaded = false; // program path + ".uTMP" exists

@@ -1,0 +1,173 @@
+#include "platform/CheckedFile.h"
+
+#include "platform/UniqueFd.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+QString ErrorFor(const QString& path, int err) {
+    return QStringLiteral("Cannot create file \"%1\". %2")
+        .arg(QFileInfo(path).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(err)));
+}
+
+// 0 when all bytes went out, else errno.
+int WriteAll(int fd, const char* data, qsizetype size) {
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size_t(size - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        done += n;
+    }
+    return 0;
+}
+
+// 0 when the file on `fd` holds exactly `expected` bytes.
+int SizeCheck(int fd, qint64 expected) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    // A file shorter than what was written lost its tail: that is no file at all.
+    return st.st_size == expected ? 0 : EIO;
+}
+
+} // namespace
+
+StreamFile::~StreamFile() {
+    Close();
+}
+
+bool StreamFile::Create(const QString& path) {
+    Close();
+    path_ = path;
+    written_ = 0;
+    error_.clear();
+    const QByteArray name = QFile::encodeName(path);
+    fd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0)
+        return Fail(errno);
+    return true;
+}
+
+bool StreamFile::Write(const char* data, qsizetype size) {
+    if (fd_ < 0)
+        return Fail(EBADF);
+    if (const int err = WriteAll(fd_, data, size))
+        return Fail(err);
+    written_ += size;
+    return true;
+}
+
+bool StreamFile::Finish() {
+    if (fd_ < 0)
+        return Fail(EBADF);
+    int err = 0;
+    if (::fsync(fd_) != 0)
+        err = errno;
+    if (err == 0)
+        err = SizeCheck(fd_, written_);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err != 0)
+        return Fail(err);
+    return true;
+}
+
+void StreamFile::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool StreamFile::Fail(int err) {
+    error_ = ErrorFor(path_, err);
+    return false;
+}
+
+std::optional<QString> WriteNewFile(const QString& path, const QByteArray& bytes, unsigned mode) {
+    const QByteArray name = QFile::encodeName(path);
+    // unlink takes a link itself, never what it points to.
+    if (::unlink(name.constData()) != 0 && errno != ENOENT)
+        return ErrorFor(path, errno);
+    UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                       mode_t(mode)));
+    if (fd.get() < 0)
+        return ErrorFor(path, errno);
+    int err = 0;
+    // The umask must not take bits the caller asked for (a program must stay runnable).
+    if (::fchmod(fd.get(), mode_t(mode)) != 0)
+        err = errno;
+    if (err == 0)
+        err = WriteAll(fd.get(), bytes.constData(), bytes.size());
+    if (err == 0 && ::fsync(fd.get()) != 0)
+        err = errno;
+    if (err == 0)
+        err = SizeCheck(fd.get(), bytes.size());
+    if (fd.close() != 0 && err == 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(name.constData());
+        return ErrorFor(path, err);
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> ReadOwnFile(const QString& path, qint64 maxBytes, QString* why) {
+    const auto refuse = [why](const QString& reason) -> std::optional<QByteArray> {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    // Non-blocking: a FIFO planted under the name must not hold the reader.
+    UniqueFd fd(::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode))
+        return refuse(QStringLiteral("not a regular file"));
+    if (st.st_uid != ::geteuid())
+        return refuse(QStringLiteral("owned by another user"));
+    if (st.st_nlink != 1)
+        return refuse(QStringLiteral("the file has other names"));
+    if (st.st_size > maxBytes)
+        return refuse(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+    QByteArray bytes;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        if (n == 0)
+            break;
+        if (bytes.size() + n > maxBytes)
+            return refuse(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+        bytes.append(buffer, n);
+    }
+    return bytes;
+}
+
+} // namespace platform

@@ -1,0 +1,65 @@
+#include "platform/PrivateFolder.h"
+
+#include "platform/UniqueFd.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// True when `path` is a folder of this user, not reached through a link, that only this user
+// may enter (its mode is made so).
+bool IsPrivateFolder(const QByteArray& path) {
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    return (st.st_mode & 07777) == 0700 || ::fchmod(fd.get(), 0700) == 0;
+}
+
+bool MadePrivate(const QByteArray& path) {
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return IsPrivateFolder(path);
+}
+
+QString AsFolder(const QByteArray& path) {
+    return QFile::decodeName(path) + QLatin1Char('/');
+}
+
+} // namespace
+
+QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot) {
+    if (!runtimeDir.isEmpty()) {
+        const QByteArray path = QFile::encodeName(QDir::cleanPath(runtimeDir) + "/varnholt");
+        if (MadePrivate(path))
+            return AsFolder(path);
+    }
+    if (tempRoot.isEmpty())
+        return {};
+    const QString root = QDir::cleanPath(tempRoot);
+    const QByteArray own =
+        QFile::encodeName(root + QStringLiteral("/varnholt-%1").arg(::geteuid()));
+    if (MadePrivate(own))
+        return AsFolder(own);
+    // The usual name is taken by someone else: a fresh one nobody can have prepared.
+    QByteArray pattern = QFile::encodeName(root + QStringLiteral("/varnholt-XXXXXX"));
+    if (::mkdtemp(pattern.data()) != nullptr && IsPrivateFolder(pattern))
+        return AsFolder(pattern);
+    return {};
+}
+
+QString PrivateTempFolder() {
+    return PrivateTempFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath());
+}
+
+} // namespace platform

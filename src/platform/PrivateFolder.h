@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// The program's temporary folder: one that no other user can enter, for the files the program
+// later runs or reads back (the upgrade helper and its queue).
+namespace platform {
+
+// The first of "<runtimeDir>/varnholt/", "<tempRoot>/varnholt-<uid>/" and a new folder made by
+// mkdtemp under `tempRoot` that is a real folder (not a link) owned by this user; it is created
+// when missing and its mode made 0700. An empty `runtimeDir` is passed over. Ends with "/";
+// empty when none can be had.
+QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot);
+
+// The same for this process: $XDG_RUNTIME_DIR and Qt's temporary folder.
+QString PrivateTempFolder();
+
+} // namespace platform

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// "Enter password": the credentials for a server that asks for them. OK means try again with
+// them; Cancel, Esc and the close box mean no.
+class TauAutoUpgraderPasswordForm : public QDialog {
+    Q_OBJECT
+public:
+    // `text` names the remote file; `userName` fills the user field.
+    TauAutoUpgraderPasswordForm(const QString& text, const QString& userName,
+                                QWidget* parent = nullptr);
+
+    QLabel* Label1 = nullptr;
+    QLabel* UserNameLabel = nullptr;
+    QLineEdit* UserNameEdit = nullptr;
+    QLabel* PasswordLabel = nullptr;
+    QLineEdit* PasswordEdit = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
