@@ -6,9 +6,12 @@
 #include "SteamLayout.h"
 #include "WindowFixture.h"
 
+#include "SchemaCheck.h"
 #include "game/SeriesPreparation.h"
 #include "run/ScoreReading.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -156,6 +159,25 @@ TEST_F(TodaysSteamThroughWindow, RunNowStartsTheClientThenTheSeriesEndsInTheRepo
               QList<int>({(scores[0] + scores[1]) / 2, (scores[2] + scores[3]) / 2}));
     EXPECT_TRUE(report.contains("Comment:</span> today's Steam</FONT><br>"));
     EXPECT_EQ(shell.opened.size(), 1);
+
+    // The data file beside the report keeps what each run played, as the engine wrote it.
+    const QStringList data = QDir(results).entryList({"result_*.json"}, QDir::Files);
+    ASSERT_EQ(data.size(), 1);
+    EXPECT_EQ(testsupport::schemaProblems({results + data.first()}), QString());
+    const QJsonArray dataRows =
+        QJsonDocument::fromJson(testsupport::readFile(results + data.first()))
+            .object()["rows"]
+            .toArray();
+    ASSERT_EQ(dataRows.size(), 2);
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject run = dataRows[i / 2]["runs"].toArray()[i % 2].toObject();
+        EXPECT_EQ(run["played_width"].toInt(), rows[i][5].toInt());
+        EXPECT_EQ(run["played_height"].toInt(), rows[i][6].toInt());
+        EXPECT_EQ(run["frames"].toInteger(), rows[i][4].toLongLong());
+        EXPECT_DOUBLE_EQ(run["seconds"].toDouble(), rows[i][3].toDouble());
+        EXPECT_DOUBLE_EQ(run["variability"].toDouble(), rows[i][2].toDouble());
+        EXPECT_DOUBLE_EQ(run["fps"].toDouble(), rows[i][1].toDouble());
+    }
 
     // The game's folder is clean again and the benchmark script is gone.
     EXPECT_TRUE(QDir(layout.episodicDir).entryList({"sourcebench.*"}, QDir::Files).isEmpty());
