@@ -1,20 +1,9 @@
 #include "results/Statistics.h"
 
+#include "run/ScoreReading.h"
+
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-std::optional<double> toNumber(const QString& text, QLocale locale) {
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double value = locale.toDouble(text, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-} // namespace
 
 RowStatistics ComputeStatistics(const std::vector<std::optional<double>>& fps) {
     std::vector<double> values;
@@ -45,27 +34,11 @@ std::optional<int> ReportAverage(const std::vector<std::optional<int>>& roundedS
                                  int runCount) {
     if (runCount < 2 || roundedScores.empty() || !roundedScores.back())
         return std::nullopt;
-    long long sum = 0;
+    qint64 sum = 0;
     for (const std::optional<int>& score : roundedScores)
         if (score)
             sum += *score;
-    return static_cast<int>(sum / runCount);
-}
-
-std::optional<double> ScoreNumber(const QString& text, const QLocale& locale) {
-    if (const std::optional<double> value = toNumber(text, locale))
-        return value;
-    QString other = text;
-    const qsizetype comma = other.indexOf(QLatin1Char(','));
-    if (comma >= 0) {
-        other[comma] = QLatin1Char('.');
-    } else {
-        const qsizetype point = other.indexOf(QLatin1Char('.'));
-        if (point < 0)
-            return std::nullopt;
-        other[point] = QLatin1Char(',');
-    }
-    return toNumber(other, locale);
+    return AverageScore(sum, runCount);
 }
 
 std::optional<double> PercentDifference(double value, double reference) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QLocale>
-#include <QString>
 #include <optional>
 #include <vector>
 
@@ -22,11 +20,6 @@ RowStatistics ComputeStatistics(const std::vector<std::optional<double>>& fps);
 // or a row whose last run left no result.
 std::optional<int> ReportAverage(const std::vector<std::optional<int>>& roundedScores,
                                  int runCount);
-
-// The frame rate a score text stands for, unrounded: read with the locale's decimal separator,
-// failing that with the first comma made a point (or, without a comma, the first point made a
-// comma), as the report's scores are read. Nothing when neither form is a finite number.
-std::optional<double> ScoreNumber(const QString& text, const QLocale& locale);
 
 // How much `value` is above (positive) or below `reference`, in per cent of the reference.
 // Nothing when the reference is not positive.

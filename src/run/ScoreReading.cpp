@@ -50,20 +50,24 @@ std::optional<QString> ReadRunScore(const QStringList& lines) {
     return scoreLine.section(QLatin1Char(','), 2, 2);
 }
 
-std::optional<int> ConvertScore(const QString& text, const QLocale& locale) {
-    std::optional<double> value = toNumber(text, locale);
-    if (!value) {
-        QString other = text;
-        const qsizetype comma = other.indexOf(QLatin1Char(','));
-        if (comma >= 0) {
-            other[comma] = QLatin1Char('.');
-        } else {
-            const qsizetype point = other.indexOf(QLatin1Char('.'));
-            if (point >= 0)
-                other[point] = QLatin1Char(',');
-        }
-        value = toNumber(other, locale);
+std::optional<double> ScoreNumber(const QString& text, const QLocale& locale) {
+    if (const std::optional<double> value = toNumber(text, locale))
+        return value;
+    QString other = text;
+    const qsizetype comma = other.indexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        other[comma] = QLatin1Char('.');
+    } else {
+        const qsizetype point = other.indexOf(QLatin1Char('.'));
+        if (point < 0)
+            return std::nullopt;
+        other[point] = QLatin1Char(',');
     }
+    return toNumber(other, locale);
+}
+
+std::optional<int> ConvertScore(const QString& text, const QLocale& locale) {
+    const std::optional<double> value = ScoreNumber(text, locale);
     if (!value)
         return std::nullopt;
     const double rounded = roundHalfEven(*value);

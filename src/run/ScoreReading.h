@@ -46,10 +46,14 @@ RunResult ReadRunResult(const QByteArray& bytes);
 std::optional<QString> PlayedSizeNote(const PlayedRun& played, const QString& askedWidth,
                                       const QString& askedHeight);
 
-// The rounded score. The text is read with the locale's decimal separator (no thousands
-// separators); failing that, with the first comma turned into a point or, when there is no
-// comma, the first point turned into a comma. Halves round to the even neighbour. Nothing when
-// neither form is a number that fits a score.
+// The frame rate a score text stands for, unrounded. The text is read with the locale's
+// decimal separator (no thousands separators); failing that, with the first comma turned into
+// a point or, when there is no comma, the first point turned into a comma. Nothing when
+// neither form is a finite number.
+std::optional<double> ScoreNumber(const QString& text, const QLocale& locale);
+
+// The rounded score: ScoreNumber() with halves rounded to the even neighbour. Nothing when it
+// is no number or does not fit a score.
 std::optional<int> ConvertScore(const QString& text, const QLocale& locale);
 
 // The row's average: the sum divided by the run count, truncated toward zero (the sum of a
