@@ -5,10 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,9 +26,22 @@ QString withSlash(QString dir) {
     return dir;
 }
 
+QString systemText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
 [[noreturn]] void fail(const QString& what, const QString& path, int err) {
-    throw RegistryError(
-        QStringLiteral("%1 '%2': %3").arg(what, path, QString::fromLocal8Bit(std::strerror(err))));
+    throw RegistryError(QStringLiteral("%1 '%2': %3").arg(what, path, systemText(err)));
+}
+
+[[noreturn]] void failRead(const QString& path, int err) {
+    throw RegistryStoreError(
+        QStringLiteral("Cannot read the registry store file '%1': %2").arg(path, systemText(err)));
+}
+
+[[noreturn]] void notRegular(const QString& path) {
+    throw RegistryStoreError(
+        QStringLiteral("The registry store file '%1' is not a regular file").arg(path));
 }
 
 // Held while a writer reads, changes and replaces the store file. flock belongs to the open
@@ -31,7 +49,8 @@ QString withSlash(QString dir) {
 class StoreLock {
 public:
     explicit StoreLock(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC,
+                     0644)) {
         if (fd_.get() < 0)
             fail(QStringLiteral("Cannot open the registry lock file"), path, errno);
         while (::flock(fd_.get(), LOCK_EX) != 0) {
@@ -44,48 +63,198 @@ private:
     UniqueFd fd_;
 };
 
-struct StoredFile {
-    QByteArray bytes;
+// What tells one state of a file from another without reading it.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
     mode_t mode = 0;
+
+    explicit FileStamp(const struct stat& st)
+        : device(st.st_dev), inode(st.st_ino), size(st.st_size), modified(st.st_mtim),
+          changed(st.st_ctim), mode(st.st_mode) {}
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec &&
+               mode == o.mode;
+    }
 };
 
-// The whole file; nullopt when it (or its folder) does not exist.
+// The clock the kernel stamps files with.
+timespec fileClockNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+qint64 nanoseconds(const timespec& t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// True when any later change of the file must show in its stamp: its change time (which,
+// unlike the modification time, nobody can set back) lies before `readAt` by more than the
+// file system's resolution. Whole seconds are assumed for a file system that keeps whole (or
+// two) seconds only.
+bool settledBefore(const FileStamp& stamp, const timespec& readAt) {
+    const qint64 resolution = stamp.changed.tv_nsec == 0 ? 2000000000 : 20000000;
+    return nanoseconds(stamp.changed) + resolution < nanoseconds(readAt);
+}
+
+struct StoredFile {
+    QByteArray bytes;
+    FileStamp stamp;
+    timespec readAt; // the file clock just before the file was opened
+};
+
+// The whole file; nullopt when it (or its folder) does not exist. Never waits on a FIFO:
+// what is not a regular file is refused before anything is read.
 std::optional<StoredFile> readWhole(const QString& path) {
-    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    const timespec readAt = fileClockNow();
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
-        fail(QStringLiteral("Cannot read the registry store file"), path, errno);
+        failRead(path, errno);
     }
-    StoredFile file;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
-        fail(QStringLiteral("Cannot read the registry store file"), path, errno);
-    file.mode = st.st_mode;
+        failRead(path, errno);
+    if (!S_ISREG(st.st_mode))
+        notRegular(path);
+    if (st.st_size > regfile::MaxFileSize)
+        throw RegistryStoreError(
+            QStringLiteral("The registry store file '%1' is damaged (the file is larger than %2 "
+                           "MiB)")
+                .arg(path)
+                .arg(regfile::MaxFileSize >> 20));
+    StoredFile file{QByteArray(), FileStamp(st), readAt};
+    file.bytes.reserve(qsizetype(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR || errno == EAGAIN)
                 continue;
-            fail(QStringLiteral("Cannot read the registry store file"), path, errno);
+            failRead(path, errno);
         }
         if (n == 0)
             break;
+        if (file.bytes.size() + n > regfile::MaxFileSize)
+            throw RegistryStoreError(
+                QStringLiteral("The registry store file '%1' is damaged (the file is larger "
+                               "than %2 MiB)")
+                    .arg(path)
+                    .arg(regfile::MaxFileSize >> 20));
         file.bytes.append(buffer, n);
     }
     return file;
 }
 
-regfile::Key parseStore(RegRoot root, const QString& path, const QByteArray& bytes) {
+std::shared_ptr<const regfile::Key> parseStore(RegRoot root, const QString& path,
+                                               const QByteArray& bytes) {
     regfile::RootResult result = regfile::readRoot(bytes, rootName(root));
     if (!result.root) {
         const QString where =
             result.errorLine > 0 ? QStringLiteral("line %1: ").arg(result.errorLine) : QString();
-        throw RegistryError(QStringLiteral("The registry store file '%1' is damaged (%2%3)")
-                                .arg(path, where, result.error));
+        throw RegistryStoreError(QStringLiteral("The registry store file '%1' is damaged (%2%3)")
+                                     .arg(path, where, result.error));
     }
-    return std::move(*result.root);
+    return std::make_shared<const regfile::Key>(std::move(*result.root));
+}
+
+// The last tree this process read or wrote of each store file.
+struct CachedStore {
+    FileStamp stamp;
+    QByteArray bytes;
+    std::shared_ptr<const regfile::Key> tree;
+    bool settled = false; // see settledBefore
+};
+
+std::mutex cacheMutex;
+std::map<QString, CachedStore>& storeCache() {
+    static std::map<QString, CachedStore> cache;
+    return cache;
+}
+
+struct CurrentStore {
+    std::shared_ptr<const regfile::Key> tree;
+    std::optional<FileStamp> stamp; // nullopt: there is no file
+    QByteArray bytes;
+};
+
+// The store file as it is now, from the cache while the file has not changed.
+CurrentStore currentStore(RegRoot root, const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    auto& cache = storeCache();
+    if (::stat(name.constData(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            failRead(path, errno);
+        cache.erase(path);
+        return {std::make_shared<const regfile::Key>(rootName(root)), std::nullopt, QByteArray()};
+    }
+    if (!S_ISREG(st.st_mode))
+        notRegular(path);
+    const auto cached = cache.find(path);
+    if (cached != cache.end() && cached->second.settled && cached->second.stamp == FileStamp(st))
+        return {cached->second.tree, cached->second.stamp, cached->second.bytes};
+
+    std::optional<StoredFile> file = readWhole(path);
+    if (!file) {
+        cache.erase(path);
+        return {std::make_shared<const regfile::Key>(rootName(root)), std::nullopt, QByteArray()};
+    }
+    const bool settled = settledBefore(file->stamp, file->readAt);
+    if (cached != cache.end() && cached->second.bytes == file->bytes) {
+        cached->second.stamp = file->stamp;
+        cached->second.settled = settled;
+        return {cached->second.tree, file->stamp, file->bytes};
+    }
+    std::shared_ptr<const regfile::Key> tree = parseStore(root, path, file->bytes);
+    cache.insert_or_assign(path, CachedStore{file->stamp, file->bytes, tree, settled});
+    return {tree, file->stamp, file->bytes};
+}
+
+void remember(const QString& path, const FileStamp& stamp, const QByteArray& bytes,
+              regfile::Key tree) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    storeCache().insert_or_assign(
+        path,
+        CachedStore{stamp, bytes, std::make_shared<const regfile::Key>(std::move(tree)), false});
+}
+
+void forget(const QString& path) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    storeCache().erase(path);
+}
+
+// The file a write must replace: a symbolic link is followed to its final target (which may
+// not exist yet), so that the link itself stays.
+QString writeTarget(const QString& path) {
+    QString current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QByteArray name = QFile::encodeName(current);
+        struct stat st {};
+        if (::lstat(name.constData(), &st) != 0) {
+            if (errno == ENOENT)
+                return current;
+            fail(QStringLiteral("Cannot read the registry store file"), current, errno);
+        }
+        if (!S_ISLNK(st.st_mode))
+            return current;
+        QByteArray target(qsizetype(PATH_MAX), '\0');
+        const ssize_t n = ::readlink(name.constData(), target.data(), size_t(target.size()));
+        if (n < 0)
+            fail(QStringLiteral("Cannot read the registry store file"), current, errno);
+        target.truncate(n);
+        const QString next = QFile::decodeName(target);
+        current = next.startsWith(u'/') ? next : QFileInfo(current).path() + u'/' + next;
+    }
+    fail(QStringLiteral("Cannot read the registry store file"), path, ELOOP);
 }
 
 void writeAll(int fd, const QByteArray& bytes, const QString& path) {
@@ -108,30 +277,45 @@ void syncFolder(const QString& dir) {
         fail(QStringLiteral("Cannot flush the registry folder"), dir, errno);
 }
 
-// Replaces the store file without a moment in which a reader could see a partial file:
-// the new text is complete and on disk before it takes the store file's name.
-void replaceFile(const QString& dir, const QString& path, const QByteArray& bytes,
-                 std::optional<mode_t> mode) {
-    // One fixed name is enough: only the lock holder writes it, and it truncates whatever a
-    // killed writer left there.
+// Replaces the file at `path` without a moment in which a reader could see a partial file:
+// the new text is complete and on disk before it takes the file's name. Returns the stamp of
+// the new file when it is the one now at `path`. A `mode` of 0 leaves the new file's mode to
+// the user's file creation mask.
+std::optional<FileStamp> replaceFile(const QString& path, const QByteArray& bytes, mode_t mode) {
+    // One fixed name is enough: only the lock holder writes it. Whatever a killed writer (or
+    // anyone else) left under it is removed, never followed.
     const QString tmp = path + QStringLiteral(".tmp");
     const QByteArray tmpName = QFile::encodeName(tmp);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat written {};
     try {
-        UniqueFd fd(::open(tmpName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (::unlink(tmpName.constData()) != 0 && errno != ENOENT)
+            fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
+        UniqueFd fd(::open(tmpName.constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
         if (fd.get() < 0)
             fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
-        if (mode && ::fchmod(fd.get(), *mode & 07777) != 0)
+        if (mode != 0 && ::fchmod(fd.get(), mode & 07777) != 0)
             fail(QStringLiteral("Cannot set the mode of the registry file"), tmp, errno);
         writeAll(fd.get(), bytes, tmp);
-        if (::fsync(fd.get()) != 0 || fd.close() != 0)
+        if (::fsync(fd.get()) != 0 || ::fstat(fd.get(), &written) != 0)
             fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
-        if (::rename(tmpName.constData(), QFile::encodeName(path).constData()) != 0)
+        if (written.st_size != bytes.size())
+            fail(QStringLiteral("Cannot flush the registry file"), tmp, EIO);
+        if (fd.close() != 0)
+            fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
+        if (::rename(tmpName.constData(), name.constData()) != 0)
             fail(QStringLiteral("Cannot replace the registry store file"), path, errno);
     } catch (...) {
         ::unlink(tmpName.constData());
         throw;
     }
-    syncFolder(dir);
+    syncFolder(QFileInfo(path).path());
+    struct stat now {};
+    if (::stat(name.constData(), &now) != 0 || now.st_ino != written.st_ino ||
+        now.st_dev != written.st_dev || now.st_size != bytes.size())
+        return std::nullopt;
+    return FileStamp(now);
 }
 
 } // namespace
@@ -171,11 +355,11 @@ QString storeFile(RegRoot root, const QString& dir) {
 }
 
 regfile::Key readStore(RegRoot root, const QString& dir) {
-    const QString path = storeFile(root, dir);
-    const std::optional<StoredFile> file = readWhole(path);
-    if (!file)
-        return regfile::Key{rootName(root), {}, {}};
-    return parseStore(root, path, file->bytes);
+    return *storeSnapshot(root, dir);
+}
+
+std::shared_ptr<const regfile::Key> storeSnapshot(RegRoot root, const QString& dir) {
+    return currentStore(root, storeFile(root, dir)).tree;
 }
 
 void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
@@ -186,24 +370,29 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
     const QString path = storeFile(root, dir);
     StoreLock lock(path + QStringLiteral(".lock"));
 
-    const std::optional<StoredFile> current = readWhole(path);
-    regfile::Key tree =
-        current ? parseStore(root, path, current->bytes) : regfile::Key{rootName(root), {}, {}};
+    const CurrentStore current = currentStore(root, path);
+    regfile::Key tree = *current.tree;
     change(tree);
-    if (!current && tree.values.isEmpty() && tree.subKeys.empty())
-        return; // still nothing to store
+    if (tree == *current.tree)
+        return; // nothing to store, or nothing new
     const QByteArray bytes = regfile::format(rootName(root), tree);
-    if (current && bytes == current->bytes)
+    if (current.stamp && bytes == current.bytes)
         return;
-
-    // Whatever is written must read back, or the next reader would lose the whole root.
-    const regfile::RootResult check = regfile::readRoot(bytes, rootName(root));
-    if (!check.root || regfile::format(rootName(root), *check.root) != bytes)
-        throw RegistryError(QStringLiteral("The registry data cannot be stored in '%1'").arg(path));
     // A store file without write permission is read-only, also for a root user.
-    if (current && (current->mode & 0222) == 0)
+    if (current.stamp && (current.stamp->mode & 0222) == 0)
         throw RegistryError(QStringLiteral("The registry store file '%1' is read-only").arg(path));
-    replaceFile(dir, path, bytes, current ? std::optional<mode_t>(current->mode) : std::nullopt);
+    const mode_t mode = current.stamp ? current.stamp->mode : 0;
+    std::optional<FileStamp> stamp;
+    try {
+        stamp = replaceFile(writeTarget(path), bytes, mode);
+    } catch (...) {
+        forget(path);
+        throw;
+    }
+    if (stamp)
+        remember(path, *stamp, bytes, std::move(tree));
+    else
+        forget(path);
 }
 
 Registry::Registry(RegRoot root, QString dir) : root_(root), dir_(withSlash(std::move(dir))) {}
@@ -212,7 +401,7 @@ bool Registry::keyExists(const QString& path) const {
     const auto parts = regfile::splitKeyPath(path);
     if (!parts)
         return false;
-    return regfile::findKey(readStore(root_, dir_), *parts) != nullptr;
+    return regfile::findKey(*storeSnapshot(root_, dir_), *parts) != nullptr;
 }
 
 bool Registry::openKey(const QString& path, bool canCreate) {
@@ -236,8 +425,8 @@ std::optional<regfile::Value> Registry::lookup(const QString& name) const {
     if (!open_)
         return std::nullopt;
     const auto parts = regfile::splitKeyPath(*open_);
-    const regfile::Key tree = readStore(root_, dir_);
-    const regfile::Key* key = parts ? regfile::findKey(tree, *parts) : nullptr;
+    const std::shared_ptr<const regfile::Key> tree = storeSnapshot(root_, dir_);
+    const regfile::Key* key = parts ? regfile::findKey(*tree, *parts) : nullptr;
     const regfile::Value* value = key ? key->value(name) : nullptr;
     if (!value)
         return std::nullopt;
@@ -313,7 +502,7 @@ void Registry::writeValue(const QString& name, quint32 type, const QByteArray& d
                 regfile::Key* key = regfile::findKey(tree, *parts);
                 if (!key)
                     throw failed; // deleted since it was opened
-                key->setValue(regfile::Value{name, type, data});
+                key->setValue(regfile::Value(name, type, data));
             },
             dir_);
     } catch (const RegistryError&) {
