@@ -2,31 +2,48 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QUtf8StringView>
 #include <QtEndian>
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <unordered_map>
 
 namespace regfile {
 
 namespace {
 
-bool isHexDigits(QStringView s) {
-    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-    });
+// The file is parsed as UTF-8 bytes (a UTF-16 file is turned into UTF-8 first): no copy of
+// the whole text as UTF-16 is made, and names and texts are decoded one by one.
+
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-QStringView trimmedRight(QStringView s) {
-    while (!s.isEmpty() && (s.back() == u' ' || s.back() == u'\t' || s.back() == u'\r'))
-        s.chop(1);
-    return s;
+bool isHexDigits(QByteArrayView s) {
+    return !s.isEmpty() && std::all_of(s.begin(), s.end(), isHexDigit);
 }
 
-QStringView trimmedLeft(QStringView s) {
-    qsizetype i = 0;
-    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t'))
-        ++i;
-    return s.sliced(i);
+quint32 hexValue(QByteArrayView digits) {
+    quint32 value = 0;
+    for (char c : digits)
+        value = value * 16 + quint32(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    return value;
+}
+
+QByteArrayView trimmed(QByteArrayView s) {
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && (s[begin] == ' ' || s[begin] == '\t'))
+        ++begin;
+    while (end > begin && (s[end - 1] == ' ' || s[end - 1] == '\t' || s[end - 1] == '\r'))
+        --end;
+    return s.sliced(begin, end - begin);
+}
+
+bool startsWithNoCase(QByteArrayView s, const char* prefix) {
+    const QByteArrayView p(prefix);
+    return s.size() >= p.size() && s.first(p.size()).compare(p, Qt::CaseInsensitive) == 0;
 }
 
 // A name shown in a message: long ones are cut, as a path can be many thousand characters.
@@ -34,6 +51,9 @@ QString shown(QStringView text) {
     constexpr qsizetype Shown = 80;
     return text.size() <= Shown ? text.toString()
                                 : text.left(Shown).toString() + QStringLiteral("...");
+}
+QString shown(QByteArrayView utf8) {
+    return shown(QString::fromUtf8(utf8.first(std::min<qsizetype>(utf8.size(), 400))));
 }
 
 struct LineError {
@@ -44,164 +64,223 @@ struct LineError {
 // a line end has an empty last line.
 class LineReader {
 public:
-    explicit LineReader(QStringView text) : text_(text) {}
+    explicit LineReader(QByteArrayView text) : text_(text) {}
 
-    bool next(QStringView& line) {
+    bool next(QByteArrayView& line) {
         if (done_)
             return false;
         ++number_;
-        const qsizetype start = pos_;
-        qsizetype i = start;
+        const char* data = text_.data();
         const qsizetype n = text_.size();
-        while (i < n && text_[i] != u'\n' && text_[i] != u'\r')
-            ++i;
-        line = text_.sliced(start, i - start);
-        if (i >= n) {
+        const qsizetype start = pos_;
+        lineStart_ = start;
+        const void* lf = std::memchr(data + start, '\n', size_t(n - start));
+        const qsizetype lfAt = lf ? static_cast<const char*>(lf) - data : n;
+        const void* cr = std::memchr(data + start, '\r', size_t(lfAt - start));
+        if (cr) {
+            const qsizetype crAt = static_cast<const char*>(cr) - data;
+            line = text_.sliced(start, crAt - start);
+            pos_ = crAt + 1 < n && data[crAt + 1] == '\n' ? crAt + 2 : crAt + 1;
+        } else {
+            line = text_.sliced(start, lfAt - start);
+            pos_ = lfAt + 1;
+        }
+        if (pos_ > n || (!cr && lfAt >= n)) {
             done_ = true;
             pos_ = n;
-        } else {
-            pos_ = i + 1;
-            if (text_[i] == u'\r' && pos_ < n && text_[pos_] == u'\n')
-                ++pos_;
         }
         return true;
     }
     int number() const { return number_; }
+    // Where the line last read begins in the text.
+    qsizetype lineStart() const { return lineStart_; }
 
 private:
-    QStringView text_;
+    QByteArrayView text_;
     qsizetype pos_ = 0;
+    qsizetype lineStart_ = 0;
     int number_ = 0;
     bool done_ = false;
 };
 
-// Reads a quoted text starting at s[pos] == '"'; only \\ and \" are escapes, as regedit
-// writes them. Leaves pos after the closing quote.
-QString readQuoted(QStringView s, qsizetype& pos) {
+// UTF-8 as the registry stores a string: UTF-16LE with its terminating zero.
+QByteArray storedString(QByteArrayView utf8) {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    QByteArray data((utf8.size() + 1) * 2, Qt::Uninitialized);
+    if (quintptr(data.constData()) % alignof(char16_t) == 0) {
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        QChar* begin = reinterpret_cast<QChar*>(data.data());
+        QChar* end = decoder.appendToBuffer(begin, utf8);
+        *end = QChar(0);
+        data.truncate((end - begin + 1) * 2);
+        return data;
+    }
+#endif
+    return encodeString(QString::fromUtf8(utf8));
+}
+
+// Value names repeat from key to key in most files: each distinct one is made once.
+class NamePool {
+public:
+    QString operator()(QByteArrayView utf8) {
+        const auto it = pool_.find(utf8);
+        if (it != pool_.end())
+            return it->second;
+        QString name = QString::fromUtf8(utf8);
+        if (pool_.size() < 4096)
+            pool_.emplace(utf8, name);
+        return name;
+    }
+
+private:
+    struct Hash {
+        size_t operator()(QByteArrayView v) const { return qHash(v); }
+    };
+    // The views point into the file's bytes, which outlive the parse.
+    std::unordered_map<QByteArrayView, QString, Hash> pool_;
+};
+
+// A quoted text starting at s[pos] == '"'; only \\ and \" are escapes, as regedit writes them.
+// Leaves pos after the closing quote. Without escapes the view into the file is returned;
+// otherwise the unescaped text lands in `buffer`.
+QByteArrayView readQuoted(QByteArrayView s, qsizetype& pos, QByteArray& buffer) {
     const qsizetype start = pos + 1;
     qsizetype i = start;
-    while (i < s.size() && s[i] != u'"' && s[i] != u'\\')
+    while (i < s.size() && s[i] != '"' && s[i] != '\\')
         ++i;
-    if (i < s.size() && s[i] == u'"') {
+    if (i < s.size() && s[i] == '"') {
         pos = i + 1;
-        return s.sliced(start, i - start).toString();
+        return s.sliced(start, i - start);
     }
-    QString out = s.sliced(start, i - start).toString();
+    buffer = s.sliced(start, i - start).toByteArray();
     for (pos = i; pos < s.size(); ++pos) {
-        const QChar c = s[pos];
-        if (c == u'"') {
+        const char c = s[pos];
+        if (c == '"') {
             ++pos;
-            return out;
+            return buffer;
         }
-        if (c == u'\\') {
-            if (pos + 1 >= s.size() || (s[pos + 1] != u'\\' && s[pos + 1] != u'"'))
+        if (c == '\\') {
+            if (pos + 1 >= s.size() || (s[pos + 1] != '\\' && s[pos + 1] != '"'))
                 throw LineError{QStringLiteral("a backslash in a quoted text must be followed by "
                                                "\\ or \"")};
             ++pos;
-            out += s[pos];
+            buffer += s[pos];
             continue;
         }
-        out += c;
+        buffer += c;
     }
     throw LineError{QStringLiteral("a quoted text is not closed")};
 }
 
-QByteArray parseHexList(QStringView list) {
+QByteArray parseHexList(QByteArrayView list) {
     QByteArray bytes;
-    list = trimmedLeft(trimmedRight(list));
+    list = trimmed(list);
     if (list.isEmpty())
         return bytes;
     bytes.reserve(list.size() / 3 + 1);
-    for (QStringView token : list.split(u',')) {
-        token = trimmedLeft(trimmedRight(token));
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype comma = list.indexOf(',', from);
+        const QByteArrayView token =
+            trimmed(list.sliced(from, (comma < 0 ? list.size() : comma) - from));
         if (token.size() > 2 || !isHexDigits(token))
             throw LineError{QStringLiteral("'%1' is not a hexadecimal byte").arg(shown(token))};
-        bytes.append(char(token.toUInt(nullptr, 16)));
+        bytes.append(char(hexValue(token)));
+        if (comma < 0)
+            break;
+        from = comma + 1;
     }
     return bytes;
 }
 
-std::optional<QString> decodeText(const QByteArray& bytes) {
+// The file as UTF-8 without a byte-order mark; nullopt when it is neither valid UTF-8 nor
+// UTF-16LE with its mark.
+std::optional<QByteArray> utf8Text(const QByteArray& bytes) {
     if (bytes.startsWith("\xff\xfe")) {
         if (bytes.size() % 2 != 0)
             return std::nullopt;
         QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
-        QString text = decoder(QByteArrayView(bytes).sliced(2));
+        const QString text = decoder(QByteArrayView(bytes).sliced(2));
         if (decoder.hasError())
             return std::nullopt;
-        return text;
+        return text.toUtf8();
     }
-    const QByteArrayView body =
-        bytes.startsWith("\xef\xbb\xbf") ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = decoder(body);
-    if (decoder.hasError())
+    const QByteArray body = bytes.startsWith("\xef\xbb\xbf") ? bytes.sliced(3) : bytes;
+    if (!QByteArrayView(body).isValidUtf8())
         return std::nullopt;
-    return text;
+    return body;
 }
 
 // One value line; a continued hex list takes the lines after it from `lines`.
-Entry parseValue(QStringView line, LineReader& lines) {
+// With `materialize` false the line is only checked: no name or text is made.
+Entry parseValue(QByteArrayView line, LineReader& lines, NamePool& names, bool materialize) {
     Entry entry;
+    QByteArray buffer;
     qsizetype pos = 0;
-    if (line.startsWith(u'@')) {
+    if (line.startsWith('@')) {
         pos = 1;
-    } else if (line.startsWith(u'"')) {
-        entry.value.name = readQuoted(line, pos);
-        if (entry.value.name.size() > MaxValueNameLength)
+    } else if (line.startsWith('"')) {
+        const QByteArrayView name = readQuoted(line, pos, buffer);
+        // Characters are never more than bytes: only a long name is counted.
+        if (name.size() > MaxValueNameLength &&
+            QUtf8StringView(name).toString().size() > MaxValueNameLength)
             throw LineError{QStringLiteral("a value name is longer than %1 characters")
                                 .arg(MaxValueNameLength)};
+        if (materialize)
+            entry.value.name = names(name);
     } else {
         throw LineError{QStringLiteral("expected a key in [] or a value line")};
     }
-    QStringView rest = trimmedLeft(line.sliced(pos));
-    if (!rest.startsWith(u'='))
+    QByteArrayView rest = trimmed(line.sliced(pos));
+    if (!rest.startsWith('='))
         throw LineError{QStringLiteral("expected '=' after the value name")};
-    rest = trimmedLeft(rest.sliced(1));
+    rest = trimmed(rest.sliced(1));
 
-    if (rest == u"-") {
+    if (rest == "-") {
         entry.remove = true;
         return entry;
     }
-    if (rest.startsWith(u'"')) {
+    if (rest.startsWith('"')) {
         qsizetype at = 0;
-        const QString text = readQuoted(rest, at);
+        const QByteArrayView text = readQuoted(rest, at, buffer);
         if (at != rest.size())
             throw LineError{QStringLiteral("unexpected text after the quoted value")};
         entry.value.type = TypeSz;
-        entry.value.data = encodeString(text);
+        if (materialize)
+            entry.value.data = storedString(text);
         return entry;
     }
-    if (rest.startsWith(u"dword:", Qt::CaseInsensitive)) {
-        const QStringView digits = rest.sliced(6);
+    if (startsWithNoCase(rest, "dword:")) {
+        const QByteArrayView digits = rest.sliced(6);
         if (digits.size() > 8 || !isHexDigits(digits))
             throw LineError{QStringLiteral("a dword needs one to eight hexadecimal digits")};
         entry.value.type = TypeDWord;
-        entry.value.data = encodeDWord(digits.toUInt(nullptr, 16));
+        entry.value.data = encodeDWord(hexValue(digits));
         return entry;
     }
-    if (rest.startsWith(u"hex", Qt::CaseInsensitive)) {
-        QStringView afterHex = rest.sliced(3);
+    if (startsWithNoCase(rest, "hex")) {
+        QByteArrayView afterHex = rest.sliced(3);
         quint32 type = TypeBinary;
-        if (afterHex.startsWith(u'(')) {
-            const qsizetype close = afterHex.indexOf(u')');
-            const QStringView code = close < 0 ? QStringView() : afterHex.sliced(1, close - 1);
+        if (afterHex.startsWith('(')) {
+            const qsizetype close = afterHex.indexOf(')');
+            const QByteArrayView code =
+                close < 0 ? QByteArrayView() : afterHex.sliced(1, close - 1);
             if (code.size() > 8 || !isHexDigits(code))
                 throw LineError{QStringLiteral("hex(...) needs a hexadecimal type code")};
-            type = code.toUInt(nullptr, 16);
+            type = hexValue(code);
             afterHex = afterHex.sliced(close + 1);
         }
-        if (!afterHex.startsWith(u':'))
+        if (!afterHex.startsWith(':'))
             throw LineError{QStringLiteral("expected ':' after hex")};
-        QStringView list = afterHex.sliced(1);
-        if (list.endsWith(u'\\')) {
-            QString joined;
-            QStringView next = list;
-            while (next.endsWith(u'\\')) {
+        QByteArrayView list = afterHex.sliced(1);
+        if (list.endsWith('\\')) {
+            QByteArray joined;
+            QByteArrayView next = list;
+            while (next.endsWith('\\')) {
                 joined += next.chopped(1);
                 if (!lines.next(next))
                     throw LineError{QStringLiteral("the file ends inside a continued hex list")};
-                next = trimmedLeft(trimmedRight(next));
+                next = trimmed(next);
             }
             joined += next;
             entry.value.data = parseHexList(joined);
@@ -212,6 +291,110 @@ Entry parseValue(QStringView line, LineReader& lines) {
         return entry;
     }
     throw LineError{QStringLiteral("unknown kind of value data")};
+}
+
+// Where the parser hands what it read: a section when its line is read, then its entries.
+class ParseSink {
+public:
+    virtual ~ParseSink() = default;
+    // `offset`: where the section's line begins in the file's UTF-8 text.
+    virtual void section(Section&& section, qsizetype offset) = 0;
+    virtual void entry(Entry&& entry) = 0;
+    // False when only the sections are wanted: value lines are then checked, not made.
+    virtual bool wantsValues() const { return true; }
+};
+
+struct ParseOutcome {
+    int errorLine = 0;
+    QString error; // empty: parsed whole
+    QStringList trailingComments;
+    QByteArray text; // the file as UTF-8, which section offsets refer to
+};
+
+ParseOutcome parseInto(const QByteArray& bytes, ParseSink& sink) {
+    ParseOutcome outcome;
+    if (bytes.size() > MaxFileSize) {
+        outcome.error = QStringLiteral("the file is larger than %1 MiB").arg(MaxFileSize >> 20);
+        return outcome;
+    }
+    const std::optional<QByteArray> text = utf8Text(bytes);
+    if (!text) {
+        outcome.error = QStringLiteral("the file is neither valid UTF-8 nor UTF-16 text");
+        return outcome;
+    }
+    if (text->contains('\0')) {
+        outcome.error = QStringLiteral("the file contains a zero character");
+        return outcome;
+    }
+    outcome.text = *text;
+    LineReader lines(outcome.text);
+    QByteArrayView line;
+    lines.next(line);
+    if (trimmed(line) != QByteArrayView(Header)) {
+        outcome.errorLine = 1;
+        outcome.error = QStringLiteral("the first line is not \"%1\"").arg(QLatin1String(Header));
+        return outcome;
+    }
+
+    NamePool names;
+    QStringList comments; // waiting for what they stand above
+    bool inSection = false;
+    bool removing = false;
+    int statement = 1; // a continued hex list reports the line it began on
+    try {
+        while (lines.next(line)) {
+            statement = lines.number();
+            line = trimmed(line);
+            if (line.isEmpty())
+                continue;
+            if (line.startsWith(';')) {
+                comments.append(QString::fromUtf8(line));
+                continue;
+            }
+            if (line.startsWith('[')) {
+                if (!line.endsWith(']'))
+                    throw LineError{QStringLiteral("a key line must end with ']'")};
+                Section section;
+                section.line = statement;
+                QByteArrayView path = line.sliced(1, line.size() - 2);
+                if (path.startsWith('-')) {
+                    section.removeKey = true;
+                    path = path.sliced(1);
+                }
+                // Counted before it is split: a path of a million parts is refused as it is.
+                if (path.count('\\') > MaxKeyDepth)
+                    throw LineError{QStringLiteral("the key is more than %1 levels deep; the "
+                                                   "registry allows %1")
+                                        .arg(MaxKeyDepth)};
+                section.path = QString::fromUtf8(path);
+                QStringList parts = section.path.split(u'\\');
+                const QString rootName = parts.takeFirst();
+                if (rootName.isEmpty() || !isStorableName(rootName))
+                    throw LineError{QStringLiteral("'%1' is not a key path").arg(shown(path))};
+                if (const QString problem = keyPathProblem(parts); !problem.isEmpty())
+                    throw LineError{
+                        QStringLiteral("'%1' is not a key path: %2").arg(shown(path), problem)};
+                section.comments = std::exchange(comments, {});
+                inSection = true;
+                removing = section.removeKey;
+                sink.section(std::move(section), lines.lineStart());
+                continue;
+            }
+            if (!inSection)
+                throw LineError{QStringLiteral("a value line before the first key")};
+            Entry entry = parseValue(line, lines, names, sink.wantsValues());
+            if (removing)
+                throw LineError{QStringLiteral("a key that is deleted cannot hold values")};
+            entry.value.comments = std::exchange(comments, {});
+            sink.entry(std::move(entry));
+        }
+    } catch (const LineError& e) {
+        outcome.errorLine = statement;
+        outcome.error = e.message;
+        return outcome;
+    }
+    outcome.trailingComments = std::move(comments);
+    return outcome;
 }
 
 // A hash that agrees with sameName: equal without case gives equal hashes. Surrogates are
@@ -336,22 +519,33 @@ private:
 
 // The text of a string value when it can be written in quotes and read back to the same
 // bytes: whole UTF-16 ending in exactly one zero, without line breaks or broken surrogates.
-std::optional<QString> quotableText(const QByteArray& data) {
+// On a little-endian machine the text is a view of the data itself; `copy` holds it otherwise.
+std::optional<QStringView> quotableText(const QByteArray& data, QString& copy) {
     if (data.size() < 2 || data.size() % 2 != 0)
         return std::nullopt;
-    const qsizetype units = data.size() / 2 - 1;
-    QString text(units, Qt::Uninitialized);
-    QChar* out = text.data();
     const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
-    for (qsizetype i = 0; i < units; ++i) {
-        const char16_t c = qFromLittleEndian<quint16>(bytes + 2 * i);
-        if (c == 0 || c == u'\n' || c == u'\r')
-            return std::nullopt;
-        out[i] = QChar(c);
-    }
     if (bytes[data.size() - 2] != 0 || bytes[data.size() - 1] != 0)
         return std::nullopt;
-    if (!QStringView(text).isValidUtf16())
+    const qsizetype units = data.size() / 2 - 1;
+    QStringView text;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    if (quintptr(bytes) % alignof(char16_t) == 0)
+        text = QStringView(reinterpret_cast<const char16_t*>(bytes), units);
+#endif
+    if (text.isNull() && units > 0) {
+        copy.resize(units);
+        for (qsizetype i = 0; i < units; ++i)
+            copy[i] = QChar(qFromLittleEndian<quint16>(bytes + 2 * i));
+        text = copy;
+    }
+    bool surrogates = false;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0 || u == u'\n' || u == u'\r')
+            return std::nullopt;
+        surrogates = surrogates || QChar::isSurrogate(u);
+    }
+    if (surrogates && !text.isValidUtf16())
         return std::nullopt;
     return text;
 }
@@ -364,7 +558,8 @@ void writeValue(Writer& w, const Value& v) {
         w.quoted(v.name);
     w.raw('=');
     if (v.type == TypeSz) {
-        if (const auto text = quotableText(v.data)) {
+        QString copy;
+        if (const auto text = quotableText(v.data, copy)) {
             w.quoted(*text);
             w.raw('\n');
             return;
@@ -550,84 +745,22 @@ bool removeKey(Key& root, const QStringList& parts) {
 }
 
 ParseResult parse(const QByteArray& bytes) {
-    ParseResult result;
-    if (bytes.size() > MaxFileSize) {
-        result.error = QStringLiteral("the file is larger than %1 MiB").arg(MaxFileSize >> 20);
-        return result;
-    }
-    const std::optional<QString> text = decodeText(bytes);
-    if (!text) {
-        result.error = QStringLiteral("the file is neither valid UTF-8 nor UTF-16 text");
-        return result;
-    }
-    if (text->contains(QChar(0))) {
-        result.error = QStringLiteral("the file contains a zero character");
-        return result;
-    }
-    LineReader lines(*text);
-    QStringView line;
-    lines.next(line);
-    if (trimmedRight(line) != QLatin1String(Header)) {
-        result.errorLine = 1;
-        result.error = QStringLiteral("the first line is not \"%1\"").arg(QLatin1String(Header));
-        return result;
-    }
-
-    Document doc;
-    QStringList comments; // waiting for what they stand above
-    int statement = 1;    // a continued hex list reports the line it began on
-    try {
-        while (lines.next(line)) {
-            statement = lines.number();
-            line = trimmedLeft(trimmedRight(line));
-            if (line.isEmpty())
-                continue;
-            if (line.startsWith(u';')) {
-                comments.append(line.toString());
-                continue;
-            }
-            if (line.startsWith(u'[')) {
-                if (!line.endsWith(u']'))
-                    throw LineError{QStringLiteral("a key line must end with ']'")};
-                Section section;
-                section.line = statement;
-                QStringView path = line.sliced(1, line.size() - 2);
-                if (path.startsWith(u'-')) {
-                    section.removeKey = true;
-                    path = path.sliced(1);
-                }
-                // Counted before it is split: a path of a million parts is refused as it is.
-                if (path.count(u'\\') > MaxKeyDepth)
-                    throw LineError{QStringLiteral("the key is more than %1 levels deep; the "
-                                                   "registry allows %1")
-                                        .arg(MaxKeyDepth)};
-                section.path = path.toString();
-                QStringList parts = section.path.split(u'\\');
-                const QString rootName = parts.takeFirst();
-                if (rootName.isEmpty() || !isStorableName(rootName))
-                    throw LineError{QStringLiteral("'%1' is not a key path").arg(shown(path))};
-                if (const QString problem = keyPathProblem(parts); !problem.isEmpty())
-                    throw LineError{
-                        QStringLiteral("'%1' is not a key path: %2").arg(shown(path), problem)};
-                section.comments = std::exchange(comments, {});
-                doc.sections.append(std::move(section));
-                continue;
-            }
-            if (doc.sections.isEmpty())
-                throw LineError{QStringLiteral("a value line before the first key")};
-            Entry entry = parseValue(line, lines);
-            if (doc.sections.back().removeKey)
-                throw LineError{QStringLiteral("a key that is deleted cannot hold values")};
-            entry.value.comments = std::exchange(comments, {});
-            doc.sections.back().entries.append(std::move(entry));
+    class DocumentSink : public ParseSink {
+    public:
+        void section(Section&& section, qsizetype) override {
+            doc.sections.append(std::move(section));
         }
-    } catch (const LineError& e) {
-        result.errorLine = statement;
-        result.error = e.message;
-        return result;
+        void entry(Entry&& entry) override { doc.sections.back().entries.append(std::move(entry)); }
+        Document doc;
+    } sink;
+    ParseOutcome outcome = parseInto(bytes, sink);
+    ParseResult result;
+    result.errorLine = outcome.errorLine;
+    result.error = outcome.error;
+    if (outcome.error.isEmpty()) {
+        sink.doc.trailingComments = std::move(outcome.trailingComments);
+        result.document = std::move(sink.doc);
     }
-    doc.trailingComments = std::move(comments);
-    result.document = std::move(doc);
     return result;
 }
 
@@ -724,35 +857,280 @@ void applySection(const Section& section, const QStringList& parts, Key& root) {
     TreeBuilder(root).apply(section, parts, false);
 }
 
+namespace {
+
+// The values of one key by name while a file is read into it: an open-addressing table of
+// positions, reused from key to key, so that a file of many values needs no allocation per
+// value.
+class ValueSlots {
+public:
+    void reset(const Key& key) {
+        count_ = 0;
+        const size_t wanted = std::max<size_t>(64, size_t(key.values.size()) * 4);
+        if (slots_.size() < wanted)
+            slots_.assign(std::bit_ceil(wanted), -1);
+        else
+            std::fill(slots_.begin(), slots_.end(), -1);
+        for (qsizetype i = 0; i < key.values.size(); ++i)
+            insert(key, i);
+    }
+    std::optional<qsizetype> find(const Key& key, QStringView name) const {
+        for (size_t at = FoldedHash()(name) & mask();; at = (at + 1) & mask()) {
+            const qsizetype i = slots_[at];
+            if (i < 0)
+                return std::nullopt;
+            if (sameName(key.values[i].name, name))
+                return i;
+        }
+    }
+    void insert(const Key& key, qsizetype position) {
+        if ((count_ + 1) * 2 > slots_.size()) {
+            slots_.assign(slots_.size() * 2, -1);
+            count_ = 0;
+            for (qsizetype i = 0; i < key.values.size(); ++i) {
+                if (i != position)
+                    place(key, i);
+            }
+        }
+        place(key, position);
+    }
+
+private:
+    size_t mask() const { return slots_.size() - 1; }
+    void place(const Key& key, qsizetype position) {
+        size_t at = FoldedHash()(key.values[position].name) & mask();
+        while (slots_[at] >= 0)
+            at = (at + 1) & mask();
+        slots_[at] = position;
+        ++count_;
+    }
+
+    std::vector<qsizetype> slots_;
+    size_t count_ = 0;
+};
+
+// Reads a store file straight into its tree, comments and all. A section's values are
+// gathered first and then added to their key in one step, so that its list of values grows
+// once rather than value by value.
+class TreeSink : public ParseSink {
+public:
+    TreeSink(Key& root, const QString& rootName) : builder_(root), rootName_(rootName) {}
+
+    void section(Section&& section, qsizetype) override {
+        flush();
+        const auto split = splitSectionPath(section.path);
+        if (!split || !sameName(split->first, rootName_))
+            throw LineError{QStringLiteral("the key [%1] does not belong to %2")
+                                .arg(shown(section.path), rootName_)};
+        if (section.removeKey) {
+            builder_.apply(section, split->second, true);
+            return;
+        }
+        current_ = &builder_.create(split->second);
+        current_->comments += section.comments;
+    }
+
+    void entry(Entry&& entry) override { pending_.push_back(std::move(entry)); }
+
+    // Adds the gathered values to the current key: a value of a name it holds already takes
+    // the new type and data.
+    void flush() {
+        if (!current_ || pending_.empty()) {
+            pending_.clear();
+            return;
+        }
+        Key& key = *current_;
+        key.values.reserve(key.values.size() + qsizetype(pending_.size()));
+        slots_.reset(key);
+        for (Entry& entry : pending_) {
+            if (entry.remove) {
+                if (key.removeValue(entry.value.name))
+                    slots_.reset(key);
+                continue;
+            }
+            if (const auto at = slots_.find(key, entry.value.name)) {
+                Value& existing = key.values[*at];
+                existing.type = entry.value.type;
+                existing.data = std::move(entry.value.data);
+                existing.comments += entry.value.comments;
+                continue;
+            }
+            key.values.append(std::move(entry.value));
+            slots_.insert(key, key.values.size() - 1);
+        }
+        pending_.clear();
+        current_ = nullptr;
+    }
+
+private:
+    TreeBuilder builder_;
+    QString rootName_;
+    Key* current_ = nullptr;
+    std::vector<Entry> pending_;
+    ValueSlots slots_;
+};
+
+} // namespace
+
 RootResult readRoot(const QByteArray& bytes, const QString& rootName) {
     RootResult result;
-    ParseResult parsed = parse(bytes);
-    if (!parsed.document) {
-        result.errorLine = parsed.errorLine;
-        result.error = parsed.error;
+    Key root(rootName);
+    TreeSink sink(root, rootName);
+    ParseOutcome outcome = parseInto(bytes, sink);
+    if (!outcome.error.isEmpty()) {
+        result.errorLine = outcome.errorLine;
+        result.error = outcome.error;
         return result;
     }
-    Key root(rootName);
-    TreeBuilder builder(root);
-    for (const Section& section : parsed.document->sections) {
-        const auto split = splitSectionPath(section.path);
-        if (!split || !sameName(split->first, rootName)) {
-            result.errorLine = section.line;
-            result.error = QStringLiteral("the key [%1] does not belong to %2")
-                               .arg(shown(section.path), rootName);
-            return result;
-        }
-        builder.apply(section, split->second, true);
-    }
-    root.trailingComments = std::move(parsed.document->trailingComments);
+    sink.flush();
+    root.trailingComments = std::move(outcome.trailingComments);
     result.root = std::move(root);
     return result;
 }
 
-QByteArray format(const QString& rootName, const Key& root) {
-    QByteArray out;
-    out.reserve(4096);
-    Writer w(out);
+namespace {
+
+QString foldedPath(const QStringList& parts) {
+    return parts.join(u'\\').toCaseFolded();
+}
+
+} // namespace
+
+IndexResult indexRoot(const QByteArray& bytes, const QString& rootName) {
+    class IndexSink : public ParseSink {
+    public:
+        explicit IndexSink(IndexedRoot& index) : index_(index) {}
+        void section(Section&& section, qsizetype offset) override {
+            const auto split = splitSectionPath(section.path);
+            if (!split || !sameName(split->first, index_.rootName))
+                throw LineError{QStringLiteral("the key [%1] does not belong to %2")
+                                    .arg(shown(section.path), index_.rootName)};
+            if (!index_.sections.empty())
+                index_.sections.back().end = offset;
+            index_.sections.push_back({split->second, section.removeKey, offset, -1});
+            index_.removesKeys = index_.removesKeys || section.removeKey;
+        }
+        void entry(Entry&&) override {}
+        bool wantsValues() const override { return false; }
+
+    private:
+        IndexedRoot& index_;
+    };
+
+    IndexResult result;
+    IndexedRoot index;
+    index.rootName = rootName;
+    IndexSink sink(index);
+    ParseOutcome outcome = parseInto(bytes, sink);
+    if (!outcome.error.isEmpty()) {
+        result.errorLine = outcome.errorLine;
+        result.error = outcome.error;
+        return result;
+    }
+    index.text = std::move(outcome.text);
+    if (!index.sections.empty())
+        index.sections.back().end = index.text.size();
+    for (size_t i = 0; i < index.sections.size(); ++i) {
+        const IndexedRoot::Span& span = index.sections[i];
+        if (span.removeKey)
+            continue;
+        const QString path = foldedPath(span.parts);
+        index.spansOf[path].push_back(int(i));
+        // The key and every key above it exist.
+        for (qsizetype n = span.parts.size(); n > 0; --n) {
+            const QString above = foldedPath(span.parts.first(n));
+            if (index.keys.contains(above))
+                break;
+            index.keys.insert(above);
+        }
+    }
+    result.root = std::move(index);
+    return result;
+}
+
+bool IndexedRoot::keyExists(const QStringList& parts) const {
+    return parts.isEmpty() || keys.contains(foldedPath(parts));
+}
+
+std::optional<Key> IndexedRoot::key(const QStringList& parts) const {
+    if (!keyExists(parts))
+        return std::nullopt;
+    const auto spans = spansOf.constFind(foldedPath(parts));
+    if (spans == spansOf.constEnd()) // only keys below it are listed: no values of its own
+        return Key(parts.isEmpty() ? rootName : parts.back());
+    // Its sections alone, read as a file of their own.
+    QByteArray file = QByteArray(Header) + '\n';
+    for (int i : *spans) {
+        const Span& span = sections[size_t(i)];
+        file += QByteArrayView(text).sliced(span.begin, span.end - span.begin);
+        file += '\n';
+    }
+    RootResult read = readRoot(file, rootName);
+    if (!read.root)
+        return std::nullopt; // cannot happen: the file was checked whole
+    Key* found = findKey(*read.root, parts);
+    if (!found)
+        return std::nullopt;
+    // The comments above a section are read with the section before it: none are given.
+    found->subKeys.clear();
+    found->comments.clear();
+    return std::move(*found);
+}
+
+namespace {
+
+// About the size of the file, so that the text is written into one buffer: text values take
+// about half their stored size, names and key paths about their length.
+qsizetype formattedSizeGuess(const Key& root) {
+    qsizetype size = 4096;
+    std::vector<std::pair<const Key*, qsizetype>> pending{{&root, root.name.size()}};
+    while (!pending.empty()) {
+        const auto [key, pathLength] = pending.back();
+        pending.pop_back();
+        size += pathLength + 4;
+        for (const Value& v : key->values)
+            size += v.name.size() + v.data.size() + 8;
+        for (const Key& sub : key->subKeys)
+            pending.emplace_back(&sub, pathLength + 1 + sub.name.size());
+    }
+    return size;
+}
+
+} // namespace
+
+namespace {
+
+std::vector<const Key*> sortedChildren(const Key& key) {
+    std::vector<const Key*> children;
+    children.reserve(key.subKeys.size());
+    for (const Key& k : key.subKeys)
+        children.push_back(&k);
+    std::stable_sort(children.begin(), children.end(), [](const Key* a, const Key* b) {
+        return QString::compare(a->name, b->name, Qt::CaseInsensitive) < 0;
+    });
+    return children;
+}
+
+// A key's block: its comments, its section line and values, a blank line; nothing for the
+// root without values or comments.
+void writeBlock(Writer& w, const Key& key, const QByteArray& path, bool isRoot) {
+    if (isRoot && key.values.isEmpty() && key.comments.isEmpty())
+        return;
+    w.comments(key.comments);
+    w.raw('[');
+    w.raw(path);
+    w.raw("]\n");
+    for (const Value& v : key.values)
+        writeValue(w, v);
+    w.raw('\n');
+}
+
+} // namespace
+
+FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
+    FormattedFile file;
+    file.bytes.reserve(formattedSizeGuess(root));
+    Writer w(file.bytes);
     w.raw(Header);
     w.raw("\n\n");
 
@@ -767,29 +1145,66 @@ QByteArray format(const QString& rootName, const Key& root) {
     while (!stack.empty()) {
         const Pending item = std::move(stack.back());
         stack.pop_back();
-        const Key& key = *item.key;
-        if (!isRoot || !key.values.isEmpty() || !key.comments.isEmpty()) {
-            w.comments(key.comments);
-            w.raw('[');
-            w.raw(item.path);
-            w.raw("]\n");
-            for (const Value& v : key.values)
-                writeValue(w, v);
-            w.raw('\n');
-        }
+        writeBlock(w, *item.key, item.path, isRoot);
+        file.blockEnds.push_back(file.bytes.size());
         isRoot = false;
-        std::vector<const Key*> children;
-        children.reserve(key.subKeys.size());
-        for (const Key& k : key.subKeys)
-            children.push_back(&k);
-        std::stable_sort(children.begin(), children.end(), [](const Key* a, const Key* b) {
-            return QString::compare(a->name, b->name, Qt::CaseInsensitive) < 0;
-        });
+        const std::vector<const Key*> children = sortedChildren(*item.key);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
             stack.push_back({*it, item.path + '\\' + (*it)->name.toUtf8()});
     }
     w.comments(root.trailingComments);
-    return out;
+    return file;
+}
+
+QByteArray format(const QString& rootName, const Key& root) {
+    return formatWithLayout(rootName, root).bytes;
+}
+
+std::optional<FormattedFile> reformat(const QString& rootName, const Key& before,
+                                      const FormattedFile& written, const Key& now) {
+    FormattedFile file;
+    file.bytes.reserve(written.bytes.size() + 4096);
+    Writer w(file.bytes);
+    const qsizetype headerEnd = qsizetype(sizeof(Header) - 1) + 2;
+    w.raw(QByteArrayView(written.bytes).first(headerEnd).toByteArray());
+
+    // Both trees in writing order side by side; they must hold the same keys.
+    struct Pending {
+        const Key* before;
+        const Key* now;
+        QByteArray path;
+    };
+    std::vector<Pending> stack;
+    stack.push_back({&before, &now, rootName.toUtf8()});
+    size_t block = 0;
+    bool isRoot = true;
+    while (!stack.empty()) {
+        const Pending item = std::move(stack.back());
+        stack.pop_back();
+        if (block >= written.blockEnds.size() || item.before->name != item.now->name ||
+            item.before->subKeys.size() != item.now->subKeys.size())
+            return std::nullopt;
+        const qsizetype from = block == 0 ? headerEnd : written.blockEnds[block - 1];
+        if (item.before->values == item.now->values && item.before->comments == item.now->comments)
+            file.bytes.append(
+                QByteArrayView(written.bytes).sliced(from, written.blockEnds[block] - from));
+        else
+            writeBlock(w, *item.now, item.path, isRoot);
+        file.blockEnds.push_back(file.bytes.size());
+        ++block;
+        isRoot = false;
+        const std::vector<const Key*> was = sortedChildren(*item.before);
+        const std::vector<const Key*> is = sortedChildren(*item.now);
+        for (size_t i = is.size(); i-- > 0;)
+            stack.push_back({was[i], is[i], item.path + '\\' + is[i]->name.toUtf8()});
+    }
+    if (block != written.blockEnds.size())
+        return std::nullopt;
+    if (before.trailingComments == now.trailingComments)
+        file.bytes.append(QByteArrayView(written.bytes).sliced(written.blockEnds.back()));
+    else
+        w.comments(now.trailingComments);
+    return file;
 }
 
 } // namespace regfile

@@ -54,6 +54,13 @@ struct Value {
     friend bool operator==(const Value&, const Value&) = default;
 };
 
+} // namespace regfile
+
+// Its members are moved as bytes: a list of values grows without copying each one.
+Q_DECLARE_TYPEINFO(regfile::Value, Q_RELOCATABLE_TYPE);
+
+namespace regfile {
+
 // A key and everything below it. Key and value names compare without case and keep the
 // case they were created with. Trees are at most MaxKeyDepth deep (splitKeyPath and the
 // parser refuse deeper paths); copying and destroying one recurses that far at most.
@@ -180,9 +187,54 @@ struct RootResult {
 // comments are kept in the tree.
 RootResult readRoot(const QByteArray& bytes, const QString& rootName);
 
+// A store file read only as far as its keys, for a store that is read far more often than
+// it is written: the whole file is checked as readRoot checks it, but a key's values are made
+// only when that key is asked for.
+struct IndexedRoot {
+    struct Span {
+        QStringList parts;      // the section's path below the root
+        bool removeKey = false; // [-path]
+        qsizetype begin = 0;    // the section in `text`, its key line included
+        qsizetype end = 0;
+    };
+    QString rootName;
+    QByteArray text; // the file as UTF-8
+    std::vector<Span> sections;
+    // A "[-key]" section: which keys exist is then known only from a whole read (readRoot).
+    bool removesKeys = false;
+    QSet<QString> keys;                       // case-folded paths of every key made
+    QHash<QString, std::vector<int>> spansOf; // case-folded path -> its sections, in order
+
+    // Valid only without removals.
+    bool keyExists(const QStringList& parts) const;
+    // The key with its values as readRoot would make them (its sub-keys and its own comments
+    // left out); nullopt when it does not exist. Valid only without removals.
+    std::optional<Key> key(const QStringList& parts) const;
+};
+struct IndexResult {
+    std::optional<IndexedRoot> root;
+    int errorLine = 0;
+    QString error;
+};
+IndexResult indexRoot(const QByteArray& bytes, const QString& rootName);
+
 // The file for a root: the header, then every key below the root as its own section (the
 // root itself only when it holds values or comments), sub-keys sorted without case, values in
 // order, each with its comments above it. UTF-8, LF line ends.
 QByteArray format(const QString& rootName, const Key& root);
+
+// The file as format() writes it, and where each key's block ends in it, in writing order.
+struct FormattedFile {
+    QByteArray bytes;
+    std::vector<qsizetype> blockEnds;
+};
+FormattedFile formatWithLayout(const QString& rootName, const Key& root);
+// The file for `now`, made from `written` (the file formatWithLayout made for `before`): the
+// blocks of keys whose values and comments did not change are copied as they are, so that a
+// change of one value costs little more than copying the file. Gives exactly what
+// formatWithLayout(now) gives; nullopt when the two trees do not hold the same keys (one was
+// added, removed or renamed), which needs a fresh formatWithLayout.
+std::optional<FormattedFile> reformat(const QString& rootName, const Key& before,
+                                      const FormattedFile& written, const Key& now);
 
 } // namespace regfile

@@ -131,10 +131,21 @@ std::optional<StoredFile> readWhole(const QString& path) {
                 .arg(path)
                 .arg(regfile::MaxFileSize >> 20));
     StoredFile file{QByteArray(), FileStamp(st), readAt};
-    file.bytes.reserve(qsizetype(st.st_size));
-    char buffer[65536];
+    // Read in place, one byte more than the size said so that a file still growing is seen.
+    qsizetype filled = 0;
+    file.bytes.resize(qsizetype(st.st_size) + 1);
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (filled == file.bytes.size()) {
+            if (file.bytes.size() > regfile::MaxFileSize)
+                throw RegistryStoreError(
+                    QStringLiteral("The registry store file '%1' is damaged (the file is larger "
+                                   "than %2 MiB)")
+                        .arg(path)
+                        .arg(regfile::MaxFileSize >> 20));
+            file.bytes.resize(file.bytes.size() * 2);
+        }
+        const ssize_t n =
+            ::read(fd.get(), file.bytes.data() + filled, size_t(file.bytes.size() - filled));
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
@@ -142,35 +153,41 @@ std::optional<StoredFile> readWhole(const QString& path) {
         }
         if (n == 0)
             break;
-        if (file.bytes.size() + n > regfile::MaxFileSize)
-            throw RegistryStoreError(
-                QStringLiteral("The registry store file '%1' is damaged (the file is larger "
-                               "than %2 MiB)")
-                    .arg(path)
-                    .arg(regfile::MaxFileSize >> 20));
-        file.bytes.append(buffer, n);
+        filled += n;
     }
+    file.bytes.truncate(filled);
     return file;
 }
 
-std::shared_ptr<const regfile::Key> parseStore(RegRoot root, const QString& path,
-                                               const QByteArray& bytes) {
-    regfile::RootResult result = regfile::readRoot(bytes, rootName(root));
-    if (!result.root) {
-        const QString where =
-            result.errorLine > 0 ? QStringLiteral("line %1: ").arg(result.errorLine) : QString();
-        throw RegistryStoreError(QStringLiteral("The registry store file '%1' is damaged (%2%3)")
-                                     .arg(path, where, result.error));
-    }
-    return std::make_shared<const regfile::Key>(std::move(*result.root));
+[[noreturn]] void damaged(const QString& path, int errorLine, const QString& error) {
+    const QString where = errorLine > 0 ? QStringLiteral("line %1: ").arg(errorLine) : QString();
+    throw RegistryStoreError(
+        QStringLiteral("The registry store file '%1' is damaged (%2%3)").arg(path, where, error));
 }
 
-// The last tree this process read or wrote of each store file.
+// The last state this process read or wrote of each store file. A file read is first only
+// indexed (checked whole, its keys known, a key's values made when first asked for); the
+// whole tree is made when a write or a full read needs it.
 struct CachedStore {
     FileStamp stamp;
     QByteArray bytes;
-    std::shared_ptr<const regfile::Key> tree;
-    bool settled = false; // see settledBefore
+    bool settled = false;                                     // see settledBefore
+    std::shared_ptr<const regfile::IndexedRoot> index;        // none after a write
+    std::shared_ptr<const regfile::Key> tree;                 // made when needed
+    QHash<QString, std::shared_ptr<const regfile::Key>> keys; // keys read from the index
+    // After this process wrote the file: where each key's block ends in `bytes` (see
+    // regfile::reformat); empty otherwise.
+    std::vector<qsizetype> blockEnds;
+
+    const regfile::Key& wholeTree(RegRoot root, const QString& path) {
+        if (!tree) {
+            regfile::RootResult read = regfile::readRoot(bytes, rootName(root));
+            if (!read.root)
+                damaged(path, read.errorLine, read.error);
+            tree = std::make_shared<const regfile::Key>(std::move(*read.root));
+        }
+        return *tree;
+    }
 };
 
 std::mutex cacheMutex;
@@ -179,52 +196,114 @@ std::map<QString, CachedStore>& storeCache() {
     return cache;
 }
 
-struct CurrentStore {
-    std::shared_ptr<const regfile::Key> tree;
-    std::optional<FileStamp> stamp; // nullopt: there is no file
-    QByteArray bytes;
-};
-
-// The store file as it is now, from the cache while the file has not changed.
-CurrentStore currentStore(RegRoot root, const QString& path) {
+// The store file as it is now, from the cache while the file has not changed; null when there
+// is no file. The caller holds cacheMutex.
+CachedStore* refreshed(RegRoot root, const QString& path) {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    const std::lock_guard<std::mutex> guard(cacheMutex);
     auto& cache = storeCache();
+    struct stat st {};
     if (::stat(name.constData(), &st) != 0) {
         if (errno != ENOENT && errno != ENOTDIR)
             failRead(path, errno);
         cache.erase(path);
-        return {std::make_shared<const regfile::Key>(rootName(root)), std::nullopt, QByteArray()};
+        return nullptr;
     }
     if (!S_ISREG(st.st_mode))
         notRegular(path);
     const auto cached = cache.find(path);
     if (cached != cache.end() && cached->second.settled && cached->second.stamp == FileStamp(st))
-        return {cached->second.tree, cached->second.stamp, cached->second.bytes};
+        return &cached->second;
 
     std::optional<StoredFile> file = readWhole(path);
     if (!file) {
         cache.erase(path);
-        return {std::make_shared<const regfile::Key>(rootName(root)), std::nullopt, QByteArray()};
+        return nullptr;
     }
     const bool settled = settledBefore(file->stamp, file->readAt);
     if (cached != cache.end() && cached->second.bytes == file->bytes) {
         cached->second.stamp = file->stamp;
         cached->second.settled = settled;
-        return {cached->second.tree, file->stamp, file->bytes};
+        return &cached->second;
     }
-    std::shared_ptr<const regfile::Key> tree = parseStore(root, path, file->bytes);
-    cache.insert_or_assign(path, CachedStore{file->stamp, file->bytes, tree, settled});
-    return {tree, file->stamp, file->bytes};
+    regfile::IndexResult indexed = regfile::indexRoot(file->bytes, rootName(root));
+    if (!indexed.root)
+        damaged(path, indexed.errorLine, indexed.error);
+    CachedStore entry{file->stamp, file->bytes, settled, nullptr, nullptr, {}, {}};
+    const bool removesKeys = indexed.root->removesKeys;
+    entry.index = std::make_shared<const regfile::IndexedRoot>(std::move(*indexed.root));
+    CachedStore& stored = cache.insert_or_assign(path, std::move(entry)).first->second;
+    if (removesKeys) // which keys exist is known only from the whole tree
+        stored.wholeTree(root, path);
+    return &stored;
 }
 
-void remember(const QString& path, const FileStamp& stamp, const QByteArray& bytes,
+std::shared_ptr<const regfile::Key> emptyRoot(RegRoot root) {
+    return std::make_shared<const regfile::Key>(rootName(root));
+}
+
+bool storeKeyExists(RegRoot root, const QString& path, const QStringList& parts) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    CachedStore* store = refreshed(root, path);
+    if (!store)
+        return parts.isEmpty();
+    if (store->tree)
+        return regfile::findKey(*store->tree, parts) != nullptr;
+    return store->index->keyExists(parts);
+}
+
+std::optional<regfile::Value> storeValue(RegRoot root, const QString& path,
+                                         const QStringList& parts, const QString& name) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    CachedStore* store = refreshed(root, path);
+    if (!store)
+        return std::nullopt;
+    const regfile::Key* key = nullptr;
+    if (store->tree) {
+        key = regfile::findKey(*store->tree, parts);
+    } else {
+        const QString folded = parts.join(u'\\').toCaseFolded();
+        auto known = store->keys.constFind(folded);
+        if (known == store->keys.constEnd()) {
+            std::optional<regfile::Key> read = store->index->key(parts);
+            known = store->keys.insert(
+                folded, read ? std::make_shared<const regfile::Key>(std::move(*read)) : nullptr);
+        }
+        key = known->get();
+    }
+    const regfile::Value* value = key ? key->value(name) : nullptr;
+    if (!value)
+        return std::nullopt;
+    return *value;
+}
+
+struct CurrentStore {
+    std::shared_ptr<const regfile::Key> tree;
+    std::optional<FileStamp> stamp; // nullopt: there is no file
+    QByteArray bytes;
+    std::vector<qsizetype> blockEnds;
+};
+
+// The whole store as it is now.
+CurrentStore currentStore(RegRoot root, const QString& path) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    CachedStore* store = refreshed(root, path);
+    if (!store)
+        return {emptyRoot(root), std::nullopt, QByteArray(), {}};
+    store->wholeTree(root, path);
+    return {store->tree, store->stamp, store->bytes, store->blockEnds};
+}
+
+void remember(const QString& path, const FileStamp& stamp, regfile::FormattedFile file,
               regfile::Key tree) {
     const std::lock_guard<std::mutex> guard(cacheMutex);
-    storeCache().insert_or_assign(
-        path,
-        CachedStore{stamp, bytes, std::make_shared<const regfile::Key>(std::move(tree)), false});
+    storeCache().insert_or_assign(path,
+                                  CachedStore{stamp,
+                                              std::move(file.bytes),
+                                              false,
+                                              nullptr,
+                                              std::make_shared<const regfile::Key>(std::move(tree)),
+                                              {},
+                                              std::move(file.blockEnds)});
 }
 
 void forget(const QString& path) {
@@ -375,7 +454,14 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
     change(tree);
     if (tree == *current.tree)
         return; // nothing to store, or nothing new
-    const QByteArray bytes = regfile::format(rootName(root), tree);
+    // The file this process wrote last is rewritten only where keys changed.
+    std::optional<regfile::FormattedFile> file;
+    if (!current.blockEnds.empty())
+        file = regfile::reformat(rootName(root), *current.tree, {current.bytes, current.blockEnds},
+                                 tree);
+    if (!file)
+        file = regfile::formatWithLayout(rootName(root), tree);
+    const QByteArray& bytes = file->bytes;
     if (current.stamp && bytes == current.bytes)
         return;
     // A store file without write permission is read-only, also for a root user.
@@ -390,7 +476,7 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
         throw;
     }
     if (stamp)
-        remember(path, *stamp, bytes, std::move(tree));
+        remember(path, *stamp, std::move(*file), std::move(tree));
     else
         forget(path);
 }
@@ -401,18 +487,21 @@ bool Registry::keyExists(const QString& path) const {
     const auto parts = regfile::splitKeyPath(path);
     if (!parts)
         return false;
-    return regfile::findKey(*storeSnapshot(root_, dir_), *parts) != nullptr;
+    return storeKeyExists(root_, storeFile(root_, dir_), *parts);
 }
 
 bool Registry::openKey(const QString& path, bool canCreate) {
     const auto parts = regfile::splitKeyPath(path);
     if (!parts)
         return false;
-    if (canCreate)
+    if (keyExists(path)) {
+        // Nothing to create.
+    } else if (canCreate) {
         updateStore(
             root_, [&](regfile::Key& tree) { regfile::createKey(tree, *parts); }, dir_);
-    else if (!keyExists(path))
+    } else {
         return false;
+    }
     open_ = path;
     return true;
 }
@@ -422,15 +511,10 @@ void Registry::closeKey() {
 }
 
 std::optional<regfile::Value> Registry::lookup(const QString& name) const {
-    if (!open_)
+    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
+    if (!parts)
         return std::nullopt;
-    const auto parts = regfile::splitKeyPath(*open_);
-    const std::shared_ptr<const regfile::Key> tree = storeSnapshot(root_, dir_);
-    const regfile::Key* key = parts ? regfile::findKey(*tree, *parts) : nullptr;
-    const regfile::Value* value = key ? key->value(name) : nullptr;
-    if (!value)
-        return std::nullopt;
-    return *value;
+    return storeValue(root_, storeFile(root_, dir_), *parts, name);
 }
 
 bool Registry::valueExists(const QString& name) const {
@@ -493,9 +577,13 @@ QByteArray Registry::readBinary(const QString& name) const {
 void Registry::writeValue(const QString& name, quint32 type, const QByteArray& data) {
     const RegistryError failed(QStringLiteral("Failed to set data for '%1'").arg(name));
     const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
-    if (!parts || !regfile::isStorableName(name))
+    if (!parts || !regfile::isStorableName(name) || name.size() > regfile::MaxValueNameLength)
         throw failed;
     try {
+        // The value as it is stored already: the file would not change.
+        const auto stored = storeValue(root_, storeFile(root_, dir_), *parts, name);
+        if (stored && stored->type == type && stored->data == data)
+            return;
         updateStore(
             root_,
             [&](regfile::Key& tree) {

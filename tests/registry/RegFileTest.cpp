@@ -379,3 +379,117 @@ TEST(RegFileFormat, KeepsBrokenTextByteForByte) {
     EXPECT_EQ(*readRoot(file, Root).root, root);
     EXPECT_FALSE(isStorableName(QString(QChar(0xd800))));
 }
+
+// A file read only as far as its keys gives, key by key, what the whole read gives.
+TEST(RegFileIndex, GivesEachKeyAsTheWholeReadDoes) {
+    const QByteArray file = fileWith("[HKEY_LOCAL_MACHINE]\n"
+                                     "\"atRoot\"=\"r\"\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon\\Ostrevo]\n"
+                                     "; kept with the value\n"
+                                     "\"Note\"=\"first\"\n"
+                                     "\"Gone\"=\"x\"\n"
+                                     "; above the next key\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Valve]\n"
+                                     "\"v\"=dword:00000001\n"
+                                     "[hkey_local_machine\\software\\QUILLON\\ostrevo]\n"
+                                     "\"NOTE\"=\"second\"\n"
+                                     "\"Gone\"=-\n");
+    const IndexResult indexed = indexRoot(file, Root);
+    ASSERT_TRUE(indexed.root) << indexed.error.toStdString();
+    const IndexedRoot& index = *indexed.root;
+    EXPECT_FALSE(index.removesKeys);
+    const Key whole = *readRoot(file, Root).root;
+    const QList<QStringList> keys = {{},
+                                     {"SOFTWARE"},
+                                     {"software", "quillon"},
+                                     {"SOFTWARE", "Quillon", "Ostrevo"},
+                                     {"SOFTWARE", "Valve"}};
+    for (const QStringList& parts : keys) {
+        SCOPED_TRACE(parts.join('\\').toStdString());
+        EXPECT_TRUE(index.keyExists(parts));
+        const std::optional<Key> key = index.key(parts);
+        ASSERT_TRUE(key);
+        EXPECT_EQ(key->values, findKey(whole, parts)->values);
+    }
+    EXPECT_EQ(
+        index.key({"SOFTWARE", "Quillon", "Ostrevo"})->values,
+        (QList<Value>{Value("Note", TypeSz, encodeString(u"second"), {"; kept with the value"})}));
+    EXPECT_FALSE(index.keyExists({"SOFTWARE", "Missing"}));
+    EXPECT_FALSE(index.key({"Quillon"}));
+
+    // It refuses what the whole read refuses, naming the same line.
+    const QByteArray bad = fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:xyz\n");
+    EXPECT_EQ(indexRoot(bad, Root).errorLine, readRoot(bad, Root).errorLine);
+    EXPECT_FALSE(indexRoot(fileWith("[HKEY_USERS\\A]\n"), Root).root);
+    EXPECT_TRUE(indexRoot(fileWith("[-HKEY_LOCAL_MACHINE\\A]\n"), Root).root->removesKeys);
+}
+
+// Rewriting a file from the last one written copies the blocks of unchanged keys: whatever
+// changed, the result is the file a fresh write gives, or nothing when keys came or went.
+TEST(RegFileFormat, ARewriteFromTheLastFileEqualsAFreshWrite) {
+    Key before{Root, {}, {}};
+    for (const char* name : {"Alpha", "beta", "Gamma"}) {
+        Key& key = createKey(before, {"SOFTWARE", name});
+        key.setValue(stringValue("a", "1"));
+        key.setValue(stringValue("b", "2"));
+    }
+    const FormattedFile written = formatWithLayout(Root, before);
+    ASSERT_EQ(written.bytes, format(Root, before));
+    struct Case {
+        const char* what;
+        std::function<void(Key&)> change;
+        bool sameKeys;
+    };
+    const Case cases[] = {
+        {"nothing", [](Key&) {}, true},
+        {"a value",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "beta"})->setValue(stringValue("a", "9"));
+         },
+         true},
+        {"a new value",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "Gamma"})->setValue(stringValue("c", "3"));
+         },
+         true},
+        {"a value gone",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "Alpha"})->removeValue("a");
+         },
+         true},
+        {"a comment",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "beta"})->comments << "; new";
+         },
+         true},
+        {"a value at the root", [](Key& r) { r.setValue(stringValue("top", "1")); }, true},
+        {"comments at the end", [](Key& r) { r.trailingComments << "; end"; }, true},
+        {"a new key",
+         [](Key& r) {
+             createKey(r, {"SOFTWARE", "Delta"});
+         },
+         false},
+        {"a key gone",
+         [](Key& r) {
+             removeKey(r, {"SOFTWARE", "beta"});
+         },
+         false},
+        {"a key renamed",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "beta"})->name = "Beta2";
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Key now = before;
+        c.change(now);
+        const std::optional<FormattedFile> rewritten = reformat(Root, before, written, now);
+        ASSERT_EQ(rewritten.has_value(), c.sameKeys);
+        if (!rewritten)
+            continue;
+        const FormattedFile fresh = formatWithLayout(Root, now);
+        EXPECT_EQ(rewritten->bytes, fresh.bytes);
+        EXPECT_EQ(rewritten->blockEnds, fresh.blockEnds);
+    }
+}
