@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -103,6 +104,20 @@ bool settledBefore(const FileStamp& stamp, const timespec& readAt) {
     return nanoseconds(stamp.changed) + resolution < nanoseconds(readAt);
 }
 
+// Makes the pages of a large new buffer present in one step rather than one fault each as the
+// file is copied in, which on some virtual machines costs more than the copy itself. Only a
+// hint: where the kernel does not know it, nothing happens.
+void prefault(QByteArray& buffer) {
+    constexpr qsizetype Large = qsizetype(1) << 20;
+    if (buffer.size() < Large)
+        return;
+    const auto page = quintptr(::sysconf(_SC_PAGESIZE));
+    const auto begin = (quintptr(buffer.data()) + page - 1) & ~(page - 1);
+    const auto end = (quintptr(buffer.data()) + quintptr(buffer.size())) & ~(page - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
 struct StoredFile {
     QByteArray bytes;
     FileStamp stamp;
@@ -134,6 +149,7 @@ std::optional<StoredFile> readWhole(const QString& path) {
     // Read in place, one byte more than the size said so that a file still growing is seen.
     qsizetype filled = 0;
     file.bytes.resize(qsizetype(st.st_size) + 1);
+    prefault(file.bytes);
     for (;;) {
         if (filled == file.bytes.size()) {
             if (file.bytes.size() > regfile::MaxFileSize)
