@@ -2,11 +2,11 @@
 
 #include "model/OptionLists.h"
 #include "platform/Errors.h"
+#include "platform/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -95,8 +95,5 @@ void WriteConfigScript(const QString& cfgFolder) {
         throw AppError(QStringLiteral("Your own autoexec.cfg could not be set aside, so the "
                                       "benchmark left it untouched and stopped: %1")
                            .arg(path));
-    QSaveFile file(path);
-    const QByteArray bytes = ConfigScriptBytes();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw AppError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    platform::WriteFileAtomically(path, ConfigScriptBytes());
 }

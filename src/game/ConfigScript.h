@@ -31,5 +31,6 @@ void WriteGameSettings(const BenchmarkSettings& settings, const QString& userSid
 
 // Writes cfgFolder + "autoexec.cfg" through a temporary file that replaces it in one step.
 // Refuses (AppError) to replace a file that is not the program's script: that is the user's,
-// which should have been parked, and would otherwise be lost. A failed write raises AppError.
+// which should have been parked, and would otherwise be lost. A failed write (a full disk
+// included) raises AppError "Cannot create file ..." and leaves no script behind.
 void WriteConfigScript(const QString& cfgFolder);

@@ -38,8 +38,12 @@ std::optional<QString> CheckDemo(const BenchmarkSettings& settings, const GamePa
     if (!fileName.endsWith(QStringLiteral(".dem"), Qt::CaseInsensitive) ||
         CustomDemoName(path).isEmpty())
         return QStringLiteral("The custom demo must be a .dem file: %1").arg(path);
-    if (!QFileInfo(path).isFile())
+    const QFileInfo file(path);
+    if (!file.exists())
         return QStringLiteral("Custom demo not found: %1").arg(path);
+    // A folder or a FIFO (which the copy would wait on for ever) cannot be played.
+    if (!file.isFile())
+        return QStringLiteral("Custom demo is not a regular file: %1").arg(path);
     return std::nullopt;
 }
 

@@ -16,7 +16,7 @@ struct InstalledDemo {
 
 // Why the chosen demo cannot be installed, as the status line shows it; nullopt when it can.
 // Looked at before a series touches any file: the game folder must have been found, and a
-// custom demo must be a chosen, existing file whose name ends in ".dem" (any case).
+// custom demo must be a chosen, existing regular file whose name ends in ".dem" (any case).
 std::optional<QString> CheckDemo(const BenchmarkSettings& settings, const GamePaths& paths);
 
 // Installs the chosen demo into the episodic folder: the shipped demo's last copy

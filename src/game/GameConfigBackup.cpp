@@ -27,6 +27,14 @@ void removeFile(const QString& path) {
     platform::RemoveFile(path);
 }
 
+// What may be replaced by the parked script coming back: nothing, the program's own script,
+// or an empty file (which holds nothing of anyone's: an interrupted write leaves one). Any
+// other file there is taken for the user's.
+bool replaceableByParked(const QString& script) {
+    const QFileInfo info(script);
+    return !info.exists() || IsProgramScript(script) || (info.isFile() && info.size() == 0);
+}
+
 // A parked copy of the program's own script (left by an older version of the program) is
 // nothing of the user's and would otherwise come back as the user's script.
 void dropParkedProgramScript(const QString& cfgFolder) {
@@ -65,7 +73,7 @@ GameConfigBackup::~GameConfigBackup() {
     // where it replaces nothing of the user's; otherwise the script stays parked for the next
     // start to find.
     const QString script = restoreFolder_ + kScript;
-    if (!fileExists(script) || IsProgramScript(script))
+    if (replaceableByParked(script))
         platform::RenameReplacing(restoreFolder_ + kParked, script);
 }
 
@@ -127,7 +135,7 @@ void GameConfigBackup::putParkedScriptBack() {
     const QString script = restoreFolder_ + kScript;
     const QString parked = restoreFolder_ + kParked;
     if (fileExists(parked)) {
-        if (fileExists(script) && !IsProgramScript(script)) {
+        if (!replaceableByParked(script)) {
             // The user put a script of his own in place meanwhile: both are the user's.
             const QString aside = FreeScriptName(restoreFolder_, QStringLiteral("autoexec"));
             move(parked, aside);
@@ -160,7 +168,7 @@ void GameConfigBackup::CheckLeftoverConfig(const GamePaths& paths, SettingsStore
     bool recovered = false;
     if (usable) {
         dropParkedProgramScript(cfgFolder);
-        if (fileExists(parked) && (!fileExists(script) || IsProgramScript(script))) {
+        if (fileExists(parked) && replaceableByParked(script)) {
             move(parked, script);
             recovered = !fileExists(parked) && fileExists(script);
         }

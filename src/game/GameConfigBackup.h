@@ -16,8 +16,9 @@
 // program was killed in between.
 //
 // Nothing of the user's is ever deleted or overwritten by the program itself: the program's
-// script is recognised by its exact content (IsProgramScript), and only that file, or the
-// user's answer to the start-up question, removes an "autoexec.cfg". Where two scripts of the
+// script is recognised by its exact content (IsProgramScript), and only that file, an empty
+// file in the way of the parked script coming back, or the user's answer to the start-up
+// question, removes an "autoexec.cfg". Where two scripts of the
 // user's would want the same name, one of them moves to a free name "<name>(2).cfg", "(3)" ...
 // and the user is told where it is.
 

@@ -5,7 +5,8 @@
 #include <QString>
 
 // The program key HKEY_LOCAL_MACHINE \SOFTWARE\Quillon\Ostrevo, which holds every option as a
-// string value. The store never creates the key (the install step does) and caches nothing.
+// string value. The store never creates the key (the install step does) and holds nothing of
+// its own: every call sees the key as it is stored now.
 class SettingsStore {
 public:
     explicit SettingsStore(QString registryDirectory = registryDir());

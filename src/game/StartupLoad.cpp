@@ -44,12 +44,18 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
     result.paths.ProgramFolder = env.programFolder;
     BenchmarkSettings& s = result.settings;
 
-    if (!store.HasProgramKey()) {
-        result.failureMessage = QStringLiteral("Please reinstall the Quillon Varnholt!");
-        return result;
-    }
-    if (!SteamInstalled(env.registryDirectory, env.steamPlaces)) {
-        result.failureMessage = QStringLiteral("Please install the Half-Life 2 Episode One!");
+    // A store file that cannot be read stops start-up as a missing key does, with its reason.
+    try {
+        if (!store.HasProgramKey()) {
+            result.failureMessage = QStringLiteral("Please reinstall the Quillon Varnholt!");
+            return result;
+        }
+        if (!SteamInstalled(env.registryDirectory, env.steamPlaces)) {
+            result.failureMessage = QStringLiteral("Please install the Half-Life 2 Episode One!");
+            return result;
+        }
+    } catch (const RegistryStoreError& e) {
+        result.failureMessage = e.message();
         return result;
     }
 

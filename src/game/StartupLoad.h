@@ -29,7 +29,9 @@ struct StartupEnvironment {
 // What the window applies after start-up: the options, which resolution items are enabled,
 // whether the custom demo path controls are enabled, and the folders found.
 struct StartupResult {
-    QString failureMessage; // set when start-up stopped at a key check
+    // Set when start-up stopped at a key check: a key missing, or its store file damaged or
+    // unreadable (the store's own message then).
+    QString failureMessage;
     BenchmarkSettings settings;
     std::array<bool, FixedSlotCount> resolutionEnabled{};
     bool customDemoControlsEnabled = false;

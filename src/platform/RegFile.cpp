@@ -1,220 +1,591 @@
 #include "platform/RegFile.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
+#include <QUtf8StringView>
+#include <QtEndian>
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <unordered_map>
 
 namespace regfile {
 
 namespace {
 
-bool sameName(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
+// The file is parsed as UTF-8 bytes (a UTF-16 file is turned into UTF-8 first): no copy of
+// the whole text as UTF-16 is made, and names and texts are decoded one by one.
+
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-bool isHexDigits(QStringView s) {
-    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) {
-        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-    });
+bool isHexDigits(QByteArrayView s) {
+    return !s.isEmpty() && std::all_of(s.begin(), s.end(), isHexDigit);
 }
 
-QStringView trimmedRight(QStringView s) {
-    while (!s.isEmpty() && (s.back() == u' ' || s.back() == u'\t' || s.back() == u'\r'))
-        s.chop(1);
-    return s;
+quint32 hexValue(QByteArrayView digits) {
+    quint32 value = 0;
+    for (char c : digits)
+        value = value * 16 + quint32(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    return value;
 }
 
-QStringView trimmedLeft(QStringView s) {
-    while (!s.isEmpty() && (s.front() == u' ' || s.front() == u'\t'))
-        s = s.mid(1);
-    return s;
+QByteArrayView trimmed(QByteArrayView s) {
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && (s[begin] == ' ' || s[begin] == '\t'))
+        ++begin;
+    while (end > begin && (s[end - 1] == ' ' || s[end - 1] == '\t' || s[end - 1] == '\r'))
+        --end;
+    return s.sliced(begin, end - begin);
+}
+
+bool startsWithNoCase(QByteArrayView s, const char* prefix) {
+    const QByteArrayView p(prefix);
+    return s.size() >= p.size() && s.first(p.size()).compare(p, Qt::CaseInsensitive) == 0;
+}
+
+// A name shown in a message: long ones are cut, as a path can be many thousand characters.
+QString shown(QStringView text) {
+    constexpr qsizetype Shown = 80;
+    return text.size() <= Shown ? text.toString()
+                                : text.left(Shown).toString() + QStringLiteral("...");
+}
+QString shown(QByteArrayView utf8) {
+    return shown(QString::fromUtf8(utf8.first(std::min<qsizetype>(utf8.size(), 400))));
 }
 
 struct LineError {
     QString message;
 };
 
-// Reads a quoted text starting at s[pos] == '"'; only \\ and \" are escapes, as regedit
-// writes them. Leaves pos after the closing quote.
-QString readQuoted(QStringView s, qsizetype& pos) {
-    QString out;
-    for (++pos; pos < s.size(); ++pos) {
-        const QChar c = s[pos];
-        if (c == u'"') {
-            ++pos;
-            return out;
+// The lines of a text, ended by CR LF, LF or a lone CR; like QString::split, a text ending in
+// a line end has an empty last line.
+class LineReader {
+public:
+    explicit LineReader(QByteArrayView text) : text_(text) {}
+
+    bool next(QByteArrayView& line) {
+        if (done_)
+            return false;
+        ++number_;
+        const char* data = text_.data();
+        const qsizetype n = text_.size();
+        const qsizetype start = pos_;
+        lineStart_ = start;
+        const void* lf = std::memchr(data + start, '\n', size_t(n - start));
+        const qsizetype lfAt = lf ? static_cast<const char*>(lf) - data : n;
+        const void* cr = std::memchr(data + start, '\r', size_t(lfAt - start));
+        if (cr) {
+            const qsizetype crAt = static_cast<const char*>(cr) - data;
+            line = text_.sliced(start, crAt - start);
+            pos_ = crAt + 1 < n && data[crAt + 1] == '\n' ? crAt + 2 : crAt + 1;
+        } else {
+            line = text_.sliced(start, lfAt - start);
+            pos_ = lfAt + 1;
         }
-        if (c == u'\\') {
-            if (pos + 1 >= s.size() || (s[pos + 1] != u'\\' && s[pos + 1] != u'"'))
+        if (pos_ > n || (!cr && lfAt >= n)) {
+            done_ = true;
+            pos_ = n;
+        }
+        return true;
+    }
+    int number() const { return number_; }
+    // Where the line last read begins in the text.
+    qsizetype lineStart() const { return lineStart_; }
+
+private:
+    QByteArrayView text_;
+    qsizetype pos_ = 0;
+    qsizetype lineStart_ = 0;
+    int number_ = 0;
+    bool done_ = false;
+};
+
+// UTF-8 as the registry stores a string: UTF-16LE with its terminating zero.
+QByteArray storedString(QByteArrayView utf8) {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    QByteArray data((utf8.size() + 1) * 2, Qt::Uninitialized);
+    if (quintptr(data.constData()) % alignof(char16_t) == 0) {
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        QChar* begin = reinterpret_cast<QChar*>(data.data());
+        QChar* end = decoder.appendToBuffer(begin, utf8);
+        *end = QChar(0);
+        data.truncate((end - begin + 1) * 2);
+        return data;
+    }
+#endif
+    return encodeString(QString::fromUtf8(utf8));
+}
+
+// Value names repeat from key to key in most files: each distinct one is made once.
+class NamePool {
+public:
+    QString operator()(QByteArrayView utf8) {
+        const auto it = pool_.find(utf8);
+        if (it != pool_.end())
+            return it->second;
+        QString name = QString::fromUtf8(utf8);
+        if (pool_.size() < 4096)
+            pool_.emplace(utf8, name);
+        return name;
+    }
+
+private:
+    struct Hash {
+        size_t operator()(QByteArrayView v) const { return qHash(v); }
+    };
+    // The views point into the file's bytes, which outlive the parse.
+    std::unordered_map<QByteArrayView, QString, Hash> pool_;
+};
+
+// A quoted text starting at s[pos] == '"'; only \\ and \" are escapes, as regedit writes them.
+// Leaves pos after the closing quote. Without escapes the view into the file is returned;
+// otherwise the unescaped text lands in `buffer`.
+QByteArrayView readQuoted(QByteArrayView s, qsizetype& pos, QByteArray& buffer) {
+    const qsizetype start = pos + 1;
+    qsizetype i = start;
+    while (i < s.size() && s[i] != '"' && s[i] != '\\')
+        ++i;
+    if (i < s.size() && s[i] == '"') {
+        pos = i + 1;
+        return s.sliced(start, i - start);
+    }
+    buffer = s.sliced(start, i - start).toByteArray();
+    for (pos = i; pos < s.size(); ++pos) {
+        const char c = s[pos];
+        if (c == '"') {
+            ++pos;
+            return buffer;
+        }
+        if (c == '\\') {
+            if (pos + 1 >= s.size() || (s[pos + 1] != '\\' && s[pos + 1] != '"'))
                 throw LineError{QStringLiteral("a backslash in a quoted text must be followed by "
                                                "\\ or \"")};
             ++pos;
-            out += s[pos];
+            buffer += s[pos];
             continue;
         }
-        out += c;
+        buffer += c;
     }
     throw LineError{QStringLiteral("a quoted text is not closed")};
 }
 
-QString quoted(const QString& text) {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += u'"';
-    for (QChar c : text) {
-        if (c == u'\\' || c == u'"')
-            out += u'\\';
-        out += c;
-    }
-    out += u'"';
-    return out;
-}
-
-QByteArray parseHexList(QStringView list) {
+QByteArray parseHexList(QByteArrayView list) {
     QByteArray bytes;
-    list = trimmedLeft(trimmedRight(list));
+    list = trimmed(list);
     if (list.isEmpty())
         return bytes;
-    for (QStringView token : list.split(u',')) {
-        token = trimmedLeft(trimmedRight(token));
+    bytes.reserve(list.size() / 3 + 1);
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype comma = list.indexOf(',', from);
+        const QByteArrayView token =
+            trimmed(list.sliced(from, (comma < 0 ? list.size() : comma) - from));
         if (token.size() > 2 || !isHexDigits(token))
-            throw LineError{QStringLiteral("'%1' is not a hexadecimal byte").arg(token)};
-        bytes.append(char(token.toUInt(nullptr, 16)));
+            throw LineError{QStringLiteral("'%1' is not a hexadecimal byte").arg(shown(token))};
+        bytes.append(char(hexValue(token)));
+        if (comma < 0)
+            break;
+        from = comma + 1;
     }
     return bytes;
 }
 
-QString hexList(const QByteArray& data) {
-    QString out;
-    out.reserve(data.size() * 3);
-    static const char digits[] = "0123456789abcdef";
-    for (qsizetype i = 0; i < data.size(); ++i) {
-        if (i > 0)
-            out += u',';
-        const auto b = static_cast<unsigned char>(data[i]);
-        out += QLatin1Char(digits[b >> 4]);
-        out += QLatin1Char(digits[b & 15]);
-    }
-    return out;
-}
-
-std::optional<QString> decodeText(const QByteArray& bytes) {
+// The file as UTF-8 without a byte-order mark; nullopt when it is neither valid UTF-8 nor
+// UTF-16LE with its mark.
+std::optional<QByteArray> utf8Text(const QByteArray& bytes) {
     if (bytes.startsWith("\xff\xfe")) {
         if (bytes.size() % 2 != 0)
             return std::nullopt;
         QStringDecoder decoder(QStringConverter::Utf16LE, QStringConverter::Flag::Stateless);
-        QString text = decoder(bytes.mid(2));
+        const QString text = decoder(QByteArrayView(bytes).sliced(2));
         if (decoder.hasError())
             return std::nullopt;
-        return text;
+        return text.toUtf8();
     }
-    const QByteArray body = bytes.startsWith("\xef\xbb\xbf") ? bytes.mid(3) : bytes;
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = decoder(body);
-    if (decoder.hasError())
+    const QByteArray body = bytes.startsWith("\xef\xbb\xbf") ? bytes.sliced(3) : bytes;
+    if (!QByteArrayView(body).isValidUtf8())
         return std::nullopt;
-    return text;
+    return body;
 }
 
-// One value line; `lines` and `index` let a continued hex list take the lines after it.
-Entry parseValue(QStringView line, const QStringList& lines, qsizetype& index) {
+// One value line; a continued hex list takes the lines after it from `lines`.
+// With `materialize` false the line is only checked: no name or text is made.
+Entry parseValue(QByteArrayView line, LineReader& lines, NamePool& names, bool materialize) {
     Entry entry;
+    QByteArray buffer;
     qsizetype pos = 0;
-    if (line.startsWith(u'@')) {
+    if (line.startsWith('@')) {
         pos = 1;
-    } else if (line.startsWith(u'"')) {
-        entry.value.name = readQuoted(line, pos);
+    } else if (line.startsWith('"')) {
+        const QByteArrayView name = readQuoted(line, pos, buffer);
+        // Characters are never more than bytes: only a long name is counted.
+        if (name.size() > MaxValueNameLength &&
+            QUtf8StringView(name).toString().size() > MaxValueNameLength)
+            throw LineError{QStringLiteral("a value name is longer than %1 characters")
+                                .arg(MaxValueNameLength)};
+        if (materialize)
+            entry.value.name = names(name);
     } else {
         throw LineError{QStringLiteral("expected a key in [] or a value line")};
     }
-    QStringView rest = trimmedLeft(line.mid(pos));
-    if (!rest.startsWith(u'='))
+    QByteArrayView rest = trimmed(line.sliced(pos));
+    if (!rest.startsWith('='))
         throw LineError{QStringLiteral("expected '=' after the value name")};
-    rest = trimmedLeft(rest.mid(1));
+    rest = trimmed(rest.sliced(1));
 
-    if (rest == u"-") {
+    if (rest == "-") {
         entry.remove = true;
         return entry;
     }
-    if (rest.startsWith(u'"')) {
+    if (rest.startsWith('"')) {
         qsizetype at = 0;
-        const QString text = readQuoted(rest, at);
+        const QByteArrayView text = readQuoted(rest, at, buffer);
         if (at != rest.size())
             throw LineError{QStringLiteral("unexpected text after the quoted value")};
         entry.value.type = TypeSz;
-        entry.value.data = encodeString(text);
+        if (materialize)
+            entry.value.data = storedString(text);
         return entry;
     }
-    if (rest.startsWith(u"dword:", Qt::CaseInsensitive)) {
-        const QStringView digits = rest.mid(6);
+    if (startsWithNoCase(rest, "dword:")) {
+        const QByteArrayView digits = rest.sliced(6);
         if (digits.size() > 8 || !isHexDigits(digits))
             throw LineError{QStringLiteral("a dword needs one to eight hexadecimal digits")};
         entry.value.type = TypeDWord;
-        entry.value.data = encodeDWord(digits.toUInt(nullptr, 16));
+        entry.value.data = encodeDWord(hexValue(digits));
         return entry;
     }
-    if (rest.startsWith(u"hex", Qt::CaseInsensitive)) {
-        QStringView afterHex = rest.mid(3);
+    if (startsWithNoCase(rest, "hex")) {
+        QByteArrayView afterHex = rest.sliced(3);
         quint32 type = TypeBinary;
-        if (afterHex.startsWith(u'(')) {
-            const qsizetype close = afterHex.indexOf(u')');
-            const QStringView code = close < 0 ? QStringView() : afterHex.mid(1, close - 1);
+        if (afterHex.startsWith('(')) {
+            const qsizetype close = afterHex.indexOf(')');
+            const QByteArrayView code =
+                close < 0 ? QByteArrayView() : afterHex.sliced(1, close - 1);
             if (code.size() > 8 || !isHexDigits(code))
                 throw LineError{QStringLiteral("hex(...) needs a hexadecimal type code")};
-            type = code.toUInt(nullptr, 16);
-            afterHex = afterHex.mid(close + 1);
+            type = hexValue(code);
+            afterHex = afterHex.sliced(close + 1);
         }
-        if (!afterHex.startsWith(u':'))
+        if (!afterHex.startsWith(':'))
             throw LineError{QStringLiteral("expected ':' after hex")};
-        QString list = afterHex.mid(1).toString();
-        while (list.endsWith(u'\\')) {
-            list.chop(1);
-            if (++index >= lines.size())
-                throw LineError{QStringLiteral("the file ends inside a continued hex list")};
-            list += trimmedLeft(trimmedRight(lines[index]));
+        QByteArrayView list = afterHex.sliced(1);
+        if (list.endsWith('\\')) {
+            QByteArray joined;
+            QByteArrayView next = list;
+            while (next.endsWith('\\')) {
+                joined += next.chopped(1);
+                if (!lines.next(next))
+                    throw LineError{QStringLiteral("the file ends inside a continued hex list")};
+                next = trimmed(next);
+            }
+            joined += next;
+            entry.value.data = parseHexList(joined);
+        } else {
+            entry.value.data = parseHexList(list);
         }
         entry.value.type = type;
-        entry.value.data = parseHexList(list);
         return entry;
     }
     throw LineError{QStringLiteral("unknown kind of value data")};
 }
 
-void formatKey(QString& out, const QString& path, const Key& key, bool isRoot) {
-    if (!isRoot || !key.values.isEmpty()) {
-        out += QStringLiteral("[%1]\n").arg(path);
-        for (const Value& v : key.values) {
-            out += v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name);
-            out += u'=';
-            const QString text = decodeString(v.data);
-            // A text that would not come back byte for byte (line breaks, bytes after the
-            // zero, no zero at all) is kept in its hex form.
-            if (v.type == TypeSz && encodeString(text) == v.data && !text.contains(u'\n') &&
-                !text.contains(u'\r')) {
-                out += quoted(text);
-            } else if (v.type == TypeDWord && v.data.size() == 4) {
-                out +=
-                    QStringLiteral("dword:%1").arg(*decodeDWord(v.data), 8, 16, QLatin1Char('0'));
-            } else if (v.type == TypeBinary) {
-                out += QStringLiteral("hex:") + hexList(v.data);
-            } else {
-                out += QStringLiteral("hex(%1):").arg(v.type, 0, 16) + hexList(v.data);
-            }
-            out += u'\n';
-        }
-        out += u'\n';
+// Where the parser hands what it read: a section when its line is read, then its entries.
+class ParseSink {
+public:
+    virtual ~ParseSink() = default;
+    // `offset`: where the section's line begins in the file's UTF-8 text.
+    virtual void section(Section&& section, qsizetype offset) = 0;
+    virtual void entry(Entry&& entry) = 0;
+    // False when only the sections are wanted: value lines are then checked, not made.
+    virtual bool wantsValues() const { return true; }
+};
+
+struct ParseOutcome {
+    int errorLine = 0;
+    QString error; // empty: parsed whole
+    QStringList trailingComments;
+    QByteArray text; // the file as UTF-8, which section offsets refer to
+};
+
+ParseOutcome parseInto(const QByteArray& bytes, ParseSink& sink) {
+    ParseOutcome outcome;
+    if (bytes.size() > MaxFileSize) {
+        outcome.error = QStringLiteral("the file is larger than %1 MiB").arg(MaxFileSize >> 20);
+        return outcome;
     }
-    std::vector<const Key*> children;
-    children.reserve(key.subKeys.size());
-    for (const Key& k : key.subKeys)
-        children.push_back(&k);
-    std::stable_sort(children.begin(), children.end(), [](const Key* a, const Key* b) {
-        return QString::compare(a->name, b->name, Qt::CaseInsensitive) < 0;
-    });
-    for (const Key* child : children)
-        formatKey(out, path + u'\\' + child->name, *child, false);
+    const std::optional<QByteArray> text = utf8Text(bytes);
+    if (!text) {
+        outcome.error = QStringLiteral("the file is neither valid UTF-8 nor UTF-16 text");
+        return outcome;
+    }
+    if (text->contains('\0')) {
+        outcome.error = QStringLiteral("the file contains a zero character");
+        return outcome;
+    }
+    outcome.text = *text;
+    LineReader lines(outcome.text);
+    QByteArrayView line;
+    lines.next(line);
+    if (trimmed(line) != QByteArrayView(Header)) {
+        outcome.errorLine = 1;
+        outcome.error = QStringLiteral("the first line is not \"%1\"").arg(QLatin1String(Header));
+        return outcome;
+    }
+
+    NamePool names;
+    QStringList comments; // waiting for what they stand above
+    bool inSection = false;
+    bool removing = false;
+    int statement = 1; // a continued hex list reports the line it began on
+    try {
+        while (lines.next(line)) {
+            statement = lines.number();
+            line = trimmed(line);
+            if (line.isEmpty())
+                continue;
+            if (line.startsWith(';')) {
+                comments.append(QString::fromUtf8(line));
+                continue;
+            }
+            if (line.startsWith('[')) {
+                if (!line.endsWith(']'))
+                    throw LineError{QStringLiteral("a key line must end with ']'")};
+                Section section;
+                section.line = statement;
+                QByteArrayView path = line.sliced(1, line.size() - 2);
+                if (path.startsWith('-')) {
+                    section.removeKey = true;
+                    path = path.sliced(1);
+                }
+                // Counted before it is split: a path of a million parts is refused as it is.
+                if (path.count('\\') > MaxKeyDepth)
+                    throw LineError{QStringLiteral("the key is more than %1 levels deep; the "
+                                                   "registry allows %1")
+                                        .arg(MaxKeyDepth)};
+                section.path = QString::fromUtf8(path);
+                QStringList parts = section.path.split(u'\\');
+                const QString rootName = parts.takeFirst();
+                if (rootName.isEmpty() || !isStorableName(rootName))
+                    throw LineError{QStringLiteral("'%1' is not a key path").arg(shown(path))};
+                if (const QString problem = keyPathProblem(parts); !problem.isEmpty())
+                    throw LineError{
+                        QStringLiteral("'%1' is not a key path: %2").arg(shown(path), problem)};
+                section.comments = std::exchange(comments, {});
+                inSection = true;
+                removing = section.removeKey;
+                sink.section(std::move(section), lines.lineStart());
+                continue;
+            }
+            if (!inSection)
+                throw LineError{QStringLiteral("a value line before the first key")};
+            Entry entry = parseValue(line, lines, names, sink.wantsValues());
+            if (removing)
+                throw LineError{QStringLiteral("a key that is deleted cannot hold values")};
+            entry.value.comments = std::exchange(comments, {});
+            sink.entry(std::move(entry));
+        }
+    } catch (const LineError& e) {
+        outcome.errorLine = statement;
+        outcome.error = e.message;
+        return outcome;
+    }
+    outcome.trailingComments = std::move(comments);
+    return outcome;
+}
+
+// A hash that agrees with sameName: equal without case gives equal hashes. Surrogates are
+// left out, as case folding keeps a character in its plane.
+struct FoldedHash {
+    size_t operator()(QStringView s) const {
+        size_t h = 1469598103934665603ull;
+        for (QChar c : s) {
+            char16_t u = c.unicode();
+            if (QChar::isSurrogate(u))
+                continue;
+            if (u < 0x80)
+                u = (u >= u'A' && u <= u'Z') ? char16_t(u + 32) : u;
+            else
+                u = char16_t(QChar::toCaseFolded(char32_t(u)));
+            h = (h ^ u) * 1099511628211ull;
+        }
+        return h;
+    }
+};
+struct FoldedEqual {
+    bool operator()(QStringView a, QStringView b) const { return sameName(a, b); }
+};
+
+// The values of one key by name, for keys with many values.
+class ValueIndex {
+public:
+    explicit ValueIndex(const Key& key) { rebuild(key); }
+    void rebuild(const Key& key) {
+        positions_.clear();
+        for (qsizetype i = 0; i < key.values.size(); ++i)
+            positions_.emplace(QStringView(key.values[i].name), i);
+    }
+    std::optional<qsizetype> find(QStringView name) const {
+        const auto it = positions_.find(name);
+        return it == positions_.end() ? std::nullopt : std::optional<qsizetype>(it->second);
+    }
+    void add(const Key& key) {
+        positions_.emplace(QStringView(key.values.back().name), key.values.size() - 1);
+    }
+
+private:
+    // The views point into the names' own buffers, which stay put while the names live.
+    std::unordered_map<QStringView, qsizetype, FoldedHash, FoldedEqual> positions_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+class Writer {
+public:
+    explicit Writer(QByteArray& out) : out_(out) {}
+
+    void raw(const char* text) { out_.append(text); }
+    void raw(char c) { out_.append(c); }
+    void raw(const QByteArray& bytes) { out_.append(bytes); }
+
+    // UTF-16 text as UTF-8.
+    void text(QStringView s) {
+        if (s.isEmpty())
+            return;
+        const qsizetype at = out_.size();
+        out_.resize(at + encoder_.requiredSpace(s.size()));
+        char* end = encoder_.appendToBuffer(out_.data() + at, s);
+        out_.truncate(end - out_.constData());
+    }
+
+    // A quoted name or text with \\ and \" escaped.
+    void quoted(QStringView s) {
+        raw('"');
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            if (s[i] == u'\\' || s[i] == u'"') {
+                text(s.sliced(from, i - from));
+                raw('\\');
+                from = i;
+            }
+        }
+        text(s.sliced(from));
+        raw('"');
+    }
+
+    void hexList(const QByteArray& data) {
+        static const char digits[] = "0123456789abcdef";
+        const qsizetype at = out_.size();
+        out_.resize(at + std::max<qsizetype>(0, data.size() * 3 - 1));
+        char* p = out_.data() + at;
+        for (qsizetype i = 0; i < data.size(); ++i) {
+            if (i > 0)
+                *p++ = ',';
+            const auto b = static_cast<unsigned char>(data[i]);
+            *p++ = digits[b >> 4];
+            *p++ = digits[b & 15];
+        }
+    }
+
+    void hexNumber(quint32 value, int width) {
+        static const char digits[] = "0123456789abcdef";
+        char buffer[8];
+        int n = 0;
+        do {
+            buffer[n++] = digits[value & 15];
+            value >>= 4;
+        } while (value != 0);
+        for (int i = n; i < width; ++i)
+            raw('0');
+        while (n > 0)
+            raw(buffer[--n]);
+    }
+
+    void comments(const QStringList& lines) {
+        for (const QString& line : lines) {
+            text(line);
+            raw('\n');
+        }
+    }
+
+private:
+    QByteArray& out_;
+    QStringEncoder encoder_{QStringEncoder::Utf8, QStringConverter::Flag::Stateless};
+};
+
+// The text of a string value when it can be written in quotes and read back to the same
+// bytes: whole UTF-16 ending in exactly one zero, without line breaks or broken surrogates.
+// On a little-endian machine the text is a view of the data itself; `copy` holds it otherwise.
+std::optional<QStringView> quotableText(const QByteArray& data, QString& copy) {
+    if (data.size() < 2 || data.size() % 2 != 0)
+        return std::nullopt;
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    if (bytes[data.size() - 2] != 0 || bytes[data.size() - 1] != 0)
+        return std::nullopt;
+    const qsizetype units = data.size() / 2 - 1;
+    QStringView text;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    if (quintptr(bytes) % alignof(char16_t) == 0)
+        text = QStringView(reinterpret_cast<const char16_t*>(bytes), units);
+#endif
+    if (text.isNull() && units > 0) {
+        copy.resize(units);
+        for (qsizetype i = 0; i < units; ++i)
+            copy[i] = QChar(qFromLittleEndian<quint16>(bytes + 2 * i));
+        text = copy;
+    }
+    bool surrogates = false;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0 || u == u'\n' || u == u'\r')
+            return std::nullopt;
+        surrogates = surrogates || QChar::isSurrogate(u);
+    }
+    if (surrogates && !text.isValidUtf16())
+        return std::nullopt;
+    return text;
+}
+
+void writeValue(Writer& w, const Value& v) {
+    w.comments(v.comments);
+    if (v.name.isEmpty())
+        w.raw('@');
+    else
+        w.quoted(v.name);
+    w.raw('=');
+    if (v.type == TypeSz) {
+        QString copy;
+        if (const auto text = quotableText(v.data, copy)) {
+            w.quoted(*text);
+            w.raw('\n');
+            return;
+        }
+    }
+    if (v.type == TypeDWord && v.data.size() == 4) {
+        w.raw("dword:");
+        w.hexNumber(*decodeDWord(v.data), 8);
+    } else if (v.type == TypeBinary) {
+        w.raw("hex:");
+        w.hexList(v.data);
+    } else {
+        w.raw("hex(");
+        w.hexNumber(v.type, 0);
+        w.raw("):");
+        w.hexList(v.data);
+    }
+    w.raw('\n');
 }
 
 } // namespace
+
+bool sameName(QStringView a, QStringView b) {
+    // Case folding keeps the length in UTF-16 units, so a length apart is never the same name.
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 const Value* Key::value(const QString& valueName) const {
     for (const Value& v : values) {
@@ -251,14 +622,13 @@ Key* Key::subKey(const QString& keyName) {
     return const_cast<Key*>(std::as_const(*this).subKey(keyName));
 }
 
-QByteArray encodeString(const QString& text) {
-    QByteArray data;
-    data.reserve((text.size() + 1) * 2);
-    for (QChar c : text) {
-        data.append(char(c.unicode() & 0xff));
-        data.append(char(c.unicode() >> 8));
-    }
-    data.append(2, '\0');
+QByteArray encodeString(QStringView text) {
+    QByteArray data((text.size() + 1) * 2, Qt::Uninitialized);
+    auto* out = reinterpret_cast<uchar*>(data.data());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        qToLittleEndian<quint16>(text[i].unicode(), out + 2 * i);
+    out[text.size() * 2] = 0;
+    out[text.size() * 2 + 1] = 0;
     return data;
 }
 
@@ -292,22 +662,44 @@ std::optional<quint32> decodeDWord(const QByteArray& data) {
 }
 
 bool isStorableName(const QString& name) {
-    return !name.contains(u'\n') && !name.contains(u'\r') && !name.contains(QChar(0));
+    return !name.contains(u'\n') && !name.contains(u'\r') && !name.contains(QChar(0)) &&
+           QStringView(name).isValidUtf16();
+}
+
+QString keyPathProblem(const QStringList& parts) {
+    if (parts.size() > MaxKeyDepth)
+        return QStringLiteral("the key is %1 levels deep; the registry allows %2")
+            .arg(parts.size())
+            .arg(MaxKeyDepth);
+    for (const QString& part : parts) {
+        if (part.isEmpty())
+            return QStringLiteral("a key name is empty");
+        if (!isStorableName(part))
+            return QStringLiteral("a key name holds a line break, a zero or broken text");
+        if (part.size() > MaxKeyNameLength)
+            return QStringLiteral("the key name '%1' is %2 characters long; the registry allows "
+                                  "%3")
+                .arg(shown(part))
+                .arg(part.size())
+                .arg(MaxKeyNameLength);
+    }
+    return QString();
 }
 
 std::optional<QStringList> splitKeyPath(const QString& path) {
     QStringView p = path;
     if (p.startsWith(u'\\'))
-        p = p.mid(1);
+        p = p.sliced(1);
     if (p.endsWith(u'\\'))
         p.chop(1);
     if (p.isEmpty())
         return QStringList();
+    // Never more parts than the limit allows, whatever the text holds.
+    if (p.count(u'\\') >= MaxKeyDepth)
+        return std::nullopt;
     const QStringList parts = p.toString().split(u'\\');
-    for (const QString& part : parts) {
-        if (part.isEmpty() || !isStorableName(part))
-            return std::nullopt;
-    }
+    if (!keyPathProblem(parts).isEmpty())
+        return std::nullopt;
     return parts;
 }
 
@@ -330,7 +722,7 @@ Key& createKey(Key& root, const QStringList& parts) {
     for (const QString& part : parts) {
         Key* child = key->subKey(part);
         if (!child) {
-            key->subKeys.push_back(Key{part, {}, {}});
+            key->subKeys.emplace_back(part);
             child = &key->subKeys.back();
         }
         key = child;
@@ -353,115 +745,466 @@ bool removeKey(Key& root, const QStringList& parts) {
 }
 
 ParseResult parse(const QByteArray& bytes) {
-    ParseResult result;
-    const std::optional<QString> text = decodeText(bytes);
-    if (!text) {
-        result.error = QStringLiteral("the file is neither valid UTF-8 nor UTF-16 text");
-        return result;
-    }
-    if (text->contains(QChar(0))) {
-        result.error = QStringLiteral("the file contains a zero character");
-        return result;
-    }
-    const QStringList lines = text->split(u'\n');
-    if (trimmedRight(lines.front()) != QLatin1String(Header)) {
-        result.errorLine = 1;
-        result.error = QStringLiteral("the first line is not \"%1\"").arg(QLatin1String(Header));
-        return result;
-    }
-
-    Document doc;
-    qsizetype index = 1;
-    qsizetype statement = index; // a continued hex list reports the line it began on
-    try {
-        for (; index < lines.size(); ++index) {
-            statement = index;
-            const QStringView line = trimmedLeft(trimmedRight(lines[index]));
-            if (line.isEmpty() || line.startsWith(u';'))
-                continue;
-            if (line.startsWith(u'[')) {
-                if (!line.endsWith(u']'))
-                    throw LineError{QStringLiteral("a key line must end with ']'")};
-                Section section;
-                section.line = int(index + 1);
-                QStringView path = line.mid(1, line.size() - 2);
-                if (path.startsWith(u'-')) {
-                    section.removeKey = true;
-                    path = path.mid(1);
-                }
-                section.path = path.toString();
-                if (!splitSectionPath(section.path))
-                    throw LineError{QStringLiteral("'%1' is not a key path").arg(path)};
-                doc.sections.append(section);
-                continue;
-            }
-            if (doc.sections.isEmpty())
-                throw LineError{QStringLiteral("a value line before the first key")};
-            Entry entry = parseValue(line, lines, index);
-            if (doc.sections.back().removeKey)
-                throw LineError{QStringLiteral("a key that is deleted cannot hold values")};
-            doc.sections.back().entries.append(entry);
+    class DocumentSink : public ParseSink {
+    public:
+        void section(Section&& section, qsizetype) override {
+            doc.sections.append(std::move(section));
         }
-    } catch (const LineError& e) {
-        result.errorLine = int(statement + 1);
-        result.error = e.message;
-        return result;
+        void entry(Entry&& entry) override { doc.sections.back().entries.append(std::move(entry)); }
+        Document doc;
+    } sink;
+    ParseOutcome outcome = parseInto(bytes, sink);
+    ParseResult result;
+    result.errorLine = outcome.errorLine;
+    result.error = outcome.error;
+    if (outcome.error.isEmpty()) {
+        sink.doc.trailingComments = std::move(outcome.trailingComments);
+        result.document = std::move(sink.doc);
     }
-    result.document = std::move(doc);
     return result;
 }
 
 std::optional<std::pair<QString, QStringList>> splitSectionPath(const QString& path) {
+    if (path.count(u'\\') > MaxKeyDepth)
+        return std::nullopt;
     QStringList parts = path.split(u'\\');
-    for (const QString& part : parts) {
-        if (part.isEmpty() || !isStorableName(part))
-            return std::nullopt;
-    }
     const QString rootName = parts.takeFirst();
+    if (rootName.isEmpty() || !isStorableName(rootName) || !keyPathProblem(parts).isEmpty())
+        return std::nullopt;
     return std::make_pair(rootName, parts);
 }
 
-void applySection(const Section& section, const QStringList& parts, Key& root) {
+void TreeBuilder::indexChildren(const Key& key, int id) {
+    for (qsizetype i = 0; i < qsizetype(key.subKeys.size()); ++i)
+        index_.insert({id, key.subKeys[size_t(i)].name.toCaseFolded()}, Node{i, nextId_++});
+    indexed_.insert(id);
+}
+
+Key& TreeBuilder::create(const QStringList& parts) {
+    Key* key = &root_;
+    int id = 0;
+    for (const QString& part : parts) {
+        const std::pair<int, QString> name{id, part.toCaseFolded()};
+        auto it = index_.constFind(name);
+        if (it == index_.constEnd() && !indexed_.contains(id)) {
+            indexChildren(*key, id);
+            it = index_.constFind(name);
+        }
+        Node node;
+        if (it == index_.constEnd()) {
+            key->subKeys.emplace_back(part);
+            node = Node{qsizetype(key->subKeys.size()) - 1, nextId_++};
+            index_.insert(name, node);
+            indexed_.insert(node.id); // a new key has no children to find
+        } else {
+            node = *it;
+        }
+        key = &key->subKeys[size_t(node.position)];
+        id = node.id;
+    }
+    return *key;
+}
+
+void TreeBuilder::apply(const Section& section, const QStringList& parts, bool keepComments) {
     if (section.removeKey) {
-        removeKey(root, parts);
+        if (removeKey(root_, parts)) {
+            // Positions after the removed key have shifted: start the index afresh.
+            index_.clear();
+            indexed_.clear();
+        }
         return;
     }
-    Key& key = createKey(root, parts);
+    Key& key = create(parts);
+    if (keepComments)
+        key.comments += section.comments;
+    // Few values are looked up one by one; many through an index.
+    std::optional<ValueIndex> byName;
+    if (key.values.size() + section.entries.size() > 16)
+        byName.emplace(key);
     for (const Entry& entry : section.entries) {
-        if (entry.remove)
-            key.removeValue(entry.value.name);
-        else
-            key.setValue(entry.value);
+        const Value& v = entry.value;
+        if (entry.remove) {
+            if (key.removeValue(v.name) && byName)
+                byName->rebuild(key);
+            continue;
+        }
+        Value* existing = nullptr;
+        if (byName) {
+            if (const auto at = byName->find(v.name))
+                existing = &key.values[*at];
+        } else {
+            for (Value& candidate : key.values) {
+                if (sameName(candidate.name, v.name)) {
+                    existing = &candidate;
+                    break;
+                }
+            }
+        }
+        if (existing) {
+            existing->type = v.type;
+            existing->data = v.data;
+            if (keepComments)
+                existing->comments += v.comments;
+            continue;
+        }
+        key.values.append(keepComments ? v : Value(v.name, v.type, v.data));
+        if (byName)
+            byName->add(key);
     }
 }
 
+void applySection(const Section& section, const QStringList& parts, Key& root) {
+    TreeBuilder(root).apply(section, parts, false);
+}
+
+namespace {
+
+// The values of one key by name while a file is read into it: an open-addressing table of
+// positions, reused from key to key, so that a file of many values needs no allocation per
+// value.
+class ValueSlots {
+public:
+    void reset(const Key& key) {
+        count_ = 0;
+        const size_t wanted = std::max<size_t>(64, size_t(key.values.size()) * 4);
+        if (slots_.size() < wanted)
+            slots_.assign(std::bit_ceil(wanted), -1);
+        else
+            std::fill(slots_.begin(), slots_.end(), -1);
+        for (qsizetype i = 0; i < key.values.size(); ++i)
+            insert(key, i);
+    }
+    std::optional<qsizetype> find(const Key& key, QStringView name) const {
+        for (size_t at = FoldedHash()(name) & mask();; at = (at + 1) & mask()) {
+            const qsizetype i = slots_[at];
+            if (i < 0)
+                return std::nullopt;
+            if (sameName(key.values[i].name, name))
+                return i;
+        }
+    }
+    void insert(const Key& key, qsizetype position) {
+        if ((count_ + 1) * 2 > slots_.size()) {
+            slots_.assign(slots_.size() * 2, -1);
+            count_ = 0;
+            for (qsizetype i = 0; i < key.values.size(); ++i) {
+                if (i != position)
+                    place(key, i);
+            }
+        }
+        place(key, position);
+    }
+
+private:
+    size_t mask() const { return slots_.size() - 1; }
+    void place(const Key& key, qsizetype position) {
+        size_t at = FoldedHash()(key.values[position].name) & mask();
+        while (slots_[at] >= 0)
+            at = (at + 1) & mask();
+        slots_[at] = position;
+        ++count_;
+    }
+
+    std::vector<qsizetype> slots_;
+    size_t count_ = 0;
+};
+
+// Reads a store file straight into its tree, comments and all. A section's values are
+// gathered first and then added to their key in one step, so that its list of values grows
+// once rather than value by value.
+class TreeSink : public ParseSink {
+public:
+    TreeSink(Key& root, const QString& rootName) : builder_(root), rootName_(rootName) {}
+
+    void section(Section&& section, qsizetype) override {
+        flush();
+        const auto split = splitSectionPath(section.path);
+        if (!split || !sameName(split->first, rootName_))
+            throw LineError{QStringLiteral("the key [%1] does not belong to %2")
+                                .arg(shown(section.path), rootName_)};
+        if (section.removeKey) {
+            builder_.apply(section, split->second, true);
+            return;
+        }
+        current_ = &builder_.create(split->second);
+        current_->comments += section.comments;
+    }
+
+    void entry(Entry&& entry) override { pending_.push_back(std::move(entry)); }
+
+    // Adds the gathered values to the current key: a value of a name it holds already takes
+    // the new type and data.
+    void flush() {
+        if (!current_ || pending_.empty()) {
+            pending_.clear();
+            return;
+        }
+        Key& key = *current_;
+        key.values.reserve(key.values.size() + qsizetype(pending_.size()));
+        slots_.reset(key);
+        for (Entry& entry : pending_) {
+            if (entry.remove) {
+                if (key.removeValue(entry.value.name))
+                    slots_.reset(key);
+                continue;
+            }
+            if (const auto at = slots_.find(key, entry.value.name)) {
+                Value& existing = key.values[*at];
+                existing.type = entry.value.type;
+                existing.data = std::move(entry.value.data);
+                existing.comments += entry.value.comments;
+                continue;
+            }
+            key.values.append(std::move(entry.value));
+            slots_.insert(key, key.values.size() - 1);
+        }
+        pending_.clear();
+        current_ = nullptr;
+    }
+
+private:
+    TreeBuilder builder_;
+    QString rootName_;
+    Key* current_ = nullptr;
+    std::vector<Entry> pending_;
+    ValueSlots slots_;
+};
+
+} // namespace
+
 RootResult readRoot(const QByteArray& bytes, const QString& rootName) {
     RootResult result;
-    ParseResult parsed = parse(bytes);
-    if (!parsed.document) {
-        result.errorLine = parsed.errorLine;
-        result.error = parsed.error;
+    Key root(rootName);
+    TreeSink sink(root, rootName);
+    ParseOutcome outcome = parseInto(bytes, sink);
+    if (!outcome.error.isEmpty()) {
+        result.errorLine = outcome.errorLine;
+        result.error = outcome.error;
         return result;
     }
-    Key root{rootName, {}, {}};
-    for (const Section& section : parsed.document->sections) {
-        const auto split = splitSectionPath(section.path);
-        if (!split || !sameName(split->first, rootName)) {
-            result.errorLine = section.line;
-            result.error =
-                QStringLiteral("the key [%1] does not belong to %2").arg(section.path, rootName);
-            return result;
-        }
-        applySection(section, split->second, root);
-    }
+    sink.flush();
+    root.trailingComments = std::move(outcome.trailingComments);
     result.root = std::move(root);
     return result;
 }
 
+namespace {
+
+QString foldedPath(const QStringList& parts) {
+    return parts.join(u'\\').toCaseFolded();
+}
+
+} // namespace
+
+IndexResult indexRoot(const QByteArray& bytes, const QString& rootName) {
+    class IndexSink : public ParseSink {
+    public:
+        explicit IndexSink(IndexedRoot& index) : index_(index) {}
+        void section(Section&& section, qsizetype offset) override {
+            const auto split = splitSectionPath(section.path);
+            if (!split || !sameName(split->first, index_.rootName))
+                throw LineError{QStringLiteral("the key [%1] does not belong to %2")
+                                    .arg(shown(section.path), index_.rootName)};
+            if (!index_.sections.empty())
+                index_.sections.back().end = offset;
+            index_.sections.push_back({split->second, section.removeKey, offset, -1});
+            index_.removesKeys = index_.removesKeys || section.removeKey;
+        }
+        void entry(Entry&&) override {}
+        bool wantsValues() const override { return false; }
+
+    private:
+        IndexedRoot& index_;
+    };
+
+    IndexResult result;
+    IndexedRoot index;
+    index.rootName = rootName;
+    IndexSink sink(index);
+    ParseOutcome outcome = parseInto(bytes, sink);
+    if (!outcome.error.isEmpty()) {
+        result.errorLine = outcome.errorLine;
+        result.error = outcome.error;
+        return result;
+    }
+    index.text = std::move(outcome.text);
+    if (!index.sections.empty())
+        index.sections.back().end = index.text.size();
+    for (size_t i = 0; i < index.sections.size(); ++i) {
+        const IndexedRoot::Span& span = index.sections[i];
+        if (span.removeKey)
+            continue;
+        const QString path = foldedPath(span.parts);
+        index.spansOf[path].push_back(int(i));
+        // The key and every key above it exist.
+        for (qsizetype n = span.parts.size(); n > 0; --n) {
+            const QString above = foldedPath(span.parts.first(n));
+            if (index.keys.contains(above))
+                break;
+            index.keys.insert(above);
+        }
+    }
+    result.root = std::move(index);
+    return result;
+}
+
+bool IndexedRoot::keyExists(const QStringList& parts) const {
+    return parts.isEmpty() || keys.contains(foldedPath(parts));
+}
+
+std::optional<Key> IndexedRoot::key(const QStringList& parts) const {
+    if (!keyExists(parts))
+        return std::nullopt;
+    const auto spans = spansOf.constFind(foldedPath(parts));
+    if (spans == spansOf.constEnd()) // only keys below it are listed: no values of its own
+        return Key(parts.isEmpty() ? rootName : parts.back());
+    // Its sections alone, read as a file of their own.
+    QByteArray file = QByteArray(Header) + '\n';
+    for (int i : *spans) {
+        const Span& span = sections[size_t(i)];
+        file += QByteArrayView(text).sliced(span.begin, span.end - span.begin);
+        file += '\n';
+    }
+    RootResult read = readRoot(file, rootName);
+    if (!read.root)
+        return std::nullopt; // cannot happen: the file was checked whole
+    Key* found = findKey(*read.root, parts);
+    if (!found)
+        return std::nullopt;
+    // The comments above a section are read with the section before it: none are given.
+    found->subKeys.clear();
+    found->comments.clear();
+    return std::move(*found);
+}
+
+namespace {
+
+// About the size of the file, so that the text is written into one buffer: text values take
+// about half their stored size, names and key paths about their length.
+qsizetype formattedSizeGuess(const Key& root) {
+    qsizetype size = 4096;
+    std::vector<std::pair<const Key*, qsizetype>> pending{{&root, root.name.size()}};
+    while (!pending.empty()) {
+        const auto [key, pathLength] = pending.back();
+        pending.pop_back();
+        size += pathLength + 4;
+        for (const Value& v : key->values)
+            size += v.name.size() + v.data.size() + 8;
+        for (const Key& sub : key->subKeys)
+            pending.emplace_back(&sub, pathLength + 1 + sub.name.size());
+    }
+    return size;
+}
+
+} // namespace
+
+namespace {
+
+std::vector<const Key*> sortedChildren(const Key& key) {
+    std::vector<const Key*> children;
+    children.reserve(key.subKeys.size());
+    for (const Key& k : key.subKeys)
+        children.push_back(&k);
+    std::stable_sort(children.begin(), children.end(), [](const Key* a, const Key* b) {
+        return QString::compare(a->name, b->name, Qt::CaseInsensitive) < 0;
+    });
+    return children;
+}
+
+// A key's block: its comments, its section line and values, a blank line; nothing for the
+// root without values or comments.
+void writeBlock(Writer& w, const Key& key, const QByteArray& path, bool isRoot) {
+    if (isRoot && key.values.isEmpty() && key.comments.isEmpty())
+        return;
+    w.comments(key.comments);
+    w.raw('[');
+    w.raw(path);
+    w.raw("]\n");
+    for (const Value& v : key.values)
+        writeValue(w, v);
+    w.raw('\n');
+}
+
+} // namespace
+
+FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
+    FormattedFile file;
+    file.bytes.reserve(formattedSizeGuess(root));
+    Writer w(file.bytes);
+    w.raw(Header);
+    w.raw("\n\n");
+
+    // Depth first, parents before their children, without recursion.
+    struct Pending {
+        const Key* key;
+        QByteArray path;
+    };
+    std::vector<Pending> stack;
+    stack.push_back({&root, rootName.toUtf8()});
+    bool isRoot = true;
+    while (!stack.empty()) {
+        const Pending item = std::move(stack.back());
+        stack.pop_back();
+        writeBlock(w, *item.key, item.path, isRoot);
+        file.blockEnds.push_back(file.bytes.size());
+        isRoot = false;
+        const std::vector<const Key*> children = sortedChildren(*item.key);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, item.path + '\\' + (*it)->name.toUtf8()});
+    }
+    w.comments(root.trailingComments);
+    return file;
+}
+
 QByteArray format(const QString& rootName, const Key& root) {
-    QString out = QLatin1String(Header) + QStringLiteral("\n\n");
-    formatKey(out, rootName, root, true);
-    return out.toUtf8();
+    return formatWithLayout(rootName, root).bytes;
+}
+
+std::optional<FormattedFile> reformat(const QString& rootName, const Key& before,
+                                      const FormattedFile& written, const Key& now) {
+    FormattedFile file;
+    file.bytes.reserve(written.bytes.size() + 4096);
+    Writer w(file.bytes);
+    const qsizetype headerEnd = qsizetype(sizeof(Header) - 1) + 2;
+    w.raw(QByteArrayView(written.bytes).first(headerEnd).toByteArray());
+
+    // Both trees in writing order side by side; they must hold the same keys.
+    struct Pending {
+        const Key* before;
+        const Key* now;
+        QByteArray path;
+    };
+    std::vector<Pending> stack;
+    stack.push_back({&before, &now, rootName.toUtf8()});
+    size_t block = 0;
+    bool isRoot = true;
+    while (!stack.empty()) {
+        const Pending item = std::move(stack.back());
+        stack.pop_back();
+        if (block >= written.blockEnds.size() || item.before->name != item.now->name ||
+            item.before->subKeys.size() != item.now->subKeys.size())
+            return std::nullopt;
+        const qsizetype from = block == 0 ? headerEnd : written.blockEnds[block - 1];
+        if (item.before->values == item.now->values && item.before->comments == item.now->comments)
+            file.bytes.append(
+                QByteArrayView(written.bytes).sliced(from, written.blockEnds[block] - from));
+        else
+            writeBlock(w, *item.now, item.path, isRoot);
+        file.blockEnds.push_back(file.bytes.size());
+        ++block;
+        isRoot = false;
+        const std::vector<const Key*> was = sortedChildren(*item.before);
+        const std::vector<const Key*> is = sortedChildren(*item.now);
+        for (size_t i = is.size(); i-- > 0;)
+            stack.push_back({was[i], is[i], item.path + '\\' + is[i]->name.toUtf8()});
+    }
+    if (block != written.blockEnds.size())
+        return std::nullopt;
+    if (before.trailingComments == now.trailingComments)
+        file.bytes.append(QByteArrayView(written.bytes).sliced(written.blockEnds.back()));
+    else
+        w.comments(now.trailingComments);
+    return file;
 }
 
 } // namespace regfile

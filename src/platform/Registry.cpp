@@ -5,11 +5,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,9 +27,22 @@ QString withSlash(QString dir) {
     return dir;
 }
 
+QString systemText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
 [[noreturn]] void fail(const QString& what, const QString& path, int err) {
-    throw RegistryError(
-        QStringLiteral("%1 '%2': %3").arg(what, path, QString::fromLocal8Bit(std::strerror(err))));
+    throw RegistryError(QStringLiteral("%1 '%2': %3").arg(what, path, systemText(err)));
+}
+
+[[noreturn]] void failRead(const QString& path, int err) {
+    throw RegistryStoreError(
+        QStringLiteral("Cannot read the registry store file '%1': %2").arg(path, systemText(err)));
+}
+
+[[noreturn]] void notRegular(const QString& path) {
+    throw RegistryStoreError(
+        QStringLiteral("The registry store file '%1' is not a regular file").arg(path));
 }
 
 // Held while a writer reads, changes and replaces the store file. flock belongs to the open
@@ -31,7 +50,8 @@ QString withSlash(QString dir) {
 class StoreLock {
 public:
     explicit StoreLock(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC,
+                     0644)) {
         if (fd_.get() < 0)
             fail(QStringLiteral("Cannot open the registry lock file"), path, errno);
         while (::flock(fd_.get(), LOCK_EX) != 0) {
@@ -44,48 +64,292 @@ private:
     UniqueFd fd_;
 };
 
-struct StoredFile {
-    QByteArray bytes;
+// What tells one state of a file from another without reading it.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
     mode_t mode = 0;
+
+    explicit FileStamp(const struct stat& st)
+        : device(st.st_dev), inode(st.st_ino), size(st.st_size), modified(st.st_mtim),
+          changed(st.st_ctim), mode(st.st_mode) {}
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec &&
+               mode == o.mode;
+    }
 };
 
-// The whole file; nullopt when it (or its folder) does not exist.
+// The clock the kernel stamps files with.
+timespec fileClockNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+qint64 nanoseconds(const timespec& t) {
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// True when any later change of the file must show in its stamp: its change time (which,
+// unlike the modification time, nobody can set back) lies before `readAt` by more than the
+// file system's resolution. Whole seconds are assumed for a file system that keeps whole (or
+// two) seconds only.
+bool settledBefore(const FileStamp& stamp, const timespec& readAt) {
+    const qint64 resolution = stamp.changed.tv_nsec == 0 ? 2000000000 : 20000000;
+    return nanoseconds(stamp.changed) + resolution < nanoseconds(readAt);
+}
+
+// Makes the pages of a large new buffer present in one step rather than one fault each as the
+// file is copied in, which on some virtual machines costs more than the copy itself. Only a
+// hint: where the kernel does not know it, nothing happens.
+void prefault(QByteArray& buffer) {
+    constexpr qsizetype Large = qsizetype(1) << 20;
+    if (buffer.size() < Large)
+        return;
+    const auto page = quintptr(::sysconf(_SC_PAGESIZE));
+    const auto begin = (quintptr(buffer.data()) + page - 1) & ~(page - 1);
+    const auto end = (quintptr(buffer.data()) + quintptr(buffer.size())) & ~(page - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+struct StoredFile {
+    QByteArray bytes;
+    FileStamp stamp;
+    timespec readAt; // the file clock just before the file was opened
+};
+
+// The whole file; nullopt when it (or its folder) does not exist. Never waits on a FIFO:
+// what is not a regular file is refused before anything is read.
 std::optional<StoredFile> readWhole(const QString& path) {
-    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    const timespec readAt = fileClockNow();
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return std::nullopt;
-        fail(QStringLiteral("Cannot read the registry store file"), path, errno);
+        failRead(path, errno);
     }
-    StoredFile file;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
-        fail(QStringLiteral("Cannot read the registry store file"), path, errno);
-    file.mode = st.st_mode;
-    char buffer[65536];
+        failRead(path, errno);
+    if (!S_ISREG(st.st_mode))
+        notRegular(path);
+    if (st.st_size > regfile::MaxFileSize)
+        throw RegistryStoreError(
+            QStringLiteral("The registry store file '%1' is damaged (the file is larger than %2 "
+                           "MiB)")
+                .arg(path)
+                .arg(regfile::MaxFileSize >> 20));
+    StoredFile file{QByteArray(), FileStamp(st), readAt};
+    // Read in place, one byte more than the size said so that a file still growing is seen.
+    qsizetype filled = 0;
+    file.bytes.resize(qsizetype(st.st_size) + 1);
+    prefault(file.bytes);
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (filled == file.bytes.size()) {
+            if (file.bytes.size() > regfile::MaxFileSize)
+                throw RegistryStoreError(
+                    QStringLiteral("The registry store file '%1' is damaged (the file is larger "
+                                   "than %2 MiB)")
+                        .arg(path)
+                        .arg(regfile::MaxFileSize >> 20));
+            file.bytes.resize(file.bytes.size() * 2);
+        }
+        const ssize_t n =
+            ::read(fd.get(), file.bytes.data() + filled, size_t(file.bytes.size() - filled));
         if (n < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR || errno == EAGAIN)
                 continue;
-            fail(QStringLiteral("Cannot read the registry store file"), path, errno);
+            failRead(path, errno);
         }
         if (n == 0)
             break;
-        file.bytes.append(buffer, n);
+        filled += n;
     }
+    file.bytes.truncate(filled);
     return file;
 }
 
-regfile::Key parseStore(RegRoot root, const QString& path, const QByteArray& bytes) {
-    regfile::RootResult result = regfile::readRoot(bytes, rootName(root));
-    if (!result.root) {
-        const QString where =
-            result.errorLine > 0 ? QStringLiteral("line %1: ").arg(result.errorLine) : QString();
-        throw RegistryError(QStringLiteral("The registry store file '%1' is damaged (%2%3)")
-                                .arg(path, where, result.error));
+[[noreturn]] void damaged(const QString& path, int errorLine, const QString& error) {
+    const QString where = errorLine > 0 ? QStringLiteral("line %1: ").arg(errorLine) : QString();
+    throw RegistryStoreError(
+        QStringLiteral("The registry store file '%1' is damaged (%2%3)").arg(path, where, error));
+}
+
+// The last state this process read or wrote of each store file. A file read is first only
+// indexed (checked whole, its keys known, a key's values made when first asked for); the
+// whole tree is made when a write or a full read needs it.
+struct CachedStore {
+    FileStamp stamp;
+    QByteArray bytes;
+    bool settled = false;                                     // see settledBefore
+    std::shared_ptr<const regfile::IndexedRoot> index;        // none after a write
+    std::shared_ptr<const regfile::Key> tree;                 // made when needed
+    QHash<QString, std::shared_ptr<const regfile::Key>> keys; // keys read from the index
+    // After this process wrote the file: where each key's block ends in `bytes` (see
+    // regfile::reformat); empty otherwise.
+    std::vector<qsizetype> blockEnds;
+
+    const regfile::Key& wholeTree(RegRoot root, const QString& path) {
+        if (!tree) {
+            regfile::RootResult read = regfile::readRoot(bytes, rootName(root));
+            if (!read.root)
+                damaged(path, read.errorLine, read.error);
+            tree = std::make_shared<const regfile::Key>(std::move(*read.root));
+        }
+        return *tree;
     }
-    return std::move(*result.root);
+};
+
+std::mutex cacheMutex;
+std::map<QString, CachedStore>& storeCache() {
+    static std::map<QString, CachedStore> cache;
+    return cache;
+}
+
+// The store file as it is now, from the cache while the file has not changed; null when there
+// is no file. The caller holds cacheMutex.
+CachedStore* refreshed(RegRoot root, const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    auto& cache = storeCache();
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            failRead(path, errno);
+        cache.erase(path);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode))
+        notRegular(path);
+    const auto cached = cache.find(path);
+    if (cached != cache.end() && cached->second.settled && cached->second.stamp == FileStamp(st))
+        return &cached->second;
+
+    std::optional<StoredFile> file = readWhole(path);
+    if (!file) {
+        cache.erase(path);
+        return nullptr;
+    }
+    const bool settled = settledBefore(file->stamp, file->readAt);
+    if (cached != cache.end() && cached->second.bytes == file->bytes) {
+        cached->second.stamp = file->stamp;
+        cached->second.settled = settled;
+        return &cached->second;
+    }
+    regfile::IndexResult indexed = regfile::indexRoot(file->bytes, rootName(root));
+    if (!indexed.root)
+        damaged(path, indexed.errorLine, indexed.error);
+    CachedStore entry{file->stamp, file->bytes, settled, nullptr, nullptr, {}, {}};
+    const bool removesKeys = indexed.root->removesKeys;
+    entry.index = std::make_shared<const regfile::IndexedRoot>(std::move(*indexed.root));
+    CachedStore& stored = cache.insert_or_assign(path, std::move(entry)).first->second;
+    if (removesKeys) // which keys exist is known only from the whole tree
+        stored.wholeTree(root, path);
+    return &stored;
+}
+
+std::shared_ptr<const regfile::Key> emptyRoot(RegRoot root) {
+    return std::make_shared<const regfile::Key>(rootName(root));
+}
+
+bool storeKeyExists(RegRoot root, const QString& path, const QStringList& parts) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    CachedStore* store = refreshed(root, path);
+    if (!store)
+        return parts.isEmpty();
+    if (store->tree)
+        return regfile::findKey(*store->tree, parts) != nullptr;
+    return store->index->keyExists(parts);
+}
+
+std::optional<regfile::Value> storeValue(RegRoot root, const QString& path,
+                                         const QStringList& parts, const QString& name) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    CachedStore* store = refreshed(root, path);
+    if (!store)
+        return std::nullopt;
+    const regfile::Key* key = nullptr;
+    if (store->tree) {
+        key = regfile::findKey(*store->tree, parts);
+    } else {
+        const QString folded = parts.join(u'\\').toCaseFolded();
+        auto known = store->keys.constFind(folded);
+        if (known == store->keys.constEnd()) {
+            std::optional<regfile::Key> read = store->index->key(parts);
+            known = store->keys.insert(
+                folded, read ? std::make_shared<const regfile::Key>(std::move(*read)) : nullptr);
+        }
+        key = known->get();
+    }
+    const regfile::Value* value = key ? key->value(name) : nullptr;
+    if (!value)
+        return std::nullopt;
+    return *value;
+}
+
+struct CurrentStore {
+    std::shared_ptr<const regfile::Key> tree;
+    std::optional<FileStamp> stamp; // nullopt: there is no file
+    QByteArray bytes;
+    std::vector<qsizetype> blockEnds;
+};
+
+// The whole store as it is now.
+CurrentStore currentStore(RegRoot root, const QString& path) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    CachedStore* store = refreshed(root, path);
+    if (!store)
+        return {emptyRoot(root), std::nullopt, QByteArray(), {}};
+    store->wholeTree(root, path);
+    return {store->tree, store->stamp, store->bytes, store->blockEnds};
+}
+
+void remember(const QString& path, const FileStamp& stamp, regfile::FormattedFile file,
+              regfile::Key tree) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    storeCache().insert_or_assign(path,
+                                  CachedStore{stamp,
+                                              std::move(file.bytes),
+                                              false,
+                                              nullptr,
+                                              std::make_shared<const regfile::Key>(std::move(tree)),
+                                              {},
+                                              std::move(file.blockEnds)});
+}
+
+void forget(const QString& path) {
+    const std::lock_guard<std::mutex> guard(cacheMutex);
+    storeCache().erase(path);
+}
+
+// The file a write must replace: a symbolic link is followed to its final target (which may
+// not exist yet), so that the link itself stays.
+QString writeTarget(const QString& path) {
+    QString current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QByteArray name = QFile::encodeName(current);
+        struct stat st {};
+        if (::lstat(name.constData(), &st) != 0) {
+            if (errno == ENOENT)
+                return current;
+            fail(QStringLiteral("Cannot read the registry store file"), current, errno);
+        }
+        if (!S_ISLNK(st.st_mode))
+            return current;
+        QByteArray target(qsizetype(PATH_MAX), '\0');
+        const ssize_t n = ::readlink(name.constData(), target.data(), size_t(target.size()));
+        if (n < 0)
+            fail(QStringLiteral("Cannot read the registry store file"), current, errno);
+        target.truncate(n);
+        const QString next = QFile::decodeName(target);
+        current = next.startsWith(u'/') ? next : QFileInfo(current).path() + u'/' + next;
+    }
+    fail(QStringLiteral("Cannot read the registry store file"), path, ELOOP);
 }
 
 void writeAll(int fd, const QByteArray& bytes, const QString& path) {
@@ -108,30 +372,45 @@ void syncFolder(const QString& dir) {
         fail(QStringLiteral("Cannot flush the registry folder"), dir, errno);
 }
 
-// Replaces the store file without a moment in which a reader could see a partial file:
-// the new text is complete and on disk before it takes the store file's name.
-void replaceFile(const QString& dir, const QString& path, const QByteArray& bytes,
-                 std::optional<mode_t> mode) {
-    // One fixed name is enough: only the lock holder writes it, and it truncates whatever a
-    // killed writer left there.
+// Replaces the file at `path` without a moment in which a reader could see a partial file:
+// the new text is complete and on disk before it takes the file's name. Returns the stamp of
+// the new file when it is the one now at `path`. A `mode` of 0 leaves the new file's mode to
+// the user's file creation mask.
+std::optional<FileStamp> replaceFile(const QString& path, const QByteArray& bytes, mode_t mode) {
+    // One fixed name is enough: only the lock holder writes it. Whatever a killed writer (or
+    // anyone else) left under it is removed, never followed.
     const QString tmp = path + QStringLiteral(".tmp");
     const QByteArray tmpName = QFile::encodeName(tmp);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat written {};
     try {
-        UniqueFd fd(::open(tmpName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (::unlink(tmpName.constData()) != 0 && errno != ENOENT)
+            fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
+        UniqueFd fd(::open(tmpName.constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
         if (fd.get() < 0)
             fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
-        if (mode && ::fchmod(fd.get(), *mode & 07777) != 0)
+        if (mode != 0 && ::fchmod(fd.get(), mode & 07777) != 0)
             fail(QStringLiteral("Cannot set the mode of the registry file"), tmp, errno);
         writeAll(fd.get(), bytes, tmp);
-        if (::fsync(fd.get()) != 0 || fd.close() != 0)
+        if (::fsync(fd.get()) != 0 || ::fstat(fd.get(), &written) != 0)
             fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
-        if (::rename(tmpName.constData(), QFile::encodeName(path).constData()) != 0)
+        if (written.st_size != bytes.size())
+            fail(QStringLiteral("Cannot flush the registry file"), tmp, EIO);
+        if (fd.close() != 0)
+            fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
+        if (::rename(tmpName.constData(), name.constData()) != 0)
             fail(QStringLiteral("Cannot replace the registry store file"), path, errno);
     } catch (...) {
         ::unlink(tmpName.constData());
         throw;
     }
-    syncFolder(dir);
+    syncFolder(QFileInfo(path).path());
+    struct stat now {};
+    if (::stat(name.constData(), &now) != 0 || now.st_ino != written.st_ino ||
+        now.st_dev != written.st_dev || now.st_size != bytes.size())
+        return std::nullopt;
+    return FileStamp(now);
 }
 
 } // namespace
@@ -171,11 +450,11 @@ QString storeFile(RegRoot root, const QString& dir) {
 }
 
 regfile::Key readStore(RegRoot root, const QString& dir) {
-    const QString path = storeFile(root, dir);
-    const std::optional<StoredFile> file = readWhole(path);
-    if (!file)
-        return regfile::Key{rootName(root), {}, {}};
-    return parseStore(root, path, file->bytes);
+    return *storeSnapshot(root, dir);
+}
+
+std::shared_ptr<const regfile::Key> storeSnapshot(RegRoot root, const QString& dir) {
+    return currentStore(root, storeFile(root, dir)).tree;
 }
 
 void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
@@ -186,24 +465,36 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
     const QString path = storeFile(root, dir);
     StoreLock lock(path + QStringLiteral(".lock"));
 
-    const std::optional<StoredFile> current = readWhole(path);
-    regfile::Key tree =
-        current ? parseStore(root, path, current->bytes) : regfile::Key{rootName(root), {}, {}};
+    const CurrentStore current = currentStore(root, path);
+    regfile::Key tree = *current.tree;
     change(tree);
-    if (!current && tree.values.isEmpty() && tree.subKeys.empty())
-        return; // still nothing to store
-    const QByteArray bytes = regfile::format(rootName(root), tree);
-    if (current && bytes == current->bytes)
+    if (tree == *current.tree)
+        return; // nothing to store, or nothing new
+    // The file this process wrote last is rewritten only where keys changed.
+    std::optional<regfile::FormattedFile> file;
+    if (!current.blockEnds.empty())
+        file = regfile::reformat(rootName(root), *current.tree, {current.bytes, current.blockEnds},
+                                 tree);
+    if (!file)
+        file = regfile::formatWithLayout(rootName(root), tree);
+    const QByteArray& bytes = file->bytes;
+    if (current.stamp && bytes == current.bytes)
         return;
-
-    // Whatever is written must read back, or the next reader would lose the whole root.
-    const regfile::RootResult check = regfile::readRoot(bytes, rootName(root));
-    if (!check.root || regfile::format(rootName(root), *check.root) != bytes)
-        throw RegistryError(QStringLiteral("The registry data cannot be stored in '%1'").arg(path));
     // A store file without write permission is read-only, also for a root user.
-    if (current && (current->mode & 0222) == 0)
+    if (current.stamp && (current.stamp->mode & 0222) == 0)
         throw RegistryError(QStringLiteral("The registry store file '%1' is read-only").arg(path));
-    replaceFile(dir, path, bytes, current ? std::optional<mode_t>(current->mode) : std::nullopt);
+    const mode_t mode = current.stamp ? current.stamp->mode : 0;
+    std::optional<FileStamp> stamp;
+    try {
+        stamp = replaceFile(writeTarget(path), bytes, mode);
+    } catch (...) {
+        forget(path);
+        throw;
+    }
+    if (stamp)
+        remember(path, *stamp, std::move(*file), std::move(tree));
+    else
+        forget(path);
 }
 
 Registry::Registry(RegRoot root, QString dir) : root_(root), dir_(withSlash(std::move(dir))) {}
@@ -212,18 +503,21 @@ bool Registry::keyExists(const QString& path) const {
     const auto parts = regfile::splitKeyPath(path);
     if (!parts)
         return false;
-    return regfile::findKey(readStore(root_, dir_), *parts) != nullptr;
+    return storeKeyExists(root_, storeFile(root_, dir_), *parts);
 }
 
 bool Registry::openKey(const QString& path, bool canCreate) {
     const auto parts = regfile::splitKeyPath(path);
     if (!parts)
         return false;
-    if (canCreate)
+    if (keyExists(path)) {
+        // Nothing to create.
+    } else if (canCreate) {
         updateStore(
             root_, [&](regfile::Key& tree) { regfile::createKey(tree, *parts); }, dir_);
-    else if (!keyExists(path))
+    } else {
         return false;
+    }
     open_ = path;
     return true;
 }
@@ -233,15 +527,10 @@ void Registry::closeKey() {
 }
 
 std::optional<regfile::Value> Registry::lookup(const QString& name) const {
-    if (!open_)
+    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
+    if (!parts)
         return std::nullopt;
-    const auto parts = regfile::splitKeyPath(*open_);
-    const regfile::Key tree = readStore(root_, dir_);
-    const regfile::Key* key = parts ? regfile::findKey(tree, *parts) : nullptr;
-    const regfile::Value* value = key ? key->value(name) : nullptr;
-    if (!value)
-        return std::nullopt;
-    return *value;
+    return storeValue(root_, storeFile(root_, dir_), *parts, name);
 }
 
 bool Registry::valueExists(const QString& name) const {
@@ -304,16 +593,20 @@ QByteArray Registry::readBinary(const QString& name) const {
 void Registry::writeValue(const QString& name, quint32 type, const QByteArray& data) {
     const RegistryError failed(QStringLiteral("Failed to set data for '%1'").arg(name));
     const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
-    if (!parts || !regfile::isStorableName(name))
+    if (!parts || !regfile::isStorableName(name) || name.size() > regfile::MaxValueNameLength)
         throw failed;
     try {
+        // The value as it is stored already: the file would not change.
+        const auto stored = storeValue(root_, storeFile(root_, dir_), *parts, name);
+        if (stored && stored->type == type && stored->data == data)
+            return;
         updateStore(
             root_,
             [&](regfile::Key& tree) {
                 regfile::Key* key = regfile::findKey(tree, *parts);
                 if (!key)
                     throw failed; // deleted since it was opened
-                key->setValue(regfile::Value{name, type, data});
+                key->setValue(regfile::Value(name, type, data));
             },
             dir_);
     } catch (const RegistryError&) {

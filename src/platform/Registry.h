@@ -1,15 +1,29 @@
 #pragma once
 
+#include "platform/Errors.h"
 #include "platform/RegFile.h"
 
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The registry store: one file per root in the Windows registry export format, kept in
 // registryDir(). Every write is atomic (temporary file, flush, rename) under an exclusive
-// lock; a file that cannot be parsed is reported and never overwritten.
+// lock; a file that cannot be parsed is reported and never overwritten. A store file that is
+// a symbolic link stays one: writes go to the file it leads to.
+//
+// Each process keeps the last tree it read or wrote of every store file and reads the file
+// again only when it has changed: another device, inode, size, or change or modification time.
+// A file whose modification time is too close to the moment it was read to rule out a change
+// within the same clock tick is compared byte for byte at its next use instead.
+
+// The store file of a root cannot be read: damaged, not a regular file, unreadable.
+class RegistryStoreError : public RegistryError {
+public:
+    using RegistryError::RegistryError;
+};
 
 enum class RegRoot { LocalMachine, CurrentUser, Users };
 enum class RegValueType { String, ExpandString, DWord, Binary };
@@ -24,19 +38,22 @@ std::optional<RegRoot> rootFromName(const QString& name);
 QString storeFile(RegRoot root, const QString& dir = registryDir());
 
 // The whole root as stored now; an empty root while its file does not exist. Raises
-// RegistryError when the file cannot be read or is damaged.
+// RegistryStoreError when the file cannot be read, is damaged or is not a regular file.
 regfile::Key readStore(RegRoot root, const QString& dir = registryDir());
-// Under the root's exclusive lock: reads the file afresh, lets `change` edit the tree and
-// saves the result atomically (nothing is written when the file would not change). Raises
-// RegistryError when the folder or file cannot be written or the file is damaged; a damaged
-// file is left as it is. An exception from `change` leaves the store unchanged.
+// The same without a copy: the tree as stored now, shared and never changed.
+std::shared_ptr<const regfile::Key> storeSnapshot(RegRoot root, const QString& dir = registryDir());
+// Under the root's exclusive lock: takes the file as it is now, lets `change` edit the tree
+// and saves the result atomically (nothing is written when the tree did not change). Raises
+// RegistryError when the folder or file cannot be written, RegistryStoreError when the file
+// cannot be read or is damaged; such a file is left as it is. An exception from `change`
+// leaves the store unchanged.
 void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
                  const QString& dir = registryDir());
 
 // One root with at most one open key, in the manner of the system's registry object. Key
 // paths use "\" between parts; a leading "\" is optional; names compare without case.
-// Nothing is cached: every call reads or writes the store afresh. Any call that reads a
-// damaged store file raises RegistryError naming the file.
+// Every call sees the store as it is now (see the cache above). Any call that reads a damaged
+// store file raises RegistryStoreError naming the file.
 class Registry {
 public:
     explicit Registry(RegRoot root, QString dir = registryDir());

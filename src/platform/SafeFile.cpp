@@ -46,6 +46,8 @@ void writeAll(int fd, const QByteArray& bytes) {
                 continue;
             throw errno;
         }
+        if (n == 0)
+            throw int(EIO);
         done += n;
     }
 }
@@ -60,9 +62,14 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
         fail(path, errno);
     try {
         struct stat st {};
-        if (::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::fchmod(fd.get(), st.st_mode & 07777) != 0)
-            throw errno;
+        if (::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
+            // A file without write permission is not replaced, also not by a root user: the
+            // rename would do it where writing the file itself is refused.
+            if ((st.st_mode & 0222) == 0)
+                throw int(EACCES);
+            if (::fchmod(fd.get(), st.st_mode & 07777) != 0)
+                throw errno;
+        }
         writeAll(fd.get(), bytes);
         if (::fsync(fd.get()) != 0)
             throw errno;
@@ -79,6 +86,9 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
     } catch (int err) {
         ::unlink(tmpName.constData());
         fail(path, err);
+    } catch (...) {
+        ::unlink(tmpName.constData());
+        throw;
     }
     // The rename itself reaches the disk with the folder.
     const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());

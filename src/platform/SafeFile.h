@@ -7,8 +7,9 @@ namespace platform {
 
 // Puts `bytes` at `path` whole or not at all: they go to a new file beside it, every write,
 // the sync and the close are checked, and only then does it take the name (an existing file
-// keeps its mode). On any failure the new file is removed, `path` is left as it was, and
-// AppError is raised with the text "Cannot create file "<path>". <reason>".
+// keeps its mode; one without any write permission is not replaced). On any failure the new
+// file is removed, `path` is left as it was, and AppError is raised with the text
+// "Cannot create file "<full path>". <reason>".
 //
 // QSaveFile is not used: on a full tmpfs its commit() was seen to succeed with the data lost.
 void WriteFileAtomically(const QString& path, const QByteArray& bytes);

@@ -2,9 +2,7 @@
 
 #include "model/Maker.h"
 #include "model/OptionLists.h"
-#include "platform/Errors.h"
-
-#include <QSaveFile>
+#include "platform/SafeFile.h"
 
 namespace {
 
@@ -208,9 +206,5 @@ QByteArray EncodeReportLatin1(const QStringList& lines) {
 }
 
 void SaveReport(const QStringList& lines, const QString& path) {
-    const QByteArray bytes = EncodeReportLatin1(lines);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw AppError(
-            QStringLiteral("Cannot save the report \"%1\": %2").arg(path, file.errorString()));
+    platform::WriteFileAtomically(path, EncodeReportLatin1(lines));
 }

@@ -45,6 +45,7 @@ QString ReportFilePath(const QString& resultsFolder, const QString& seriesStamp)
 // hold becomes a numeric character reference.
 QByteArray EncodeReportLatin1(const QStringList& lines);
 
-// Writes the report, replacing a file of the same name. Raises AppError naming the path and
-// the reason when it cannot; a half-written file is never left behind.
+// Writes the report, replacing a file of the same name. Raises AppError "Cannot create file
+// ..." naming the path and the reason when it cannot (a full disk included); a half-written or
+// empty file is never left behind.
 void SaveReport(const QStringList& lines, const QString& path);

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QTimer>
 
 namespace {
@@ -60,8 +61,15 @@ void DiagnosticsCapture::Begin(SystemFacts& facts, std::function<void()> prepare
         return;
     }
 
-    // Unquoted, as the tool's own path is resolved even when the folder has blanks in it.
+    // Unquoted, as the system builds it. The tool is named exactly, so that no shorter
+    // executable prefix of a folder with blanks ("/opt/My" of "/opt/My Programs/...") can be
+    // started in its place; and since the platform hands a program its words only, the text
+    // itself goes along for the tool to take the file name from, runs of blanks and all.
     dxrun_.CommandLine = ToolPath() + QStringLiteral(" /whql:on /t ") + DiagnosticsFile();
+    dxrun_.ApplicationName = ToolPath();
+    dxrun_.Environment =
+        QProcessEnvironment::systemEnvironment().toStringList()
+        << QStringLiteral("%1=%2").arg(QLatin1String(CommandTextVariable), dxrun_.CommandLine);
     dxrun_.CurrentDirectory = SystemFolder();
     try {
         dxrun_.Run();
@@ -99,34 +107,46 @@ void DiagnosticsCapture::dxrunTerminate(TJvCreateProcess*, quint32) {
 void DiagnosticsCapture::ScanDiagnosticsFile() {
     SystemFacts& facts = *facts_;
     const QString path = DiagnosticsFile();
-    if (!QFileInfo::exists(path)) {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        // No report; a FIFO or a folder in its place is not opened (a FIFO would wait for a
+        // writer) and goes like the report would.
+        if (info.exists() || info.isSymLink())
+            platform::RemoveFile(path);
         facts.AdapterName = Indeterminable();
         ToolUnavailable(facts);
         HandOn();
         return;
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    const DiagnosticsValues values = DiagnosticsScanner(DiagnosticsLines(file.readAll()));
-    file.close();
+    // The file lives only until the scan ends: it goes whatever the scan meets.
+    DiagnosticsValues values;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            const QString reason = file.errorString();
+            platform::RemoveFile(path);
+            facts.AdapterName = Indeterminable();
+            ToolUnavailable(facts);
+            throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+        }
+        values = DiagnosticsScanner(DiagnosticsLines(file.read(MaxDiagnosticsReportSize)));
+    }
+    platform::RemoveFile(path);
 
-    // Only what the report really gave goes to the cache: a fact it lacked is tried again by
-    // the next series.
+    // Every fact first; then the cache, which only takes what the report really gave (a fact
+    // it lacked is tried again by the next series). A cache that cannot be written leaves the
+    // facts of this series whole.
     facts.AdapterName = values.CardName.value_or(Indeterminable());
     facts.DisplayMemory = values.DisplayMemory.value_or(Indeterminable());
+    facts.DriverVersion = values.DriverVersion.value_or(Indeterminable());
+    facts.SoundDevice = values.Description.value_or(Indeterminable());
     if (values.DisplayMemory && !values.DisplayMemory->isEmpty())
         store_.WriteValue(DisplayMemoryValue, *values.DisplayMemory);
-    facts.DriverVersion = values.DriverVersion.value_or(Indeterminable());
     if (values.DriverVersion && !values.DriverVersion->isEmpty())
         store_.WriteValue(DriverVersionValue, *values.DriverVersion);
-    facts.SoundDevice = values.Description.value_or(Indeterminable());
     if (values.Description && !values.Description->isEmpty())
         store_.WriteValue(SoundValue, *values.Description);
-
-    // A file that cannot be deleted is left for the next run to overwrite.
-    platform::RemoveFile(path);
     HandOn();
 }
 

@@ -16,6 +16,9 @@ class SettingsStore;
 class DiagnosticsCapture : public QObject {
     Q_OBJECT
 public:
+    // The environment variable that hands the tool its command text as written.
+    static constexpr char CommandTextVariable[] = "VARNHOLT_COMMAND_LINE";
+
     // Fall-backs of the facts.
     static QString Indeterminable() { return QStringLiteral("indeterminable"); }
     static QString NoInformation() { return QStringLiteral("No information"); }

@@ -30,8 +30,9 @@ struct Search {
 } // namespace
 
 QStringList DiagnosticsLines(const QByteArray& bytes) {
-    const qsizetype zero = bytes.indexOf('\0');
-    const QString text = FromAnsi(zero >= 0 ? bytes.left(zero) : bytes);
+    const QByteArray head = bytes.left(MaxDiagnosticsReportSize);
+    const qsizetype zero = head.indexOf('\0');
+    const QString text = FromAnsi(zero >= 0 ? head.left(zero) : head);
     QStringList lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -15,8 +15,11 @@ struct DiagnosticsValues {
     std::optional<QString> Description;
 };
 
-// The report's bytes as lines: 8-bit text, split at CR LF, CR or LF; a zero byte ends the
-// text (so a 16-bit report reads as its first character only).
+// What of a report is read at most: far more than any real report holds.
+inline constexpr qsizetype MaxDiagnosticsReportSize = qsizetype(16) << 20;
+
+// The report's bytes (the first MaxDiagnosticsReportSize of them) as lines: 8-bit text, split at CR
+// LF, CR or LF; a zero byte ends the text (so a 16-bit report reads as its first character only).
 QStringList DiagnosticsLines(const QByteArray& bytes);
 
 // Finds "Card name:", "Display Memory:", "Driver Version:" and "Description:" in this order,

@@ -1,7 +1,9 @@
 #include "GamePrepFixture.h"
 
+#include "SmallDisk.h"
 #include "game/GameConfigBackup.h"
 #include "game/SeriesPreparation.h"
+#include "platform/Errors.h"
 
 #include <QCoreApplication>
 
@@ -181,6 +183,67 @@ TEST_F(ConfigBackup, RestoreDeletesThenWaitsThenPutsBack) {
     }
 }
 
+// A disk too full for the benchmark's script: the write fails with the system's error and
+// leaves no script (an empty one would later pass for the user's); closing the window brings
+// the user's own script back, with nothing to tell.
+TEST_F(ConfigBackup, AFullDiskStopsTheScriptAndTheUsersScriptComesBack) {
+    SmallDisk disk;
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
+    GamePaths onDisk = paths;
+    onDisk.CfgFolder = disk.path() + "cfg/";
+    ASSERT_TRUE(QDir().mkpath(onDisk.CfgFolder));
+    prep->SetPaths(onDisk);
+    writeFile(onDisk.CfgFolder + "autoexec.cfg", kUser);
+    disk.fill();
+
+    prep->BackupAutoexec();
+    QString error;
+    try {
+        prep->WriteConfigScript();
+    } catch (const AppError& e) {
+        error = e.message();
+    }
+    EXPECT_EQ(error, QStringLiteral("Cannot create file \"%1autoexec.cfg\". No space left on "
+                                    "device")
+                         .arg(onDisk.CfgFolder));
+    EXPECT_EQ(filesBelow(onDisk.CfgFolder), (Files{{"autoexec_old.cfg", kUser}}));
+
+    int done = 0;
+    prep->RestoreGameConfig(false, [&] { ++done; });
+    ASSERT_TRUE(waitUntil([&] { return done > 0; }));
+    EXPECT_EQ(filesBelow(onDisk.CfgFolder), (Files{{"autoexec.cfg", kUser}}));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << qPrintable(dialogs.messages.join('\n'));
+}
+
+// Only a file with something in it is taken for the user's: an empty one in the way of the
+// parked script is replaced by it, while a real script of the user's is kept beside it.
+TEST_F(ConfigBackup, AnEmptyFileInTheWayIsNotTakenForTheUsersScript) {
+    const struct {
+        const char* name;
+        QByteArray inTheWay;
+        Files after;
+        int messages;
+    } cases[] = {
+        {"empty", "", {{"autoexec.cfg", kUser}}, 0},
+        {"the user's", kLater, {{"autoexec.cfg", kLater}, {"autoexec(2).cfg", kUser}}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.messages.clear();
+        putFiles({{"autoexec.cfg", kUser}});
+        run(Step::Backup);
+        run(Step::Script);
+        int done = 0;
+        prep->RestoreGameConfig(false, [&] { ++done; });
+        // The program's script is gone; something appears in its place during the wait.
+        writeFile(cfg("autoexec.cfg"), c.inTheWay);
+        ASSERT_TRUE(waitUntil([&] { return done > 0; }));
+        EXPECT_EQ(filesBelow(paths.CfgFolder), c.after);
+        EXPECT_EQ(dialogs.messages.size(), c.messages);
+    }
+}
+
 TEST_F(ConfigBackup, EndingDuringTheWaitStillPutsTheScriptBack) {
     putFiles({{"autoexec.cfg", kUser}});
     run(Step::Backup);
@@ -251,6 +314,14 @@ TEST_F(ConfigBackup, StartUpAsksAboutALeftoverOrPutsAParkedScriptBack) {
          0},
         {"killed right after parking",
          {{"autoexec_old.cfg", kUser}},
+         false,
+         "0",
+         {},
+         {{"autoexec.cfg", kUser}},
+         "1",
+         0},
+        {"killed while writing the script: the empty file left is no script of the user's",
+         {{"autoexec.cfg", ""}, {"autoexec_old.cfg", kUser}},
          false,
          "0",
          {},

@@ -7,6 +7,8 @@
 #include "model/OptionLists.h"
 #include "platform/Errors.h"
 
+#include <QProcess>
+
 using namespace gameprep;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -106,6 +108,7 @@ TEST_F(Demo, UnplayableChoicesStopBeforeAnythingIsTouched) {
     writeFile(root + "/demos/notes.txt", "text");
     writeFile(root + "/demos/.dem", "no name");
     QDir().mkpath(root + "/demos/folder.dem");
+    ASSERT_EQ(QProcess::execute("mkfifo", {root + "/demos/pipe.dem"}), 0);
     GamePaths noGame = paths;
     noGame.EpisodicFolder = EpisodicFolderOf(QString());
     BenchmarkSettings shipped;
@@ -124,7 +127,9 @@ TEST_F(Demo, UnplayableChoicesStopBeforeAnythingIsTouched) {
         {"gone", custom(root + "/demos/gone.dem"), paths,
          "Custom demo not found: " + root + "/demos/gone.dem"},
         {"a folder", custom(root + "/demos/folder.dem"), paths,
-         "Custom demo not found: " + root + "/demos/folder.dem"},
+         "Custom demo is not a regular file: " + root + "/demos/folder.dem"},
+        {"a FIFO", custom(root + "/demos/pipe.dem"), paths,
+         "Custom demo is not a regular file: " + root + "/demos/pipe.dem"},
         {"game never found", shipped, noGame,
          "The Half-Life 2 Episode One folder was not found, so no demo can be installed."},
     };

@@ -227,3 +227,269 @@ TEST(RegFileParse, AppliesDeletionsOfAnImport) {
     EXPECT_TRUE(a->subKeys.empty());
     EXPECT_EQ(a->values, (QList<Value>{stringValue("y", "2"), stringValue("z", "3")}));
 }
+
+// The registry's own limits: 512 levels of keys, 255 characters a key name, 16383 a value
+// name. Beyond them a file is refused with the reason and its line; a path of forty thousand
+// levels is refused as it stands, without a key made for each level.
+TEST(RegFileParse, RefusesKeysBeyondTheRegistrysLimits) {
+    const auto path = [](int depth, int nameLength) {
+        QStringList parts;
+        for (int i = 0; i < depth; ++i)
+            parts << QString(nameLength, u'k');
+        return parts.join(u'\\');
+    };
+    struct Case {
+        const char* what;
+        QByteArray body;
+        QString reason; // empty: accepted
+        int line = 3;
+    };
+    const Case cases[] = {
+        {"512 levels", "[HKEY_LOCAL_MACHINE\\" + path(512, 1).toUtf8() + "]\n", ""},
+        {"513 levels", "[HKEY_LOCAL_MACHINE\\" + path(513, 1).toUtf8() + "]\n", "512 levels"},
+        {"40000 levels", "[HKEY_LOCAL_MACHINE\\" + path(40000, 1).toUtf8() + "]\n", "512 levels"},
+        {"a name of 255", "[HKEY_LOCAL_MACHINE\\A\\" + path(1, 255).toUtf8() + "]\n", ""},
+        {"a name of 256", "[HKEY_LOCAL_MACHINE\\A\\" + path(1, 256).toUtf8() + "]\n",
+         "256 characters long; the registry allows 255"},
+        {"a value name of 16383",
+         "[HKEY_LOCAL_MACHINE\\A]\n\"" + QByteArray(16383, 'v') + "\"=\"1\"\n", ""},
+        {"a value name of 16384",
+         "[HKEY_LOCAL_MACHINE\\A]\n\"" + QByteArray(16384, 'v') + "\"=\"1\"\n",
+         "longer than 16383 characters", 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RootResult r = readRoot(fileWith(c.body), Root);
+        if (c.reason.isEmpty()) {
+            EXPECT_TRUE(r.root) << r.error.toStdString();
+            continue;
+        }
+        EXPECT_FALSE(r.root);
+        EXPECT_EQ(r.errorLine, c.line);
+        EXPECT_TRUE(r.error.contains(c.reason)) << r.error.toStdString();
+        EXPECT_LT(r.error.size(), 300) << "the path is cut in the message";
+    }
+
+    // Paths given to the store obey the same limits.
+    EXPECT_TRUE(splitKeyPath(path(512, 255)));
+    EXPECT_FALSE(splitKeyPath(path(513, 1)));
+    EXPECT_FALSE(splitKeyPath(path(1, 256)));
+    EXPECT_FALSE(splitKeyPath(path(40000, 1) + "\\"));
+    EXPECT_TRUE(keyPathProblem(QString(path(513, 1)).split(u'\\')).contains("513 levels"));
+
+    // The deepest key the limits allow goes through a rewrite whole.
+    Key root{Root, {}, {}};
+    createKey(root, path(512, 255).split(u'\\')).setValue(stringValue("deep", "1"));
+    const QByteArray file = format(Root, root);
+    const RootResult back = readRoot(file, Root);
+    ASSERT_TRUE(back.root) << back.error.toStdString();
+    EXPECT_EQ(*back.root, root);
+}
+
+// Comments belong to what follows them: the key whose section comes next, the value whose
+// line comes next, or the end of the file. They stay there through changes of the tree and
+// go only with what they belong to.
+TEST(RegFileFormat, KeepsCommentsWithTheKeysAndValuesTheyStandAbove) {
+    const QByteArray file = fileWith("; about the program\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon]\n"
+                                     "; the user's own note\n"
+                                     "  ;   indented, kept as written\n"
+                                     "\"Note\"=\"a\"\n"
+                                     "; goes with Gone\n"
+                                     "\"Gone\"=\"x\"\n"
+                                     "\"Plain\"=dword:00000001\n"
+                                     "\n"
+                                     "; about Zeta\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zeta]\n"
+                                     "\n"
+                                     "; the end\n");
+    RootResult r = readRoot(file, Root);
+    ASSERT_TRUE(r.root) << r.error.toStdString();
+    Key& root = *r.root;
+    Key* quillon = findKey(root, {"SOFTWARE", "Quillon"});
+    ASSERT_TRUE(quillon);
+    quillon->setValue(stringValue("note", "changed"));
+    quillon->removeValue("Gone");
+    createKey(root, {"SOFTWARE", "Beta"}).setValue(stringValue("New", "1"));
+
+    EXPECT_EQ(QString::fromUtf8(format(Root, root)),
+              QStringLiteral(R"(Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\SOFTWARE]
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Beta]
+"New"="1"
+
+; about the program
+[HKEY_LOCAL_MACHINE\SOFTWARE\Quillon]
+; the user's own note
+;   indented, kept as written
+"Note"="changed"
+"Plain"=dword:00000001
+
+; about Zeta
+[HKEY_LOCAL_MACHINE\SOFTWARE\Zeta]
+
+; the end
+)"));
+    // What was written reads back whole, comments and all.
+    const RootResult again = readRoot(format(Root, root), Root);
+    ASSERT_TRUE(again.root);
+    EXPECT_EQ(format(Root, *again.root), format(Root, root));
+
+    // An import takes no comments into the store.
+    Key imported{Root, {}, {}};
+    const ParseResult parsed = parse(file);
+    ASSERT_TRUE(parsed.document);
+    for (const Section& s : parsed.document->sections)
+        applySection(s, splitSectionPath(s.path)->second, imported);
+    EXPECT_FALSE(format(Root, imported).contains(';'));
+}
+
+// Files from other systems: lines may end with CR alone (or a mix), which reads as any other
+// line end, not as a missing header.
+TEST(RegFileParse, ReadsCarriageReturnLineEnds) {
+    const QByteArray lf = fileWith("[HKEY_LOCAL_MACHINE\\A]\n"
+                                   "\"x\"=\"1\"\n"
+                                   "\"b\"=hex:01,\\\n"
+                                   "  02\n");
+    QByteArray cr = lf;
+    cr.replace('\n', '\r');
+    QByteArray mixed = lf;
+    mixed.replace("\"x\"=\"1\"\n", "\"x\"=\"1\"\r\r\n");
+    for (const QByteArray& bytes : {cr, mixed}) {
+        SCOPED_TRACE(bytes.toStdString());
+        const RootResult r = readRoot(bytes, Root);
+        ASSERT_TRUE(r.root) << r.error.toStdString() << " at line " << r.errorLine;
+        EXPECT_EQ(*r.root, *readRoot(lf, Root).root);
+    }
+    const RootResult damaged = readRoot(fileWith("[HKEY_LOCAL_MACHINE\\A]\r\"x\"=dword:\r"), Root);
+    EXPECT_EQ(damaged.errorLine, 4) << "lines are counted at every CR";
+}
+
+// A string value whose UTF-16 is broken would be changed by UTF-8: it is kept in its hex
+// form, byte for byte, as are names that no file can hold refused.
+TEST(RegFileFormat, KeepsBrokenTextByteForByte) {
+    const QByteArray loneSurrogate = QByteArray::fromHex("4100"
+                                                         "00d8"
+                                                         "0000");
+    const Key root = rootWithValue(Value{"t", TypeSz, loneSurrogate});
+    const QByteArray file = format(Root, root);
+    EXPECT_TRUE(file.contains("\"t\"=hex(1):41,00,00,d8,00,00\n")) << file.toStdString();
+    EXPECT_EQ(*readRoot(file, Root).root, root);
+    EXPECT_FALSE(isStorableName(QString(QChar(0xd800))));
+}
+
+// A file read only as far as its keys gives, key by key, what the whole read gives.
+TEST(RegFileIndex, GivesEachKeyAsTheWholeReadDoes) {
+    const QByteArray file = fileWith("[HKEY_LOCAL_MACHINE]\n"
+                                     "\"atRoot\"=\"r\"\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon\\Ostrevo]\n"
+                                     "; kept with the value\n"
+                                     "\"Note\"=\"first\"\n"
+                                     "\"Gone\"=\"x\"\n"
+                                     "; above the next key\n"
+                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Valve]\n"
+                                     "\"v\"=dword:00000001\n"
+                                     "[hkey_local_machine\\software\\QUILLON\\ostrevo]\n"
+                                     "\"NOTE\"=\"second\"\n"
+                                     "\"Gone\"=-\n");
+    const IndexResult indexed = indexRoot(file, Root);
+    ASSERT_TRUE(indexed.root) << indexed.error.toStdString();
+    const IndexedRoot& index = *indexed.root;
+    EXPECT_FALSE(index.removesKeys);
+    const Key whole = *readRoot(file, Root).root;
+    const QList<QStringList> keys = {{},
+                                     {"SOFTWARE"},
+                                     {"software", "quillon"},
+                                     {"SOFTWARE", "Quillon", "Ostrevo"},
+                                     {"SOFTWARE", "Valve"}};
+    for (const QStringList& parts : keys) {
+        SCOPED_TRACE(parts.join('\\').toStdString());
+        EXPECT_TRUE(index.keyExists(parts));
+        const std::optional<Key> key = index.key(parts);
+        ASSERT_TRUE(key);
+        EXPECT_EQ(key->values, findKey(whole, parts)->values);
+    }
+    EXPECT_EQ(
+        index.key({"SOFTWARE", "Quillon", "Ostrevo"})->values,
+        (QList<Value>{Value("Note", TypeSz, encodeString(u"second"), {"; kept with the value"})}));
+    EXPECT_FALSE(index.keyExists({"SOFTWARE", "Missing"}));
+    EXPECT_FALSE(index.key({"Quillon"}));
+
+    // It refuses what the whole read refuses, naming the same line.
+    const QByteArray bad = fileWith("[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:xyz\n");
+    EXPECT_EQ(indexRoot(bad, Root).errorLine, readRoot(bad, Root).errorLine);
+    EXPECT_FALSE(indexRoot(fileWith("[HKEY_USERS\\A]\n"), Root).root);
+    EXPECT_TRUE(indexRoot(fileWith("[-HKEY_LOCAL_MACHINE\\A]\n"), Root).root->removesKeys);
+}
+
+// Rewriting a file from the last one written copies the blocks of unchanged keys: whatever
+// changed, the result is the file a fresh write gives, or nothing when keys came or went.
+TEST(RegFileFormat, ARewriteFromTheLastFileEqualsAFreshWrite) {
+    Key before{Root, {}, {}};
+    for (const char* name : {"Alpha", "beta", "Gamma"}) {
+        Key& key = createKey(before, {"SOFTWARE", name});
+        key.setValue(stringValue("a", "1"));
+        key.setValue(stringValue("b", "2"));
+    }
+    const FormattedFile written = formatWithLayout(Root, before);
+    ASSERT_EQ(written.bytes, format(Root, before));
+    struct Case {
+        const char* what;
+        std::function<void(Key&)> change;
+        bool sameKeys;
+    };
+    const Case cases[] = {
+        {"nothing", [](Key&) {}, true},
+        {"a value",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "beta"})->setValue(stringValue("a", "9"));
+         },
+         true},
+        {"a new value",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "Gamma"})->setValue(stringValue("c", "3"));
+         },
+         true},
+        {"a value gone",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "Alpha"})->removeValue("a");
+         },
+         true},
+        {"a comment",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "beta"})->comments << "; new";
+         },
+         true},
+        {"a value at the root", [](Key& r) { r.setValue(stringValue("top", "1")); }, true},
+        {"comments at the end", [](Key& r) { r.trailingComments << "; end"; }, true},
+        {"a new key",
+         [](Key& r) {
+             createKey(r, {"SOFTWARE", "Delta"});
+         },
+         false},
+        {"a key gone",
+         [](Key& r) {
+             removeKey(r, {"SOFTWARE", "beta"});
+         },
+         false},
+        {"a key renamed",
+         [](Key& r) {
+             findKey(r, {"SOFTWARE", "beta"})->name = "Beta2";
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Key now = before;
+        c.change(now);
+        const std::optional<FormattedFile> rewritten = reformat(Root, before, written, now);
+        ASSERT_EQ(rewritten.has_value(), c.sameKeys);
+        if (!rewritten)
+            continue;
+        const FormattedFile fresh = formatWithLayout(Root, now);
+        EXPECT_EQ(rewritten->bytes, fresh.bytes);
+        EXPECT_EQ(rewritten->blockEnds, fresh.blockEnds);
+    }
+}

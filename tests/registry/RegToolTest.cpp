@@ -204,3 +204,89 @@ TEST_F(RegTool, ReportsADamagedStore) {
     }
     EXPECT_EQ(readFile(storeFile(RegRoot::LocalMachine, dir())), "not a registry file\n");
 }
+
+// Keys beyond the registry's limits are refused with the limit named, on the command line and
+// in an import; a file of forty thousand levels is refused as such, not followed level by
+// level. What the limits allow is listed whole.
+TEST_F(RegTool, RefusesKeysBeyondTheLimitsAndNamesThem) {
+    const auto levels = [](int depth, const QString& name = "k") {
+        QStringList parts;
+        for (int i = 0; i < depth; ++i)
+            parts << name;
+        return parts.join('\\');
+    };
+    struct Case {
+        QString key;
+        QString message;
+    };
+    const Case cases[] = {
+        {"HKLM\\" + levels(513), "Invalid key name: the key is more than 512 levels deep"},
+        {"HKLM\\" + levels(40000), "Invalid key name: the key is more than 512 levels deep"},
+        {"HKLM\\A\\" + QString(256, 'n'), "256 characters long; the registry allows 255"},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = reg({"add", c.key, "/f"});
+        EXPECT_EQ(o.exitCode, 1);
+        EXPECT_TRUE(o.err.contains(c.message)) << o.err.left(300).toStdString();
+    }
+    const Outcome longName = reg({"add", "HKLM\\A", "/v", QString(16384, 'v'), "/d", "1"});
+    EXPECT_TRUE(longName.err.contains("longer than 16383 characters"))
+        << longName.err.toStdString();
+    EXPECT_FALSE(QFile::exists(storeFile(RegRoot::LocalMachine, dir())));
+
+    const QString file = tmp_.path() + "/deep.reg";
+    writeFile(file, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\" +
+                        levels(40000).toUtf8() + "]\n\"v\"=\"1\"\n");
+    const Outcome deep = reg({"import", file});
+    EXPECT_EQ(deep.exitCode, 1);
+    EXPECT_TRUE(deep.err.contains("line 3: the key is more than 512 levels deep"))
+        << deep.err.left(300).toStdString();
+    EXPECT_FALSE(QFile::exists(storeFile(RegRoot::LocalMachine, dir())));
+
+    EXPECT_OK(reg({"add", "HKLM\\" + levels(512), "/v", "deepest", "/d", "here"}));
+    const Outcome listed = reg({"query", "HKLM\\k", "/s"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out.count("\nHKEY_LOCAL_MACHINE\\k"), 512);
+    EXPECT_TRUE(listed.out.contains("    deepest    REG_SZ    here\n"));
+}
+
+// An import file that is a FIFO would keep the tool waiting for a writer: it is refused.
+TEST_F(RegTool, RefusesToImportWhatIsNotARegularFile) {
+    const QString fifo = tmp_.path() + "/setup.reg";
+    ASSERT_EQ(QProcess::execute("mkfifo", {fifo}), 0);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VARNHOLT_REGISTRY_DIR", dir());
+    p.setProcessEnvironment(env);
+    p.start(testsupport::binPath("reg"), {"import", fifo});
+    const bool ended = p.waitForFinished(10000);
+    if (!ended) {
+        p.kill();
+        p.waitForFinished();
+    }
+    ASSERT_TRUE(ended) << "the import waited on the FIFO";
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()),
+              QStringLiteral("ERROR: Cannot open '%1': it is not a regular file\n").arg(fifo));
+}
+
+// Comments the user wrote into the store file are still there after the tool changed it.
+TEST_F(RegTool, KeepsTheCommentsOfTheStoreFile) {
+    writeFile(storeFile(RegRoot::LocalMachine, dir()),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "; set up by hand\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon\\Ostrevo]\r\n"
+              "; 1 = the shipped demo\r\n"
+              "\"Demo\"=\"1\"\r\n");
+    EXPECT_OK(reg({"add", ProgramKey, "/v", "Demo", "/d", "2", "/f"}));
+    EXPECT_OK(reg({"add", ProgramKey, "/v", "Note", "/d", "x"}));
+    EXPECT_EQ(QString::fromUtf8(readFile(storeFile(RegRoot::LocalMachine, dir()))),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon]\n\n"
+              "; set up by hand\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon\\Ostrevo]\n"
+              "; 1 = the shipped demo\n"
+              "\"Demo\"=\"2\"\n"
+              "\"Note\"=\"x\"\n\n");
+}

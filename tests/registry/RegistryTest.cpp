@@ -2,10 +2,17 @@
 #include "platform/Errors.h"
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -38,6 +45,18 @@ protected:
         reg.writeInteger("D", -1);
         reg.writeBinary("B", QByteArray::fromHex("00ff10"));
         return reg;
+    }
+
+    // Runs the reg tool on this test's store; its exit code.
+    int regTool(const QStringList& args) const {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VARNHOLT_REGISTRY_DIR", dir());
+        p.setProcessEnvironment(env);
+        p.start(testsupport::binPath("reg"), args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.readAllStandardError(), "");
+        return p.exitCode();
     }
 
     QTemporaryDir tmp_;
@@ -252,4 +271,119 @@ TEST(RegistryDir, ComesFromTheEnvironmentElseTheUsersConfigFolder) {
     EXPECT_EQ(registryDir(), QDir::homePath() + "/.config/Quillon/registry/");
     if (wasSet)
         qputenv("VARNHOLT_REGISTRY_DIR", saved);
+}
+
+// Each process keeps the tree it last read; a change by anyone else must still be seen by the
+// next read: the reg tool replacing the file, and an editor rewriting it in place with the
+// same size and the same modification time.
+TEST_F(RegistryStore, AChangeByAnotherProcessIsSeenAtTheNextRead) {
+    Registry reader = hklm();
+    ASSERT_TRUE(reader.openKey(ProgramKey, true));
+    reader.writeString("AFLevel", "0");
+    for (int round = 1; round <= 20; ++round) {
+        const QString value = QString::number(round % 10);
+        ASSERT_EQ(regTool({"add", R"(HKLM\SOFTWARE\Quillon\Ostrevo)", "/v", "AFLevel", "/d", value,
+                           "/f"}),
+                  0);
+        ASSERT_EQ(reader.readString("AFLevel"), value) << "round " << round;
+    }
+
+    const QString file = hklmFile();
+    const QDateTime stamp = QFileInfo(file).lastModified().addSecs(-3600);
+    QByteArray bytes = readFile(file);
+    for (int round = 0; round < 50; ++round) {
+        const QByteArray before = QStringLiteral("\"AFLevel\"=\"%1\"").arg(round % 10).toUtf8();
+        const QByteArray after =
+            QStringLiteral("\"AFLevel\"=\"%1\"").arg((round + 1) % 10).toUtf8();
+        ASSERT_TRUE(bytes.contains(before));
+        bytes.replace(before, after);
+        QFile inPlace(file);
+        ASSERT_TRUE(inPlace.open(QIODevice::ReadWrite)); // same inode, no truncation
+        ASSERT_EQ(inPlace.write(bytes), bytes.size());
+        inPlace.close();
+        ASSERT_TRUE(inPlace.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(inPlace.setFileTime(stamp, QFileDevice::FileModificationTime));
+        inPlace.close();
+        ASSERT_EQ(reader.readString("AFLevel"), QString::number((round + 1) % 10))
+            << "round " << round;
+    }
+    // Rewritten in place faster than the file clock ticks: change and modification times
+    // stay the same between some of these, and still every read sees its write.
+    for (int round = 50; round < 250; ++round) {
+        const QByteArray before = QStringLiteral("\"AFLevel\"=\"%1\"").arg(round % 10).toUtf8();
+        bytes.replace(before, QStringLiteral("\"AFLevel\"=\"%1\"").arg((round + 1) % 10).toUtf8());
+        QFile inPlace(file);
+        ASSERT_TRUE(inPlace.open(QIODevice::ReadWrite));
+        ASSERT_EQ(inPlace.write(bytes), bytes.size());
+        inPlace.close();
+        ASSERT_EQ(reader.readString("AFLevel"), QString::number((round + 1) % 10))
+            << "round " << round;
+    }
+}
+
+// A store file that is a link (to a file kept elsewhere) stays a link: writes go to the file
+// it leads to, also when that does not exist yet.
+TEST_F(RegistryStore, AStoreFileThatIsALinkIsWrittenThrough) {
+    const QString elsewhere = tmp_.path() + "/elsewhere/";
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QDir().mkpath(dir()));
+    writeFile(elsewhere + "machine.reg", "Windows Registry Editor Version 5.00\n\n"
+                                         "; kept by the user\n"
+                                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon\\Ostrevo]\n"
+                                         "\"Demo\"=\"1\"\n");
+    ASSERT_TRUE(QFile::link("../elsewhere/machine.reg", hklmFile()));
+    Registry reg = hklm();
+    ASSERT_TRUE(reg.openKey(ProgramKey, false));
+    EXPECT_EQ(reg.readString("Demo"), "1");
+    reg.writeString("Demo", "2");
+    EXPECT_TRUE(QFileInfo(hklmFile()).isSymLink());
+    EXPECT_TRUE(readFile(elsewhere + "machine.reg").contains("\"Demo\"=\"2\""));
+    EXPECT_TRUE(readFile(elsewhere + "machine.reg").contains("; kept by the user\n"));
+    ASSERT_EQ(regTool({"add", R"(HKLM\SOFTWARE\Quillon\Ostrevo)", "/v", "Demo", "/d", "1", "/f"}),
+              0);
+    EXPECT_TRUE(QFileInfo(hklmFile()).isSymLink());
+    EXPECT_EQ(reg.readString("Demo"), "1");
+    EXPECT_EQ(QDir(dir()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
+
+    // A link to a file still to come: the first write makes it, where the link leads.
+    Registry users(RegRoot::Users, dir());
+    ASSERT_TRUE(QFile::link(elsewhere + "users.reg", storeFile(RegRoot::Users, dir())));
+    ASSERT_TRUE(users.openKey(R"(S-1-22-1-0\Software)", true));
+    EXPECT_TRUE(QFileInfo(storeFile(RegRoot::Users, dir())).isSymLink());
+    EXPECT_TRUE(readFile(elsewhere + "users.reg").contains("[HKEY_USERS\\S-1-22-1-0\\Software]"));
+}
+
+// A FIFO, a folder or a device in the store file's place is refused at once with the reason;
+// nothing waits for a writer that never comes, and nothing replaces it.
+TEST_F(RegistryStore, AStoreFileThatIsNotARegularFileIsRefused) {
+    ASSERT_TRUE(QDir().mkpath(dir()));
+    const QString fifo = hklmFile();
+    ASSERT_EQ(QProcess::execute("mkfifo", {fifo}), 0);
+    std::atomic<bool> done = false;
+    QString readError, writeError;
+    std::thread reader([&] {
+        Registry reg = hklm();
+        readError = registryErrorOf([&] { reg.keyExists(ProgramKey); });
+        writeError = registryErrorOf([&] { reg.openKey(ProgramKey, true); });
+        done = true;
+    });
+    QElapsedTimer waited;
+    waited.start();
+    while (!done && waited.elapsed() < 10000)
+        QThread::msleep(10);
+    if (!done) // let a reader stuck in open() go: give it a writer that closes at once
+        QProcess::execute("sh", {"-c", "exec 3>\"$0\"", fifo});
+    reader.join();
+    ASSERT_TRUE(done);
+    EXPECT_LT(waited.elapsed(), 10000) << "a read waited on the FIFO";
+    EXPECT_EQ(readError,
+              QStringLiteral("The registry store file '%1' is not a regular file").arg(fifo));
+    EXPECT_EQ(writeError, readError);
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+
+    QFile::remove(fifo);
+    ASSERT_TRUE(QDir().mkpath(hklmFile()));
+    EXPECT_EQ(registryErrorOf([&] { hklm().keyExists(ProgramKey); }),
+              QStringLiteral("The registry store file '%1' is not a regular file").arg(fifo));
+    EXPECT_TRUE(QFileInfo(hklmFile()).isDir());
 }

@@ -1,6 +1,8 @@
 #include "SeriesFixture.h"
+#include "SmallDisk.h"
 
 #include "run/RunnerSetup.h"
+#include "run/TopLevelErrorReport.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -150,6 +152,37 @@ TEST_F(Series, RunsWithoutResultLeaveNoReport) {
     EXPECT_TRUE(reportFiles(results).isEmpty());
     EXPECT_TRUE(shell.opened.isEmpty());
     EXPECT_TRUE(sequencer().SeriesFinished());
+}
+
+// A results folder on a full disk: the save fails with the system's error, which reaches the
+// top-level report; the series does not call itself successful, opens nothing, leaves no empty
+// report, and the steps after the save do not run.
+TEST_F(Series, AReportThatCannotBeSavedIsNoSuccess) {
+    SmallDisk disk;
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
+    startClient();
+    view.settings.ResolutionChecked[1] = true;
+    view.settings.ResultsFolder = disk.path();
+    disk.fill();
+    QStringList reported;
+    setTopLevelErrorReport(
+        [&](const std::exception& e) { reported << QString::fromUtf8(e.what()); });
+    runSeries();
+    setTopLevelErrorReport({});
+
+    EXPECT_EQ(launchedSizes(), QStringList{"800x600"});
+    EXPECT_FALSE(view.statusHistory.contains("The benchmarking is successful."))
+        << qPrintable(view.statusHistory.join('|'));
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported[0].startsWith("Cannot create file \"" + disk.path() + "result_"))
+        << qPrintable(reported[0]);
+    EXPECT_TRUE(reported[0].endsWith(".htm\". No space left on device")) << qPrintable(reported[0]);
+    EXPECT_EQ(disk.entries(disk.path()), QStringList());
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_FALSE(sequencer().SeriesFinished());
+    EXPECT_EQ(preparation->calls.last(), QStringLiteral("script")) << "nothing is restored yet";
+    EXPECT_TRUE(view.runEnabled);
 }
 
 TEST_F(Series, ARowWhoseFirstRunHasNoResultGetsItsHeadingWithTheSecond) {

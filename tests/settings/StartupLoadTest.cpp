@@ -179,6 +179,30 @@ TEST_F(StartupRules, MissingSteamKeyStopsBeforeOptionsAreLoaded) {
     EXPECT_FALSE(storedExists("Path"));
 }
 
+// A store file that cannot be read stops start-up at its key check, as a missing key does,
+// and says what is wrong with which file.
+TEST_F(StartupRules, ADamagedStoreStopsAsAMissingKeyDoes) {
+    for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser}) {
+        SCOPED_TRACE(rootName(root).toStdString());
+        const QString file = storeFile(root, regDir);
+        const QByteArray kept = testsupport::readFile(file);
+        testsupport::writeFile(file, "Windows Registry Editor Version 5.00\n\n[damaged\n");
+        bool recoveryRan = false;
+        SettingsStore s(regDir);
+        StartupEnvironment env = environment();
+        env.checkLeftoverConfig = [&](const GamePaths&) { recoveryRan = true; };
+        const StartupResult r = LoadSettings(s, env);
+        EXPECT_FALSE(r.loaded());
+        EXPECT_EQ(r.failureMessage,
+                  QStringLiteral("The registry store file '%1' is damaged (line 3: a key line "
+                                 "must end with ']')")
+                      .arg(file));
+        EXPECT_TRUE(searchedRoot.isEmpty());
+        EXPECT_FALSE(recoveryRan);
+        testsupport::writeFile(file, kept);
+    }
+}
+
 TEST_F(StartupRules, RecoveryRunsWithTheFoundFoldersAndTheUserIsKnownLast) {
     Registry steam(RegRoot::CurrentUser, regDir);
     ASSERT_TRUE(steam.openKey(SteamKeyPath(), false));

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -48,18 +49,20 @@ protected:
         QFile::setPermissions(toolPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    // A tool that notes its arguments, folder and runs, then writes `report` to the file
-    // named after "/t" (handed over unquoted, so in pieces where the path has blanks).
+    // A tool that notes its arguments, command text, folder and runs, then writes `report` to
+    // the file named after "/t" (handed over unquoted, so in pieces where the path has blanks).
     void placeReportingTool(const QByteArray& report) {
         writeFile(file("report.txt"), report);
-        placeScript(
-            QStringLiteral("printf '%s\\n' \"$@\" > '%1'\n"
-                           "pwd > '%2'\n"
-                           "echo run >> '%3'\n"
-                           "shift 2\n"
-                           "cat '%4' > \"$*\"\n")
-                .arg(file("args.txt"), file("pwd.txt"), file("runs.txt"), file("report.txt"))
-                .toUtf8());
+        placeScript(QStringLiteral("printf '%s\\n' \"$@\" > '%1'\n"
+                                   "printf '%s' \"$VARNHOLT_COMMAND_LINE\" > '%5'\n"
+                                   "pwd > '%2'\n"
+                                   "echo run >> '%3'\n"
+                                   "while [ $# -gt 0 ] && [ \"$1\" != /t ]; do shift; done\n"
+                                   "shift\n"
+                                   "cat '%4' > \"$*\"\n")
+                        .arg(file("args.txt"), file("pwd.txt"), file("runs.txt"),
+                             file("report.txt"), file("command.txt"))
+                        .toUtf8());
     }
 
     void placeRealTool() {
@@ -169,10 +172,14 @@ TEST_F(DiagnosticsCaptureTest, ScansTheReportCachesItAndDeletesIt) {
     EXPECT_EQ(cached("Sound"), "Realtek AC97 Audio");
     EXPECT_FALSE(QFile::exists(programFolder + "dxinfo.txt"));
 
-    // Unquoted: the folder's blank splits the file argument, and the tool joins it again.
+    // Unquoted: the folder's blank splits the tool's path (its first piece is the program's
+    // own name) and the file argument, which the tool joins again; the whole text goes along.
     const QString dxinfo = programFolder + QStringLiteral("dxinfo.txt");
-    EXPECT_EQ(QString::fromUtf8(readFile(file("args.txt"))),
-              "/whql:on\n/t\n" + dxinfo.split(' ').join('\n') + "\n");
+    const QStringList words =
+        toolPath().split(' ').mid(1) + QStringList{"/whql:on", "/t"} + dxinfo.split(' ');
+    EXPECT_EQ(QString::fromUtf8(readFile(file("args.txt"))), words.join('\n') + "\n");
+    EXPECT_EQ(QString::fromUtf8(readFile(file("command.txt"))),
+              toolPath() + " /whql:on /t " + dxinfo);
     EXPECT_EQ(QString::fromUtf8(readFile(file("pwd.txt"))).trimmed(),
               programFolder + QStringLiteral("system"));
 
@@ -315,13 +322,50 @@ TEST_F(DiagnosticsCaptureTest, AFailedScanIsReportedAndTheSeriesStillGoesOn) {
     QStringList reported;
     setTopLevelErrorReport(
         [&](const std::exception& e) { reported << QString::fromUtf8(e.what()); });
-    placeReportingTool("        Card name: X\r\n   Display Memory: 64 MB\r\n");
+    placeReportingTool("Display Devices\r\n        Card name: X\r\n   Display Memory: 64 MB\r\n"
+                       "   Driver Version: 1.0\r\n        Description: Sound\r\n");
     begin();
     // The key goes away while the tool runs: the cache write fails.
     Registry(RegRoot::LocalMachine, regDir).deleteKey(SettingsStore::ProgramKey());
     finish();
     setTopLevelErrorReport({});
     EXPECT_EQ(reported, QStringList{"Failed to set data for 'Display Memory'"});
+    // The series goes on with every fact the report gave, and the report is gone.
+    expectFacts(" X", " 64 MB", " 1.0", "Sound");
+    EXPECT_FALSE(QFile::exists(programFolder + "dxinfo.txt"));
+}
+
+// A program folder with two blanks in a row, beside a folder with one and an executable file
+// named like the folder's first word: the tool in the program's own system folder runs, and
+// its report lands in the program folder, not in the look-alike.
+TEST_F(DiagnosticsCaptureTest, AFolderWithARunOfBlanksGetsTheReport) {
+    const QString twoBlanks = tmp.path() + QStringLiteral("/Quillon  Varnholt/");
+    ASSERT_TRUE(QDir().mkpath(twoBlanks + "system"));
+    ASSERT_TRUE(QFile::copy(binDir() + "/system/dxdiag", twoBlanks + "system/dxdiag"));
+    writeFile(file("Quillon"),
+              QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(file("planted-ran")).toUtf8());
+    QFile::setPermissions(file("Quillon"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Timings timings;
+    timings.afterDiagnostics = 0;
+    DiagnosticsCapture twoBlankCapture(*store, twoBlanks, timings);
+    twoBlankCapture.Begin(facts, [this] { ++handedOn; });
+    ASSERT_TRUE(waitUntil([this] { return handedOn > 0; }));
+
+    EXPECT_FALSE(QFile::exists(file("planted-ran")));
+    EXPECT_NE(facts.DisplayMemory, Indeterminable);
+    EXPECT_NE(facts.SoundDevice, Indeterminable);
+    EXPECT_FALSE(QFile::exists(programFolder + "dxinfo.txt")) << "the look-alike folder";
+    EXPECT_FALSE(QFile::exists(twoBlanks + "dxinfo.txt")) << "read and deleted";
+}
+
+// A FIFO where the report should be is not opened (it would wait for a writer forever): no
+// report, and it goes as the report would.
+TEST_F(DiagnosticsCaptureTest, AFifoInPlaceOfTheReportIsNoReport) {
+    placeScript(QStringLiteral("mkfifo '%1'\n").arg(programFolder + "dxinfo.txt").toUtf8());
+    begin();
+    finish();
+    expectFacts(Indeterminable, Indeterminable, Indeterminable, Indeterminable);
+    EXPECT_FALSE(QFileInfo::exists(programFolder + "dxinfo.txt"));
 }
 
 } // namespace

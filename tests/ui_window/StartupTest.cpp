@@ -54,6 +54,25 @@ TEST_F(WindowStartup, AMissingKeyStopsOnPageOneWithTheRunButtonDisabled) {
     }
 }
 
+// A store file that cannot be read at start-up: the window says why and keeps the Run button
+// disabled, as for a missing key.
+TEST_F(WindowStartup, ADamagedStoreDisablesTheRunButton) {
+    storeValues({{"AFLevel", "2"}});
+    const QString file = storeFile(RegRoot::LocalMachine, regDir);
+    testsupport::writeFile(file, "Windows Registry Editor Version 5.00\r\n\r\n\"x\"=\"1\"\r\n");
+    dialogs.messages.clear();
+    open();
+    const QString message =
+        QStringLiteral("The registry store file '%1' is damaged (line 3: a value line before the "
+                       "first key)")
+            .arg(file);
+    EXPECT_EQ(dialogs.messages, QStringList{message});
+    auto* bench = control("BenchButton");
+    EXPECT_FALSE(bench->isEnabled());
+    EXPECT_EQ(bench->toolTip(), message);
+    EXPECT_EQ(control<QComboBox>("AFBox")->currentIndex(), -1);
+}
+
 TEST_F(WindowStartup, BothKeysLoadTheOptionsAndOpenOnTheAboutView) {
     const QString demoFile = tmp.path() + QStringLiteral("/mine.dem");
     testsupport::writeFile(demoFile, "demo");

@@ -4,27 +4,55 @@
 
 #include "LinuxFacts.h"
 #include "ReportText.h"
+#include "platform/CommandLine.h"
+#include "platform/Errors.h"
+#include "platform/SafeFile.h"
 #include "sysinfo/AnsiText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QSaveFile>
 #include <cstdio>
+
+namespace {
+
+bool isSwitch(const QString& word) {
+    return word.compare(QLatin1String("/t"), Qt::CaseInsensitive) == 0;
+}
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// The file after "/t". The caller passes it unquoted, so a path with blanks arrives in pieces,
+// and Linux hands a program its words only: a run of blanks inside the name is lost in them.
+// The caller's command text (`commandText`, when given) keeps it; it is taken from there when
+// its words after "/t" are the words this program got.
+QString reportFile(const QStringList& words, const QString& commandText) {
+    const qsizetype at = std::find_if(words.begin(), words.end(), isSwitch) - words.begin();
+    if (at >= words.size())
+        return QString();
+    const QStringList pieces = words.mid(at + 1);
+    const QString joined = pieces.join(QLatin1Char(' '));
+    for (qsizetype i = 0; i + 2 <= commandText.size(); ++i) {
+        const bool alone = (i == 0 || isBlank(commandText[i - 1])) &&
+                           (i + 2 == commandText.size() || isBlank(commandText[i + 2]));
+        if (!alone || !isSwitch(commandText.mid(i, 2)))
+            continue;
+        const QString rest = commandText.mid(i + 2).trimmed();
+        if (!rest.contains(QLatin1Char('"')) && splitArguments(rest) == pieces)
+            return rest;
+        break; // the first "/t" is the switch
+    }
+    return joined;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-
-    // The caller passes the file unquoted, so a path with blanks arrives in pieces: everything
-    // after "/t" is the file.
-    QString file;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i].compare(QLatin1String("/t"), Qt::CaseInsensitive) == 0) {
-            file = args.mid(i + 1).join(QLatin1Char(' '));
-            break;
-        }
-        // Other switches ("/whql:on" and the like) change nothing in a text report.
-    }
+    const QString file =
+        reportFile(app.arguments().mid(1), qEnvironmentVariable("VARNHOLT_COMMAND_LINE"));
+    // Other switches ("/whql:on" and the like) change nothing in a text report.
     if (file.isEmpty()) {
         std::fputs("usage: dxdiag [/whql:on] /t FILE\n", stderr);
         return 2;
@@ -34,18 +62,13 @@ int main(int argc, char** argv) {
     const QStringList lines =
         DiagnosticsReport(QDateTime::currentDateTime().toString(Qt::TextDate), facts.Machine(),
                           facts.DisplayAdapters(), facts.SoundDevices());
-
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "dxdiag: cannot write %s: %s\n", qPrintable(file),
-                     qPrintable(out.errorString()));
-        return 1;
-    }
+    QByteArray bytes;
     for (const QString& line : lines)
-        out.write(ToAnsi(line) + "\r\n");
-    if (!out.commit()) {
-        std::fprintf(stderr, "dxdiag: cannot write %s: %s\n", qPrintable(file),
-                     qPrintable(out.errorString()));
+        bytes += ToAnsi(line) + "\r\n";
+    try {
+        platform::WriteFileAtomically(file, bytes);
+    } catch (const AppError& e) {
+        std::fprintf(stderr, "dxdiag: %s\n", qPrintable(e.message()));
         return 1;
     }
     return 0;

@@ -1,11 +1,13 @@
 // reg: query, add, delete and import on the program's registry store, in the manner of the
 // Windows "reg" command. Exit code 0 on success, 1 with a message on stderr otherwise.
 
+#include "RegArguments.h"
 #include "platform/Errors.h"
 #include "platform/RegFile.h"
 #include "platform/Registry.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -14,6 +16,8 @@
 #include <string>
 
 namespace {
+
+using namespace regtool;
 
 const char Usage[] =
     "REG QUERY KEY [/v NAME | /ve] [/s]\n"
@@ -27,11 +31,6 @@ const char Usage[] =
     "The store is kept in $VARNHOLT_REGISTRY_DIR, else ~/.config/Quillon/registry/.\n";
 
 const char NotFound[] = "The system was unable to find the specified registry key or value.";
-
-// Thrown for anything the user asked wrongly or that failed; main prints it.
-struct Failure {
-    QString message;
-};
 
 void out(const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -48,20 +47,6 @@ bool confirm(const QString& question) {
     }
     const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
     return a == u"y" || a == u"yes";
-}
-
-struct KeyName {
-    RegRoot root;
-    QStringList parts;
-};
-
-KeyName parseKey(const QString& text) {
-    const qsizetype slash = text.indexOf(u'\\');
-    const auto root = rootFromName(slash < 0 ? text : text.left(slash));
-    const auto parts = regfile::splitKeyPath(slash < 0 ? QString() : text.mid(slash));
-    if (!root || !parts)
-        throw Failure{QStringLiteral("Invalid key name.")};
-    return {*root, *parts};
 }
 
 // The key's path with the names as stored.
@@ -135,192 +120,103 @@ QString valueLine(const regfile::Value& v) {
              dataText(v));
 }
 
-struct Options {
-    QString key;
-    std::optional<QString> valueName; // "" for /ve
-    bool allValues = false;
-    std::optional<QString> type;
-    std::optional<QString> data;
-    bool force = false;
-    bool recurse = false;
-};
-
-Failure syntaxError(const QString& op) {
-    return Failure{QStringLiteral("Invalid syntax.\nType \"REG %1 /?\" for usage.").arg(op)};
-}
-
-// Reads KEY and the options that `allowed` lists ("v", "ve", "va", "t", "d", "f", "s").
-Options parseOptions(const QString& op, const QStringList& args, const QStringList& allowed) {
-    Options o;
-    if (args.size() < 2)
-        throw syntaxError(op);
-    o.key = args[1];
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        const QString& a = args[i];
-        const QString opt =
-            (a.startsWith(u'/') || a.startsWith(u'-')) ? a.mid(1).toLower() : QString();
-        if (opt.isEmpty() || !allowed.contains(opt))
-            throw syntaxError(op);
-        const bool takesArgument = opt == u"v" || opt == u"t" || opt == u"d";
-        if (takesArgument && i + 1 >= args.size())
-            throw syntaxError(op);
-        if (opt == u"v" || opt == u"ve" || opt == u"va") {
-            if (o.valueName || o.allValues)
-                throw syntaxError(op);
-            if (opt == u"v")
-                o.valueName = args[++i];
-            else if (opt == u"ve")
-                o.valueName = QString();
-            else
-                o.allValues = true;
-        } else if (opt == u"t") {
-            o.type = args[++i].toUpper();
-        } else if (opt == u"d") {
-            o.data = args[++i];
-        } else if (opt == u"f") {
-            o.force = true;
-        } else if (opt == u"s") {
-            o.recurse = true;
-        }
-    }
-    return o;
-}
-
+// The key and, with `recurse`, every key below it, parents first; without recursion, so that
+// no depth of keys can exhaust the stack.
 void printKey(const QString& path, const regfile::Key& key, bool recurse) {
-    out(QStringLiteral("\n%1\n").arg(path));
-    for (const regfile::Value& v : key.values)
-        out(valueLine(v));
-    if (recurse) {
+    if (!recurse) {
+        out(QStringLiteral("\n%1\n").arg(path));
+        for (const regfile::Value& v : key.values)
+            out(valueLine(v));
+        if (!key.subKeys.empty())
+            out(QStringLiteral("\n"));
         for (const regfile::Key& sub : key.subKeys)
-            printKey(path + u'\\' + sub.name, sub, true);
+            out(path + u'\\' + sub.name + u'\n');
         return;
     }
-    if (!key.subKeys.empty())
-        out(QStringLiteral("\n"));
-    for (const regfile::Key& sub : key.subKeys)
-        out(path + u'\\' + sub.name + u'\n');
+    std::vector<std::pair<QString, const regfile::Key*>> pending{{path, &key}};
+    while (!pending.empty()) {
+        const auto [at, k] = std::move(pending.back());
+        pending.pop_back();
+        out(QStringLiteral("\n%1\n").arg(at));
+        for (const regfile::Value& v : k->values)
+            out(valueLine(v));
+        for (auto it = k->subKeys.rbegin(); it != k->subKeys.rend(); ++it)
+            pending.emplace_back(at + u'\\' + it->name, &*it);
+    }
 }
 
-int query(const QStringList& args) {
-    const Options o = parseOptions(QStringLiteral("QUERY"), args, {"v", "ve", "s"});
-    const KeyName name = parseKey(o.key);
-    const regfile::Key tree = readStore(name.root);
-    const regfile::Key* key = regfile::findKey(tree, name.parts);
+int query(const Request& r) {
+    const regfile::Key tree = readStore(r.key.root);
+    const regfile::Key* key = regfile::findKey(tree, r.key.parts);
     if (!key)
         throw Failure{QLatin1String(NotFound)};
-    const QString path = storedPath(name, tree);
-    if (o.valueName) {
-        const regfile::Value* v = key->value(*o.valueName);
+    const QString path = storedPath(r.key, tree);
+    if (r.valueName) {
+        const regfile::Value* v = key->value(*r.valueName);
         if (!v)
             throw Failure{QLatin1String(NotFound)};
         out(QStringLiteral("\n%1\n").arg(path) + valueLine(*v) + u'\n');
         return 0;
     }
-    printKey(path, *key, o.recurse);
+    printKey(path, *key, r.recurse);
     return 0;
 }
 
-regfile::Value valueFromOptions(const Options& o) {
-    const QString type = o.type.value_or(QStringLiteral("REG_SZ"));
-    const QString data = o.data.value_or(QString());
-    regfile::Value v;
-    v.name = *o.valueName;
-    if (type == u"REG_SZ" || type == u"REG_EXPAND_SZ") {
-        v.type = type == u"REG_SZ" ? regfile::TypeSz : regfile::TypeExpandSz;
-        v.data = regfile::encodeString(data);
-    } else if (type == u"REG_DWORD") {
-        bool ok = true;
-        const quint32 n = data.isEmpty() ? 0
-                          : data.startsWith(u"0x", Qt::CaseInsensitive)
-                              ? data.mid(2).toUInt(&ok, 16)
-                              : data.toUInt(&ok, 10);
-        if (!ok || data.startsWith(u'+'))
-            throw Failure{QStringLiteral("Invalid syntax. Specify valid numeric value for /d.")};
-        v.type = regfile::TypeDWord;
-        v.data = regfile::encodeDWord(n);
-    } else if (type == u"REG_BINARY") {
-        const QByteArray hex = data.toLatin1();
-        const bool digitsOnly = std::all_of(hex.begin(), hex.end(), [](char c) {
-            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        });
-        if (hex.size() % 2 != 0 || !digitsOnly || QString::fromLatin1(hex) != data)
-            throw Failure{QStringLiteral("Invalid syntax. Specify valid hexadecimal digits for "
-                                         "/d.")};
-        v.type = regfile::TypeBinary;
-        v.data = QByteArray::fromHex(hex);
-    } else {
-        throw Failure{QStringLiteral("Invalid value type '%1'.").arg(type)};
-    }
-    return v;
-}
-
-int add(const QStringList& args) {
-    const Options o = parseOptions(QStringLiteral("ADD"), args, {"v", "ve", "t", "d", "f"});
-    const KeyName name = parseKey(o.key);
-    if (!o.valueName && (o.type || o.data))
-        throw syntaxError(QStringLiteral("ADD"));
-    std::optional<regfile::Value> value;
-    if (o.valueName) {
-        if (!regfile::isStorableName(*o.valueName))
-            throw Failure{QStringLiteral("Invalid value name.")};
-        value = valueFromOptions(o);
-        const regfile::Key tree = readStore(name.root);
-        const regfile::Key* key = regfile::findKey(tree, name.parts);
-        if (key && key->value(*o.valueName) && !o.force &&
+int add(const Request& r) {
+    if (r.value) {
+        const regfile::Key tree = readStore(r.key.root);
+        const regfile::Key* key = regfile::findKey(tree, r.key.parts);
+        if (key && key->value(r.value->name) && !r.force &&
             !confirm(
                 QStringLiteral("Value %1 exists, overwrite(Yes/No)?")
-                    .arg(o.valueName->isEmpty() ? QStringLiteral("(Default)") : *o.valueName))) {
+                    .arg(r.value->name.isEmpty() ? QStringLiteral("(Default)") : r.value->name))) {
             out(QStringLiteral("The operation was cancelled by the user.\n"));
             return 1;
         }
     }
-    updateStore(name.root, [&](regfile::Key& tree) {
-        regfile::Key& key = regfile::createKey(tree, name.parts);
-        if (value)
-            key.setValue(*value);
+    updateStore(r.key.root, [&](regfile::Key& tree) {
+        regfile::Key& key = regfile::createKey(tree, r.key.parts);
+        if (r.value)
+            key.setValue(*r.value);
     });
     out(QStringLiteral("The operation completed successfully.\n"));
     return 0;
 }
 
-int remove(const QStringList& args) {
-    const Options o = parseOptions(QStringLiteral("DELETE"), args, {"v", "ve", "va", "f"});
-    const KeyName name = parseKey(o.key);
-    const bool wholeKey = !o.valueName && !o.allValues;
-    if (wholeKey && name.parts.isEmpty())
-        throw Failure{QStringLiteral("Invalid key name.")};
-    const regfile::Key tree = readStore(name.root);
-    const regfile::Key* key = regfile::findKey(tree, name.parts);
-    if (!key || (o.valueName && !key->value(*o.valueName)))
+int remove(const Request& r) {
+    const bool wholeKey = !r.valueName && !r.allValues;
+    const regfile::Key tree = readStore(r.key.root);
+    const regfile::Key* key = regfile::findKey(tree, r.key.parts);
+    if (!key || (r.valueName && !key->value(*r.valueName)))
         throw Failure{QLatin1String(NotFound)};
 
     QString question;
     if (wholeKey)
         question = QStringLiteral("Permanently delete the registry key %1 (Yes/No)?")
-                       .arg(storedPath(name, tree));
-    else if (o.allValues)
+                       .arg(storedPath(r.key, tree));
+    else if (r.allValues)
         question = QStringLiteral("Delete all values under the registry key %1 (Yes/No)?")
-                       .arg(storedPath(name, tree));
+                       .arg(storedPath(r.key, tree));
     else
         question = QStringLiteral("Delete the registry value %1 (Yes/No)?")
-                       .arg(o.valueName->isEmpty() ? QStringLiteral("(Default)") : *o.valueName);
-    if (!o.force && !confirm(question)) {
+                       .arg(r.valueName->isEmpty() ? QStringLiteral("(Default)") : *r.valueName);
+    if (!r.force && !confirm(question)) {
         out(QStringLiteral("The operation was cancelled by the user.\n"));
         return 1;
     }
 
     bool found = false;
-    updateStore(name.root, [&](regfile::Key& root) {
+    updateStore(r.key.root, [&](regfile::Key& root) {
         if (wholeKey) {
-            found = regfile::removeKey(root, name.parts);
+            found = regfile::removeKey(root, r.key.parts);
             return;
         }
-        regfile::Key* k = regfile::findKey(root, name.parts);
+        regfile::Key* k = regfile::findKey(root, r.key.parts);
         found = k != nullptr;
-        if (k && o.allValues)
+        if (k && r.allValues)
             k->values.clear();
         else if (k)
-            found = k->removeValue(*o.valueName);
+            found = k->removeValue(*r.valueName);
     });
     if (!found) // gone since we looked
         throw Failure{QLatin1String(NotFound)};
@@ -328,14 +224,25 @@ int remove(const QStringList& args) {
     return 0;
 }
 
-int import(const QStringList& args) {
-    if (args.size() != 2)
-        throw syntaxError(QStringLiteral("IMPORT"));
-    const QString fileName = args[1];
+// The whole import file; what is not a regular file (a FIFO would wait for a writer) or is
+// larger than a store file may be is refused before it is read.
+QByteArray readImportFile(const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        throw Failure{QStringLiteral("Cannot open '%1': it is not a regular file").arg(fileName)};
+    if (info.size() > regfile::MaxFileSize)
+        throw Failure{QStringLiteral("Cannot import '%1': it is larger than %2 MiB")
+                          .arg(fileName)
+                          .arg(regfile::MaxFileSize >> 20)};
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure{QStringLiteral("Cannot open '%1': %2").arg(fileName, file.errorString())};
-    const regfile::ParseResult parsed = regfile::parse(file.readAll());
+    return file.read(regfile::MaxFileSize + 1);
+}
+
+int import(const Request& r) {
+    const QString& fileName = r.file;
+    const regfile::ParseResult parsed = regfile::parse(readImportFile(fileName));
     if (!parsed.document) {
         throw Failure{QStringLiteral("%1: %2%3")
                           .arg(fileName,
@@ -357,13 +264,14 @@ int import(const QStringList& args) {
             throw Failure{QStringLiteral("%1: line %2: '%3' does not begin with a root key")
                               .arg(fileName)
                               .arg(section.line)
-                              .arg(section.path)};
+                              .arg(section.path.left(80))};
         byRoot[*root].append({&section, split->second});
     }
     for (const auto& [root, sections] : byRoot) {
         updateStore(root, [&](regfile::Key& tree) {
+            regfile::TreeBuilder builder(tree);
             for (const Placed& p : sections)
-                regfile::applySection(*p.section, p.parts, tree);
+                builder.apply(*p.section, p.parts, false);
         });
     }
     out(QStringLiteral("The operation completed successfully.\n"));
@@ -371,23 +279,21 @@ int import(const QStringList& args) {
 }
 
 int run(const QStringList& args) {
-    if (args.isEmpty())
-        throw Failure{QStringLiteral("Invalid syntax.\nType \"REG /?\" for usage.")};
-    if (args.contains(QStringLiteral("/?")) || args.contains(QStringLiteral("-?")) ||
-        args.contains(QStringLiteral("--help"))) {
+    const Request r = parseArguments(args);
+    switch (r.operation) {
+    case Operation::Help:
         out(QLatin1String(Usage));
         return 0;
+    case Operation::Query:
+        return query(r);
+    case Operation::Add:
+        return add(r);
+    case Operation::Delete:
+        return remove(r);
+    case Operation::Import:
+        return import(r);
     }
-    const QString op = args[0].toLower();
-    if (op == u"query")
-        return query(args);
-    if (op == u"add")
-        return add(args);
-    if (op == u"delete")
-        return remove(args);
-    if (op == u"import")
-        return import(args);
-    throw Failure{QStringLiteral("Invalid syntax.\nType \"REG /?\" for usage.")};
+    return 1;
 }
 
 } // namespace
