@@ -13,28 +13,15 @@
 
 namespace platform {
 
-namespace {
-
-QString ErrorFor(const QString& path, int err) {
+QString CannotCreateFileText(const QString& path, int err) {
     return QStringLiteral("Cannot create file \"%1\". %2")
         .arg(QFileInfo(path).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(err)));
 }
 
-// 0 when all bytes went out, else errno.
-int WriteAll(int fd, const char* data, qsizetype size) {
-    qsizetype done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size_t(size - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        done += n;
-    }
-    return 0;
+namespace {
+
+QString ErrorFor(const QString& path, int err) {
+    return CannotCreateFileText(path, err);
 }
 
 // 0 when the file on `fd` holds exactly `expected` bytes.
@@ -67,7 +54,7 @@ bool StreamFile::Create(const QString& path) {
 bool StreamFile::Write(const char* data, qsizetype size) {
     if (fd_ < 0)
         return Fail(EBADF);
-    if (const int err = WriteAll(fd_, data, size))
+    if (const int err = writeAllBytes(fd_, data, size))
         return Fail(err);
     written_ += size;
     return true;
@@ -116,7 +103,7 @@ std::optional<QString> WriteNewFile(const QString& path, const QByteArray& bytes
     if (::fchmod(fd.get(), mode_t(mode)) != 0)
         err = errno;
     if (err == 0)
-        err = WriteAll(fd.get(), bytes.constData(), bytes.size());
+        err = writeAllBytes(fd.get(), bytes.constData(), bytes.size());
     if (err == 0 && ::fsync(fd.get()) != 0)
         err = errno;
     if (err == 0)

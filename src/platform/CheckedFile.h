@@ -8,6 +8,9 @@
 // whole file. Failures are told as "Cannot create file "<path>". <the system's reason>".
 namespace platform {
 
+// "Cannot create file "<absolute path>". <the system's text for err>".
+QString CannotCreateFileText(const QString& path, int err);
+
 // A file written piece by piece as it arrives (a download).
 class StreamFile {
 public:

@@ -20,19 +20,6 @@ FileError errorFor(const QString& path, int code) {
     return {path, QString::fromLocal8Bit(text), code == EXDEV};
 }
 
-bool writeAll(int fd, const char* data, ssize_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 // Copies the rest of `in` into `out`; 0 on success, else errno and whether reading failed.
 int copyContents(int in, int out, bool& readFailed) {
     char buffer[65536];
@@ -46,8 +33,8 @@ int copyContents(int in, int out, bool& readFailed) {
         }
         if (n == 0)
             return 0;
-        if (!writeAll(out, buffer, n))
-            return errno;
+        if (const int err = writeAllBytes(out, buffer, n))
+            return err;
     }
 }
 

@@ -352,19 +352,6 @@ QString writeTarget(const QString& path) {
     fail(QStringLiteral("Cannot read the registry store file"), path, ELOOP);
 }
 
-void writeAll(int fd, const QByteArray& bytes, const QString& path) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(QStringLiteral("Cannot write the registry file"), path, errno);
-        }
-        done += n;
-    }
-}
-
 // Makes the rename itself durable.
 void syncFolder(const QString& dir) {
     UniqueFd fd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -392,7 +379,8 @@ std::optional<FileStamp> replaceFile(const QString& path, const QByteArray& byte
             fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
         if (mode != 0 && ::fchmod(fd.get(), mode & 07777) != 0)
             fail(QStringLiteral("Cannot set the mode of the registry file"), tmp, errno);
-        writeAll(fd.get(), bytes, tmp);
+        if (const int err = writeAllBytes(fd.get(), bytes.constData(), bytes.size()))
+            fail(QStringLiteral("Cannot write the registry file"), tmp, err);
         if (::fsync(fd.get()) != 0 || ::fstat(fd.get(), &written) != 0)
             fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
         if (written.st_size != bytes.size())

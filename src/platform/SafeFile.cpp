@@ -1,5 +1,6 @@
 #include "platform/SafeFile.h"
 
+#include "platform/CheckedFile.h"
 #include "platform/Errors.h"
 #include "platform/UniqueFd.h"
 
@@ -18,9 +19,7 @@ namespace platform {
 namespace {
 
 [[noreturn]] void fail(const QString& path, int err) {
-    throw AppError(
-        QStringLiteral("Cannot create file \"%1\". %2")
-            .arg(QFileInfo(path).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(err))));
+    throw AppError(CannotCreateFileText(path, err));
 }
 
 // A name beside `path` that nobody else has: created here, never followed if planted.
@@ -35,21 +34,6 @@ int createTemporary(const QString& path, QByteArray& tmpName) {
     }
     errno = EEXIST;
     return -1;
-}
-
-void writeAll(int fd, const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw errno;
-        }
-        if (n == 0)
-            throw int(EIO);
-        done += n;
-    }
 }
 
 } // namespace
@@ -70,7 +54,8 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
             if (::fchmod(fd.get(), st.st_mode & 07777) != 0)
                 throw errno;
         }
-        writeAll(fd.get(), bytes);
+        if (const int err = writeAllBytes(fd.get(), bytes.constData(), bytes.size()))
+            throw err;
         if (::fsync(fd.get()) != 0)
             throw errno;
         // The size on disk must be what was written: a short file is a lost file.

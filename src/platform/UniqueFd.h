@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QtGlobal>
+
+#include <cerrno>
 #include <unistd.h>
 
 // Owns one file descriptor and closes it when it goes.
@@ -23,3 +26,21 @@ public:
 private:
     int fd_;
 };
+
+// Writes all `size` bytes to `fd`, going on after interruptions: 0 when they all went out,
+// else the errno of the failure (EIO for a write that took nothing).
+inline int writeAllBytes(int fd, const char* data, qsizetype size) {
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size_t(size - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        done += n;
+    }
+    return 0;
+}
