@@ -6,7 +6,6 @@
 #include "ui/StartupProbe.h"
 #include "ui/TForm1.h"
 #include "ui/TForm3.h"
-#include "ui/TForm5.h"
 #include "ui/TJvAppInstances.h"
 #include "ui/TauAutoUpgraderUpgradeMessageForm.h"
 #include "ui/TauAutoUpgraderWizardForm.h"
@@ -14,13 +13,7 @@
 #include "ui/UpdaterHandlers.h"
 
 #include <QIcon>
-#include <QPoint>
-#include <QRect>
-#include <QScreen>
-#include <QTimer>
-#include <algorithm>
 #include <cstdio>
-#include <memory>
 
 // The argument "/afterupgrade", given after an upgrade, changes nothing here.
 int main(int argc, char** argv) {
@@ -43,7 +36,7 @@ int main(int argc, char** argv) {
         AppComponents components(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
         components.Errors().Install();
 
-        std::unique_ptr<TForm5> news;
+        NewsHost news(components.ProgramFolder());
         WidgetUpgraderPrompts updaterPrompts;
         WizardWindow updaterWizard;
         TauAutoUpgrader Updater;
@@ -52,29 +45,10 @@ int main(int argc, char** argv) {
         Updater.SetPrompts(&updaterPrompts);
         Updater.SetWizardView(&updaterWizard);
         Updater.SetShell(&components.Shell());
-        TForm1 form1(components.ForMainWindow(
-            [&] {
-                // The browser is the slowest part of start-up: it is made once the main
-                // window is on the screen, and lives until the program ends.
-                QTimer::singleShot(0, &form1, [&] {
-                    if (!news)
-                        news = std::make_unique<TForm5>();
-                    // Beside the main window, not over it: to its right, or to its left where the
-                    // screen has no room on the right.
-                    const QRect main = form1.frameGeometry();
-                    const QRect screen = form1.screen()->availableGeometry();
-                    QPoint place = main.topRight() + QPoint(12, 0);
-                    if (place.x() + news->frameGeometry().width() > screen.right())
-                        place.setX(std::max(screen.left(),
-                                            main.left() - 12 - news->frameGeometry().width()));
-                    news->move(place);
-                    ShowNews(*news, components.ProgramFolder());
-                    // The news is beside the work, not in front of it.
-                    form1.raise();
-                    form1.activateWindow();
-                });
-            },
-            [&] { updater::CheckForUpdate(Updater); }));
+        TForm1 form1(components.ForMainWindow([&] { news.Open(&form1); },
+                                              [&] { updater::CheckForUpdate(Updater); }));
+        // The browser sleeps while a series runs: the game gets the machine.
+        QObject::connect(&form1, &TForm1::SeriesRunningChanged, &news, &NewsHost::SeriesRunning);
         updaterPrompts.SetOwner(&form1);
         // The helper is running: the program closes through its window's own close steps,
         // which end the program once the game's configuration is back in place.

@@ -92,6 +92,10 @@ public:
     // The picker's result: the custom width and height boxes.
     void SetCustomSize(const QString& width, const QString& height);
 
+signals:
+    // A series has started (true) or ended, stopped or been refused (false).
+    void SeriesRunningChanged(bool running);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -138,6 +142,7 @@ private:
     void DemoEditButtonClick();
     void ResEditExit();
     void PointerLeft(QObject* control);
+    void NoteSeriesActivity();
 
     std::array<bool, FixedSlotCount> ResolutionTicks() const;
     std::optional<DemoKind> ChosenDemo() const;
@@ -149,6 +154,7 @@ private:
     TForm3* modePicker_ = nullptr;
     int runCount_ = 0;
     bool shownOnce_ = false;
+    bool seriesRunning_ = false;
     bool closeQueryRunning_ = false;
     bool closeConfirmed_ = false;
     // Dragging by moving the window ourselves, where the platform has no system move.

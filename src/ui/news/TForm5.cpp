@@ -1,19 +1,9 @@
-#include "ui/TForm5.h"
+#include "ui/news/TForm5.h"
 
-#include "platform/SuperUser.h"
-
-#include <QCoreApplication>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
-
-void PrepareWebEngine() {
-    // Only takes effect before the application object exists.
-    if (!QCoreApplication::instance())
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (platform::RunningAsSuperUser() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-}
 
 TForm5::TForm5(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -28,14 +18,39 @@ TForm5::TForm5(QWidget* parent)
     // Closing the main window ends the program even while the news stays open.
     setAttribute(Qt::WA_QuitOnClose, false);
 
+    layout_ = new QVBoxLayout(this);
+    layout_->setContentsMargins(0, 0, 0, 0);
+    MakeBrowser();
+}
+
+void TForm5::MakeBrowser() {
     WebBrowser = new QWebEngineView(this);
     // An empty browser (offline without a news page) stays black like the window.
     WebBrowser->page()->setBackgroundColor(Qt::black);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(WebBrowser);
+    layout_->addWidget(WebBrowser);
 }
 
 void TForm5::Navigate(const QUrl& address) {
-    WebBrowser->setUrl(address);
+    address_ = address;
+    if (WebBrowser)
+        WebBrowser->setUrl(address);
+}
+
+void TForm5::Sleep() {
+    if (!WebBrowser)
+        return;
+    // The view goes with its page; the renderer process ends with the last page. What the
+    // page had loaded is kept in the profile's memory cache, emptied too.
+    QWebEngineProfile* profile = WebBrowser->page()->profile();
+    delete WebBrowser;
+    WebBrowser = nullptr;
+    profile->clearHttpCache();
+}
+
+void TForm5::Wake() {
+    if (WebBrowser)
+        return;
+    MakeBrowser();
+    if (!address_.isEmpty())
+        WebBrowser->setUrl(address_);
 }

@@ -1,0 +1,113 @@
+// The installed program started as the user starts it: its main window comes up before any of
+// the browser engine is loaded, and the news window follows from the plugin in the program
+// folder. Observed through the benchmarks' probe (ui/StartupProbe.h).
+
+#include "SteamLayout.h"
+#include "TestSupport.h"
+#include "game/GameDiscovery.h"
+#include "game/SettingsStore.h"
+#include "platform/Registry.h"
+#include "ui/StartupProbe.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int StartMs = 60000;
+
+class InstalledProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        prefix = tmp.path() + "/Quillon Varnholt";
+        const QString registry = tmp.path() + "/registry/";
+        QProcess install;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VARNHOLT_BUILD_DIR", QFileInfo(testsupport::binDir()).path());
+        install.setProcessEnvironment(env);
+        install.setProcessChannelMode(QProcess::MergedChannels);
+        install.start("bash", {testsupport::sourceDir() + "/scripts/install.sh", prefix, registry});
+        ASSERT_TRUE(install.waitForFinished(StartMs));
+        ASSERT_EQ(install.exitCode(), 0) << install.readAll().toStdString();
+
+        // A Steam client's key, pointing at a stand-in Steam folder.
+        const testbed::SteamLayout steam = testbed::layOutSteamFolder(
+            tmp.path() + "/steam", "player", false, testsupport::binDir());
+        Registry user(RegRoot::CurrentUser, registry);
+        ASSERT_TRUE(user.openKey(SteamKeyPath(), true));
+        user.writeString("SteamPath", steam.steamDir.chopped(1));
+
+        env.insert("VARNHOLT_REGISTRY_DIR", registry);
+        env.insert("VARNHOLT_BENCH_STARTUP", QString::number(StartMs * 2));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        // The engine's own sized deletes trip AddressSanitizer (see SanitizerOptions.cpp).
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":new_delete_type_mismatch=0");
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::SeparateChannels);
+    }
+
+    void TearDown() override {
+        const qint64 pid = program.processId();
+        if (pid <= 0)
+            return;
+        // The program, then the engine's helper processes, which end once it has gone.
+        const QList<qint64> helpers = StartupProbe::Descendants(pid);
+        program.kill();
+        program.waitForFinished();
+        const auto alive = [](qint64 helper) {
+            return QFile::exists(QStringLiteral("/proc/%1").arg(helper));
+        };
+        testsupport::waitUntil([&] { return std::none_of(helpers.begin(), helpers.end(), alive); },
+                               10000);
+        for (qint64 helper : helpers)
+            if (alive(helper))
+                QProcess::execute("kill", {"-KILL", QString::number(helper)});
+    }
+
+    // Waits for a whole line of the program's output that starts with `start`; returns it.
+    QByteArray line(const QByteArray& start) {
+        QByteArray found;
+        testsupport::waitUntil(
+            [&] {
+                output += program.readAllStandardOutput();
+                QList<QByteArray> lines = output.split('\n');
+                lines.removeLast(); // not ended yet
+                for (const QByteArray& l : lines)
+                    if (l.startsWith(start)) {
+                        found = l;
+                        return true;
+                    }
+                return program.state() == QProcess::NotRunning;
+            },
+            StartMs);
+        return found;
+    }
+
+    QTemporaryDir tmp;
+    QString prefix;
+    QProcess program;
+    QByteArray output;
+};
+
+TEST_F(InstalledProgram, ShowsItsWindowBeforeTheBrowserEngineAndTheNewsFollows) {
+    program.start(prefix + "/varnholt", {});
+    ASSERT_TRUE(program.waitForStarted());
+
+    ASSERT_EQ(line("window shown"), "window shown") << output.toStdString();
+    const QByteArray shown = line("shown cpu-us ");
+    ASSERT_FALSE(shown.isEmpty()) << output.toStdString();
+    EXPECT_TRUE(shown.endsWith(" engine 0")) << shown.toStdString();
+
+    EXPECT_EQ(line("other window shown: "), "other window shown: Tessaly NEWS")
+        << output.toStdString() << program.readAllStandardError().toStdString();
+    const QSet<QByteArray> mapped = StartupProbe::MappedLibraries(program.processId());
+    EXPECT_TRUE(mapped.contains(QFile::encodeName(prefix + "/newswindow.so")));
+    EXPECT_TRUE(StartupProbe::EngineMapped(mapped));
+}
+
+} // namespace
