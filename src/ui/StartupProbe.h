@@ -6,10 +6,10 @@
 //
 // VARNHOLT_BENCH_STARTUP=<ms>: the program prints
 //   "window shown"                       when its main window is first shown,
-//   "shown cpu-us <n> libraries <n> engine <0|1>"
+//   "shown cpu-us <n> libraries <name> <name> ..."
 //                                        right after: the processor time it has used so far
-//                                        (all its threads), how many shared libraries it has
-//                                        mapped, and whether the browser engine is among them,
+//                                        (all its threads) and the file names of the shared
+//                                        libraries it has mapped,
 //   "other window shown: <title>"        whenever another top-level window is shown,
 //   "rss <kB> tree <kB>"                 that many milliseconds after the first line: its own
 //                                        resident memory and that of itself and all its
@@ -117,14 +117,6 @@ public:
         return found;
     }
 
-    // Whether the browser engine, the heaviest part of the program, is among them.
-    static bool EngineMapped(const QSet<QByteArray>& libraries) {
-        for (const QByteArray& library : libraries)
-            if (library.contains("libQt6WebEngineCore"))
-                return true;
-        return false;
-    }
-
 private:
     StartupProbe(QWidget* window, int idleMs, int seriesMs)
         : QObject(window), window_(window), idleMs_(idleMs), seriesMs_(seriesMs) {}
@@ -155,10 +147,11 @@ private:
         std::fflush(stdout);
         const qint64 self = QCoreApplication::applicationPid();
         const qint64 cpuNs = CpuNs(self);
-        const QSet<QByteArray> libraries = MappedLibraries(self);
-        std::printf("shown cpu-us %lld libraries %lld engine %d\n",
-                    static_cast<long long>(cpuNs / 1000), static_cast<long long>(libraries.size()),
-                    EngineMapped(libraries) ? 1 : 0);
+        QByteArray names;
+        for (const QByteArray& library : MappedLibraries(self))
+            names += ' ' + library.mid(library.lastIndexOf('/') + 1);
+        std::printf("shown cpu-us %lld libraries%s\n", static_cast<long long>(cpuNs / 1000),
+                    names.constData());
         std::fflush(stdout);
         QTimer::singleShot(idleMs_, this, [self] {
             std::printf("rss %lld tree %lld\n", static_cast<long long>(ResidentKb(self)),
