@@ -3,6 +3,7 @@
 #include "ui/AppComponents.h"
 #include "ui/ErrorReport.h"
 #include "ui/NewsAndLinks.h"
+#include "ui/NewsProcess.h"
 #include "ui/StartupProbe.h"
 #include "ui/TForm1.h"
 #include "ui/TForm3.h"
@@ -17,7 +18,9 @@
 
 // The argument "/afterupgrade", given after an upgrade, changes nothing here.
 int main(int argc, char** argv) {
-    PrepareWebEngine();
+    // The news window's own process (started by the program itself).
+    if (IsNewsProcess(argc, argv))
+        return NewsProcessMain(argc, argv);
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon Varnholt"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillon Varnholt"));
@@ -36,7 +39,7 @@ int main(int argc, char** argv) {
         AppComponents components(QCoreApplication::applicationDirPath() + QLatin1Char('/'));
         components.Errors().Install();
 
-        NewsHost news(components.ProgramFolder());
+        NewsHost news(components.ProgramFolder(), QCoreApplication::applicationFilePath());
         WidgetUpgraderPrompts updaterPrompts;
         WizardWindow updaterWizard;
         TauAutoUpgrader Updater;
@@ -47,7 +50,7 @@ int main(int argc, char** argv) {
         Updater.SetShell(&components.Shell());
         TForm1 form1(components.ForMainWindow([&] { news.Open(&form1); },
                                               [&] { updater::CheckForUpdate(Updater); }));
-        // The browser sleeps while a series runs: the game gets the machine.
+        // The news goes while a series runs: the game gets the machine.
         QObject::connect(&form1, &TForm1::SeriesRunningChanged, &news, &NewsHost::SeriesRunning);
         updaterPrompts.SetOwner(&form1);
         // The helper is running: the program closes through its window's own close steps,

@@ -6,26 +6,17 @@
 class QWidget;
 
 // The news window as the program sees it. Its browser lives in a plugin of its own
-// (src/ui/news/), loaded once the main window is on the screen: the browser engine is the
-// heaviest part of the program, and nothing of it is loaded or mapped before then.
+// (src/ui/news/), loaded only by the news window's own process (ui/NewsProcess.h): the browser
+// engine is the heaviest part of the program, and nothing of it is ever loaded into the
+// program's main process.
 class NewsWindow {
 public:
     virtual ~NewsWindow() = default;
 
     // The window itself (the object is a QWidget).
     virtual QWidget* Window() = 0;
-
-    // Lets the browser show a web address or a local file. While the browser is asleep the
-    // address is only noted, and shown when it wakes.
+    // Lets the browser show a web address or a local file.
     virtual void Navigate(const QUrl& address) = 0;
-
-    // While a series runs the browser is let go: its page and its renderer process end and
-    // its memory caches are emptied, so that the game has the machine. The window stays where
-    // it is, black.
-    virtual void Sleep() = 0;
-    // Builds the browser again and brings back the last address it was given.
-    virtual void Wake() = 0;
-    virtual bool Asleep() const = 0;
 };
 
 // What the news plugin's root object offers.

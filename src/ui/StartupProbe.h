@@ -11,9 +11,10 @@
 //                                        (all its threads) and the file names of the shared
 //                                        libraries it has mapped,
 //   "other window shown: <title>"        whenever another top-level window is shown,
-//   "rss <kB> tree <kB>"                 that many milliseconds after the first line: its own
+//   "rss <kB> tree <kB> processes <n>"   that many milliseconds after the first line: its own
 //                                        resident memory and that of itself and all its
-//                                        descendants (the browser's helper processes),
+//                                        descendants (the news window's process and the
+//                                        browser's helpers), and how many processes they are,
 // and then quits.
 // VARNHOLT_BENCH_SERIES=<ms>: that many milliseconds after the main window is shown, its
 // "Run benchmark" button (the child named BenchButton) is clicked, as the user would.
@@ -154,8 +155,10 @@ private:
                     names.constData());
         std::fflush(stdout);
         QTimer::singleShot(idleMs_, this, [self] {
-            std::printf("rss %lld tree %lld\n", static_cast<long long>(ResidentKb(self)),
-                        static_cast<long long>(TreeResidentKb(self)));
+            std::printf("rss %lld tree %lld processes %lld\n",
+                        static_cast<long long>(ResidentKb(self)),
+                        static_cast<long long>(TreeResidentKb(self)),
+                        static_cast<long long>(Descendants(self).size() + 1));
             std::fflush(stdout);
             QCoreApplication::quit();
         });

@@ -1,5 +1,6 @@
 #include "ui/NewsAndLinks.h"
 #include "Recorders.h"
+#include "ui/NewsWindow.h"
 #include "ui/StartupProbe.h"
 
 #include "TestSupport.h"
@@ -7,10 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QPluginLoader>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWebEngineView>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -28,16 +31,39 @@ public:
             testsupport::readFile(testsupport::sourceDir() + "/assets/offlinenews.html"));
     }
     void shipHelp() const { testsupport::writeFile(path() + "Help.pdf", "%PDF-1.4\n"); }
-    // The built plugin, linked rather than copied: one file, so the process loads it once.
-    void shipPlugin() const {
-        ASSERT_TRUE(QFile::link(testsupport::binPath("newswindow.so"), path() + "newswindow.so"));
-    }
 
 private:
     QTemporaryDir dir_;
 };
 
-// A news window from the built plugin, as the program makes it.
+// Waits until `processes` have all ended (zombies count as ended); ends those left over.
+// True when none had to be ended.
+bool WaitGone(const QList<qint64>& processes) {
+    const auto alive = [](qint64 pid) {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        const QByteArray stat = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return !stat.isEmpty() && stat.mid(stat.lastIndexOf(')') + 2, 1) != "Z";
+    };
+    const bool gone = testsupport::waitUntil(
+        [&] { return std::none_of(processes.begin(), processes.end(), alive); }, 30000);
+    for (qint64 pid : processes)
+        if (alive(pid))
+            QProcess::execute("kill", {"-KILL", QString::number(pid)});
+    return gone;
+}
+
+// Ends a news process and the helpers of its browser.
+void EndWithHelpers(QProcess& process) {
+    const qint64 pid = process.processId();
+    if (pid <= 0)
+        return;
+    const QList<qint64> helpers = StartupProbe::Descendants(pid);
+    process.kill();
+    process.waitForFinished();
+    WaitGone(helpers);
+}
+
+// A news window from the built plugin, as the news process makes it.
 std::unique_ptr<NewsWindow> MakeNews() {
     static QPluginLoader loader(testsupport::binPath("newswindow.so"));
     auto* maker = qobject_cast<NewsWindowMaker*>(loader.instance());
@@ -58,23 +84,7 @@ std::optional<QString> LoadedTitle(QWebEngineView* browser) {
     return browser->title();
 }
 
-// The browser engine's page processes below this test program: forked from the engine's zygote
-// processes, they are the grandchildren of the test program (their command lines are the
-// zygote's).
-int PageProcesses() {
-    const QList<qint64> below = StartupProbe::Descendants(QCoreApplication::applicationPid());
-    int count = 0;
-    for (qint64 pid : below) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const qint64 parent = text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
-        if (below.contains(parent))
-            ++count;
-    }
-    return count;
-}
+const QString ShippedPage = testsupport::binPath("offlinenews.html");
 
 class NewsWindowTest : public ::testing::Test {
 protected:
@@ -97,57 +107,17 @@ TEST_F(NewsWindowTest, IsAFixedBlackWindowFilledByTheBrowserAndStartsHidden) {
     news.show();
     ASSERT_NE(BrowserOf(*made), nullptr);
     EXPECT_EQ(BrowserOf(*made)->geometry(), news.rect());
+    EXPECT_TRUE(BrowserOf(*made)->url().isEmpty());
 }
 
-struct NewsCase {
-    const char* name;
-    bool online;
-    bool newsPageShipped;
-    enum { Online, Local, Nowhere } goesTo;
-};
-
-class ShowNewsTest : public NewsWindowTest, public ::testing::WithParamInterface<NewsCase> {};
-
-TEST_P(ShowNewsTest, BrowserGoesToThePageForTheStateAndTheWindowShows) {
-    const NewsCase& c = GetParam();
-    ProgramFolder folder;
-    if (c.newsPageShipped)
-        folder.shipNewsPage();
+TEST_F(NewsWindowTest, TheBrowserShowsTheShippedPage) {
     const std::unique_ptr<NewsWindow> news = MakeNews();
     ASSERT_TRUE(news);
-    int asked = 0;
-    ShowNews(*news, folder.path(), [&] {
-        ++asked;
-        return c.online;
-    });
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(news->Window()->isVisible());
-    EXPECT_FALSE(news->Window()->isModal());
-    QWebEngineView* browser = BrowserOf(*news);
-    ASSERT_NE(browser, nullptr);
-    switch (c.goesTo) {
-    case NewsCase::Online:
-        EXPECT_EQ(browser->url(), QUrl("http://quillon.example/benchmarks/news.html"));
-        break;
-    case NewsCase::Local:
-        EXPECT_EQ(browser->url(), QUrl::fromLocalFile(folder.path() + "offlinenews.html"));
-        // The browser really shows the shipped page.
-        EXPECT_EQ(LoadedTitle(browser), QString("Quillon Varnholt news"));
-        break;
-    case NewsCase::Nowhere:
-        EXPECT_TRUE(browser->url().isEmpty());
-        break;
-    }
+    news->Navigate(QUrl::fromLocalFile(ShippedPage));
+    news->Window()->show();
+    EXPECT_EQ(BrowserOf(*news)->url(), QUrl::fromLocalFile(ShippedPage));
+    EXPECT_EQ(LoadedTitle(BrowserOf(*news)), QString("Quillon Varnholt news"));
 }
-
-INSTANTIATE_TEST_SUITE_P(States, ShowNewsTest,
-                         ::testing::Values(
-                             // Online, the shipped page is there but not used.
-                             NewsCase{"OnlineIgnoresTheShippedPage", true, true, NewsCase::Online},
-                             NewsCase{"OfflineWithTheShippedPage", false, true, NewsCase::Local},
-                             NewsCase{"OfflineWithoutAPageStaysEmpty", false, false,
-                                      NewsCase::Nowhere}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NewsAddressTest, TheShippedPageIsLookedForOnlyWhenOffline) {
     QStringList looked;
@@ -185,105 +155,269 @@ TEST(NewsPlaceTest, BesideTheMainWindowWhereTheScreenHasRoom) {
     }
 }
 
-class NewsHostTest : public NewsWindowTest {
+TEST(NewsCommandLineTest, ReadsBackWhatItWritesAndRefusesWhatItDoesNot) {
+    const NewsArguments all{QPoint(-12, 340), true, true,
+                            QUrl("http://quillon.example/benchmarks/news.html")};
+    EXPECT_EQ(NewsCommandLine(all), (QStringList{"/news", "/at=-12,340", "/minimized", "/behind",
+                                                 "http://quillon.example/benchmarks/news.html"}));
+    const NewsArguments plain{QPoint(0, 0), false, false, QUrl()};
+    EXPECT_EQ(NewsCommandLine(plain), (QStringList{"/news", "/at=0,0"}));
+    // A local page whose path has blanks and non-ASCII letters.
+    const NewsArguments local{
+        QPoint(5, 6), false, false,
+        QUrl::fromLocalFile(QString::fromUtf8("/opt/Quillon V\u00e4rnholt/offlinenews.html"))};
+    for (const NewsArguments& arguments : {all, plain, local})
+        EXPECT_EQ(ParseNewsCommandLine(NewsCommandLine(arguments)), arguments);
+
+    for (const QStringList& refused : {
+             QStringList{},
+             QStringList{"/afterupgrade"},
+             QStringList{"/news", "/at=1"},
+             QStringList{"/news", "/at=x,2"},
+             QStringList{"/news", "/at=1,2", "/other"},
+             QStringList{"/news", "/at=1,2", "http://a.example/", "http://b.example/"},
+         })
+        EXPECT_FALSE(ParseNewsCommandLine(refused).has_value()) << refused.join(' ').toStdString();
+}
+
+// The program's news process, started as the program starts it.
+class NewsProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        // The engine's own sized deletes trip AddressSanitizer (see SanitizerOptions.cpp).
+        environment.insert("ASAN_OPTIONS",
+                           environment.value("ASAN_OPTIONS") + ":new_delete_type_mismatch=0");
+        news.setProcessEnvironment(environment);
+        news.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    void TearDown() override { EndWithHelpers(news); }
+
+    // The next line the news process says.
+    QByteArray Line() {
+        QByteArray line;
+        testsupport::waitUntil(
+            [&] {
+                if (!news.canReadLine())
+                    return news.state() == QProcess::NotRunning;
+                line = news.readLine().trimmed();
+                return true;
+            },
+            60000);
+        return line;
+    }
+
+    QProcess news;
+};
+
+TEST_F(NewsProcessTest, ShowsWhereToldAndSaysWhereItWasWhenToldToGo) {
+    news.start(testsupport::binPath("varnholt"),
+               NewsCommandLine({QPoint(40, 30), false, false, QUrl::fromLocalFile(ShippedPage)}));
+    ASSERT_EQ(Line(), "shown 40 30");
+    // The browser engine lives here, loaded from the plugin beside the program.
+    const QSet<QByteArray> mapped = StartupProbe::MappedLibraries(news.processId());
+    EXPECT_TRUE(mapped.contains(QFile::encodeName(testsupport::binPath("newswindow.so"))));
+    EXPECT_TRUE(std::any_of(mapped.begin(), mapped.end(), [](const QByteArray& path) {
+        return path.contains("/libQt6WebEngineCore.so");
+    }));
+
+    news.write("quit\n");
+    EXPECT_EQ(Line(), "left 40 30 0");
+    ASSERT_TRUE(news.waitForFinished(30000));
+    EXPECT_EQ(news.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(news.exitCode(), 0);
+}
+
+TEST_F(NewsProcessTest, AMinimisedWindowSaysSo) {
+    news.start(testsupport::binPath("varnholt"),
+               NewsCommandLine({QPoint(7, 8), true, true, QUrl()}));
+    ASSERT_TRUE(Line().startsWith("shown "));
+    news.write("quit\n");
+    EXPECT_TRUE(Line().endsWith(" 1"));
+}
+
+TEST_F(NewsProcessTest, EndsWhenTheProgramThatStartedItIsGone) {
+    news.start(testsupport::binPath("varnholt"), NewsCommandLine({}));
+    ASSERT_TRUE(Line().startsWith("shown "));
+    news.closeWriteChannel();
+    ASSERT_TRUE(news.waitForFinished(30000));
+    EXPECT_EQ(news.exitCode(), 0);
+}
+
+TEST_F(NewsProcessTest, RefusesArgumentsItDoesNotKnow) {
+    news.start(testsupport::binPath("varnholt"), {"/news", "/at=1,2", "/sideways"});
+    ASSERT_TRUE(news.waitForFinished(30000));
+    EXPECT_EQ(news.exitCode(), 2);
+}
+
+// A main window beside which a host opens the news, in the test's own process; the news
+// process is the program's.
+class NewsHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":new_delete_type_mismatch=0");
         main.setFixedSize(556, 475);
         main.move(40, 30);
     }
-    // Opens the news as the main window's first showing does, and waits for the window.
-    NewsWindow* OpenBeside(NewsHost& host) {
-        main.show();
-        host.Open(&main);
-        // Made only once the main window has painted itself, never within its showing.
-        EXPECT_EQ(host.Window(), nullptr);
-        testsupport::waitUntil([&] { return host.Window() || !host.LoadError().isEmpty(); });
-        return host.Window();
+    void TearDown() override {
+        if (host)
+            EndHost();
     }
+
+    // A host as the program makes it, `online` or not.
+    void MakeHost(bool online, const QString& program = testsupport::binPath("varnholt")) {
+        host = std::make_unique<NewsHost>(folder.path(), program, [this, online] {
+            ++asked;
+            return online;
+        });
+    }
+    // Opens the news as the main window's first showing does; waits for the news to show.
+    bool OpenBeside() {
+        main.show();
+        host->Open(&main);
+        // Started only once the main window has painted itself, never within its showing.
+        EXPECT_FALSE(host->Running());
+        return ShowsAgain();
+    }
+    bool ShowsAgain() {
+        const int before = host->Showings();
+        return testsupport::waitUntil([&] { return host->Showings() > before && host->Running(); },
+                                      60000);
+    }
+    void EndHost() {
+        const qint64 pid = host->ProcessId();
+        const QList<qint64> helpers = pid > 0 ? StartupProbe::Descendants(pid) : QList<qint64>{};
+        host.reset();
+        WaitGone(helpers);
+    }
+    std::optional<NewsArguments> Started() const { return ParseNewsCommandLine(host->Arguments()); }
 
     ProgramFolder folder;
     QWidget main;
+    std::unique_ptr<NewsHost> host;
+    int asked = 0;
 };
 
-TEST_F(NewsHostTest, OpensTheNewsBesideTheMainWindowOnceItHasPainted) {
-    folder.shipPlugin();
-    folder.shipNewsPage();
-    int asked = 0;
-    NewsHost host(folder.path(), [&] {
-        ++asked;
-        return false;
-    });
-    NewsWindow* news = OpenBeside(host);
-    ASSERT_NE(news, nullptr) << host.LoadError().toStdString();
-    EXPECT_TRUE(news->Window()->isVisible());
+struct HostCase {
+    const char* name;
+    bool online;
+    bool newsPageShipped;
+    enum { Online, Local, Nowhere } goesTo;
+};
+
+class NewsHostPageTest : public NewsHostTest, public ::testing::WithParamInterface<HostCase> {};
+
+TEST_P(NewsHostPageTest, TheNewsOpensBesideTheMainWindowWithThePageForTheState) {
+    const HostCase& c = GetParam();
+    if (c.newsPageShipped)
+        folder.shipNewsPage();
+    MakeHost(c.online);
+    ASSERT_TRUE(OpenBeside()) << host->Failure().toStdString();
     EXPECT_EQ(asked, 1);
-    const QRect screen = main.screen()->availableGeometry();
-    EXPECT_EQ(news->Window()->pos(),
-              NewsPlace(main.frameGeometry(), news->Window()->frameGeometry().size(), screen));
-    EXPECT_EQ(LoadedTitle(BrowserOf(*news)), QString("Quillon Varnholt news"));
-    // A second showing of the main window opens nothing more.
-    host.Open(&main);
-    EXPECT_EQ(host.Window(), news);
-    EXPECT_EQ(asked, 1);
-}
-
-TEST_F(NewsHostTest, TheBrowserSleepsWhileASeriesRunsAndComesBackAfterwards) {
-    folder.shipPlugin();
-    folder.shipNewsPage();
-    NewsHost host(folder.path(), [] { return false; });
-    NewsWindow* news = OpenBeside(host);
-    ASSERT_NE(news, nullptr) << host.LoadError().toStdString();
-    ASSERT_EQ(LoadedTitle(BrowserOf(*news)), QString("Quillon Varnholt news"));
-    ASSERT_TRUE(testsupport::waitUntil([] { return PageProcesses() > 0; }));
-
-    host.SeriesRunning(true);
-    EXPECT_TRUE(news->Asleep());
-    EXPECT_EQ(BrowserOf(*news), nullptr);
-    // The window stays where it was; the page's process goes.
-    EXPECT_TRUE(news->Window()->isVisible());
-    EXPECT_TRUE(testsupport::waitUntil([] { return PageProcesses() == 0; }, 30000));
-
-    host.SeriesRunning(false);
-    EXPECT_FALSE(news->Asleep());
-    QWebEngineView* browser = BrowserOf(*news);
-    ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(browser->url(), QUrl::fromLocalFile(folder.path() + "offlinenews.html"));
-    EXPECT_EQ(LoadedTitle(browser), QString("Quillon Varnholt news"));
-    EXPECT_EQ(browser->geometry(), news->Window()->rect());
-}
-
-TEST_F(NewsHostTest, ANewsWindowOpenedDuringASeriesShowsItsPageWhenTheSeriesEnds) {
-    folder.shipPlugin();
-    folder.shipNewsPage();
-    NewsHost host(folder.path(), [] { return false; });
-    host.SeriesRunning(true);
-    NewsWindow* news = OpenBeside(host);
-    ASSERT_NE(news, nullptr) << host.LoadError().toStdString();
-    EXPECT_TRUE(news->Window()->isVisible());
-    EXPECT_TRUE(news->Asleep());
-    EXPECT_EQ(BrowserOf(*news), nullptr);
-
-    host.SeriesRunning(false);
-    ASSERT_NE(BrowserOf(*news), nullptr);
-    EXPECT_EQ(LoadedTitle(BrowserOf(*news)), QString("Quillon Varnholt news"));
-}
-
-TEST_F(NewsHostTest, WithoutAUsablePluginTheProgramGoesOnWithoutNews) {
-    {
-        NewsHost host(folder.path(), [] { return false; });
-        EXPECT_EQ(OpenBeside(host), nullptr);
-        EXPECT_TRUE(host.LoadError().startsWith(folder.path() + "newswindow.so"))
-            << host.LoadError().toStdString();
-        host.SeriesRunning(true);
-        host.SeriesRunning(false);
-        EXPECT_EQ(host.Window(), nullptr);
+    const std::optional<NewsArguments> started = Started();
+    ASSERT_TRUE(started.has_value());
+    switch (c.goesTo) {
+    case HostCase::Online:
+        EXPECT_EQ(started->address, QUrl("http://quillon.example/benchmarks/news.html"));
+        break;
+    case HostCase::Local:
+        EXPECT_EQ(started->address, QUrl::fromLocalFile(folder.path() + "offlinenews.html"));
+        break;
+    case HostCase::Nowhere:
+        EXPECT_TRUE(started->address.isEmpty());
+        break;
     }
-    // A file of that name that is no plugin.
-    testsupport::writeFile(folder.path() + "newswindow.so", "not a library");
-    NewsHost host(folder.path(), [] { return false; });
-    main.hide();
-    EXPECT_EQ(OpenBeside(host), nullptr);
-    EXPECT_FALSE(host.LoadError().isEmpty());
+    const QPoint place =
+        NewsPlace(main.frameGeometry(), QSize(520, 500), main.screen()->availableGeometry());
+    EXPECT_EQ(started->place, place);
+    EXPECT_EQ(host->ShownAt(), place);
+    // The first showing may take the front; the main window takes it back.
+    EXPECT_FALSE(started->behind);
+    EXPECT_FALSE(started->minimized);
+
+    // A second showing of the main window opens nothing more.
+    const qint64 pid = host->ProcessId();
+    host->Open(&main);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(host->ProcessId(), pid);
+    EXPECT_EQ(asked, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, NewsHostPageTest,
+                         ::testing::Values(
+                             // Online, the shipped page is there but not used.
+                             HostCase{"OnlineIgnoresTheShippedPage", true, true, HostCase::Online},
+                             HostCase{"OfflineWithTheShippedPage", false, true, HostCase::Local},
+                             HostCase{"OfflineWithoutAPageStaysEmpty", false, false,
+                                      HostCase::Nowhere}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(NewsHostTest, TheNewsGoesWhileASeriesRunsAndComesBackWhereItWas) {
+    folder.shipNewsPage();
+    MakeHost(false);
+    ASSERT_TRUE(OpenBeside()) << host->Failure().toStdString();
+    const qint64 first = host->ProcessId();
+    const QList<qint64> helpers = StartupProbe::Descendants(first);
+    ASSERT_FALSE(helpers.isEmpty());
+
+    host->SeriesRunning(true);
+    // The news process and every helper of its browser end.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !host->Running(); }, 30000));
+    EXPECT_TRUE(WaitGone(helpers));
+
+    host->SeriesRunning(false);
+    ASSERT_TRUE(ShowsAgain());
+    EXPECT_NE(host->ProcessId(), first);
+    const std::optional<NewsArguments> again = Started();
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->address, QUrl::fromLocalFile(folder.path() + "offlinenews.html"));
+    EXPECT_EQ(again->place, *host->ShownAt());
+    // Back behind the work, not in front of it.
+    EXPECT_TRUE(again->behind);
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(NewsHostTest, ANewsWindowOpenedDuringASeriesShowsWhenTheSeriesEnds) {
+    MakeHost(false);
+    host->SeriesRunning(true);
+    main.show();
+    host->Open(&main);
+    testsupport::waitUntil([] { return false; }, 500);
+    EXPECT_FALSE(host->Running());
+    EXPECT_TRUE(host->Arguments().isEmpty());
+
+    host->SeriesRunning(false);
+    ASSERT_TRUE(ShowsAgain());
+    ASSERT_TRUE(Started().has_value());
+    EXPECT_FALSE(Started()->behind);
+}
+
+TEST_F(NewsHostTest, ANewsWindowThatWentByItselfIsNotReopened) {
+    MakeHost(false);
+    ASSERT_TRUE(OpenBeside());
+    // Its process goes without being told, as when the user closes the window.
+    QProcess::execute("kill", {QString::number(host->ProcessId())});
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !host->Running(); }, 30000));
+    const QStringList last = host->Arguments();
+    host->SeriesRunning(true);
+    host->SeriesRunning(false);
+    testsupport::waitUntil([] { return false; }, 500);
+    EXPECT_FALSE(host->Running());
+    EXPECT_EQ(host->Arguments(), last);
+}
+
+TEST_F(NewsHostTest, WithoutTheProgramThereIsNoNewsAndTheProgramGoesOn) {
+    MakeHost(false, folder.path() + "varnholt");
+    main.show();
+    host->Open(&main);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !host->Failure().isEmpty(); }));
+    EXPECT_TRUE(host->Failure().startsWith(folder.path() + "varnholt"))
+        << host->Failure().toStdString();
+    EXPECT_FALSE(host->Running());
+    host->SeriesRunning(true);
+    host->SeriesRunning(false);
+    EXPECT_FALSE(host->Running());
 }
 
 TEST(LinksTest, WebLinksHandTheShellFullAddresses) {
