@@ -149,4 +149,35 @@ inline void endProgram(QProcess& program) {
                               {QStringLiteral("-KILL"), QString::number(p)});
 }
 
+// A private X server (Xvfb) with one screen of `size` ("1024x768"): the only display mode it
+// reports, so the resolution of that size can be chosen. `display()` is empty when it could
+// not be started.
+class Xvfb {
+public:
+    explicit Xvfb(const QString& size) {
+        // With -displayfd the server picks a free number and writes it once it accepts clients.
+        server_.setStandardErrorFile(QProcess::nullDevice());
+        server_.start(QStringLiteral("Xvfb"),
+                      {QStringLiteral("-screen"), QStringLiteral("0"), size + QStringLiteral("x24"),
+                       QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                       QStringLiteral("-displayfd"), QStringLiteral("1")});
+        if (server_.waitForReadyRead(15000)) {
+            const QByteArray number = server_.readLine().trimmed();
+            if (!number.isEmpty())
+                display_ = QStringLiteral(":") + QString::fromLatin1(number);
+        }
+    }
+    ~Xvfb() {
+        server_.terminate();
+        if (!server_.waitForFinished(5000))
+            server_.kill();
+        server_.waitForFinished(5000);
+    }
+    const QString& display() const { return display_; }
+
+private:
+    QProcess server_;
+    QString display_;
+};
+
 } // namespace bench

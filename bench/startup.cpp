@@ -1,10 +1,10 @@
 // Start-up cost of the program against the smallest Qt Widgets program (tools/startuppeer):
 // the time from starting the process until its main window is shown, the processor time it
 // has used by then, the shared libraries it has mapped by then (is the browser engine among
-// them?), and its resident memory once it has been idle for a while, with and without the
-// browser's helper processes. Both are started alternately, several rounds each, on the demo
-// set-up (a private registry with the program key and a stand-in Steam folder); medians and
-// their ratios are printed.
+// them?), and its resident memory once it has been idle for a while, alone and with the
+// processes it started (the news window's, with the browser's helpers). Both are started
+// alternately, several rounds each, on the demo set-up (a private registry with the program key and
+// a stand-in Steam folder); medians and their ratios are printed.
 //
 //   bench_startup [ROUNDS] [PROGRAM] [PEER]
 //
@@ -34,7 +34,7 @@ struct Sample {
     double cpuMs = 0;
     int libraries = 0;
     bool engineAtShow = false;
-    bool newsShown = false; // before the memory was read
+    bool newsShown = false; // its process ran when the memory was read
     qint64 residentKb = 0;
     qint64 treeKb = 0;
 };
@@ -70,11 +70,11 @@ std::optional<Sample> measure(const QString& program, const QProcessEnvironment&
                     std::any_of(libraries.begin(), libraries.end(), [](const QByteArray& name) {
                         return name.startsWith("libQt6WebEngine");
                     });
-            } else if (line == "other window shown: Tessaly NEWS") {
-                sample.newsShown = true;
             } else if (line.startsWith("rss ")) {
                 sample.residentKb = words.value(1).toLongLong();
                 sample.treeKb = words.value(3).toLongLong();
+                // The news window's process and its browser's helpers are running.
+                sample.newsShown = words.value(5).toInt() > 1;
                 process.waitForFinished(GiveUpMs);
                 bench::endProgram(process);
                 return shown ? std::optional<Sample>(sample) : std::nullopt;
@@ -154,10 +154,10 @@ int main(int argc, char** argv) {
     out << "shared libraries mapped when shown: program " << pick(ours, &Sample::libraries)
         << ", peer " << pick(theirs, &Sample::libraries) << "; browser engine mapped in "
         << count(ours, &Sample::engineAtShow) << " of " << rounds << " rounds\n";
-    out << "resident memory: program " << resident / 1024 << " MB, peer " << peerResident / 1024
-        << " MB, ratio " << resident / peerResident << "\n";
-    out << "resident memory with helper processes: program " << tree / 1024 << " MB, ratio "
-        << tree / peerResident << " (news window shown in " << count(ours, &Sample::newsShown)
+    out << "resident memory, main process: program " << resident / 1024 << " MB, peer "
+        << peerResident / 1024 << " MB, ratio " << resident / peerResident << "\n";
+    out << "resident memory with the processes it started: program " << tree / 1024 << " MB, ratio "
+        << tree / peerResident << " (news process running in " << count(ours, &Sample::newsShown)
         << " of " << rounds << " rounds)" << Qt::endl;
     return 0;
 }
