@@ -107,6 +107,9 @@ int NewsProcessMain(int argc, char** argv) {
         window.showMinimized();
     else
         window.show();
+    // Back after a series: under the windows in front (the report, the main window), as it was.
+    if (arguments->behind)
+        window.lower();
     Say("shown " + Place(window));
 
     // The program's lines. Each is written whole, so reading up to its end never waits.

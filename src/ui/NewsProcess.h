@@ -20,7 +20,7 @@ inline constexpr char NewsSwitch[] = "/news";
 struct NewsArguments {
     QPoint place;           // the window's top-left corner
     bool minimized = false; // shown minimised
-    bool behind = false;    // shown without taking the focus
+    bool behind = false;    // shown under the other windows, without taking the focus
     QUrl address;           // the page; empty: nowhere
     bool operator==(const NewsArguments&) const = default;
 };
