@@ -1,25 +1,26 @@
 // Start-up cost of the program against the smallest Qt Widgets program (tools/startuppeer):
-// the time from starting the process until its main window is shown, and its resident memory
-// once it has been idle for a while. Both are started alternately, several rounds each, on
-// the demo set-up (a private registry with the program key and a stand-in Steam folder), and
-// the medians and their ratios are printed.
+// the time from starting the process until its main window is shown, the processor time it
+// has used by then, the shared libraries it has mapped by then (is the browser engine among
+// them?), and its resident memory once it has been idle for a while, alone and with the
+// processes it started (the news window's, with the browser's helpers). Both are started
+// alternately, several rounds each, on the demo set-up (a private registry with the program key and
+// a stand-in Steam folder); medians and their ratios are printed.
 //
 //   bench_startup [ROUNDS] [PROGRAM] [PEER]
 //
 // PROGRAM and PEER default to varnholt and startuppeer beside this benchmark. Both must report
 // through the probe of ui/StartupProbe.h (VARNHOLT_BENCH_STARTUP). Windows go to Qt's
-// offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// offscreen platform unless QT_QPA_PLATFORM says otherwise. The machine's load changes the
+// times: run it on a quiet machine, or compare the processor times.
+
+#include "BenchSupport.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <algorithm>
-#include <optional>
-#include <vector>
 
 namespace {
 
@@ -30,51 +31,13 @@ constexpr int GiveUpMs = 60000; // a program that shows nothing in this time has
 
 struct Sample {
     double shownMs = 0;
+    double cpuMs = 0;
+    int libraries = 0;
+    bool engineAtShow = false;
+    bool newsShown = false; // its process ran when the memory was read
     qint64 residentKb = 0;
     qint64 treeKb = 0;
 };
-
-// Runs a helper to its end; false (and says why) when it fails.
-bool runTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(GiveUpMs) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        out << "bench_startup: " << program << " " << arguments.join(' ')
-            << " failed: " << process.readAllStandardError() << Qt::endl;
-        return false;
-    }
-    if (output)
-        *output = process.readAllStandardOutput();
-    return true;
-}
-
-// What an installation and a Steam client leave behind: the program key, and Steam's key
-// pointing at a stand-in Steam folder with the game. Without them the program stops at a
-// message box before its window appears.
-std::optional<QProcessEnvironment> demoSetUp(const QString& binDir, const QString& folder) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("VARNHOLT_REGISTRY_DIR", folder + "/registry/");
-    qputenv("VARNHOLT_REGISTRY_DIR", (folder + "/registry/").toLocal8Bit());
-    QByteArray layout;
-    if (!runTool(binDir + "/testbed-layout", {folder + "/steam"}, &layout))
-        return std::nullopt;
-    QString steamDir;
-    for (const QByteArray& line : layout.split('\n'))
-        if (line.startsWith("STEAM_DIR="))
-            steamDir = QString::fromLocal8Bit(line.mid(10)).remove('\'');
-    if (steamDir.endsWith('/'))
-        steamDir.chop(1);
-    const QString reg = binDir + "/reg";
-    if (!runTool(reg, {"add", R"(HKLM\SOFTWARE\Quillon\Ostrevo)", "/f"}) ||
-        !runTool(reg, {"add", R"(HKCU\Software\Valve\Steam)", "/v", "SteamPath", "/t", "REG_SZ",
-                       "/d", steamDir, "/f"}))
-        return std::nullopt;
-    if (!environment.contains("QT_QPA_PLATFORM"))
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("VARNHOLT_BENCH_STARTUP", QString::number(IdleMs));
-    return environment;
-}
 
 std::optional<Sample> measure(const QString& program, const QProcessEnvironment& environment) {
     QProcess process;
@@ -95,28 +58,33 @@ std::optional<Sample> measure(const QString& program, const QProcessEnvironment&
         while ((end = pending.indexOf('\n')) >= 0) {
             const QByteArray line = pending.left(end).trimmed();
             pending.remove(0, end + 1);
+            const QList<QByteArray> words = line.split(' ');
             if (line == "window shown" && !shown) {
                 sample.shownMs = double(clock.nsecsElapsed()) / 1e6;
                 shown = true;
+            } else if (line.startsWith("shown cpu-us ")) {
+                sample.cpuMs = words.value(2).toDouble() / 1000;
+                const QByteArrayList libraries = words.mid(4);
+                sample.libraries = int(libraries.size());
+                sample.engineAtShow =
+                    std::any_of(libraries.begin(), libraries.end(), [](const QByteArray& name) {
+                        return name.startsWith("libQt6WebEngine");
+                    });
             } else if (line.startsWith("rss ")) {
-                const QList<QByteArray> words = line.split(' ');
                 sample.residentKb = words.value(1).toLongLong();
                 sample.treeKb = words.value(3).toLongLong();
+                // The news window's process and its browser's helpers are running.
+                sample.newsShown = words.value(5).toInt() > 1;
                 process.waitForFinished(GiveUpMs);
+                bench::endProgram(process);
                 return shown ? std::optional<Sample>(sample) : std::nullopt;
             }
         }
         if (!shown && clock.elapsed() > GiveUpMs)
             break;
     }
-    process.kill();
-    process.waitForFinished();
+    bench::endProgram(process);
     return std::nullopt;
-}
-
-template <typename T> T median(std::vector<T> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
@@ -136,10 +104,12 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir folder;
-    const std::optional<QProcessEnvironment> environment = demoSetUp(binDir, folder.path());
+    std::optional<QProcessEnvironment> environment = bench::demoSetUp(binDir, folder.path());
     if (!environment)
         return 1;
+    environment->insert("VARNHOLT_BENCH_STARTUP", QString::number(IdleMs));
 
+    const QString loadBefore = bench::loadAverage();
     std::vector<Sample> ours, theirs;
     for (int round = 0; round < rounds; ++round) {
         for (auto [path, samples] : {std::pair{program, &ours}, std::pair{peer, &theirs}}) {
@@ -159,21 +129,35 @@ int main(int argc, char** argv) {
         std::vector<double> values;
         for (const Sample& sample : samples)
             values.push_back(double(sample.*field));
-        return median(values);
+        return bench::median(values);
+    };
+    const auto count = [](const std::vector<Sample>& samples, bool Sample::*field) {
+        return std::count_if(samples.begin(), samples.end(),
+                             [field](const Sample& s) { return s.*field; });
     };
     const double shown = pick(ours, &Sample::shownMs);
     const double peerShown = pick(theirs, &Sample::shownMs);
+    const double cpu = pick(ours, &Sample::cpuMs);
+    const double peerCpu = pick(theirs, &Sample::cpuMs);
     const double resident = pick(ours, &Sample::residentKb);
     const double tree = pick(ours, &Sample::treeKb);
     const double peerResident = pick(theirs, &Sample::residentKb);
     out.setRealNumberNotation(QTextStream::FixedNotation);
     out.setRealNumberPrecision(1);
-    out << "rounds: " << rounds << " (medians; idle " << IdleMs << " ms before memory)\n";
+    out << "rounds: " << rounds << " (medians; idle " << IdleMs
+        << " ms before memory); load average " << loadBefore << " before, " << bench::loadAverage()
+        << " after\n";
     out << "window shown after start: program " << shown << " ms, peer " << peerShown
-        << " ms, ratio " << shown / peerShown << "\n";
-    out << "resident memory: program " << resident / 1024 << " MB, peer " << peerResident / 1024
-        << " MB, ratio " << resident / peerResident << "\n";
-    out << "resident memory with helper processes: program " << tree / 1024 << " MB, ratio "
-        << tree / peerResident << Qt::endl;
+        << " ms, ratio " << shown / peerShown << " (goal: at most 1.5)\n";
+    out << "processor time until shown: program " << cpu << " ms, peer " << peerCpu << " ms, ratio "
+        << cpu / peerCpu << "\n";
+    out << "shared libraries mapped when shown: program " << pick(ours, &Sample::libraries)
+        << ", peer " << pick(theirs, &Sample::libraries) << "; browser engine mapped in "
+        << count(ours, &Sample::engineAtShow) << " of " << rounds << " rounds\n";
+    out << "resident memory, main process: program " << resident / 1024 << " MB, peer "
+        << peerResident / 1024 << " MB, ratio " << resident / peerResident << "\n";
+    out << "resident memory with the processes it started: program " << tree / 1024 << " MB, ratio "
+        << tree / peerResident << " (news process running in " << count(ours, &Sample::newsShown)
+        << " of " << rounds << " rounds)" << Qt::endl;
     return 0;
 }

@@ -3,12 +3,20 @@
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "ui/Links.h"
+#include "ui/NewsProcess.h"
 
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
-class TForm5;
+class QProcess;
+class QWidget;
 
 // Files shipped in the program folder.
 inline constexpr char OfflineNewsFile[] = "offlinenews.html";
@@ -17,6 +25,16 @@ inline constexpr char HelpFile[] = "Help.pdf";
 inline constexpr char TweakGuidePage[] = "www.pcgamingwiki.com/wiki/Half-Life_2:_Episode_One";
 inline constexpr char HelpFileMissingMessage[] =
     "Corrupt Help file, please reinstall the Quillon Varnholt.";
+// The news window's browser, a plugin in the program folder.
+inline constexpr char NewsPluginFile[] = "newswindow.so";
+
+// Settings the browser engine needs before the QApplication exists: the OpenGL contexts it
+// renders with shared with the windows', and (as the super-user, where its sandbox refuses to
+// start) the sandbox switched off. A sandbox setting already in the environment is left alone.
+// Called later (tests), it still settles the sandbox before the first browser starts. Touches
+// nothing of the engine itself. For the news window's process only: in any other the shared
+// contexts load the graphics driver for nothing.
+void PrepareWebEngine();
 
 // The maker's news page on its web server.
 QUrl OnlineNewsAddress();
@@ -34,11 +52,70 @@ QUrl NewsAddress(bool online, const QString& programFolder,
 // information backend reports is "online". No backend, or an unknown state, is offline.
 bool SystemIsOnline();
 
-// Shown once, when the main window is first shown: lets the news window's browser go to the
-// news page for the online state `isOnline` gives and shows the window, not modally, in every
-// case (it may stay empty).
-void ShowNews(TForm5& news, const QString& programFolder,
-              const std::function<bool()>& isOnline = SystemIsOnline);
+// Where the news window's frame goes: beside the main window's frame, 12 pixels to its right,
+// or to its left where the screen has no room on the right (never off the screen's left).
+QPoint NewsPlace(const QRect& mainFrame, const QSize& newsFrame, const QRect& screen);
+
+// The news window of a program run, in its own process (ui/NewsProcess.h). The main window's
+// first showing opens it: once the main window has painted itself, the host decides online or
+// offline, starts the news process with the page and a place beside the main window, and
+// brings the main window back to the front once the news shows. While a series runs the news
+// process is told to go (the browser engine with it), and afterwards it is started again where
+// and as it was. A news window that the user closed, or whose process failed, is not reopened.
+class NewsHost : public QObject {
+public:
+    // `program`: the program's own executable, which runs the news process.
+    NewsHost(QString programFolder, QString program,
+             std::function<bool()> isOnline = SystemIsOnline);
+    ~NewsHost() override;
+
+    // Called when the main window is first shown.
+    void Open(QWidget* mainWindow);
+    // A series has started (true) or ended (false).
+    void SeriesRunning(bool running);
+
+    // The news process runs.
+    bool Running() const;
+    qint64 ProcessId() const;
+    // The arguments of the news process last started; empty before.
+    const QStringList& Arguments() const { return arguments_; }
+    // Where the news window showed last; nothing before it did.
+    std::optional<QPoint> ShownAt() const { return shownAt_; }
+    // How often it has shown.
+    int Showings() const { return showings_; }
+    // Why the news could not be shown; empty otherwise.
+    const QString& Failure() const { return failure_; }
+
+    // How long the news process gets to go when told, before it is ended.
+    int quitTimeoutMs = 5000;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Start();
+    void Stop();
+    void Heard(const QByteArray& line);
+    void Ended();
+
+    QString programFolder_;
+    QString program_;
+    std::function<bool()> isOnline_;
+    QPointer<QWidget> mainWindow_;
+    bool openQueued_ = false;
+    bool decided_ = false; // the page and the first place are known
+    bool opened_ = false;  // started once
+    bool closed_ = false;  // closed by the user or failed: not started again
+    bool seriesRunning_ = false;
+    bool stopping_ = false;
+    NewsArguments next_; // for the next start
+    QProcess* process_ = nullptr;
+    QByteArray pending_;
+    QStringList arguments_;
+    std::optional<QPoint> shownAt_;
+    int showings_ = 0;
+    QString failure_;
+};
 
 // The main window's links through the shell; the shell's result is not looked at.
 class NewsAndLinks : public Links {

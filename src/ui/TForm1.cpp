@@ -741,6 +741,16 @@ void TForm1::SetStatus(const QString& text) {
 
 void TForm1::SetRunButtonEnabled(bool enabled) {
     BenchButton->setEnabled(enabled);
+    // The button turns with every start and end of a series; the sequencer's own state is
+    // settled once the step that turned it has returned.
+    QTimer::singleShot(0, this, [this] { NoteSeriesActivity(); });
+}
+
+void TForm1::NoteSeriesActivity() {
+    if (!sequencer_ || sequencer_->SeriesRunning() == seriesRunning_)
+        return;
+    seriesRunning_ = sequencer_->SeriesRunning();
+    emit SeriesRunningChanged(seriesRunning_);
 }
 
 void TForm1::SetProgressPanelVisible(bool visible) {

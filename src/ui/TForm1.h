@@ -93,6 +93,10 @@ public:
     // The picker's result: the custom width and height boxes.
     void SetCustomSize(const QString& width, const QString& height);
 
+signals:
+    // A series has started (true) or ended, stopped or been refused (false).
+    void SeriesRunningChanged(bool running);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -140,6 +144,7 @@ private:
     void DemoEditButtonClick();
     void ResEditExit();
     void PointerLeft(QObject* control);
+    void NoteSeriesActivity();
 
     std::array<bool, FixedSlotCount> ResolutionTicks() const;
     std::optional<DemoKind> ChosenDemo() const;
@@ -152,6 +157,7 @@ private:
     std::unique_ptr<ResultsWindow> results_;
     int runCount_ = 0;
     bool shownOnce_ = false;
+    bool seriesRunning_ = false;
     bool closeQueryRunning_ = false;
     bool closeConfirmed_ = false;
     // Dragging by moving the window ourselves, where the platform has no system move.

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QImageReader>
 
 namespace uilook {
 
@@ -22,7 +23,11 @@ QFont UiFont(int pointSize, bool bold) {
 
 QPixmap Picture(const QString& name) {
     const QString path = QStringLiteral(":/pictures/") + name;
-    QPixmap picture(path);
+    // Every picture is a PNG. Read as one: left to find the format itself, the reader first
+    // loads every image format plugin there is, a cost the first picture paid at every start.
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    const QPixmap picture = QPixmap::fromImageReader(&reader);
     if (picture.isNull())
         throw AppError(QStringLiteral("The picture %1 is missing from this build.").arg(path));
     return picture;

@@ -161,6 +161,9 @@ TEST_F(WindowControls, EveryCaptionAndHintIsTheSystemsOwn) {
 TEST_F(WindowControls, RunWithoutSteamAsksAndReportsInTheStatusLine) {
     open();
     window->show();
+    QList<bool> seriesRunning;
+    QObject::connect(window.get(), &TForm1::SeriesRunningChanged,
+                     [&](bool running) { seriesRunning.append(running); });
     click("BenchButton");
     EXPECT_EQ(dialogs.questions,
               QStringList{QStringLiteral("Error! The STEAM not running. Run now?")});
@@ -168,6 +171,9 @@ TEST_F(WindowControls, RunWithoutSteamAsksAndReportsInTheStatusLine) {
               QStringLiteral("Please RUN the Steam (online or offline) before bench."));
     EXPECT_TRUE(control("BenchButton")->isEnabled());
     EXPECT_TRUE(control("Panel2")->isHidden());
+    // A refused start is no series: nothing is let go for it.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(seriesRunning.isEmpty());
 }
 
 TEST_F(WindowControls, TheProgressPanelFollowsTheSeries) {

@@ -37,9 +37,10 @@ TEST(InstallStep, LaysOutTheProgramFolderAndCreatesTheProgramKey) {
         const char* file;
         bool executable;
     };
-    for (const Expected& e : {Expected{"varnholt", true}, Expected{"system/dxdiag", true},
-                              Expected{"Demos/rovdemo1.dem", false}, Expected{"Help.pdf", false},
-                              Expected{"offlinenews.html", false}}) {
+    for (const Expected& e :
+         {Expected{"varnholt", true}, Expected{"newswindow.so", false},
+          Expected{"system/dxdiag", true}, Expected{"Demos/rovdemo1.dem", false},
+          Expected{"Help.pdf", false}, Expected{"offlinenews.html", false}}) {
         const QFileInfo installed(prefix + QLatin1Char('/') + QLatin1String(e.file));
         EXPECT_TRUE(installed.isFile()) << e.file;
         EXPECT_EQ(installed.isExecutable(), e.executable) << e.file;

@@ -56,7 +56,12 @@ TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
     auto* runs = control<QLabel>("RunsLabel");
     auto* line = control<QLabel>("Label21");
     QStringList seen;
+    QList<bool> seriesRunning;
+    QObject::connect(window.get(), &TForm1::SeriesRunningChanged,
+                     [&](bool running) { seriesRunning.append(running); });
     click("BenchButton");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seriesRunning, QList<bool>{true});
     ASSERT_TRUE(testsupport::waitUntil(
         [&] {
             const QString now = line->text() + " | " + runs->text();
@@ -78,6 +83,8 @@ TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
     EXPECT_EQ(report.count("Average score = "), 2);
     EXPECT_TRUE(report.contains("Comment:</span> through the window</FONT><br>"));
     EXPECT_EQ(testbed::readGameLog(layout).size(), 4);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return seriesRunning.size() == 2; }));
+    EXPECT_EQ(seriesRunning, (QList<bool>{true, false}));
 }
 
 } // namespace

@@ -1,19 +1,8 @@
-#include "ui/TForm5.h"
+#include "ui/news/TForm5.h"
 
-#include "platform/SuperUser.h"
-
-#include <QCoreApplication>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-
-void PrepareWebEngine() {
-    // Only takes effect before the application object exists.
-    if (!QCoreApplication::instance())
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (platform::RunningAsSuperUser() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-}
 
 TForm5::TForm5(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -25,8 +14,6 @@ TForm5::TForm5(QWidget* parent)
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);
     setAutoFillBackground(true);
-    // Closing the main window ends the program even while the news stays open.
-    setAttribute(Qt::WA_QuitOnClose, false);
 
     WebBrowser = new QWebEngineView(this);
     // An empty browser (offline without a news page) stays black like the window.

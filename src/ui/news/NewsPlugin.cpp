@@ -1,0 +1,7 @@
+#include "ui/news/NewsPlugin.h"
+
+#include "ui/news/TForm5.h"
+
+NewsWindow* NewsPlugin::MakeNewsWindow() {
+    return new TForm5();
+}

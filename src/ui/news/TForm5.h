@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/NewsWindow.h"
+
+#include <QWidget>
+
+class QWebEngineView;
+
+// The news window: a fixed 520 x 500 black window filled by a browser. Built only inside the
+// news plugin.
+class TForm5 : public QWidget, public NewsWindow {
+    Q_OBJECT
+public:
+    explicit TForm5(QWidget* parent = nullptr);
+
+    // NewsWindow
+    QWidget* Window() override { return this; }
+    void Navigate(const QUrl& address) override;
+
+    QWebEngineView* WebBrowser;
+};
