@@ -1,7 +1,7 @@
 #include "platform/HttpService.h"
+#include "platform/LazyCurl.h"
 
 #include <algorithm>
-#include <curl/curl.h>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -16,14 +16,14 @@ constexpr qsizetype LargestHead = 64 * 1024;
 
 void GlobalInit() {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] { lazycurl::global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+    void operator()(CURL* easy) const { lazycurl::easy_cleanup(easy); }
 };
 struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    void operator()(curl_slist* list) const { lazycurl::slist_free_all(list); }
 };
 
 struct Session {
@@ -45,7 +45,7 @@ struct Session {
         }
         headSeen = true;
         long code = 0;
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
+        lazycurl::easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
         head.status = code > 0 ? int(code) : -1;
         if (exchange.OnHead(head) == HeadVerdict::Stop) {
             stopped = true;
@@ -113,7 +113,7 @@ QByteArray Utf8(const QString& text) {
 HttpResult PerformGet(const HttpRequest& request, HttpExchange& exchange) {
     GlobalInit();
     HttpResult result;
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    std::unique_ptr<CURL, EasyDeleter> easy(lazycurl::easy_init());
     if (!easy) {
         result.error = QStringLiteral("The HTTP service could not be started.");
         return result;
@@ -124,7 +124,7 @@ HttpResult PerformGet(const HttpRequest& request, HttpExchange& exchange) {
 
     std::unique_ptr<curl_slist, ListDeleter> headers;
     for (const QByteArray& line : request.headerLines) {
-        curl_slist* grown = curl_slist_append(headers.get(), line.constData());
+        curl_slist* grown = lazycurl::slist_append(headers.get(), line.constData());
         if (grown == nullptr) {
             result.error = QStringLiteral("The request headers could not be added.");
             return result;
@@ -137,73 +137,74 @@ HttpResult PerformGet(const HttpRequest& request, HttpExchange& exchange) {
     const QByteArray proxyUser = Utf8(request.proxyUsername);
     const QByteArray proxyPassword = Utf8(request.proxyPassword);
 
-    curl_easy_setopt(e, CURLOPT_URL, request.url.constData());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L); // we run on a worker thread
-    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    lazycurl::easy_setopt(e, CURLOPT_URL, request.url.constData());
+    lazycurl::easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    lazycurl::easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    lazycurl::easy_setopt(e, CURLOPT_NOSIGNAL, 1L); // we run on a worker thread
+    lazycurl::easy_setopt(e, CURLOPT_HTTPGET, 1L);
     if (!request.userAgent.isEmpty()) {
-        curl_easy_setopt(e, CURLOPT_USERAGENT, request.userAgent.constData());
+        lazycurl::easy_setopt(e, CURLOPT_USERAGENT, request.userAgent.constData());
     }
     if (headers) {
-        curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+        lazycurl::easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
     }
     if (!user.isEmpty()) {
-        curl_easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
-        curl_easy_setopt(e, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(e, CURLOPT_PASSWORD, password.constData());
+        lazycurl::easy_setopt(e, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        lazycurl::easy_setopt(e, CURLOPT_USERNAME, user.constData());
+        lazycurl::easy_setopt(e, CURLOPT_PASSWORD, password.constData());
     }
     switch (request.proxyMode) {
     case HttpProxyMode::Preconfigured:
         break; // libcurl reads the proxy environment itself
     case HttpProxyMode::Direct:
-        curl_easy_setopt(e, CURLOPT_PROXY, "");
+        lazycurl::easy_setopt(e, CURLOPT_PROXY, "");
         break;
     case HttpProxyMode::Named:
-        curl_easy_setopt(e, CURLOPT_PROXY, request.proxy.constData());
+        lazycurl::easy_setopt(e, CURLOPT_PROXY, request.proxy.constData());
         if (!request.noProxy.isEmpty()) {
-            curl_easy_setopt(e, CURLOPT_NOPROXY, request.noProxy.constData());
+            lazycurl::easy_setopt(e, CURLOPT_NOPROXY, request.noProxy.constData());
         }
         if (!proxyUser.isEmpty()) {
-            curl_easy_setopt(e, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
-            curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, proxyUser.constData());
-            curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, proxyPassword.constData());
+            lazycurl::easy_setopt(e, CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
+            lazycurl::easy_setopt(e, CURLOPT_PROXYUSERNAME, proxyUser.constData());
+            lazycurl::easy_setopt(e, CURLOPT_PROXYPASSWORD, proxyPassword.constData());
         }
         break;
     }
     if (request.connectTimeoutMs > 0) {
-        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeoutMs));
+        lazycurl::easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeoutMs));
     }
     // libcurl has no per-read time-out: a stall of that length at under one byte a second
     // ends the transfer instead.
     const int stallMs = std::max(request.receiveTimeoutMs, request.sendTimeoutMs);
     if (stallMs > 0) {
-        curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long((stallMs + 999) / 1000));
+        lazycurl::easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        lazycurl::easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long((stallMs + 999) / 1000));
     }
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
+    lazycurl::easy_setopt(e, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
     if (request.cookies) {
-        curl_easy_setopt(e, CURLOPT_COOKIEFILE, ""); // cookies kept for this transfer
+        lazycurl::easy_setopt(e, CURLOPT_COOKIEFILE, ""); // cookies kept for this transfer
     }
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, request.verifyPeer ? 1L : 0L);
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, request.verifyHost ? 2L : 0L);
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, long(std::clamp(request.bufferSize, 1024, 512 * 1024)));
+    lazycurl::easy_setopt(e, CURLOPT_SSL_VERIFYPEER, request.verifyPeer ? 1L : 0L);
+    lazycurl::easy_setopt(e, CURLOPT_SSL_VERIFYHOST, request.verifyHost ? 2L : 0L);
+    lazycurl::easy_setopt(e, CURLOPT_BUFFERSIZE,
+                          long(std::clamp(request.bufferSize, 1024, 512 * 1024)));
 
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeaderLine);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, &session);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBodyData);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &session);
-    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnTransferInfo);
-    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &session);
+    lazycurl::easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeaderLine);
+    lazycurl::easy_setopt(e, CURLOPT_HEADERDATA, &session);
+    lazycurl::easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBodyData);
+    lazycurl::easy_setopt(e, CURLOPT_WRITEDATA, &session);
+    lazycurl::easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    lazycurl::easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnTransferInfo);
+    lazycurl::easy_setopt(e, CURLOPT_XFERINFODATA, &session);
 
-    const CURLcode code = curl_easy_perform(e);
+    const CURLcode code = lazycurl::easy_perform(e);
     if (session.failure) {
         std::rethrow_exception(session.failure);
     }
     // An answer without body (or one that broke off before its first byte) still has a head.
     long status = 0;
-    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+    lazycurl::easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
     if (!session.headSeen && !session.headTooLarge && status > 0 && !exchange.StopRequested()) {
         session.DeliverHead();
     }
@@ -211,7 +212,7 @@ HttpResult PerformGet(const HttpRequest& request, HttpExchange& exchange) {
     result.status = session.headSeen ? session.head.status : -1;
     result.complete = code == CURLE_OK && !session.stopped;
     if (code != CURLE_OK) {
-        result.error = QString::fromUtf8(curl_easy_strerror(code));
+        result.error = QString::fromUtf8(lazycurl::easy_strerror(code));
     }
     return result;
 }

@@ -1,13 +1,5 @@
-// libcurl, loaded the first time the HTTP service needs it instead of with the program: the
-// library and those it needs in turn (TLS, Kerberos, LDAP, SSH ...) were a large share of what
-// every start had to map and bind, and most runs of the program make no transfer at all. The
-// HTTP service calls the functions below as it would call libcurl's own; each loads the
-// library once and hands the call on. When the library cannot be loaded, no transfer starts
-// (curl_easy_init gives nothing) and the service says so.
+#include "platform/LazyCurl.h"
 
-#define CURL_DISABLE_TYPECHECK
-#include <cstdarg>
-#include <curl/curl.h>
 #include <dlfcn.h>
 
 namespace {
@@ -57,69 +49,44 @@ const Curl& Library() {
 
 } // namespace
 
-extern "C" {
+namespace lazycurl {
 
-CURLcode curl_global_init(long flags) {
+CURLcode global_init(long flags) {
     return Library().loaded() ? Library().global_init(flags) : CURLE_FAILED_INIT;
 }
 
-CURL* curl_easy_init() {
+CURL* easy_init() {
     return Library().loaded() ? Library().easy_init() : nullptr;
 }
 
-// The option's number tells the type of its one argument, as in libcurl itself.
-CURLcode curl_easy_setopt(CURL* curl, CURLoption option, ...) {
-    if (!Library().loaded())
-        return CURLE_FAILED_INIT;
-    const auto setopt = Library().easy_setopt;
-    va_list args;
-    va_start(args, option);
-    CURLcode result;
-    if (option < CURLOPTTYPE_OBJECTPOINT)
-        result = setopt(curl, option, va_arg(args, long));
-    else if (option < CURLOPTTYPE_FUNCTIONPOINT)
-        result = setopt(curl, option, va_arg(args, void*));
-    else if (option < CURLOPTTYPE_OFF_T)
-        result = setopt(curl, option, va_arg(args, void (*)()));
-    else if (option < CURLOPTTYPE_BLOB)
-        result = setopt(curl, option, va_arg(args, curl_off_t));
-    else
-        result = setopt(curl, option, va_arg(args, void*));
-    va_end(args);
-    return result;
+SetoptFunction setopt_function() {
+    return Library().loaded() ? Library().easy_setopt : nullptr;
 }
 
-CURLcode curl_easy_perform(CURL* curl) {
+GetinfoFunction getinfo_function() {
+    return Library().loaded() ? Library().easy_getinfo : nullptr;
+}
+
+CURLcode easy_perform(CURL* curl) {
     return Library().loaded() ? Library().easy_perform(curl) : CURLE_FAILED_INIT;
 }
 
-// Every piece of information is written through a pointer.
-CURLcode curl_easy_getinfo(CURL* curl, CURLINFO info, ...) {
-    if (!Library().loaded())
-        return CURLE_FAILED_INIT;
-    va_list args;
-    va_start(args, info);
-    void* target = va_arg(args, void*);
-    va_end(args);
-    return Library().easy_getinfo(curl, info, target);
-}
-
-void curl_easy_cleanup(CURL* curl) {
+void easy_cleanup(CURL* curl) {
     if (Library().loaded())
         Library().easy_cleanup(curl);
 }
 
-const char* curl_easy_strerror(CURLcode code) {
+const char* easy_strerror(CURLcode code) {
     return Library().loaded() ? Library().easy_strerror(code) : "libcurl could not be loaded";
 }
 
-curl_slist* curl_slist_append(curl_slist* list, const char* text) {
+curl_slist* slist_append(curl_slist* list, const char* text) {
     return Library().loaded() ? Library().slist_append(list, text) : nullptr;
 }
 
-void curl_slist_free_all(curl_slist* list) {
+void slist_free_all(curl_slist* list) {
     if (Library().loaded())
         Library().slist_free_all(list);
 }
 
-} // extern "C"
+} // namespace lazycurl
