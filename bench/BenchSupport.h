@@ -1,8 +1,8 @@
 #pragma once
 
-// What the program benchmarks share: the demo set-up a program needs to come up (a private
-// registry with the program key and Steam's key pointing at a stand-in Steam folder), and
-// figures of a process tree read from /proc.
+// What the program benchmarks share: medians and timings, the demo set-up a program needs to
+// come up (a private registry with the program key and Steam's key pointing at a stand-in Steam
+// folder), and figures of a process tree read from /proc.
 
 #include "SteamLayout.h"
 #include "game/GameDiscovery.h"
@@ -11,6 +11,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QProcess>
@@ -18,15 +19,26 @@
 #include <QTextStream>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
 namespace bench {
 
-template <typename T> T median(std::vector<T> values) {
+inline double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
     std::sort(values.begin(), values.end());
-    return values.empty() ? T() : values[values.size() / 2];
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+inline double millisecondsOf(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 // The machine's load average over the last minute, as the kernel reports it.

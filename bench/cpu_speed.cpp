@@ -8,6 +8,8 @@
 #include "platform/CpuId.h"
 #include "sysinfo/ProcessorInfo.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -51,12 +53,6 @@ std::pair<double, QString> kernelFigure() {
     return {0.0, QStringLiteral("nothing")};
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -84,20 +80,21 @@ int main(int argc, char** argv) {
         norms.push_back(f.NormFreq);
     }
     const auto [kernelMhz, source] = kernelFigure();
-    const double norm = median(norms);
+    const double norm = bench::median(norms);
     out << "rounds: " << rounds << "\n";
-    out << "RawFreq median: " << median(raws) << " MHz (min "
+    out << "RawFreq median: " << bench::median(raws) << " MHz (min "
         << *std::min_element(raws.begin(), raws.end()) << ", max "
         << *std::max_element(raws.begin(), raws.end()) << ")\n";
     out << "NormFreq median: " << norm << " MHz\n";
     out << "kernel figure: " << kernelMhz << " MHz (" << source << ")\n";
     if (kernelMhz > 0) {
-        out << "ratio RawFreq / kernel: " << QString::number(median(raws) / kernelMhz, 'f', 4)
-            << "\n";
+        out << "ratio RawFreq / kernel: "
+            << QString::number(bench::median(raws) / kernelMhz, 'f', 4) << "\n";
         out << "ratio NormFreq / kernel: " << QString::number(norm / kernelMhz, 'f', 4) << "\n";
     }
-    out << "one measurement: median " << QString::number(median(micros), 'f', 1) << " us (min "
-        << QString::number(*std::min_element(micros.begin(), micros.end()), 'f', 1) << ", max "
-        << QString::number(*std::max_element(micros.begin(), micros.end()), 'f', 1) << ")\n";
+    out << "one measurement: median " << QString::number(bench::median(micros), 'f', 1)
+        << " us (min " << QString::number(*std::min_element(micros.begin(), micros.end()), 'f', 1)
+        << ", max " << QString::number(*std::max_element(micros.begin(), micros.end()), 'f', 1)
+        << ")\n";
     return 0;
 }

@@ -7,6 +7,8 @@
 
 #include "game/TFindFile.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -125,19 +127,6 @@ int findCount(const QString& root) {
     return static_cast<int>(find.readAllStandardOutput().count('\n'));
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -162,13 +151,13 @@ int main(int argc, char** argv) {
 
     std::vector<double> oursMs, findMs;
     for (int round = 0; round < rounds; ++round) {
-        oursMs.push_back(millisecondsOf([&] {
+        oursMs.push_back(bench::millisecondsOf([&] {
             if (walkOnce(root) != MatchCount)
                 std::exit(1);
         }));
-        findMs.push_back(millisecondsOf([&] { findOnce(root); }));
+        findMs.push_back(bench::millisecondsOf([&] { findOnce(root); }));
     }
-    const double a = median(oursMs), b = median(findMs);
+    const double a = bench::median(oursMs), b = bench::median(findMs);
     out << Qt::fixed;
     out.setRealNumberPrecision(1);
     out << "rounds " << rounds << ", median: TFindFile " << a << " ms, find " << b << " ms"

@@ -19,6 +19,8 @@
 #include "platform/Registry.h"
 #include "platform/SafeFile.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -45,19 +47,6 @@ QTextStream out(stdout);
 [[noreturn]] void die(const QString& why) {
     out << "bench_store: " << why << Qt::endl;
     std::exit(2);
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-double millisecondsOf(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
 regfile::Value text(const QString& name, const QString& value) {
@@ -135,7 +124,7 @@ int loadOnce(const QString& regDir, const QString& programFolder) {
     env.registryDirectory = regDir;
     StartupResult result;
     const std::clock_t cpuBefore = std::clock();
-    const double ms = millisecondsOf([&] { result = LoadSettings(store, env); });
+    const double ms = bench::millisecondsOf([&] { result = LoadSettings(store, env); });
     const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
     if (!result.loaded())
         die(QStringLiteral("the load stopped: ") + result.failureMessage);
@@ -145,7 +134,7 @@ int loadOnce(const QString& regDir, const QString& programFolder) {
 
 double runTimed(const QString& program, const QStringList& arguments) {
     QProcess process;
-    const double ms = millisecondsOf([&] {
+    const double ms = bench::millisecondsOf([&] {
         process.start(program, arguments);
         if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
             process.exitCode() != 0)
@@ -219,7 +208,8 @@ int main(int argc, char** argv) {
                   QStringLiteral("/v"), QStringLiteral("Refresh"), QStringLiteral("/d"),
                   QString::number(60 + round % 2), QStringLiteral("/f")}));
         cpMs.push_back(runTimed(QStringLiteral("cp"), {file, copy}));
-        durableMs.push_back(millisecondsOf([&] { platform::WriteFileAtomically(copy, bytes); }));
+        durableMs.push_back(
+            bench::millisecondsOf([&] { platform::WriteFileAtomically(copy, bytes); }));
     }
 
     // The program's own writes: it has read its store at start-up, and a control saves one
@@ -228,7 +218,7 @@ int main(int argc, char** argv) {
     store.ReadValue(QStringLiteral("Note"));
     for (int round = 0; round < rounds; ++round) {
         QThread::msleep(100);
-        writeMs.push_back(millisecondsOf([&] {
+        writeMs.push_back(bench::millisecondsOf([&] {
             store.WriteValue(QStringLiteral("Note"), QStringLiteral("round %1").arg(round));
         }));
     }
@@ -236,8 +226,9 @@ int main(int argc, char** argv) {
         QStringLiteral("round %1").arg(rounds - 1))
         die(QStringLiteral("the last write did not land"));
 
-    const double load = median(loadMs), loadCpu = median(loadCpuMs), write = median(writeMs),
-                 tool = median(toolMs), cp = median(cpMs), durable = median(durableMs);
+    const double load = bench::median(loadMs), loadCpu = bench::median(loadCpuMs),
+                 write = bench::median(writeMs), tool = bench::median(toolMs),
+                 cp = bench::median(cpMs), durable = bench::median(durableMs);
     out << Qt::fixed;
     out.setRealNumberPrecision(1);
     out << "rounds " << rounds << ", median:" << Qt::endl;

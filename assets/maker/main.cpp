@@ -1,10 +1,12 @@
 // assetmaker: paints the program's pictures and writes its demo recording at build time.
 //
-//   assetmaker pictures FOLDER VERSION   every picture of the windows, as PNG files
+//   assetmaker pictures FOLDER VERSION   every picture of the windows (see save())
 //   assetmaker demo FILE                 the shipped demo recording
 //
 // The pictures share one theme: dark steel with a blue accent, the name "Varnholt" and
 // captions in DejaVu Sans, the face the program's windows use too.
+
+#include "ui/PicturePixels.h"
 
 #include <QColor>
 #include <QDir>
@@ -55,13 +57,23 @@ QImage canvas(int w, int h) {
     return image;
 }
 
+// A name ending in ".pixels" is written as the windows load it at start, any other as PNG.
 bool save(const QImage& image, const QString& folder, const QString& name) {
     const QString path = folder + QLatin1Char('/') + name;
-    if (!image.save(path, "PNG")) {
-        std::fprintf(stderr, "assetmaker: cannot write %s\n", qPrintable(path));
-        return false;
+    bool written = false;
+    if (name.endsWith(QLatin1String(".pixels"))) {
+        const QByteArray pixels = uilook::EncodePixels(image);
+        QFile file(path);
+        written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                  file.write(pixels) == pixels.size() && file.flush();
+        file.close();
+        written = written && file.error() == QFileDevice::NoError;
+    } else {
+        written = image.save(path, "PNG");
     }
-    return true;
+    if (!written)
+        std::fprintf(stderr, "assetmaker: cannot write %s\n", qPrintable(path));
+    return written;
 }
 
 // Fine diagonal strokes, like brushed metal.
@@ -440,14 +452,14 @@ bool paintAll(const QString& folder, const QString& version) {
         std::fprintf(stderr, "assetmaker: cannot create %s\n", qPrintable(folder));
         return false;
     }
-    bool ok = save(background(), folder, QStringLiteral("background.png")) &&
-              save(about(version), folder, QStringLiteral("about.png")) &&
-              save(pickerBackground(), folder, QStringLiteral("picker.png")) &&
+    bool ok = save(background(), folder, QStringLiteral("background.pixels")) &&
+              save(about(version), folder, QStringLiteral("about.pixels")) &&
+              save(pickerBackground(), folder, QStringLiteral("picker.pixels")) &&
               save(wizardPicture(), folder, QStringLiteral("wizard.png")) &&
-              save(browseIcon(), folder, QStringLiteral("browse.png")) &&
-              save(closeIcon(), folder, QStringLiteral("close.png")) &&
-              save(appIcon(64), folder, QStringLiteral("icon64.png")) &&
-              save(appIcon(32), folder, QStringLiteral("icon32.png"));
+              save(browseIcon(), folder, QStringLiteral("browse.pixels")) &&
+              save(closeIcon(), folder, QStringLiteral("close.pixels")) &&
+              save(appIcon(64), folder, QStringLiteral("icon64.pixels")) &&
+              save(appIcon(32), folder, QStringLiteral("icon32.pixels"));
     struct Caption {
         const char* name;
         int width;
@@ -462,11 +474,11 @@ bool paintAll(const QString& folder, const QString& version) {
         for (const Caption& c : captions)
             ok = ok &&
                  save(captionButton(c.width, 24, QString::fromLatin1(c.caption), look, c.prominent),
-                      folder, QStringLiteral("%1_%2.png").arg(c.name, lookName(look)));
+                      folder, QStringLiteral("%1_%2.pixels").arg(c.name, lookName(look)));
         ok = ok && save(cornerButton(17, 17, false, look), folder,
-                        QStringLiteral("minimize_%1.png").arg(lookName(look)));
+                        QStringLiteral("minimize_%1.pixels").arg(lookName(look)));
         ok = ok && save(cornerButton(18, 17, true, look), folder,
-                        QStringLiteral("exit_%1.png").arg(lookName(look)));
+                        QStringLiteral("exit_%1.pixels").arg(lookName(look)));
     }
     return ok;
 }

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
 
     try {
         QIcon icon;
-        icon.addPixmap(uilook::Picture(QStringLiteral("icon32.png")));
-        icon.addPixmap(uilook::Picture(QStringLiteral("icon64.png")));
+        icon.addPixmap(uilook::Picture(QStringLiteral("icon32")));
+        icon.addPixmap(uilook::Picture(QStringLiteral("icon64")));
         QApplication::setWindowIcon(icon);
 
         AppComponents components(QCoreApplication::applicationDirPath() + QLatin1Char('/'));

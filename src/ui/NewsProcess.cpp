@@ -80,8 +80,8 @@ int NewsProcessMain(int argc, char** argv) {
         return 2;
     }
     QIcon icon;
-    icon.addPixmap(uilook::Picture(QStringLiteral("icon32.png")));
-    icon.addPixmap(uilook::Picture(QStringLiteral("icon64.png")));
+    icon.addPixmap(uilook::Picture(QStringLiteral("icon32")));
+    icon.addPixmap(uilook::Picture(QStringLiteral("icon64")));
     QApplication::setWindowIcon(icon);
 
     const QString plugin =

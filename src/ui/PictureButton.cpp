@@ -5,11 +5,10 @@
 #include <QPainter>
 
 PictureButton::PictureButton(const QString& pictureBase, const QString& caption, QWidget* parent)
-    : QAbstractButton(parent),
-      normal_(uilook::Picture(pictureBase + QStringLiteral("_normal.png"))),
-      hot_(uilook::Picture(pictureBase + QStringLiteral("_hot.png"))),
-      down_(uilook::Picture(pictureBase + QStringLiteral("_down.png"))),
-      disabled_(uilook::Picture(pictureBase + QStringLiteral("_disabled.png"))) {
+    : QAbstractButton(parent), normal_(uilook::Picture(pictureBase + QStringLiteral("_normal"))),
+      hot_(uilook::Picture(pictureBase + QStringLiteral("_hot"))),
+      down_(uilook::Picture(pictureBase + QStringLiteral("_down"))),
+      disabled_(uilook::Picture(pictureBase + QStringLiteral("_disabled"))) {
     setText(caption);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);

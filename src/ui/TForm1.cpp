@@ -144,7 +144,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::BuildControls() {
     Image4 = placed(new QLabel(this), QStringLiteral("Image4"), 0, 0, 556, 475);
-    Image4->setPixmap(uilook::Picture(QStringLiteral("background.png")));
+    Image4->setPixmap(uilook::Picture(QStringLiteral("background")));
 
     SpeedButton2 = placed(new PictureButton(QStringLiteral("minimize"), QString(), this),
                           QStringLiteral("SpeedButton2"), 517, 7, 17, 17);
@@ -175,7 +175,7 @@ void TForm1::BuildControls() {
     RzSeparator1->setPalette(separator);
 
     Image2 = placed(new QLabel(this), QStringLiteral("Image2"), 189, 211, 334, 202);
-    Image2->setPixmap(uilook::Picture(QStringLiteral("about.png")));
+    Image2->setPixmap(uilook::Picture(QStringLiteral("about")));
 
     PageControl =
         placed(new QStackedWidget(this), QStringLiteral("PageControl"), 150, 185, 403, 260);
@@ -278,7 +278,7 @@ void TForm1::BuildPage1(QWidget* page) {
     OpenResFolder->setToolTip(QStringLiteral("Open results folder"));
     RzToolButton5 =
         placed(new QToolButton(results), QStringLiteral("RzToolButton5"), 351, 23, 24, 23);
-    RzToolButton5->setIcon(QIcon(uilook::Picture(QStringLiteral("browse.png"))));
+    RzToolButton5->setIcon(QIcon(uilook::Picture(QStringLiteral("browse"))));
     RzToolButton5->setToolTip(QStringLiteral("Browse..."));
 }
 
@@ -337,7 +337,7 @@ void TForm1::BuildPage3(QWidget* page) {
     DemoEdit->setEnabled(false);
     DemoEditButton =
         placed(new QToolButton(demo), QStringLiteral("DemoEditButton"), 350, 51, 24, 23);
-    DemoEditButton->setIcon(QIcon(uilook::Picture(QStringLiteral("browse.png"))));
+    DemoEditButton->setIcon(QIcon(uilook::Picture(QStringLiteral("browse"))));
     DemoEditButton->setEnabled(false);
 
     auto* runs = placed(new QGroupBox(QStringLiteral(" Number of times to run the demo "), page),

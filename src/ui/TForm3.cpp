@@ -28,12 +28,12 @@ TForm3::TForm3(TForm1& form1, SettingsStore& store, DisplayModeSource displayMod
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 228, 502);
-    Image1->setPixmap(uilook::Picture(QStringLiteral("picker.png")));
+    Image1->setPixmap(uilook::Picture(QStringLiteral("picker")));
 
     RzToolButton1 = new QToolButton(this);
     RzToolButton1->setObjectName(QStringLiteral("RzToolButton1"));
     RzToolButton1->setGeometry(200, 8, 20, 20);
-    RzToolButton1->setIcon(QIcon(uilook::Picture(QStringLiteral("close.png"))));
+    RzToolButton1->setIcon(QIcon(uilook::Picture(QStringLiteral("close"))));
     RzToolButton1->setAutoRaise(true);
     RzToolButton1->setToolTip(QStringLiteral("Hide the Batch Benchmark window"));
 

@@ -1,10 +1,10 @@
 #include "ui/UiLook.h"
 
 #include "platform/Errors.h"
+#include "ui/PicturePixels.h"
 
-#include <QFile>
 #include <QFontDatabase>
-#include <QImageReader>
+#include <QResource>
 
 namespace uilook {
 
@@ -22,15 +22,16 @@ QFont UiFont(int pointSize, bool bold) {
 }
 
 QPixmap Picture(const QString& name) {
-    const QString path = QStringLiteral(":/pictures/") + name;
-    // Every picture is a PNG. Read as one: left to find the format itself, the reader first
-    // loads every image format plugin there is, a cost the first picture paid at every start.
-    QImageReader reader(path, "png");
-    reader.setAutoDetectImageFormat(false);
-    const QPixmap picture = QPixmap::fromImageReader(&reader);
-    if (picture.isNull())
+    const QString path = QStringLiteral(":/pictures/%1.pixels").arg(name);
+    // Kept uncompressed in the program, so its bytes are read where they lie.
+    const QResource resource(path);
+    const QImage image =
+        resource.isValid() && resource.compressionAlgorithm() == QResource::NoCompression
+            ? DecodePixels(QByteArrayView(resource.data(), resource.size()))
+            : QImage();
+    if (image.isNull())
         throw AppError(QStringLiteral("The picture %1 is missing from this build.").arg(path));
-    return picture;
+    return QPixmap::fromImage(image);
 }
 
 } // namespace uilook

@@ -31,8 +31,8 @@ inline QColor FrameText() {
     return QColor(200, 212, 228);
 }
 
-// A picture painted at build time, by file name ("background.png"). Raises AppError when the
-// program was built without it.
+// A picture painted at build time, by name ("background"). Raises AppError when the program was
+// built without it.
 QPixmap Picture(const QString& name);
 
 } // namespace uilook

@@ -15,7 +15,7 @@ namespace {
 // only; what it prints is kept.
 class CommandLine : public CliFixture {
 protected:
-    int run(SeriesArguments arguments, int timeoutMs = 60000) {
+    CommandLineEnvironment environment() {
         CommandLineEnvironment env;
         env.programFolder = programFolder;
         env.registryDirectory = regDir;
@@ -23,6 +23,11 @@ protected:
         env.timings = Timings{50, 50, 20, 10, 10, 200};
         env.out = [this](const QString& text) { out += text; };
         env.err = [this](const QString& text) { err += text; };
+        return env;
+    }
+
+    int run(SeriesArguments arguments, int timeoutMs = 60000) {
+        CommandLineEnvironment env = environment();
         env.progressBar = progressBar;
         series = std::make_unique<CommandLineSeries>(env, std::move(arguments));
         std::optional<int> status;
@@ -161,14 +166,7 @@ TEST_F(CommandLine, InterruptStopsTheGameAndPutsTheUsersScriptBack) {
     testsupport::writeFile(hold, "");
     qputenv("VARNHOLT_TESTBED_HOLD", hold.toUtf8());
     std::optional<int> status;
-    CommandLineEnvironment env;
-    env.programFolder = programFolder;
-    env.registryDirectory = regDir;
-    env.processes = ProcessesBelow(tmp.path());
-    env.timings = Timings{50, 50, 20, 10, 10, 200};
-    env.out = [this](const QString& text) { out += text; };
-    env.err = [this](const QString& text) { err += text; };
-    CommandLineSeries cli(env, args({{640, 480}}, 3));
+    CommandLineSeries cli(environment(), args({{640, 480}}, 3));
     QObject::connect(&cli, &CommandLineSeries::Finished, [&status](int code) { status = code; });
     cli.Start();
     // The game plays, with the program's script in place of the user's.

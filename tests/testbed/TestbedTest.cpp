@@ -43,6 +43,25 @@ struct Finished {
     QString errors;
 };
 
+// Runs a program to its end in a folder, as the program runs Steam: from the Steam folder.
+Finished runToEnd(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                  const QString& folder) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
+    process.start(program, args);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+void stopClient(QProcess& client) {
+    if (client.state() != QProcess::NotRunning) {
+        client.kill();
+        client.waitForFinished();
+    }
+}
+
 struct Score {
     QString text;
     double fps = 0;
@@ -76,22 +95,12 @@ protected:
     }
 
     void TearDown() override {
-        if (client.state() != QProcess::NotRunning) {
-            client.kill();
-            client.waitForFinished();
-        }
+        stopClient(client);
         EXPECT_EQ(testbed::stopStandIns(tmp.path()), 0) << "stand-ins were left running";
     }
 
-    // Runs a program to its end with the Steam folder as working directory, as the program does.
     Finished run(const QString& program, const QStringList& args) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(layout.steamDir);
-        process.start(program, args);
-        if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
-            return {};
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+        return runToEnd(program, args, env, layout.steamDir);
     }
     Finished runSteam(const QStringList& args) { return run(layout.steamExe, args); }
 
@@ -374,21 +383,12 @@ protected:
     }
 
     void TearDown() override {
-        if (client.state() != QProcess::NotRunning) {
-            client.kill();
-            client.waitForFinished();
-        }
+        stopClient(client);
         EXPECT_EQ(testbed::stopStandIns(tmp.path()), 0) << "stand-ins were left running";
     }
 
     Finished run(const QString& program, const QStringList& args) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(layout.steamRoot);
-        process.start(program, args);
-        if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit)
-            return {};
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+        return runToEnd(program, args, env, layout.steamRoot);
     }
 
     // A launch that has ended with its game: the game quits at once after a zero play time.

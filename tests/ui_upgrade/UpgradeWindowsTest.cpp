@@ -41,6 +41,11 @@ void WhenModal(std::function<void(QWidget*)> act) {
     });
 }
 
+void PressEscape(QWidget* window) {
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window, &esc);
+}
+
 void ClickNamed(QWidget* window, const char* name) {
     window->findChild<QPushButton*>(name)->click();
 }
@@ -60,12 +65,7 @@ TEST(UpgradeMessageForm, OnlyYesMeansUpgrade) {
     } cases[] = {
         {"Yes", [](QWidget* w) { ClickNamed(w, "YesBtn"); }, true},
         {"Later", [](QWidget* w) { ClickNamed(w, "LaterBtn"); }, false},
-        {"Esc",
-         [](QWidget* w) {
-             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-             QApplication::sendEvent(w, &esc);
-         },
-         false},
+        {"Esc", PressEscape, false},
         {"close box", [](QWidget* w) { w->close(); }, false},
     };
     WidgetUpgraderPrompts prompts;
@@ -223,12 +223,7 @@ TEST(PasswordForm, OKGivesTheFieldsEveryOtherWayOutDeclines) {
          },
          true},
         {"Cancel", [](QWidget* w) { ClickNamed(w, "CancelBtn"); }, false},
-        {"Esc",
-         [](QWidget* w) {
-             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-             QApplication::sendEvent(w, &esc);
-         },
-         false},
+        {"Esc", PressEscape, false},
         {"close box", [](QWidget* w) { w->close(); }, false},
     };
     WidgetUpgraderPrompts prompts;

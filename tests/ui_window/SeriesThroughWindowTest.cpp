@@ -53,8 +53,6 @@ TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
         [] {}});
     window->show();
 
-    auto* runs = control<QLabel>("RunsLabel");
-    auto* line = control<QLabel>("Label21");
     QStringList seen;
     QList<bool> seriesRunning;
     QObject::connect(window.get(), &TForm1::SeriesRunningChanged,
@@ -62,14 +60,7 @@ TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
     click("BenchButton");
     QCoreApplication::processEvents();
     EXPECT_EQ(seriesRunning, QList<bool>{true});
-    ASSERT_TRUE(testsupport::waitUntil(
-        [&] {
-            const QString now = line->text() + " | " + runs->text();
-            if (seen.isEmpty() || seen.last() != now)
-                seen << now;
-            return control("BenchButton")->isEnabled();
-        },
-        30000));
+    ASSERT_TRUE(followSeries(seen, 30000));
 
     EXPECT_EQ(control<QLabel>("StatusInfo")->text(),
               QStringLiteral("The benchmarking is successful."));

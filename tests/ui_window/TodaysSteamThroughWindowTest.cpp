@@ -124,17 +124,8 @@ TEST_F(TodaysSteamThroughWindow, RunNowStartsTheClientThenTheSeriesEndsInTheRepo
     EXPECT_TRUE(testbed::readGameLog(layout).isEmpty());
 
     QStringList seen;
-    auto* line = control<QLabel>("Label21");
-    auto* runs = control<QLabel>("RunsLabel");
     click("BenchButton");
-    ASSERT_TRUE(testsupport::waitUntil(
-        [&] {
-            const QString now = line->text() + " | " + runs->text();
-            if (seen.isEmpty() || seen.last() != now)
-                seen << now;
-            return control("BenchButton")->isEnabled();
-        },
-        60000));
+    ASSERT_TRUE(followSeries(seen, 60000));
     EXPECT_EQ(dialogs.questions.size(), 1) << "the client was found running";
     EXPECT_EQ(control<QLabel>("StatusInfo")->text(),
               QStringLiteral("The benchmarking is successful."));

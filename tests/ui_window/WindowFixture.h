@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMap>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -118,6 +119,20 @@ protected:
     }
 
     void click(const char* name) const { control<QAbstractButton>(name)->click(); }
+
+    // Waits for the Run button to come back, noting each new "status line | runs line" on the way.
+    bool followSeries(QStringList& seen, int timeoutMs) const {
+        auto* line = control<QLabel>("Label21");
+        auto* runs = control<QLabel>("RunsLabel");
+        return testsupport::waitUntil(
+            [&] {
+                const QString now = line->text() + " | " + runs->text();
+                if (seen.isEmpty() || seen.last() != now)
+                    seen << now;
+                return control("BenchButton")->isEnabled();
+            },
+            timeoutMs);
+    }
 
     // A key press as the user makes it; a combo box takes Down, Up, Home and End as a choice.
     static void press(QWidget* widget, Qt::Key key) {
