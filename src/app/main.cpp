@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         Updater.CloseApplication = [&] { form1.close(); };
         components.Dialogs().SetOwner(&form1);
         instances.setMainWindow(&form1);
-        TForm3 form3(form1, components.Store());
+        // A child of the main window, which ends it.
+        form1.SetModePickerMaker([&] { new TForm3(form1, components.Store()); });
         StartupProbe::Install(&form1);
         form1.show();
         return app.exec();

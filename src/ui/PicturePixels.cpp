@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 #include <cstring>
+#include <optional>
 
 namespace uilook {
 
@@ -27,22 +28,46 @@ QByteArray EncodePixels(const QImage& image) {
     return data;
 }
 
-QImage DecodePixels(QByteArrayView data) {
+namespace {
+
+struct Shape {
+    int width = 0;
+    int height = 0;
+};
+
+std::optional<Shape> ShapeOf(QByteArrayView data) {
     if (data.size() < HeaderSize || std::memcmp(data.data(), Magic, 4) != 0)
-        return {};
+        return std::nullopt;
     const quint32 width = qFromLittleEndian<quint32>(data.data() + 4);
     const quint32 height = qFromLittleEndian<quint32>(data.data() + 8);
-    if (width == 0 || height == 0 || width > MaxSide || height > MaxSide)
+    if (width == 0 || height == 0 || width > MaxSide || height > MaxSide ||
+        data.size() != HeaderSize + qsizetype(width) * 4 * qsizetype(height))
+        return std::nullopt;
+    return Shape{int(width), int(height)};
+}
+
+} // namespace
+
+QImage DecodePixels(QByteArrayView data) {
+    const std::optional<Shape> shape = ShapeOf(data);
+    if (!shape)
         return {};
-    const qsizetype rowBytes = qsizetype(width) * 4;
-    if (data.size() != HeaderSize + rowBytes * qsizetype(height))
-        return {};
-    QImage image(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
+    QImage image(shape->width, shape->height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
-    for (int y = 0; y < int(height); ++y)
-        std::memcpy(image.scanLine(y), data.data() + HeaderSize + y * rowBytes, size_t(rowBytes));
+    const size_t rowBytes = size_t(shape->width) * 4;
+    for (int y = 0; y < shape->height; ++y)
+        std::memcpy(image.scanLine(y), data.data() + HeaderSize + y * rowBytes, rowBytes);
     return image;
+}
+
+QImage PixelsView(QByteArrayView data) {
+    const std::optional<Shape> shape = ShapeOf(data);
+    const auto* pixels = reinterpret_cast<const uchar*>(data.data()) + HeaderSize;
+    if (!shape || reinterpret_cast<quintptr>(pixels) % 4 != 0)
+        return {};
+    return QImage(pixels, shape->width, shape->height, qsizetype(shape->width) * 4,
+                  QImage::Format_ARGB32_Premultiplied);
 }
 
 } // namespace uilook

@@ -15,4 +15,8 @@ QByteArray EncodePixels(const QImage& image);
 // A null image when `data` is not such a picture (wrong header, size or length).
 QImage DecodePixels(QByteArrayView data);
 
+// The same picture over `data`'s own bytes, which must outlive it; read-only, nothing copied.
+// A null image also when the pixels in `data` are not aligned to whole words.
+QImage PixelsView(QByteArrayView data);
+
 } // namespace uilook

@@ -175,7 +175,7 @@ void TForm1::BuildControls() {
     RzSeparator1->setPalette(separator);
 
     Image2 = placed(new QLabel(this), QStringLiteral("Image2"), 189, 211, 334, 202);
-    Image2->setPixmap(uilook::Picture(QStringLiteral("about")));
+    uilook::SetPictureWhenShown(Image2, QStringLiteral("about"));
 
     PageControl =
         placed(new QStackedWidget(this), QStringLiteral("PageControl"), 150, 185, 403, 260);
@@ -671,6 +671,8 @@ void TForm1::OpenResFolderClick() {
 }
 
 void TForm1::CusPossibilitiesClick() {
+    if (!modePicker_ && makeModePicker_)
+        makeModePicker_();
     if (modePicker_)
         modePicker_->exec();
 }

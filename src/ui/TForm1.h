@@ -90,6 +90,9 @@ public:
 
     // The display mode picker shown by "Possibilities".
     void SetModePicker(TForm3* picker) { modePicker_ = picker; }
+    // Makes the picker (which then calls SetModePicker) when it is first wanted, so that a start
+    // does not build a window the user may never open.
+    void SetModePickerMaker(std::function<void()> make) { makeModePicker_ = std::move(make); }
     // The picker's result: the custom width and height boxes.
     void SetCustomSize(const QString& width, const QString& height);
 
@@ -154,6 +157,7 @@ private:
     GamePaths paths_;
     std::unique_ptr<RunSequencer> sequencer_;
     TForm3* modePicker_ = nullptr;
+    std::function<void()> makeModePicker_;
     std::unique_ptr<ResultsWindow> results_;
     int runCount_ = 0;
     bool shownOnce_ = false;

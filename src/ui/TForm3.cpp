@@ -28,7 +28,7 @@ TForm3::TForm3(TForm1& form1, SettingsStore& store, DisplayModeSource displayMod
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 228, 502);
-    Image1->setPixmap(uilook::Picture(QStringLiteral("picker")));
+    uilook::SetPictureWhenShown(Image1, QStringLiteral("picker"));
 
     RzToolButton1 = new QToolButton(this);
     RzToolButton1->setObjectName(QStringLiteral("RzToolButton1"));

@@ -3,7 +3,9 @@
 #include "platform/Errors.h"
 #include "ui/PicturePixels.h"
 
+#include <QEvent>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QResource>
 
 namespace uilook {
@@ -23,15 +25,49 @@ QFont UiFont(int pointSize, bool bold) {
 
 QPixmap Picture(const QString& name) {
     const QString path = QStringLiteral(":/pictures/%1.pixels").arg(name);
-    // Kept uncompressed in the program, so its bytes are read where they lie.
+    // Kept uncompressed in the program, so its bytes are read where they lie, and copied once:
+    // into the pixmap.
     const QResource resource(path);
-    const QImage image =
-        resource.isValid() && resource.compressionAlgorithm() == QResource::NoCompression
-            ? DecodePixels(QByteArrayView(resource.data(), resource.size()))
-            : QImage();
+    QImage image;
+    if (resource.isValid() && resource.compressionAlgorithm() == QResource::NoCompression) {
+        const QByteArrayView bytes(resource.data(), resource.size());
+        image = PixelsView(bytes);
+        if (image.isNull())
+            image = DecodePixels(bytes);
+    }
     if (image.isNull())
         throw AppError(QStringLiteral("The picture %1 is missing from this build.").arg(path));
-    return QPixmap::fromImage(image);
+    return QPixmap::fromImage(std::move(image));
+}
+
+namespace {
+
+// Puts a picture into its label when the label is first shown.
+class PictureAtFirstShow : public QObject {
+public:
+    PictureAtFirstShow(QLabel* label, QString name) : QObject(label), name_(std::move(name)) {
+        label->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* label = static_cast<QLabel*>(watched);
+            label->removeEventFilter(this);
+            label->setPixmap(Picture(name_));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QString name_;
+};
+
+} // namespace
+
+void SetPictureWhenShown(QLabel* label, const QString& name) {
+    new PictureAtFirstShow(label, name);
 }
 
 } // namespace uilook

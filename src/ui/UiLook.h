@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QString>
 
+class QLabel;
+
 // The look shared by the program's windows: fonts, colours and the painted pictures.
 namespace uilook {
 
@@ -34,5 +36,9 @@ inline QColor FrameText() {
 // A picture painted at build time, by name ("background"). Raises AppError when the program was
 // built without it.
 QPixmap Picture(const QString& name);
+
+// The picture goes into the label when the label is first shown: a picture on a page or window
+// not shown at start costs nothing at start.
+void SetPictureWhenShown(QLabel* label, const QString& name);
 
 } // namespace uilook

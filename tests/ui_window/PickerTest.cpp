@@ -93,4 +93,29 @@ TEST_F(ModePicker, EveryShowingStartsAFreshUntickedList) {
     picker.hide();
 }
 
+// The program makes the picker only when "Possibilities" is first pressed, and then keeps it.
+TEST_F(ModePicker, IsMadeAtTheFirstPressAndKept) {
+    open();
+    int made = 0;
+    QStringList seen;
+    window->SetModePickerMaker([&] {
+        ++made;
+        new TForm3(*window, *store, [] { return std::vector<platform::ScreenSize>{{800, 600}}; });
+    });
+    EXPECT_EQ(made, 0);
+    for (int press = 0; press < 2; ++press) {
+        QTimer::singleShot(0, window.get(), [&] {
+            auto* picker = window->findChild<TForm3*>();
+            ASSERT_TRUE(picker && picker->isVisible());
+            seen
+                << picker->findChild<QListWidget*>(QStringLiteral("RzCheckList1"))->item(0)->text();
+            picker->reject();
+        });
+        click("CusPossibilities");
+    }
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(seen, (QStringList{"800 x 600", "800 x 600"}));
+    EXPECT_EQ(window->findChildren<TForm3*>().size(), 1);
+}
+
 } // namespace

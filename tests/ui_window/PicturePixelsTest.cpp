@@ -9,6 +9,7 @@
 
 using uilook::DecodePixels;
 using uilook::EncodePixels;
+using uilook::PixelsView;
 
 TEST(PicturePixels, ReadsBackWhatWasWritten) {
     QImage image(7, 3, QImage::Format_ARGB32_Premultiplied);
@@ -50,4 +51,22 @@ TEST(PicturePixels, RefusesWhatIsNotSuchAPicture) {
         EXPECT_TRUE(DecodePixels(c.data).isNull());
     }
     EXPECT_FALSE(DecodePixels(withSize(8, 1)).isNull()) << "same length, other shape";
+}
+
+// The view reads the pixels where they lie; where they are not word-aligned it declines, and the
+// caller copies.
+TEST(PicturePixels, AViewSharesAlignedBytesOnly) {
+    QImage image(5, 2, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(1, 2, 3));
+    const QByteArray data = EncodePixels(image);
+    ASSERT_EQ(reinterpret_cast<quintptr>(data.constData()) % 4, 0u);
+    const QImage view = PixelsView(data);
+    ASSERT_FALSE(view.isNull());
+    EXPECT_EQ(view, image);
+    EXPECT_EQ(view.constBits(), reinterpret_cast<const uchar*>(data.constData()) + 12);
+
+    const QByteArray shifted = QByteArray(1, '\0') + data;
+    EXPECT_TRUE(PixelsView(QByteArrayView(shifted).sliced(1)).isNull());
+    EXPECT_EQ(DecodePixels(QByteArrayView(shifted).sliced(1)), image);
+    EXPECT_TRUE(PixelsView(data.chopped(4)).isNull());
 }
