@@ -4,21 +4,21 @@
 #include "ui/PicturePixels.h"
 
 #include <QEvent>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QResource>
 
 namespace uilook {
 
 QFont UiFont(int pointSize, bool bold) {
-    static const QString family = [] {
-        const QStringList available = QFontDatabase::families();
-        for (const char* candidate : {"DejaVu Sans", "Liberation Sans", "Noto Sans", "Arial"})
-            if (available.contains(QLatin1String(candidate)))
-                return QString::fromLatin1(candidate);
-        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-    }();
-    QFont font(family, pointSize);
+    // The first of these the machine has; none of them: the platform's sans-serif face. Named as
+    // a list rather than looked up in the font database, whose listing of every face cost a
+    // start several milliseconds.
+    static const QStringList families = {QStringLiteral("DejaVu Sans"),
+                                         QStringLiteral("Liberation Sans"),
+                                         QStringLiteral("Noto Sans"), QStringLiteral("Arial")};
+    QFont font(families.first(), pointSize);
+    font.setFamilies(families);
+    font.setStyleHint(QFont::SansSerif);
     font.setBold(bold);
     return font;
 }
