@@ -420,8 +420,8 @@ TEST_F(HttpTransfer, AnOutputFileThatCannotBeCreatedIsReported) {
 // A download onto a full disk is a failed transfer, never a short file reported complete.
 TEST_F(HttpTransfer, ADownloadThatDoesNotFitOnTheDiskFailsAndLeavesNoFile) {
     SmallDisk disk(64);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.why().toStdString();
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
     // 24 KiB stay free.
     testsupport::writeFile(disk.path() + "filler", QByteArray(40 * 1024, 'f'));
     const QString target = disk.path() + "update.bin";

@@ -19,7 +19,7 @@ public:
         QProcess mount;
         mount.start(QStringLiteral("mount"),
                     {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                     QStringLiteral("size=%1k,mode=0755").arg(kilobytes), QStringLiteral("tmpfs"),
+                     QStringLiteral("size=%1k,mode=0700").arg(kilobytes), QStringLiteral("tmpfs"),
                      folder_.path()});
         if (!mount.waitForFinished(30000) || mount.exitStatus() != QProcess::NormalExit ||
             mount.exitCode() != 0) {
@@ -41,6 +41,13 @@ public:
     QString reason() const { return reason_; }
     // The mounted folder, with a trailing "/".
     QString path() const { return folder_.path() + QLatin1Char('/'); }
+
+    // From now on nothing on the disk can be created, changed or removed.
+    bool makeReadOnly() const {
+        return QProcess::execute(
+                   QStringLiteral("mount"),
+                   {QStringLiteral("-o"), QStringLiteral("remount,ro"), folder_.path()}) == 0;
+    }
 
     // Takes every free block, so that the next byte written anywhere on the disk fails.
     void fill() const {

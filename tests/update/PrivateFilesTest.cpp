@@ -2,8 +2,8 @@
 #include "platform/CheckedFile.h"
 #include "platform/PrivateFolder.h"
 
+#include "SmallDisk.h"
 #include "TestSupport.h"
-#include "http/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -115,8 +115,8 @@ TEST(WriteNewFile, ReplacesWhateverIsThereAndKeepsTheMode) {
 
 TEST(WriteNewFile, AFileThatDoesNotFitIsNotLeftBehind) {
     SmallDisk disk(64);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.why().toStdString();
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
     const QString path = disk.path() + "Upgrader4.exe";
     EXPECT_EQ(platform::WriteNewFile(path, QByteArray(200 * 1024, 'x'), 0700),
               "Cannot create file \"" + path + "\". " +

@@ -2,8 +2,8 @@
 #include "Recorders.h"
 #include "update/TauAutoUpgrader.h"
 
+#include "SmallDisk.h"
 #include "TestSupport.h"
-#include "http/SmallDisk.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "update/UpgraderMessages.h"
@@ -470,8 +470,8 @@ TEST_F(UpdateCheck, PlantedFilesUnderTheHelpersNamesAreReplacedNotWrittenThrough
 // program on a read-only disk) never runs, and the program stays open and says why.
 TEST_F(UpdateCheck, AHelperThatCannotBeWrittenIsNotStarted) {
     SmallDisk disk(64);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.why().toStdString();
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
     const QString marker = root_.path() + "/started.txt";
     up_->TempFolder = disk.path();
     writeFile(disk.path() + "Upgrader4.exe", Script("planted", marker));
@@ -496,8 +496,8 @@ TEST_F(UpdateCheck, AHelperThatCannotBeWrittenIsNotStarted) {
 // reason, and nothing short is left for the helper.
 TEST_F(UpdateCheck, ADownloadOntoAFullDiskCancelsTheUpgrade) {
     SmallDisk disk(64);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.why().toStdString();
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
     writeFile(disk.path() + "filler", QByteArray(40 * 1024, 'f')); // 24 KiB stay free
     up_->AppFolder = disk.path();
     up_->ProgramPath = disk.path() + "prog.sh";
