@@ -1,6 +1,7 @@
 #include "app/CommandLineSeries.h"
 
 #include "game/GameDiscovery.h"
+#include "game/ProcessDetection.h"
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
 #include "game/StartupLoad.h"
@@ -22,11 +23,10 @@
 
 namespace {
 
-// The window's question when the Steam client does not run, word for word.
-const QString SteamQuestion = QStringLiteral("Error! The STEAM not running. Run now?");
-// The window's answer after it has started the client.
-const QString SteamStarting =
-    QStringLiteral("Please wait while the Steam successfully loaded. After that click RUN again.");
+// The window's question when the Steam client does not run, and its answer once it has
+// started the client.
+const QString SteamQuestion = QLatin1String(SteamNotRunningQuestion);
+const QString SteamStarting = QLatin1String(SteamStartingStatus);
 
 QString fps(const std::optional<double>& value) {
     return value ? QString::number(*value, 'f', 2) : QStringLiteral("-");
@@ -292,7 +292,7 @@ void CommandLineSeries::StopGame() {
     if (!processes)
         return;
     for (const platform::ProcessEntry& entry : *processes) {
-        if (entry.name.compare(QLatin1String("hl2.exe"), Qt::CaseInsensitive) != 0)
+        if (!IsGameProcessName(entry.name))
             continue;
         const QString exe = platform::ProcessExecutablePath(entry.pid);
         if (exe.isEmpty() || !QDir::cleanPath(exe).startsWith(QDir::cleanPath(gameBase) + '/'))

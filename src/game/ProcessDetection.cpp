@@ -8,6 +8,11 @@ bool SteamFoundIn(const QStringList& processNames) {
         .contains(QLatin1String("steam.exe"), Qt::CaseInsensitive);
 }
 
+bool IsGameProcessName(const QString& name) {
+    return name.compare(QLatin1String("hl2.exe"), Qt::CaseInsensitive) == 0 ||
+           name == QLatin1String("hl2_linux");
+}
+
 std::optional<qint64> FirstGameProcess(const std::vector<platform::ProcessEntry>& processes) {
     for (const platform::ProcessEntry& process : processes)
         if (process.name.compare(QLatin1String("hl2.exe"), Qt::CaseInsensitive) == 0)

@@ -20,6 +20,10 @@ bool SteamFoundIn(const QStringList& processNames);
 bool LinuxSteamClientIn(const std::vector<platform::ProcessEntry>& processes,
                         const std::function<bool(qint64)>& isAlive);
 
+// Whether a process of this name is the game: "hl2.exe" in any letter case, or today's native
+// "hl2_linux".
+bool IsGameProcessName(const QString& name);
+
 // The first process, in enumeration order, whose file name is "hl2.exe" in any letter case.
 std::optional<qint64> FirstGameProcess(const std::vector<platform::ProcessEntry>& processes);
 

@@ -34,8 +34,6 @@ QString FindResultFile(const QString& episodicFolder) {
 }
 
 void RemoveResultFiles(const QString& episodicFolder) {
-    if (QFile::exists(episodicFolder + ResultFileName))
-        QFile::remove(episodicFolder + ResultFileName);
     for (const QString& name : variants(episodicFolder))
         QFile::remove(episodicFolder + name);
 }

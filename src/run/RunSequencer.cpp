@@ -90,9 +90,8 @@ void RunSequencer::BenchButtonClick() {
             running_ = false;
             view.SetStatus(QStringLiteral("Error! The Steam NOT running!"));
             view.RepaintNow();
-            if (ctx_.dialogs.askYesNo(QStringLiteral("Error! The STEAM not running. Run now?"))) {
-                view.SetStatus(QStringLiteral("Please wait while the Steam successfully loaded. "
-                                              "After that click RUN again."));
+            if (ctx_.dialogs.askYesNo(QLatin1String(SteamNotRunningQuestion))) {
+                view.SetStatus(QLatin1String(SteamStartingStatus));
                 const ProgramStart client =
                     ClientStart(ctx_.paths.SteamFolder, ctx_.paths.SteamCommand);
                 cp2_.ApplicationName = client.ApplicationName;
@@ -263,7 +262,6 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     bool scored = false;
     RunRecord record;
 
-    state_.LastPlayed = {};
     if (const QString resultFile = FindResultFile(episodic); !resultFile.isEmpty()) {
         TJvSHFileOperation& op = ctx_.fileOp;
         op.SourceFiles = {resultFile};
@@ -278,7 +276,7 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
         if (copy.open(QIODevice::ReadOnly)) {
             const RunResult result = ReadRunResult(copy.read(kMaxResultFileBytes + 1));
             text = result.ScoreText;
-            state_.LastPlayed = result.Played;
+            record.Played = result.Played;
             if (const std::optional<QString> note =
                     PlayedSizeNote(result.Played, slot.Width, slot.Height);
                 note && !sizeNotes_.contains(*note))
@@ -288,11 +286,10 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
         if (text && state_.RunCount > 1)
             score = ConvertScore(*text, QLocale());
         record.Text = text;
-        if (text && (state_.RunCount == 1 || score))
-            record.Fps = ScoreNumber(*text, QLocale());
         record.Score = score;
         if (text && (state_.RunCount == 1 || score)) {
             scored = true;
+            record.Fps = ScoreNumber(*text, QLocale());
             if (!state_.HeaderWritten) {
                 state_.HeaderWritten = true;
                 state_.ReportLines +=
@@ -315,7 +312,6 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     }
     if (lastRunOfRow && !scored)
         state_.ScoreSum = 0;
-    record.Played = state_.LastPlayed;
     AddRun(state_.Rows, slot, std::move(record));
     emit RunCollected();
     RemoveResultFiles(episodic);

@@ -4,7 +4,6 @@
 #include "model/LaunchCommand.h"
 #include "model/SlotTable.h"
 #include "results/RunRecord.h"
-#include "run/PlayedRun.h"
 #include "run/SeriesSteps.h"
 #include "run/SeriesView.h"
 #include "run/SystemFacts.h"
@@ -22,6 +21,12 @@ class SettingsStore;
 class ProcessDetection;
 class TJvSHFileOperation;
 
+// The question when the Steam client does not run, and the status once it has been started;
+// the command-line series answers the one and waits on the other.
+inline constexpr char SteamNotRunningQuestion[] = "Error! The STEAM not running. Run now?";
+inline constexpr char SteamStartingStatus[] =
+    "Please wait while the Steam successfully loaded. After that click RUN again.";
+
 // The state of the current series; lives for the program run.
 struct RunState {
     int SelectedSlotCount = 0;
@@ -37,9 +42,6 @@ struct RunState {
     WindowBounds SavedBounds;
     QStringList ReportLines;
     int RunCount = 0;
-    // What the last collected run played, as its result file says (nothing on the system's own
-    // result file).
-    PlayedRun LastPlayed;
     // For the data files beside the report: when the series started, every run collected,
     // and the files written at its end (empty when none was).
     QDateTime StartedAt;

@@ -94,9 +94,12 @@ TEST_F(TodaysSeries, EveryLetterCaseOfTheResultFileIsRemovedAndTheGamesOwnIsRead
             .split(',');
     ASSERT_GT(played.size(), 2);
     EXPECT_EQ(sequencer().State().LastScoreText, played[1]) << "the fps of the game's own row";
-    EXPECT_EQ(sequencer().State().LastPlayed.Width, 800);
-    EXPECT_EQ(sequencer().State().LastPlayed.Height, 600);
-    EXPECT_EQ(sequencer().State().LastPlayed.Frames, 5400);
+    ASSERT_EQ(sequencer().State().Rows.size(), 1u);
+    ASSERT_EQ(sequencer().State().Rows[0].Runs.size(), 1u);
+    const PlayedRun& run = sequencer().State().Rows[0].Runs[0].Played;
+    EXPECT_EQ(run.Width, 800);
+    EXPECT_EQ(run.Height, 600);
+    EXPECT_EQ(run.Frames, 5400);
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(QDir(today.episodicDir).entryList(QDir::Files),
               QStringList({"rovdemo1.dem", "sourcebench.csv.keep"}));
@@ -110,7 +113,9 @@ TEST_F(TodaysSeries, ARunWithoutAResultFileIsOneWithoutAResult) {
     qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
     EXPECT_EQ(testbed::readGameLog(today).size(), 1);
     EXPECT_EQ(view.status, QStringLiteral("Benchmark aborted!"));
-    EXPECT_FALSE(sequencer().State().LastPlayed.Width.has_value());
+    ASSERT_EQ(sequencer().State().Rows.size(), 1u);
+    ASSERT_EQ(sequencer().State().Rows[0].Runs.size(), 1u);
+    EXPECT_FALSE(sequencer().State().Rows[0].Runs[0].Played.Width.has_value());
 }
 
 } // namespace

@@ -263,3 +263,17 @@ TEST(ProcessList, ListsThisProgramAndNoDeadPids) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GameProcessNames, TheWindowsGameInAnyCaseAndTodaysNativeGame) {
+    const struct {
+        const char* name;
+        bool game;
+    } cases[] = {{"hl2.exe", true}, {"HL2.EXE", true}, {"hl2_linux", true}, {"HL2_LINUX", false},
+                 {"hl2.sh", false}, {"hl2", false},    {"steam", false},    {"hl2.exe.bak", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(IsGameProcessName(QString::fromLatin1(c.name)), c.game) << c.name;
+}
+
+} // namespace
