@@ -29,9 +29,6 @@ public:
     // Closes without checks, for an output that is given up.
     void Close();
 
-    bool IsOpen() const { return fd_ >= 0; }
-    qint64 Written() const { return written_; }
-    const QString& Path() const { return path_; }
     // Why the last call failed.
     const QString& ErrorText() const { return error_; }
 

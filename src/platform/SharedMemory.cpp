@@ -36,7 +36,7 @@ NamedSemaphore::NamedSemaphore(const QString& name) {
     // The name is in a folder every user shares: a lock someone else made first is theirs.
     // (glibc keeps a named semaphore as the file "sem.NAME" of /dev/shm.)
     struct stat info {};
-    const QByteArray file = "/dev/shm/sem." + name.toUtf8();
+    const QByteArray file = "/dev/shm/sem." + systemName(name).mid(1);
     if (::stat(file.constData(), &info) == 0 && info.st_uid != ::geteuid()) {
         ::sem_close(sem);
         raise(EACCES,

@@ -232,6 +232,7 @@ TEST_F(ResultsWindowTest, AThousandFilesAreReadInTheBackground) {
     QObject::connect(window.get(), &ResultsWindow::Listed, [&listed] { listed = true; });
     window->Open(folder);
     EXPECT_TRUE(window->Listing()) << "Open() hands the reading to a thread and returns";
+    EXPECT_EQ(window->List()->topLevelItemCount(), 0) << "nothing was read before Open() returned";
     ASSERT_TRUE(testsupport::waitUntil([&] { return listed; }, 120000));
     EXPECT_EQ(window->List()->topLevelItemCount(), 1000);
     EXPECT_FALSE(window->Listing());
