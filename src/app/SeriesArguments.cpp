@@ -6,11 +6,12 @@
 
 namespace {
 
-bool isTableSize(const ScreenSizeArgument& size) {
+// The table's row of that size; nothing for a size the table does not have.
+std::optional<int> tableSlotOf(const ScreenSizeArgument& size) {
     for (const ResolutionSlot& slot : FixedSlots())
         if (slot.Width.toInt() == size.Width && slot.Height.toInt() == size.Height)
-            return true;
-    return false;
+            return slot.SlotIndex;
+    return std::nullopt;
 }
 
 const QStringList& optionNames() {
@@ -105,7 +106,7 @@ ParsedArguments ParseSeriesArguments(const QStringList& arguments) {
             for (const ScreenSizeArgument& earlier : parsed.Resolutions) {
                 if (earlier == *size)
                     return failure(QStringLiteral("the size %1 is given twice").arg(*value));
-                if (!isTableSize(earlier) && !isTableSize(*size))
+                if (!tableSlotOf(earlier) && !tableSlotOf(*size))
                     return failure(QStringLiteral("only one size outside the table can be run "
                                                   "(as the custom resolution): %1x%2 and %3")
                                        .arg(earlier.Width)
@@ -153,14 +154,9 @@ BenchmarkSettings WithArguments(BenchmarkSettings s, const SeriesArguments& argu
         s.ResolutionChecked.fill(false);
         s.CustomChecked = false;
         for (const ScreenSizeArgument& size : arguments.Resolutions) {
-            bool inTable = false;
-            for (const ResolutionSlot& slot : FixedSlots()) {
-                if (slot.Width.toInt() == size.Width && slot.Height.toInt() == size.Height) {
-                    s.ResolutionChecked[static_cast<size_t>(slot.SlotIndex)] = true;
-                    inTable = true;
-                }
-            }
-            if (!inTable) {
+            if (const std::optional<int> slot = tableSlotOf(size)) {
+                s.ResolutionChecked[static_cast<size_t>(*slot)] = true;
+            } else {
                 s.CustomChecked = true;
                 s.CustomWidth = QString::number(size.Width);
                 s.CustomHeight = QString::number(size.Height);

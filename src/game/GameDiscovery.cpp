@@ -73,7 +73,10 @@ GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& 
             paths = takeGameFolder(paths, gameFolder);
             if (!today.root.isEmpty() || paths.SteamFolder.isEmpty())
                 paths.SteamFolder = today.root;
-            paths.SteamCommand = SteamCommandFor(paths.SteamFolder, places.commandFolders);
+            // Found in today's layout: its root's command is known already.
+            paths.SteamCommand = !today.gameFolder.isEmpty()
+                                     ? today.steamCommand
+                                     : SteamCommandFor(paths.SteamFolder, places.commandFolders);
             store.WriteValue(QStringLiteral("Path"), paths.GameBase);
             return paths;
         }
