@@ -493,3 +493,23 @@ TEST(RegFileFormat, ARewriteFromTheLastFileEqualsAFreshWrite) {
         EXPECT_EQ(rewritten->blockEnds, fresh.blockEnds);
     }
 }
+
+// The blocks of unchanged keys come from the last file as they lie; a changed key's block is
+// written anew. (Marks put into the last file show which is which.)
+TEST(RegFileFormat, ARewriteCopiesTheBlocksOfUnchangedKeys) {
+    Key before{Root, {}, {}};
+    for (const char* name : {"Alpha", "beta", "Gamma"}) {
+        Key& key = createKey(before, {"SOFTWARE", name});
+        key.setValue(stringValue("b", "2"));
+    }
+    FormattedFile written = formatWithLayout(Root, before);
+    ASSERT_EQ(written.bytes.count("\"b\"=\"2\""), 3);
+    written.bytes.replace("\"b\"=\"2\"", "\"b\"=\"X\""); // same length: the layout holds
+    Key now = before;
+    findKey(now, {"SOFTWARE", "beta"})->setValue(stringValue("a", "9"));
+    const std::optional<FormattedFile> rewritten = reformat(Root, before, written, now);
+    ASSERT_TRUE(rewritten.has_value());
+    EXPECT_EQ(rewritten->bytes.count("\"b\"=\"X\""), 2) << "Alpha and Gamma copied";
+    EXPECT_EQ(rewritten->bytes.count("\"b\"=\"2\""), 1) << "beta written anew";
+    EXPECT_TRUE(rewritten->bytes.contains("\"a\"=\"9\""));
+}
