@@ -43,7 +43,8 @@ int copyContents(int in, int out, bool& readFailed) {
 std::optional<FileError> CopyFileReplacing(const QString& from, const QString& to) {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
-    UniqueFd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    // Opened without waiting: a FIFO under the name would hold the copy until a writer came.
+    UniqueFd in(::open(source.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (in.get() < 0)
         return errorFor(from, errno);
     struct stat info {};
@@ -51,6 +52,9 @@ std::optional<FileError> CopyFileReplacing(const QString& from, const QString& t
         return errorFor(from, errno);
     if (S_ISDIR(info.st_mode))
         return errorFor(from, EISDIR);
+    // A device or a FIFO has no end to copy (/dev/zero would fill the disk).
+    if (!S_ISREG(info.st_mode))
+        return FileError{from, QStringLiteral("not a regular file"), false};
 
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
