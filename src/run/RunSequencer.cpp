@@ -3,10 +3,11 @@
 #include "game/OptionSaving.h"
 #include "game/ProcessDetection.h"
 #include "game/SettingsStore.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/SlotTable.h"
+#include "platform/CheckedFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/OutsideFile.h"
 #include "platform/Shell.h"
 #include "results/DataFiles.h"
 #include "results/Statistics.h"
@@ -263,18 +264,23 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     RunRecord record;
 
     if (const QString resultFile = FindResultFile(episodic); !resultFile.isEmpty()) {
-        TJvSHFileOperation& op = ctx_.fileOp;
-        op.SourceFiles = {resultFile};
-        op.DestFiles = {episodic + WorkingCopy};
-        op.Operation = foCopy;
-        op.RunFileOperation();
-        op.Clear();
+        // The working copy holds exactly what was read: a link, a FIFO or a device under the
+        // result's name is never opened through, and no more than the limit is taken.
+        const platform::OutsideFile read =
+            platform::ReadOutsideFile(resultFile, kMaxResultFileBytes);
+        bool copied = false;
+        if (read.ok()) {
+            const std::optional<QString> failure =
+                platform::WriteNewFile(episodic + WorkingCopy, read.bytes, 0644);
+            if (failure)
+                ctx_.dialogs.showMessage(*failure);
+            copied = !failure;
+        }
 
         // A result that cannot be read or converted counts as a run without a result.
-        QFile copy(episodic + WorkingCopy);
         std::optional<QString> text;
-        if (copy.open(QIODevice::ReadOnly)) {
-            const RunResult result = ReadRunResult(copy.read(kMaxResultFileBytes + 1));
+        if (copied) {
+            const RunResult result = ReadRunResult(read.bytes);
             text = result.ScoreText;
             record.Played = result.Played;
             if (const std::optional<QString> note =
