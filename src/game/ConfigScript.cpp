@@ -2,10 +2,10 @@
 
 #include "model/OptionLists.h"
 #include "platform/Errors.h"
+#include "platform/OutsideFile.h"
 #include "platform/SafeFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -52,12 +52,9 @@ QByteArray ConfigScriptBytes() {
 
 bool IsProgramScript(const QString& path) {
     const QByteArray script = ConfigScriptBytes();
-    const QFileInfo info(path);
-    // The size first, so a large file of the user's is never read whole.
-    if (!info.isFile() || info.size() != script.size())
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.readAll() == script;
+    // Never more than the script's length is read, so a large file of the user's is not.
+    const platform::OutsideFile file = platform::ReadOutsideFile(path, script.size());
+    return file.ok() && file.bytes == script;
 }
 
 GameValueWrites GameSettingsWrites(const BenchmarkSettings& settings) {

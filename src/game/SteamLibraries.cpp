@@ -1,7 +1,8 @@
 #include "game/SteamLibraries.h"
 
+#include "platform/OutsideFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -30,23 +31,19 @@ QString realFolder(const QString& path) {
     return canonical.isEmpty() ? QString() : withSlash(canonical);
 }
 
-// A small regular file read whole; a FIFO or a device is never opened, so nothing hangs.
-// Nothing when it is not there; `problem` is set when it is there but cannot be read.
+// A small regular file read whole; a link, a FIFO or a device is never read through, so
+// nothing hangs. Nothing when it is not there; `problem` is set when it is there but cannot be
+// read.
 std::optional<KvParse> readKeyValuesFile(const QString& path, QString& problem) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::nullopt;
     const KvLimits limits;
-    if (!info.isFile()) {
-        problem = KvErrorText(path, {0, QStringLiteral("not a regular file")});
+    const platform::OutsideFile file = platform::ReadOutsideFile(path, limits.maxBytes);
+    if (file.outcome == platform::OutsideFile::Outcome::Missing)
+        return std::nullopt;
+    if (!file.ok()) {
+        problem = KvErrorText(path, {0, file.reason});
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = KvErrorText(path, {0, file.errorString()});
-        return std::nullopt;
-    }
-    KvParse parsed = ParseKeyValues(file.read(limits.maxBytes + 1), limits);
+    KvParse parsed = ParseKeyValues(file.bytes, limits);
     if (parsed.error)
         problem = KvErrorText(path, *parsed.error);
     return parsed;

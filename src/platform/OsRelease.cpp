@@ -1,14 +1,16 @@
 #include "platform/OsRelease.h"
 
-#include <QFile>
+#include "platform/OutsideFile.h"
 
 namespace platform {
 
 QByteArray ReadOsReleaseFile() {
+    // A few lines of names; anything longer is not that file.
+    constexpr qint64 MaxBytes = 64 * 1024;
     for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-        QFile file(QString::fromLatin1(path));
-        if (file.open(QIODevice::ReadOnly))
-            return file.readAll();
+        const OutsideFile file = ReadSystemFile(QString::fromLatin1(path), MaxBytes);
+        if (file.ok())
+            return file.bytes;
     }
     return {};
 }

@@ -3,11 +3,11 @@
 #include "game/SettingsStore.h"
 #include "platform/Errors.h"
 #include "platform/FileOps.h"
+#include "platform/OutsideFile.h"
 #include "run/RunnerSetup.h"
 #include "run/TopLevelErrorReport.h"
 #include "sysinfo/DiagnosticsScanner.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QTimer>
@@ -122,15 +122,15 @@ void DiagnosticsCapture::ScanDiagnosticsFile() {
     // The file lives only until the scan ends: it goes whatever the scan meets.
     DiagnosticsValues values;
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            const QString reason = file.errorString();
+        const platform::OutsideFile file = platform::ReadOutsideFile(
+            path, MaxDiagnosticsReportSize, platform::OutsideRead::FirstBytes);
+        if (!file.ok()) {
             platform::RemoveFile(path);
             facts.AdapterName = Indeterminable();
             ToolUnavailable(facts);
-            throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+            throw AppError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.reason));
         }
-        values = DiagnosticsScanner(DiagnosticsLines(file.read(MaxDiagnosticsReportSize)));
+        values = DiagnosticsScanner(DiagnosticsLines(file.bytes));
     }
     platform::RemoveFile(path);
 

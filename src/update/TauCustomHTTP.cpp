@@ -9,6 +9,7 @@
 #include "platform/CheckedFile.h"
 #include "platform/FileAttributes.h"
 #include "platform/HttpService.h"
+#include "platform/OutsideFile.h"
 #include "update/HttpDate.h"
 #include "update/HttpUrl.h"
 
@@ -239,8 +240,10 @@ void TauCustomHTTP::WorkerSteps() {
     }
 
     if (parts->scheme == QLatin1String("file")) {
-        localFile_ = std::make_unique<QFile>(FromUrlBytes(parts->path));
-        if (localFile_->open(QIODevice::ReadOnly)) {
+        // A FIFO or a device there would hold the worker (and its stop) or give without end.
+        localFile_ = std::make_unique<QFile>();
+        const int fd = platform::OpenRegularFile(FromUrlBytes(parts->path));
+        if (fd >= 0 && localFile_->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
             state_.StatusCode = 200;
             state_.ContentLength = localFile_->size();
         } else {

@@ -13,6 +13,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -610,6 +613,26 @@ TEST_F(HttpTransfer, FileURLsReadTheLocalFile) {
     ASSERT_TRUE(Run("file://" + dir.filePath("absent.bin")));
     EXPECT_EQ(outcome.kind, "httperror");
     EXPECT_EQ(outcome.status, 404);
+}
+
+TEST_F(HttpTransfer, AFileURLToAFifoOrADeviceIsNotFoundAndNeverWaitedOn) {
+    const QByteArray fifo = QFile::encodeName(dir.filePath("pipe"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    for (const QString& url :
+         {"file://" + dir.filePath("pipe"), QStringLiteral("file:///dev/zero")}) {
+        SCOPED_TRACE(url.toStdString());
+        outcome = Outcome();
+        const bool ended = Run(url);
+        if (!ended) {
+            // A worker waiting for a writer gets one and an end, so that the test fails and ends.
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        ASSERT_TRUE(ended) << "the transfer waited on the file";
+        EXPECT_EQ(outcome.kind, "httperror");
+        EXPECT_EQ(outcome.status, 404);
+    }
 }
 
 } // namespace

@@ -248,6 +248,33 @@ TEST_F(TodaysLayout, DamagedFilesAreNamedAndTheRestIsStillLookedAt) {
                               .arg(realPath(root) + "steamapps/libraryfolders.vdf")});
 }
 
+// Steam's files are read only as regular files under their own names: behind a link may lie
+// anything (/proc/kmsg, which as root gives nothing and never ends, held the start).
+TEST_F(TodaysLayout, ALinkedListOrManifestIsNamedAndNotReadThrough) {
+    const QString root = makeFolder(home + ".local/share/Steam");
+    const QString library = makeFolder(tmp.path() + "/lib");
+    game(library, "hl2_linux", "HL2 elsewhere");
+    const QString elsewhere = makeFolder(tmp.path() + "/elsewhere");
+    libraryList(elsewhere, {library});
+    testsupport::writeFile(elsewhere + "steamapps/appmanifest_220.acf",
+                           R"("AppState" { "installdir" "HL2 elsewhere" })");
+    link(elsewhere + "steamapps/libraryfolders.vdf", root + "steamapps/libraryfolders.vdf");
+    const TodaysSteam found = FindTodaysSteam(places);
+    EXPECT_TRUE(found.gameFolder.isEmpty()) << "the library named through the link is not used";
+    EXPECT_EQ(found.problems,
+              QStringList{QStringLiteral("Cannot read \"%1\": a symbolic link.")
+                              .arg(realPath(root) + "steamapps/libraryfolders.vdf")});
+
+    QFile::remove(root + "steamapps/libraryfolders.vdf");
+    libraryList(root, {library});
+    link(elsewhere + "steamapps/appmanifest_220.acf", library + "steamapps/appmanifest_220.acf");
+    const TodaysSteam manifest = FindTodaysSteam(places);
+    EXPECT_TRUE(manifest.gameFolder.isEmpty()) << "the folder named through the link is not used";
+    EXPECT_EQ(manifest.problems,
+              QStringList{QStringLiteral("Cannot read \"%1\": a symbolic link.")
+                              .arg(realPath(library) + "steamapps/appmanifest_220.acf")});
+}
+
 TEST_F(TodaysLayout, LinkLoopsAndMissingRootsFindNothing) {
     EXPECT_TRUE(ExistingSteamRoots(places).isEmpty());
     link(home + ".steam/root", home + ".steam/steam");

@@ -1,5 +1,7 @@
 #include "LinuxFacts.h"
 
+#include "platform/OutsideFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,10 +57,11 @@ void sortByNumber(QStringList& names, const QString& prefix) {
 } // namespace
 
 QString LinuxFacts::readText(const QString& absolute) const {
-    QFile file(path(absolute));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
+    // The facts lie at the start of these files; a FIFO or a device put there is not read.
+    constexpr qint64 MaxBytes = 4 * 1024 * 1024;
+    const platform::OutsideFile file =
+        platform::ReadSystemFile(path(absolute), MaxBytes, platform::OutsideRead::FirstBytes);
+    return file.ok() ? QString::fromUtf8(file.bytes) : QString();
 }
 
 MachineFacts LinuxFacts::Machine() const {
@@ -86,8 +89,9 @@ std::pair<QString, QString> LinuxFacts::pciNames(const QString& vendorId,
                                                  const QString& deviceId) const {
     for (const QString& list :
          {QStringLiteral("/usr/share/misc/pci.ids"), QStringLiteral("/usr/share/hwdata/pci.ids")}) {
-        QFile file(path(list));
-        if (!file.open(QIODevice::ReadOnly))
+        const int fd = platform::OpenRegularFile(path(list));
+        QFile file;
+        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
             continue;
         QString vendor;
         QString device;

@@ -3,6 +3,7 @@
 
 #include "RegArguments.h"
 #include "platform/Errors.h"
+#include "platform/OutsideFile.h"
 #include "platform/RegFile.h"
 #include "platform/Registry.h"
 
@@ -227,17 +228,20 @@ int remove(const Request& r) {
 // The whole import file; what is not a regular file (a FIFO would wait for a writer) or is
 // larger than a store file may be is refused before it is read.
 QByteArray readImportFile(const QString& fileName) {
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile())
+    // A link the user names is followed; what it reaches must still be a regular file.
+    const platform::OutsideFile file = platform::ReadSystemFile(fileName, regfile::MaxFileSize);
+    switch (file.outcome) {
+    case platform::OutsideFile::Outcome::Read:
+        return file.bytes;
+    case platform::OutsideFile::Outcome::NotRegular:
         throw Failure{QStringLiteral("Cannot open '%1': it is not a regular file").arg(fileName)};
-    if (info.size() > regfile::MaxFileSize)
+    case platform::OutsideFile::Outcome::TooLarge:
         throw Failure{QStringLiteral("Cannot import '%1': it is larger than %2 MiB")
                           .arg(fileName)
                           .arg(regfile::MaxFileSize >> 20)};
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure{QStringLiteral("Cannot open '%1': %2").arg(fileName, file.errorString())};
-    return file.read(regfile::MaxFileSize + 1);
+    default:
+        throw Failure{QStringLiteral("Cannot open '%1': %2").arg(fileName, file.reason)};
+    }
 }
 
 int import(const Request& r) {
