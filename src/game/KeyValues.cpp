@@ -1,5 +1,7 @@
 #include "game/KeyValues.h"
 
+#include <algorithm>
+
 namespace {
 
 enum class TokenKind { End, Text, Open, Close };
@@ -123,42 +125,52 @@ QString decode(const QByteArray& bytes) {
 
 } // namespace
 
+namespace {
+
+// Calls `visit` on each entry directly in `block`, in file order, until it returns true;
+// that entry's index, or -1.
+template <class Visit> int eachChild(const std::vector<KvEntry>& entries, int block, Visit visit) {
+    const int size = static_cast<int>(entries.size());
+    const int last = block < 0 ? size : std::min(size, entries[static_cast<size_t>(block)].end);
+    for (int i = block + 1; i < last;) {
+        const KvEntry& entry = entries[static_cast<size_t>(i)];
+        if (visit(i, entry))
+            return i;
+        i = std::max(i + 1, entry.end);
+    }
+    return -1;
+}
+
+} // namespace
+
 std::vector<int> KeyValues::Children(int block) const {
     std::vector<int> found;
-    for (int i = block + 1; i < static_cast<int>(entries.size()); ++i) {
-        if (entries[static_cast<size_t>(i)].parent == block)
-            found.push_back(i);
-    }
+    eachChild(entries, block, [&](int i, const KvEntry&) {
+        found.push_back(i);
+        return false;
+    });
     return found;
 }
 
 int KeyValues::Find(int block, const QString& name) const {
-    for (int i = block + 1; i < static_cast<int>(entries.size()); ++i) {
-        const KvEntry& entry = entries[static_cast<size_t>(i)];
-        if (entry.parent == block && entry.key.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return eachChild(entries, block, [&](int, const KvEntry& entry) {
+        return entry.key.compare(name, Qt::CaseInsensitive) == 0;
+    });
 }
 
 int KeyValues::FindBlock(int block, const QString& name) const {
-    for (int i = block + 1; i < static_cast<int>(entries.size()); ++i) {
-        const KvEntry& entry = entries[static_cast<size_t>(i)];
-        if (entry.parent == block && entry.block &&
-            entry.key.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return eachChild(entries, block, [&](int, const KvEntry& entry) {
+        return entry.block && entry.key.compare(name, Qt::CaseInsensitive) == 0;
+    });
 }
 
 std::optional<QString> KeyValues::Value(int block, const QString& name) const {
-    for (int i = block + 1; i < static_cast<int>(entries.size()); ++i) {
-        const KvEntry& entry = entries[static_cast<size_t>(i)];
-        if (entry.parent == block && !entry.block &&
-            entry.key.compare(name, Qt::CaseInsensitive) == 0)
-            return entry.value;
-    }
-    return std::nullopt;
+    const int found = eachChild(entries, block, [&](int, const KvEntry& entry) {
+        return !entry.block && entry.key.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (found < 0)
+        return std::nullopt;
+    return entries[static_cast<size_t>(found)].value;
 }
 
 KvParse ParseKeyValues(const QByteArray& bytes, const KvLimits& limits) {
@@ -191,6 +203,7 @@ KvParse ParseKeyValues(const QByteArray& bytes, const KvLimits& limits) {
         if (key->kind == TokenKind::Close) {
             if (open.empty())
                 return fail(key->line, QStringLiteral("closing brace without an opening one"));
+            entries[static_cast<size_t>(open.back())].end = static_cast<int>(entries.size());
             open.pop_back();
             continue;
         }
@@ -206,6 +219,7 @@ KvParse ParseKeyValues(const QByteArray& bytes, const KvLimits& limits) {
         entry.key = key->text;
         entry.parent = open.empty() ? -1 : open.back();
         entry.line = key->line;
+        entry.end = static_cast<int>(entries.size()) + 1;
         if (value->kind == TokenKind::Open) {
             if (static_cast<int>(open.size()) >= limits.maxDepth)
                 return fail(key->line,

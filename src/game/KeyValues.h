@@ -15,10 +15,12 @@ struct KvEntry {
     bool block = false; // a block holds the entries whose parent it is
     int parent = -1;    // index of the enclosing block; -1 at the top level
     int line = 0;       // line of the key, from 1
+    int end = 0;        // one past the last entry the block holds; a pair's own index + 1
 };
 
 // A read file: every entry in file order, each block before what it holds. Kept flat, so a
-// deep file is never walked or destroyed by recursion.
+// deep file is never walked or destroyed by recursion; a lookup steps over the blocks nested
+// in the one it searches, so it costs what that block holds directly, not the whole file.
 class KeyValues {
 public:
     std::vector<KvEntry> entries;

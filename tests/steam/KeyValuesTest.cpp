@@ -92,6 +92,38 @@ TEST(KeyValues, LinesOfEntriesAndLookUps) {
     EXPECT_EQ(kv.Find(-1, "Name"), -1) << "only the level asked for";
 }
 
+// Many blocks, nested: every look-up sees its own level only, in file order, also past the
+// blocks nested in it.
+TEST(KeyValues, LookUpsInALargeNestedFile) {
+    QByteArray text = "\"outer\" {\n";
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        text += "\"" + n + "\" { \"apps\" { \"path\" \"in apps " + n + "\" \"x\" { } }";
+        text += " \"path\" \"/lib" + n + "\" \"deep\" { \"a\" { \"b\" { \"path\" \"no\" } } } }\n";
+    }
+    text += "\"path\" \"outer path\" }\n\"after\" \"1\"\n";
+    const KvParse parsed = ParseKeyValues(text);
+    ASSERT_FALSE(parsed.error);
+    const KeyValues& kv = parsed.tree;
+    const int outer = kv.FindBlock(-1, "outer");
+    ASSERT_EQ(outer, 0);
+    EXPECT_EQ(kv.Children(-1), (std::vector<int>{0, int(kv.entries.size()) - 1}));
+    EXPECT_EQ(kv.Value(-1, "after"), QStringLiteral("1"));
+    EXPECT_EQ(kv.Value(outer, "path"), QStringLiteral("outer path"))
+        << "not the path of a block inside it";
+    const std::vector<int> libraries = kv.Children(outer);
+    ASSERT_EQ(libraries.size(), 3001u);
+    for (int i = 0; i < 3000; ++i) {
+        const int library = libraries[size_t(i)];
+        ASSERT_EQ(kv.entries[size_t(library)].key, QString::number(i));
+        ASSERT_EQ(kv.Value(library, "path"), QStringLiteral("/lib%1").arg(i));
+        ASSERT_EQ(kv.Children(library).size(), 3u);
+        ASSERT_EQ(kv.Value(kv.FindBlock(library, "apps"), "path"),
+                  QStringLiteral("in apps %1").arg(i));
+    }
+    EXPECT_EQ(kv.FindBlock(outer, "apps"), -1) << "only the level asked for";
+}
+
 struct DamageCase {
     const char* name;
     QByteArray text;
