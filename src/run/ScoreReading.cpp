@@ -76,7 +76,8 @@ std::optional<int> ConvertScore(const QString& text, const QLocale& locale) {
     return static_cast<int>(rounded);
 }
 
-std::optional<QList<QStringList>> CsvRecords(const QString& text, qsizetype maxFields) {
+std::optional<QList<QStringList>> CsvRecords(const QString& text, qsizetype maxFields,
+                                             CsvBrokenQuote brokenQuote) {
     QList<QStringList> records;
     QStringList record;
     QString field;
@@ -119,8 +120,14 @@ std::optional<QList<QStringList>> CsvRecords(const QString& text, qsizetype maxF
             field += c;
         }
     }
-    if (quoted)
-        return std::nullopt;
+    if (quoted) {
+        if (brokenQuote == CsvBrokenQuote::Refuse)
+            return std::nullopt;
+        // The open quote took the rest of the text into its field: that field is dropped.
+        if (!record.isEmpty())
+            records << record;
+        return records;
+    }
     if (fieldStarted || !field.isEmpty() || !record.isEmpty()) {
         record << field;
         records << record;
@@ -178,7 +185,8 @@ RunResult ReadRunResult(const QByteArray& bytes) {
         return result;
     }
 
-    std::optional<QList<QStringList>> records = CsvRecords(text);
+    std::optional<QList<QStringList>> records =
+        CsvRecords(text, 4096, CsvBrokenQuote::KeepFieldsBefore);
     if (!records)
         return result;
     // Blank lines are no rows.

@@ -19,9 +19,12 @@ QStringList TextFileLines(const QByteArray& bytes);
 std::optional<QString> ReadRunScore(const QStringList& lines);
 
 // The records of a CSV text: fields separated by commas; a field in double quotes may hold
-// commas, line ends and doubled quotes; a record ends at LF or CR LF. Nothing when a quote is
-// not closed or a record has more than `maxFields` fields.
-std::optional<QList<QStringList>> CsvRecords(const QString& text, qsizetype maxFields = 4096);
+// commas, line ends and doubled quotes; a record ends at LF or CR LF. Nothing when a record
+// has more than `maxFields` fields, or when a quote is not closed and `brokenQuote` is
+// Refuse; with KeepFieldsBefore the record of that quote ends with the field before it.
+enum class CsvBrokenQuote { Refuse, KeepFieldsBefore };
+std::optional<QList<QStringList>> CsvRecords(const QString& text, qsizetype maxFields = 4096,
+                                             CsvBrokenQuote brokenQuote = CsvBrokenQuote::Refuse);
 
 // Result files larger than this are not read: no engine writes one, and it is not held in
 // memory.
@@ -34,9 +37,10 @@ struct RunResult {
 };
 
 // The result file's bytes. When its first line names a column "fps" (today's engine: a header
-// line, then one row per timedemo), the score text is that column of the last row, and the
-// row's "width", "height", "numframes", "totaltime" and "framerate variability" are what the
-// run played; a missing row, a short row or an fps that is no number is a run without a
+// line, then one row per timedemo), the score text is that column of the last row (a quote
+// left open in a later column, as a command line may hold, costs only the columns from it on),
+// and the row's "width", "height", "numframes", "totaltime" and "framerate variability" are
+// what the run played; a missing row, a short row or an fps that is no number is a run without a
 // result. Otherwise the fourth line's third field, as ReadRunScore. A file larger than
 // kMaxResultFileBytes has no result.
 RunResult ReadRunResult(const QByteArray& bytes);

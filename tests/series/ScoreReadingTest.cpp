@@ -93,6 +93,20 @@ TEST(ResultCsv, FieldsQuotesAndLineEnds) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(CsvRecords(c.text), c.records) << c.name;
+
+    // A quote left open takes its field and all after it; what came before is kept.
+    const struct {
+        const char* name;
+        QString text;
+        Records records;
+    } broken[] = {
+        {"in the last field", "h,fps\nd,50,\"a b\n", Records{{"h", "fps"}, {"d", "50"}}},
+        {"in the middle of a field", "d,50,-x \"a,b,c\n", Records{{"d", "50"}}},
+        {"in the first field", "a,b\n\"c,d\ne,f\n", Records{{"a", "b"}}},
+        {"a closed one before it", "\"x,y\",1,\"z\n", Records{{"x,y", "1"}}},
+    };
+    for (const auto& c : broken)
+        EXPECT_EQ(CsvRecords(c.text, 4096, CsvBrokenQuote::KeepFieldsBefore), c.records) << c.name;
     EXPECT_TRUE(CsvRecords(QString(",").repeated(10), 11).has_value());
     EXPECT_FALSE(CsvRecords(QString(",").repeated(11), 11).has_value()) << "too many fields";
 }
@@ -122,7 +136,13 @@ TEST(ResultCsv, TodaysEngineGivesTheFpsColumnOfTheLastRow) {
         {"an fps that is no number", TodaysHeader + "d,fast,1,1,1,640,480\n", std::nullopt},
         {"an empty fps", TodaysHeader + "d,,1,1,1,640,480\n", std::nullopt},
         {"an fps that is not a number", TodaysHeader + "d,nan,1,1,1,640,480\n", std::nullopt},
-        {"an unclosed quote", TodaysHeader + "d,50,1,1,1,640,480,0,0,0,0,95,\"a\n", std::nullopt},
+        {"a lone quote in the command line", TodaysHeader + "d,50,1,1,1,640,480,0,0,0,0,95,\"a\n",
+         QStringLiteral("50")},
+        {"a lone quote inside the command line of the last of two rows",
+         TodaysHeader + "d,40,1,1,1,640,480,0,0,0,0,95,/g/hl2\nd,61.5,1,1,1,640,480,0,0,0,0,95,"
+                        "/g/hl2_linux +map \"x -w 640\n",
+         QStringLiteral("61.5")},
+        {"a lone quote before the fps", "cmdline,fps\n\"/g/hl2_linux,77.7\n", std::nullopt},
         {"the system's own file", "h1\r\nh2\r\nh3\r\nrovdemo1,640x480,123.45,5400\r\n",
          QStringLiteral("123.45")},
         {"the system's own file, short", "h1\r\nh2\r\n", std::nullopt},
