@@ -2,11 +2,11 @@
 
 #include "results/DataFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -18,31 +18,469 @@ struct Damaged {
     throw Damaged{reason};
 }
 
-QJsonValue member(const QJsonObject& object, const char* key) {
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined())
+struct NotJson {
+    QString what;
+    qsizetype at;
+};
+
+// A member the reader keeps: its kind, and its content when it is a number or a text. Lists
+// and objects other than the rows and runs are stepped over, never held.
+struct Kept {
+    enum Kind { Absent, Null, Boolean, Number, Text, List, Object } kind = Absent;
+    double number = 0;
+    QString text;
+};
+
+struct RunSeen {
+    bool object = false;
+    Kept fps;
+};
+
+struct RowSeen {
+    bool object = false;
+    Kept caption, count, mean, min, max, stddev, average;
+    Kept runsKind;
+    qsizetype runCount = 0;
+    std::vector<RunSeen> runs; // the first ResultFileMaxRuns + 1 only
+};
+
+struct FileSeen {
+    bool object = false;
+    Kept format, version, note, started;
+    Kept rowsKind;
+    qsizetype rowCount = 0;
+    std::vector<RowSeen> rows; // the first ResultFileMaxRows + 1 only
+};
+
+// A JSON reader that walks the text once and keeps only the members a summary needs, so the
+// memory it takes follows what is kept, not the size of the file.
+class JsonWalk {
+public:
+    explicit JsonWalk(const QByteArray& bytes)
+        : begin_(bytes.constData()), p_(begin_), end_(begin_ + bytes.size()) {}
+
+    FileSeen File() {
+        FileSeen seen;
+        blanks();
+        if (peek() == '{') {
+            seen.object = true;
+            object([&](const QString& key) {
+                if (key == QLatin1String("format"))
+                    value(&seen.format);
+                else if (key == QLatin1String("version"))
+                    value(&seen.version);
+                else if (key == QLatin1String("note"))
+                    value(&seen.note);
+                else if (key == QLatin1String("started"))
+                    value(&seen.started);
+                else if (key == QLatin1String("rows"))
+                    rows(seen);
+                else
+                    value(nullptr);
+            });
+        } else {
+            value(nullptr);
+        }
+        blanks();
+        if (p_ != end_)
+            fail(QStringLiteral("garbage at the end of the document"));
+        return seen;
+    }
+
+private:
+    [[noreturn]] void fail(const QString& what) const { throw NotJson{what, p_ - begin_}; }
+
+    char peek() const { return p_ < end_ ? *p_ : '\0'; }
+
+    void blanks() {
+        while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r'))
+            ++p_;
+    }
+
+    void expect(char c, const char* what) {
+        blanks();
+        if (peek() != c)
+            fail(QString::fromLatin1(what));
+        ++p_;
+    }
+
+    void enter() {
+        if (++depth_ > ResultFileMaxDepth)
+            fail(QStringLiteral("nested too deep"));
+    }
+
+    // `member(key)` reads the member's value.
+    template <class Member> void object(Member member) {
+        enter();
+        expect('{', "object expected");
+        blanks();
+        if (peek() == '}') {
+            ++p_;
+            --depth_;
+            return;
+        }
+        for (;;) {
+            blanks();
+            if (peek() != '"')
+                fail(QStringLiteral("missing name of a member"));
+            QString key;
+            string(&key);
+            expect(':', "missing name separator");
+            member(key);
+            blanks();
+            if (peek() == ',') {
+                ++p_;
+                continue;
+            }
+            expect('}', "unterminated object");
+            --depth_;
+            return;
+        }
+    }
+
+    // `element(index)` reads each element.
+    template <class Element> void list(Element element) {
+        enter();
+        expect('[', "list expected");
+        blanks();
+        if (peek() == ']') {
+            ++p_;
+            --depth_;
+            return;
+        }
+        for (qsizetype index = 0;; ++index) {
+            element(index);
+            blanks();
+            if (peek() == ',') {
+                ++p_;
+                continue;
+            }
+            expect(']', "unterminated list");
+            --depth_;
+            return;
+        }
+    }
+
+    void rows(FileSeen& seen) {
+        blanks();
+        // A later "rows" replaces an earlier one, as a later member of the same name does.
+        seen.rows.clear();
+        seen.rowCount = 0;
+        if (peek() != '[') {
+            value(&seen.rowsKind);
+            return;
+        }
+        seen.rowsKind = Kept{Kept::List, 0, {}};
+        list([&](qsizetype index) {
+            seen.rowCount = index + 1;
+            if (index > ResultFileMaxRows) {
+                value(nullptr);
+                return;
+            }
+            seen.rows.emplace_back();
+            row(seen.rows.back());
+        });
+    }
+
+    void row(RowSeen& seen) {
+        blanks();
+        if (peek() != '{') {
+            value(nullptr);
+            return;
+        }
+        seen.object = true;
+        object([&](const QString& key) {
+            if (key == QLatin1String("caption"))
+                value(&seen.caption);
+            else if (key == QLatin1String("count"))
+                value(&seen.count);
+            else if (key == QLatin1String("mean"))
+                value(&seen.mean);
+            else if (key == QLatin1String("min"))
+                value(&seen.min);
+            else if (key == QLatin1String("max"))
+                value(&seen.max);
+            else if (key == QLatin1String("stddev"))
+                value(&seen.stddev);
+            else if (key == QLatin1String("average"))
+                value(&seen.average);
+            else if (key == QLatin1String("runs"))
+                runs(seen);
+            else
+                value(nullptr);
+        });
+    }
+
+    void runs(RowSeen& seen) {
+        blanks();
+        seen.runs.clear();
+        seen.runCount = 0;
+        if (peek() != '[') {
+            value(&seen.runsKind);
+            return;
+        }
+        seen.runsKind = Kept{Kept::List, 0, {}};
+        list([&](qsizetype index) {
+            seen.runCount = index + 1;
+            blanks();
+            if (index > ResultFileMaxRuns || peek() != '{') {
+                value(nullptr);
+                if (index <= ResultFileMaxRuns)
+                    seen.runs.emplace_back();
+                return;
+            }
+            seen.runs.emplace_back();
+            RunSeen& run = seen.runs.back();
+            run.object = true;
+            object([&](const QString& key) {
+                value(key == QLatin1String("fps") ? &run.fps : nullptr);
+            });
+        });
+    }
+
+    // Any value; its kind and content go to `keep` when given.
+    void value(Kept* keep) {
+        blanks();
+        Kept ignored;
+        Kept& kept = keep ? *keep : ignored;
+        kept = Kept{};
+        switch (peek()) {
+        case '{':
+            kept.kind = Kept::Object;
+            object([&](const QString&) { value(nullptr); });
+            return;
+        case '[':
+            kept.kind = Kept::List;
+            list([&](qsizetype) { value(nullptr); });
+            return;
+        case '"':
+            kept.kind = Kept::Text;
+            string(keep ? &kept.text : nullptr);
+            return;
+        case 't':
+            word("true");
+            kept.kind = Kept::Boolean;
+            return;
+        case 'f':
+            word("false");
+            kept.kind = Kept::Boolean;
+            return;
+        case 'n':
+            word("null");
+            kept.kind = Kept::Null;
+            return;
+        default:
+            kept.kind = Kept::Number;
+            kept.number = number();
+        }
+    }
+
+    void word(const char* text) {
+        const qsizetype n = qsizetype(std::strlen(text));
+        if (end_ - p_ < n || std::memcmp(p_, text, size_t(n)) != 0)
+            fail(QStringLiteral("illegal value"));
+        p_ += n;
+    }
+
+    double number() {
+        const char* start = p_;
+        const auto digits = [this] {
+            const char* from = p_;
+            while (p_ < end_ && *p_ >= '0' && *p_ <= '9')
+                ++p_;
+            return p_ - from;
+        };
+        if (peek() == '-')
+            ++p_;
+        if (peek() == '0')
+            ++p_;
+        else if (digits() == 0)
+            fail(QStringLiteral("illegal value"));
+        if (peek() == '.') {
+            ++p_;
+            if (digits() == 0)
+                fail(QStringLiteral("illegal number"));
+        }
+        if (peek() == 'e' || peek() == 'E') {
+            ++p_;
+            if (peek() == '+' || peek() == '-')
+                ++p_;
+            if (digits() == 0)
+                fail(QStringLiteral("illegal number"));
+        }
+        // Read as the C locale writes it, whatever the user's locale. Beyond the range of a
+        // double it is no finite number (which the checks refuse); below it, zero.
+        double number = 0;
+        const std::from_chars_result read = std::from_chars(start, p_, number);
+        if (read.ec == std::errc::result_out_of_range) {
+            const char* e = std::find_if(start, p_, [](char c) { return c == 'e' || c == 'E'; });
+            const bool tiny = e != p_ && e + 1 != p_ && e[1] == '-';
+            const bool negative = *start == '-';
+            number = tiny ? (negative ? -0.0 : 0.0)
+                          : (negative ? -std::numeric_limits<double>::infinity()
+                                      : std::numeric_limits<double>::infinity());
+        } else if (read.ec != std::errc() || read.ptr != p_) {
+            fail(QStringLiteral("illegal number"));
+        }
+        return number;
+    }
+
+    // A string; decoded into `out` when given, else only checked.
+    void string(QString* out) {
+        ++p_; // the opening quote
+        QByteArray utf8;
+        const auto add = [&](const char* from, const char* to) {
+            if (out)
+                utf8.append(from, to - from);
+        };
+        const auto addCode = [&](char32_t code) {
+            if (out)
+                utf8 += QString::fromUcs4(&code, 1).toUtf8();
+        };
+        for (;;) {
+            const char* run = p_;
+            while (p_ < end_ && *p_ != '"' && *p_ != '\\' &&
+                   static_cast<unsigned char>(*p_) >= 0x20)
+                utf8Sequence();
+            add(run, p_);
+            if (p_ >= end_)
+                fail(QStringLiteral("unterminated string"));
+            if (*p_ == '"') {
+                ++p_;
+                break;
+            }
+            if (*p_ != '\\')
+                fail(QStringLiteral("illegal character in a string"));
+            ++p_;
+            if (p_ >= end_)
+                fail(QStringLiteral("unterminated string"));
+            const char c = *p_++;
+            switch (c) {
+            case '"':
+            case '\\':
+            case '/':
+                add(p_ - 1, p_);
+                break;
+            case 'b':
+                addCode('\b');
+                break;
+            case 'f':
+                addCode('\f');
+                break;
+            case 'n':
+                addCode('\n');
+                break;
+            case 'r':
+                addCode('\r');
+                break;
+            case 't':
+                addCode('\t');
+                break;
+            case 'u': {
+                char32_t code = hex4();
+                if (code >= 0xD800 && code < 0xDC00 && end_ - p_ >= 6 && p_[0] == '\\' &&
+                    p_[1] == 'u') {
+                    const char* back = p_;
+                    p_ += 2;
+                    const char32_t low = hex4();
+                    if (low >= 0xDC00 && low < 0xE000)
+                        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                    else
+                        p_ = back;
+                }
+                addCode(code >= 0xD800 && code < 0xE000 ? char32_t(0xFFFD) : code);
+                break;
+            }
+            default:
+                fail(QStringLiteral("illegal escape sequence"));
+            }
+        }
+        if (out)
+            *out = QString::fromUtf8(utf8);
+    }
+
+    char32_t hex4() {
+        if (end_ - p_ < 4)
+            fail(QStringLiteral("illegal escape sequence"));
+        char32_t code = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char c = *p_++;
+            code <<= 4;
+            if (c >= '0' && c <= '9')
+                code |= char32_t(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                code |= char32_t(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                code |= char32_t(c - 'A' + 10);
+            else
+                fail(QStringLiteral("illegal escape sequence"));
+        }
+        return code;
+    }
+
+    // Steps over one UTF-8 encoded character, refusing what is not UTF-8.
+    void utf8Sequence() {
+        const auto byte = [](char c) { return static_cast<unsigned char>(c); };
+        const unsigned char lead = byte(*p_);
+        if (lead < 0x80) {
+            ++p_;
+            return;
+        }
+        int more = 0;
+        char32_t code = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            more = 1;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            more = 2;
+            code = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            more = 3;
+            code = lead & 0x07;
+        } else {
+            fail(QStringLiteral("illegal UTF-8 string"));
+        }
+        if (end_ - p_ <= more)
+            fail(QStringLiteral("illegal UTF-8 string"));
+        for (int i = 1; i <= more; ++i) {
+            if ((byte(p_[i]) & 0xC0) != 0x80)
+                fail(QStringLiteral("illegal UTF-8 string"));
+            code = (code << 6) | (byte(p_[i]) & 0x3F);
+        }
+        const char32_t least[] = {0, 0x80, 0x800, 0x10000};
+        if (code < least[more] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000))
+            fail(QStringLiteral("illegal UTF-8 string"));
+        p_ += more + 1;
+    }
+
+    const char* begin_;
+    const char* p_;
+    const char* end_;
+    int depth_ = 0;
+};
+
+const Kept& member(const Kept& kept, const char* key) {
+    if (kept.kind == Kept::Absent)
         damaged(QStringLiteral("\"%1\" is missing").arg(QLatin1String(key)));
-    return value;
+    return kept;
 }
 
-QString text(const QJsonObject& object, const char* key) {
-    const QJsonValue value = member(object, key);
-    if (!value.isString())
+QString text(const Kept& kept, const char* key) {
+    if (member(kept, key).kind != Kept::Text)
         damaged(QStringLiteral("\"%1\" is not a text").arg(QLatin1String(key)));
-    return value.toString();
+    return kept.text;
 }
 
-std::optional<double> numberOrNull(const QJsonObject& object, const char* key) {
-    const QJsonValue value = member(object, key);
-    if (value.isNull())
+std::optional<double> numberOrNull(const Kept& kept, const char* key) {
+    if (member(kept, key).kind == Kept::Null)
         return std::nullopt;
-    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+    if (kept.kind != Kept::Number || !std::isfinite(kept.number))
         damaged(QStringLiteral("\"%1\" is not a number").arg(QLatin1String(key)));
-    return value.toDouble();
+    return kept.number;
 }
 
-std::optional<int> integerOrNull(const QJsonObject& object, const char* key) {
-    const std::optional<double> value = numberOrNull(object, key);
+std::optional<int> integerOrNull(const Kept& kept, const char* key) {
+    const std::optional<double> value = numberOrNull(kept, key);
     if (!value)
         return std::nullopt;
     if (*value != std::floor(*value) || std::fabs(*value) > 2147483647.0)
@@ -50,37 +488,34 @@ std::optional<int> integerOrNull(const QJsonObject& object, const char* key) {
     return static_cast<int>(*value);
 }
 
-QJsonArray array(const QJsonObject& object, const char* key, int maxSize) {
-    const QJsonValue value = member(object, key);
-    if (!value.isArray())
+void listOfAtMost(const Kept& kind, qsizetype count, const char* key, int maxSize) {
+    if (member(kind, key).kind != Kept::List)
         damaged(QStringLiteral("\"%1\" is not a list").arg(QLatin1String(key)));
-    const QJsonArray list = value.toArray();
-    if (list.size() > maxSize)
+    if (count > maxSize)
         damaged(
             QStringLiteral("\"%1\" has more than %2 entries").arg(QLatin1String(key)).arg(maxSize));
-    return list;
 }
 
-ResultRowSummary readRow(const QJsonValue& value) {
-    if (!value.isObject())
+ResultRowSummary readRow(const RowSeen& row) {
+    if (!row.object)
         damaged(QStringLiteral("a row is not an object"));
-    const QJsonObject row = value.toObject();
     ResultRowSummary summary;
-    summary.Caption = text(row, "caption");
-    for (const QJsonValue& run : array(row, "runs", ResultFileMaxRuns)) {
-        if (!run.isObject())
+    summary.Caption = text(row.caption, "caption");
+    listOfAtMost(row.runsKind, row.runCount, "runs", ResultFileMaxRuns);
+    for (const RunSeen& run : row.runs) {
+        if (!run.object)
             damaged(QStringLiteral("a run is not an object"));
-        summary.Fps.push_back(numberOrNull(run.toObject(), "fps"));
+        summary.Fps.push_back(numberOrNull(run.fps, "fps"));
     }
-    const std::optional<int> count = integerOrNull(row, "count");
+    const std::optional<int> count = integerOrNull(row.count, "count");
     if (!count || *count < 0 || *count > static_cast<int>(summary.Fps.size()))
         damaged(QStringLiteral("\"count\" does not fit the runs"));
     summary.Count = *count;
-    summary.Mean = numberOrNull(row, "mean");
-    summary.Min = numberOrNull(row, "min");
-    summary.Max = numberOrNull(row, "max");
-    summary.StdDev = numberOrNull(row, "stddev");
-    summary.Average = integerOrNull(row, "average");
+    summary.Mean = numberOrNull(row.mean, "mean");
+    summary.Min = numberOrNull(row.min, "min");
+    summary.Max = numberOrNull(row.max, "max");
+    summary.StdDev = numberOrNull(row.stddev, "stddev");
+    summary.Average = integerOrNull(row.average, "average");
     if (summary.Count > 0 && (!summary.Mean || !summary.Min || !summary.Max))
         damaged(QStringLiteral("a row with results has no mean, min or max"));
     return summary;
@@ -126,37 +561,36 @@ ResultFileRead ReadResultFile(const QByteArray& bytes) {
         read.Problem = QStringLiteral("damaged: nested deeper than %1").arg(ResultFileMaxDepth);
         return read;
     }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError) {
-        read.Problem = QStringLiteral("damaged: not JSON (%1 at byte %2)")
-                           .arg(error.errorString())
-                           .arg(error.offset);
+    FileSeen seen;
+    try {
+        seen = JsonWalk(bytes).File();
+    } catch (const NotJson& error) {
+        read.Problem =
+            QStringLiteral("damaged: not JSON (%1 at byte %2)").arg(error.what).arg(error.at);
         return read;
     }
-    if (!document.isObject()) {
+    if (!seen.object) {
         read.Problem = QStringLiteral("damaged: not a JSON object");
         return read;
     }
-    const QJsonObject root = document.object();
-    const QJsonValue format = root.value(QLatin1String("format"));
-    if (!format.isDouble()) {
+    if (seen.format.kind != Kept::Number) {
         read.Problem = QStringLiteral("damaged: no format version");
         return read;
     }
-    if (format.toDouble() != ResultFormatVersion) {
+    if (seen.format.number != ResultFormatVersion) {
         read.Problem =
-            QStringLiteral("unknown format version %1").arg(DataNumber(format.toDouble()));
+            QStringLiteral("unknown format version %1").arg(DataNumber(seen.format.number));
         return read;
     }
     try {
         ResultSummary summary;
-        summary.Version = text(root, "version");
-        summary.Note = text(root, "note");
-        summary.Started = QDateTime::fromString(text(root, "started"), Qt::ISODate);
+        summary.Version = text(seen.version, "version");
+        summary.Note = text(seen.note, "note");
+        summary.Started = QDateTime::fromString(text(seen.started, "started"), Qt::ISODate);
         if (!summary.Started.isValid())
             damaged(QStringLiteral("\"started\" is not a date and time"));
-        for (const QJsonValue& row : array(root, "rows", ResultFileMaxRows))
+        listOfAtMost(seen.rowsKind, seen.rowCount, "rows", ResultFileMaxRows);
+        for (const RowSeen& row : seen.rows)
             summary.Rows.push_back(readRow(row));
         read.Summary = std::move(summary);
     } catch (const Damaged& d) {
