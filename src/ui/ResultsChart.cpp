@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -14,9 +15,13 @@ const QColor Whisker(40, 40, 40);
 const QColor Grid(225, 228, 232);
 const QColor Text(30, 30, 30);
 const QColor Better(30, 140, 60);
+const QColor Worse(192, 40, 40);
+
+// What a label may hold before it is cut: far more than a chart has room for.
+constexpr qsizetype LabelChars = 120;
 
 QString value(double v) {
-    return QString::number(v, 'f', 1);
+    return ChartValueText(v);
 }
 
 // A round step for the value axis: 1, 2 or 5 times a power of ten.
@@ -29,7 +34,55 @@ double niceStep(double range, int lines) {
     return 10 * power;
 }
 
+bool drawable(const std::optional<double>& v) {
+    return v && std::isfinite(*v);
+}
+
 } // namespace
+
+QString DifferenceText(double percent) {
+    QString number = QString::number(percent, 'f', 1);
+    if (number == QLatin1String("-0.0"))
+        number = QStringLiteral("0.0");
+    const bool gain = number != QLatin1String("0.0") && percent > 0;
+    return (gain ? QStringLiteral("+") : QString()) + number + QStringLiteral(" %");
+}
+
+QString ChartValueText(double value) {
+    if (std::fabs(value) < 1e6)
+        return QString::number(value, 'f', 1);
+    return QString::number(value, 'g', 3);
+}
+
+ValueAxis ValueAxisFor(double highest) {
+    if (!std::isfinite(highest) || highest <= 0)
+        highest = 1;
+    // A tenth of room above the highest value, where that room is still a finite number.
+    const double room =
+        highest > std::numeric_limits<double>::max() / 1.1 ? highest : highest * 1.1;
+    ValueAxis axis;
+    axis.step = niceStep(room, 5);
+    const double lines = std::ceil(room / axis.step);
+    axis.top = lines * axis.step;
+    if (!std::isfinite(axis.top)) {
+        // The round top would pass the largest double: the axis ends at the highest value.
+        axis.top = highest;
+        axis.step = highest / 5;
+    }
+    return axis;
+}
+
+QString ShownText(const QString& text, qsizetype maxChars) {
+    const bool cut = text.size() > maxChars;
+    QString shown = text.left(maxChars);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    if (cut)
+        shown += QChar(0x2026);
+    return shown;
+}
 
 std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series) {
     std::vector<ChartGroup> groups;
@@ -54,7 +107,9 @@ std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series
             if (!a || !b || !a->Mean || !b->Mean)
                 continue;
             g.Difference = PercentDifference(*b->Mean, *a->Mean);
-            if (*b->Mean > *a->Mean)
+            if (g.Difference && DifferenceText(*g.Difference) == DifferenceText(0))
+                g.Difference = 0.0; // a tie as shown is a tie
+            else if (*b->Mean > *a->Mean)
                 g.Better = 1;
             else if (*a->Mean > *b->Mean)
                 g.Better = 0;
@@ -105,27 +160,30 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
     double top = 0;
     for (const ChartGroup& g : groups_)
         for (const auto& bar : g.PerSeries)
-            if (bar && bar->Mean)
-                top = std::max({top, *bar->Mean, bar->Max.value_or(0)});
-    if (top <= 0)
-        top = 1;
-    const double step = niceStep(top * 1.1, 5);
-    const double axisTop = std::ceil(top * 1.1 / step) * step;
+            if (bar && drawable(bar->Mean))
+                top = std::max({top, *bar->Mean, drawable(bar->Max) ? *bar->Max : 0.0});
+    const ValueAxis axis = ValueAxisFor(top);
+    const double step = axis.step;
+    const double axisTop = axis.top;
 
     // Legend above, captions below, the value axis on the left.
     const int line = fm.height();
     const int legend = series_.size() > 1 ? line + 10 : 6;
     const QRect plot = area.adjusted(fm.horizontalAdvance(QStringLiteral("0000.0")) + 14,
                                      legend + line + 6, -12, -(2 * line + 14));
-    const auto y = [&](double v) { return plot.bottom() - v / axisTop * plot.height(); };
+    // A value beyond the axis (a negative one, say) is drawn at its end, not off the chart.
+    const auto y = [&](double v) {
+        return plot.bottom() - std::clamp(v, 0.0, axisTop) / axisTop * plot.height();
+    };
 
     p.setPen(Grid);
-    for (double v = 0; v <= axisTop + step / 2; v += step) {
+    for (int i = 0; i <= 12 && double(i) <= axisTop / step + 0.5; ++i) {
+        const double v = double(i) * step;
         const int gy = qRound(y(v));
         p.drawLine(plot.left(), gy, plot.right(), gy);
         p.setPen(Text);
         p.drawText(QRect(area.left(), gy - line / 2, plot.left() - area.left() - 6, line),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'g', 6));
         p.setPen(Grid);
     }
     p.setPen(Text);
@@ -136,7 +194,9 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
         int x = plot.left();
         for (size_t s = 0; s < series_.size() && s < std::size(SeriesColours); ++s) {
             p.fillRect(QRect(x, area.top() + 4 + line / 2 - 5, 10, 10), SeriesColours[s]);
-            const QString label = series_[s].Label;
+            const QString label =
+                fm.elidedText(ShownText(series_[s].Label, LabelChars), Qt::ElideRight,
+                              std::max(40, (area.right() - x) / int(series_.size() - s) - 38));
             p.drawText(QPoint(x + 14, area.top() + 4 + fm.ascent()), label);
             x += 14 + fm.horizontalAdvance(label) + 24;
         }
@@ -152,7 +212,7 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
         for (size_t s = 0; s < g.PerSeries.size(); ++s) {
             const auto& bar = g.PerSeries[s];
             const QRectF slot(left + barWidth * double(s), plot.top(), barWidth, plot.height());
-            if (!bar || !bar->Mean) {
+            if (!bar || !drawable(bar->Mean)) {
                 p.setPen(Text);
                 p.drawText(
                     QRectF(slot.left() - 10, plot.bottom() - line - 4, slot.width() + 20, line),
@@ -166,7 +226,8 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
                 p.setPen(QPen(Better, 3));
                 p.drawRect(body.adjusted(1.5, 1.5, -1.5, 0));
             }
-            if (bar->Min && bar->Max) {
+            const bool spread = drawable(bar->Min) && drawable(bar->Max);
+            if (spread) {
                 p.setPen(QPen(Whisker, 1.5));
                 const double wx = body.center().x();
                 const double cap = std::min(8.0, body.width() / 4);
@@ -175,13 +236,13 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
                 p.drawLine(QPointF(wx - cap, y(*bar->Max)), QPointF(wx + cap, y(*bar->Max)));
             }
             p.setPen(Text);
-            const double labelTop = std::min(y(*bar->Mean), bar->Max ? y(*bar->Max) : 1e9);
+            const double labelTop = std::min(y(*bar->Mean), spread ? y(*bar->Max) : 1e9);
             QString text = value(*bar->Mean);
             if (g.Better == int(s))
                 text = QStringLiteral("\u25B2 ") + text;
             p.drawText(QRectF(slot.left() - 10, labelTop - line - 2, slot.width() + 20, line),
                        Qt::AlignCenter, text);
-            if (bar->Min && bar->Max && *bar->Max > *bar->Min) {
+            if (spread && *bar->Max > *bar->Min) {
                 QFont small = font;
                 small.setPixelSize(10);
                 p.setFont(small);
@@ -193,15 +254,14 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
             }
         }
         p.setPen(Text);
-        p.drawText(QRectF(centre - groupWidth / 2, plot.bottom() + 4, groupWidth, line),
-                   Qt::AlignCenter, fm.elidedText(g.Caption, Qt::ElideRight, int(groupWidth)));
+        p.drawText(
+            QRectF(centre - groupWidth / 2, plot.bottom() + 4, groupWidth, line), Qt::AlignCenter,
+            fm.elidedText(ShownText(g.Caption, LabelChars), Qt::ElideRight, int(groupWidth)));
         if (g.Difference) {
-            p.setPen(g.Better >= 0 ? Better : Text);
+            // The newer series' change: green when it got faster, red when slower.
+            p.setPen(g.Better == 1 ? Better : g.Better == 0 ? Worse : Text);
             p.drawText(QRectF(centre - groupWidth / 2, plot.bottom() + 4 + line, groupWidth, line),
-                       Qt::AlignCenter,
-                       QStringLiteral("%1%2 %")
-                           .arg(*g.Difference >= 0 ? "+" : "")
-                           .arg(QString::number(*g.Difference, 'f', 1)));
+                       Qt::AlignCenter, DifferenceText(*g.Difference));
         }
     }
     p.setPen(Text);

@@ -30,8 +30,28 @@ struct ChartGroup {
     int Better = -1; // index of the better series; -1 when not compared or equal
 };
 
-// Resolutions in the order the series first name them.
+// Resolutions in the order the series first name them. Two means whose difference shows as
+// 0.0 % are a tie: neither is better.
 std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series);
+
+// The difference as the chart writes it: "+4.8 %", "-0.2 %", "0.0 %" (never "-0.0 %").
+QString DifferenceText(double percent);
+
+// A value as the chart and the list write it: one decimal, or three significant digits for a
+// value too large for that to stay short.
+QString ChartValueText(double value);
+
+// The value axis for a highest value: a round step and the top line, both finite however
+// large the value (the largest double included); the lines from 0 to the top are at most 12.
+struct ValueAxis {
+    double step = 1;
+    double top = 1;
+};
+ValueAxis ValueAxisFor(double highest);
+
+// A text of outside origin cut for showing on one line: line breaks and other control
+// characters become blanks, and beyond `maxChars` it ends with "\u2026".
+QString ShownText(const QString& text, qsizetype maxChars);
 
 // A bar chart drawn with QPainter: per resolution one bar per series with its mean, a whisker
 // from the lowest to the highest run, and the values written on it.

@@ -3,6 +3,7 @@
 #include "game/SettingsStore.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/OutsideFile.h"
 #include "platform/SafeFile.h"
 #include "platform/Shell.h"
 #include "results/DataFiles.h"
@@ -10,7 +11,7 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -22,6 +23,7 @@
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -46,34 +48,34 @@ QString dateText(const QDateTime& when) {
     return QLocale().toString(when.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
+// What a list cell shows at most: a long note or caption costs every paint otherwise.
+constexpr qsizetype NoteChars = 200;
+constexpr qsizetype CaptionChars = 40;
+constexpr qsizetype CaptionsChars = 300;
+
 QString meansText(const ResultSummary& s) {
     QStringList means;
     for (const ResultRowSummary& row : s.Rows)
-        means << (row.Mean ? QString::number(*row.Mean, 'f', 1) : QStringLiteral("-"));
+        means << (row.Mean ? ChartValueText(*row.Mean) : QStringLiteral("-"));
     return means.join(QStringLiteral(" / "));
 }
 
 QString captionsText(const ResultSummary& s) {
     QStringList captions;
     for (const ResultRowSummary& row : s.Rows)
-        captions << row.Caption;
-    return captions.join(QStringLiteral(", "));
+        captions << ShownText(row.Caption, CaptionChars);
+    return ShownText(captions.join(QStringLiteral(", ")), CaptionsChars);
 }
 
-ListedResult readOne(const QFileInfo& info) {
-    ListedResult entry{info.absoluteFilePath(), info.lastModified(), {}};
-    QFile file(entry.Path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        entry.Read.Problem = QStringLiteral("unreadable: ") + file.errorString();
-        return entry;
-    }
-    // One byte beyond the limit is enough to tell a file that is too large.
-    const QByteArray bytes = file.read(ResultFileMaxBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        entry.Read.Problem = QStringLiteral("unreadable: ") + file.errorString();
-        return entry;
-    }
-    entry.Read = ReadResultFile(bytes);
+ListedResult readOne(const QString& path, const QDateTime& modified) {
+    ListedResult entry{path, modified, {}};
+    const platform::OutsideFile file = platform::ReadOutsideFile(path, ResultFileMaxBytes);
+    if (file.outcome == platform::OutsideFile::Outcome::TooLarge)
+        entry.Read.Problem = QStringLiteral("damaged: ") + file.reason;
+    else if (!file.ok())
+        entry.Read.Problem = QStringLiteral("unreadable: ") + file.reason;
+    else
+        entry.Read = ReadResultFile(file.bytes);
     return entry;
 }
 
@@ -92,14 +94,29 @@ std::optional<QSize> StoredWindowSize(const QString& text) {
 
 void ReadResultsFolder(const QString& folder, const std::atomic<bool>& stop,
                        const std::function<void(std::vector<ListedResult>)>& batch) {
-    const QFileInfoList files = QDir(folder).entryInfoList(
-        {QStringLiteral("result_*.json")},
-        QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Time);
-    std::vector<ListedResult> pending;
-    for (const QFileInfo& info : files) {
+    // Listed step by step, so that a stop is seen in a folder of any size.
+    struct Found {
+        QString path;
+        QDateTime modified;
+    };
+    std::vector<Found> files;
+    QDirIterator names(folder, {QStringLiteral("result_*.json")},
+                       QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (names.hasNext()) {
         if (stop)
             return;
-        pending.push_back(readOne(info));
+        names.next();
+        const QFileInfo info = names.fileInfo();
+        files.push_back({info.absoluteFilePath(), info.lastModified()});
+    }
+    // Newest first by their time on disk.
+    std::stable_sort(files.begin(), files.end(),
+                     [](const Found& a, const Found& b) { return a.modified > b.modified; });
+    std::vector<ListedResult> pending;
+    for (const Found& found : files) {
+        if (stop)
+            return;
+        pending.push_back(readOne(found.path, found.modified));
         if (pending.size() >= BatchSize) {
             batch(std::move(pending));
             pending.clear();
@@ -179,6 +196,8 @@ void ResultsWindow::StopReading() {
     delete reader_;
     reader_ = nullptr;
     stop_ = false;
+    // What the stopped reader still queued (batches, its end) is dropped.
+    ++generation_;
 }
 
 void ResultsWindow::Open(const QString& folder) {
@@ -234,7 +253,7 @@ void ResultsWindow::AddBatch(int generation, std::vector<ListedResult> batch) {
             const ResultSummary& s = *e.Read.Summary;
             item->setData(0, SortRole, s.Started.toMSecsSinceEpoch());
             item->setText(0, dateText(s.Started));
-            item->setText(1, s.Note);
+            item->setText(1, ShownText(s.Note, NoteChars));
             item->setText(2, captionsText(s));
             item->setText(3, meansText(s));
             item->setToolTip(0, QDir::toNativeSeparators(e.Path));
@@ -277,7 +296,9 @@ void ResultsWindow::SelectionChanged() {
         for (const ListedResult* e : chosen) {
             const ResultSummary& s = *e->Read.Summary;
             ChartSeries one{dateText(s.Started) +
-                                (s.Note.isEmpty() ? QString() : QStringLiteral(" ") + s.Note),
+                                (s.Note.isEmpty()
+                                     ? QString()
+                                     : QStringLiteral(" ") + ShownText(s.Note, NoteChars)),
                             {}};
             for (const ResultRowSummary& row : s.Rows)
                 one.Bars.push_back(ChartBar{row.Caption, row.Mean, row.Min, row.Max});
@@ -317,6 +338,12 @@ void ResultsWindow::SaveChart() {
     } catch (const AppError& error) {
         dialogs_.showMessage(error.message());
     }
+}
+
+void ResultsWindow::closeEvent(QCloseEvent* event) {
+    // The folder is read afresh at the next Open(): nothing read from here on would be shown.
+    StopReading();
+    QWidget::closeEvent(event);
 }
 
 void ResultsWindow::hideEvent(QHideEvent* event) {

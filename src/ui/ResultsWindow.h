@@ -27,7 +27,9 @@ struct ListedResult {
 };
 
 // Reads the data files of a folder, newest first by their time on disk; `batch` receives them
-// a few at a time, `stop` ends the reading early. Runs on any thread.
+// a few at a time, `stop` ends the reading early, also while the folder is being listed.
+// Only regular files are read, never through a link and never waiting on one; the others are
+// listed as unreadable. Runs on any thread.
 void ReadResultsFolder(const QString& folder, const std::atomic<bool>& stop,
                        const std::function<void(std::vector<ListedResult>)>& batch);
 
@@ -56,6 +58,7 @@ signals:
     void Listed();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

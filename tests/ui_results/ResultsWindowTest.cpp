@@ -16,8 +16,13 @@
 #include <QTimeZone>
 #include <QTreeWidget>
 #include <chrono>
+#include <cmath>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -236,6 +241,169 @@ TEST_F(ResultsWindowTest, AThousandFilesAreReadInTheBackground) {
     ASSERT_TRUE(testsupport::waitUntil([&] { return listed; }, 120000));
     EXPECT_EQ(window->List()->topLevelItemCount(), 1000);
     EXPECT_FALSE(window->Listing());
+}
+
+// A data file the reader must not wait on or read through: listed greyed, and the window
+// (and the program with it) can always be closed.
+TEST_F(ResultsWindowTest, LinksAreListedAsUnreadableAndNeverWaitedOn) {
+    writeFixtures();
+    const QByteArray fifo = QFile::encodeName(tmp.path() + "/fifo");
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(tmp.path() + "/fifo", folder + "result_fifo.json"));
+    ASSERT_TRUE(QFile::link(folder + "result_a.json", folder + "result_link.json"));
+
+    window = std::make_unique<ResultsWindow>(*store, shell, dialogs);
+    bool listed = false;
+    QObject::connect(window.get(), &ResultsWindow::Listed, [&listed] { listed = true; });
+    window->Open(folder);
+    const bool done = testsupport::waitUntil([&] { return listed; }, 20000);
+    if (!done) {
+        // Give the waiting reader a writer and an end, so that the test fails and ends.
+        const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ASSERT_TRUE(done) << "the reader waited on the FIFO";
+
+    QStringList reasons;
+    for (int i = 0; i < window->List()->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = window->List()->topLevelItem(i);
+        if (item->flags() == Qt::NoItemFlags)
+            reasons << item->text(2) + ": " + item->text(1);
+    }
+    EXPECT_TRUE(reasons.contains("result_fifo.json: unreadable: a symbolic link"))
+        << reasons.join(" | ").toStdString();
+    EXPECT_TRUE(reasons.contains("result_link.json: unreadable: a symbolic link"));
+    EXPECT_EQ(window->List()->topLevelItemCount(), 8);
+}
+
+TEST_F(ResultsWindowTest, ClosingTheWindowStopsTheReading) {
+    const QByteArray bytes = ResultJsonBytes(series(at(10, 20), "many", {{0, {60, 61, 62}}}));
+    for (int i = 0; i < 2000; ++i)
+        testsupport::writeFile(folder + QStringLiteral("result_%1.json").arg(i), bytes);
+    window = std::make_unique<ResultsWindow>(*store, shell, dialogs);
+    bool listed = false;
+    QObject::connect(window.get(), &ResultsWindow::Listed, [&listed] { listed = true; });
+    window->Open(folder);
+    ASSERT_TRUE(window->Listing());
+    window->close();
+    EXPECT_FALSE(window->Listing()) << "the reading thread has ended with the window";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(listed) << "nothing it had queued is shown";
+    EXPECT_LT(window->List()->topLevelItemCount(), 2000);
+
+    window->Open(folder);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return listed; }, 120000));
+    EXPECT_EQ(window->List()->topLevelItemCount(), 2000) << "read afresh when opened again";
+}
+
+// A series written as the program writes it, with one member put in by hand.
+QByteArray withMember(QByteArray json, const QByteArray& member, const QByteArray& value) {
+    const qsizetype at = json.indexOf("\"" + member + "\": ");
+    EXPECT_GE(at, 0);
+    const qsizetype start = at + member.size() + 4;
+    qsizetype end = start;
+    while (end < json.size() && json[end] != ',' && json[end] != '\n')
+        ++end;
+    json.replace(start, end - start, value);
+    return json;
+}
+
+TEST_F(ResultsWindowTest, LongTextsAreCutAndHugeValuesStillCharted) {
+    QByteArray json = ResultJsonBytes(series(at(10, 20), "x", {{0, {60, 61, 62}}}));
+    json = withMember(json, "note", "\"" + QByteArray(900000, 'n') + "\"");
+    json = withMember(json, "caption", "\"" + QByteArray(50000, 'c') + "\\nsecond line\"");
+    json = withMember(json, "mean", "1e308");
+    json = withMember(json, "max", "1.7976931348623157e308");
+    testsupport::writeFile(folder + "result_huge.json", json);
+    open();
+    ASSERT_EQ(window->List()->topLevelItemCount(), 1);
+    const QTreeWidgetItem* item = window->List()->topLevelItem(0);
+    ASSERT_NE(item->flags(), Qt::NoItemFlags) << item->text(1).left(200).toStdString();
+    EXPECT_LE(item->text(1).size(), 201) << "the note is cut";
+    EXPECT_TRUE(item->text(1).endsWith(QChar(0x2026)));
+    EXPECT_LE(item->text(2).size(), 301) << "the captions are cut";
+    EXPECT_FALSE(item->text(2).contains('\n'));
+    EXPECT_EQ(item->text(3), "1e+308");
+
+    select({0});
+    ASSERT_EQ(window->Chart()->Series().size(), 1u);
+    EXPECT_LE(window->Chart()->Series()[0].Label.size(), 240);
+    const QImage image = window->Chart()->Render(QSize(800, 450));
+    int barPixels = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            barPixels += image.pixelColor(x, y) == QColor(47, 123, 216);
+    EXPECT_GT(barPixels, 2000) << "a mean of 1e308 is drawn as a bar";
+}
+
+TEST(ResultsChart, TheAxisIsFiniteForEveryHighestValue) {
+    for (const double highest :
+         {0.0, -5.0, 0.4, 60.0, 66.6, 999.9, 1e6, 1e308, std::numeric_limits<double>::max(),
+          std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+        SCOPED_TRACE(highest);
+        const ValueAxis axis = ValueAxisFor(highest);
+        EXPECT_TRUE(std::isfinite(axis.step) && axis.step > 0);
+        EXPECT_TRUE(std::isfinite(axis.top));
+        if (std::isfinite(highest)) {
+            EXPECT_GE(axis.top, highest);
+        }
+        EXPECT_LE(axis.top / axis.step, 12.0);
+    }
+    EXPECT_EQ(ValueAxisFor(60).top, 80.0);
+    EXPECT_EQ(ChartValueText(61.25), "61.2");
+    EXPECT_EQ(ChartValueText(1e308), "1e+308");
+}
+
+TEST(ResultsChart, TheDifferenceIsSignedAsItIsAndATieIsNoWin) {
+    const struct {
+        double percent;
+        const char* text;
+    } texts[] = {{5.0, "+5.0 %"}, {-0.2, "-0.2 %"}, {-0.04, "0.0 %"}, {0.04, "0.0 %"},
+                 {-0.0, "0.0 %"}, {0.0, "0.0 %"},   {0.05, "+0.1 %"}, {-12.34, "-12.3 %"}};
+    for (const auto& t : texts)
+        EXPECT_EQ(DifferenceText(t.percent), t.text) << t.percent;
+
+    const std::vector<ChartGroup> close = GroupByResolution(
+        {{"a", {{"640", 100.0, 99.0, 101.0}}}, {"b", {{"640", 99.98, 99.0, 101.0}}}});
+    ASSERT_TRUE(close[0].Difference);
+    EXPECT_EQ(DifferenceText(*close[0].Difference), "0.0 %");
+    EXPECT_EQ(close[0].Better, -1) << "equal as shown: no bar is marked";
+}
+
+// The newer series' difference: green when it is faster, red when slower.
+TEST(ResultsChart, TheDifferenceIsColouredByBetterOrWorse) {
+    const auto colours = [](double older, double newer) {
+        ResultsChart chart;
+        chart.SetSeries(
+            {{"older", {{"640", older, older, older}}}, {"newer", {{"640", newer, newer, newer}}}});
+        const QImage image = chart.Render(QSize(800, 450));
+        // The band of the difference text, below the captions.
+        std::pair<int, int> greenAndRed{0, 0};
+        for (int y = image.height() - 40; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                greenAndRed.first += c.green() > c.red() + 60;
+                greenAndRed.second += c.red() > c.green() + 60;
+            }
+        return greenAndRed;
+    };
+    const auto faster = colours(60, 66);
+    EXPECT_GT(faster.first, 10);
+    EXPECT_EQ(faster.second, 0);
+    const auto slower = colours(60, 59.88);
+    EXPECT_EQ(slower.first, 0) << "a slowdown is not green";
+    EXPECT_GT(slower.second, 10);
+    const auto tie = colours(60, 60.01);
+    EXPECT_EQ(tie.first, 0);
+    EXPECT_EQ(tie.second, 0);
+}
+
+TEST(ResultsChart, ShownTextIsOneLineAndCut) {
+    EXPECT_EQ(ShownText("short", 10), "short");
+    EXPECT_EQ(ShownText("a\nb\tc\r", 10), "a b c ");
+    EXPECT_EQ(ShownText("abcdefghijk", 10), QString("abcdefghij") + QChar(0x2026));
+    EXPECT_EQ(ShownText(QString(1000000, 'x'), 200).size(), 201);
 }
 
 TEST(ResultsChart, GroupsFollowTheResolutionsOfBothSeries) {
