@@ -69,6 +69,12 @@ TEST_F(ConfigScript, RecognisesOnlyItsOwnScript) {
     QFile::remove(cfg("autoexec.cfg"));
     EXPECT_FALSE(IsProgramScript(cfg("autoexec.cfg")));
     EXPECT_FALSE(IsProgramScript(paths.CfgFolder)) << "a folder";
+
+    // The program writes its script as a file of its own: a link is the user's, whatever it
+    // reaches, and is set aside and put back rather than written over.
+    writeFile(cfg("elsewhere.cfg"), kExpectedScript);
+    ASSERT_TRUE(QFile::link(cfg("elsewhere.cfg"), cfg("autoexec.cfg")));
+    EXPECT_FALSE(IsProgramScript(cfg("autoexec.cfg"))) << "a link to the same text";
 }
 
 TEST_F(ConfigScript, NeverReplacesAScriptOfTheUsers) {
