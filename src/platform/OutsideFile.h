@@ -34,8 +34,8 @@ enum class OutsideRead {
 OutsideFile ReadOutsideFile(const QString& path, qint64 maxBytes,
                             OutsideRead how = OutsideRead::WholeOrNothing);
 
-// The same for a file of the system's own whose name may be a link the system made (such as
-// /etc/os-release): the link is followed, the rest holds.
+// The same for a name that may rightly be a link (a system file such as /etc/os-release, a
+// file the user names): the link is followed, the rest holds.
 OutsideFile ReadSystemFile(const QString& path, qint64 maxBytes,
                            OutsideRead how = OutsideRead::WholeOrNothing);
 
