@@ -753,6 +753,19 @@ TEST_F(SignedUpdateCheck, TheInformationFileNeedsItsSignature) {
     EXPECT_EQ(events_, QStringList{"aborted"});
 }
 
+// A signature is no longer than its 64 bytes: a server that sends more, without telling the
+// length and without ending, is refused at once rather than waited for.
+TEST_F(SignedUpdateCheck, NoMoreThanASignatureIsRead) {
+    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("a.dat")}));
+    signAs("update.txt", "longer", {});
+    up_->InfoFileURL = server_->url("opensig/update.txt");
+    check();
+    EXPECT_EQ(events_, QStringList{"aborted"});
+    EXPECT_EQ(prompts_.log,
+              QStringList{"error: " + SignatureFailedText(server_->url("opensig/update.txt"))});
+    server_->release();
+}
+
 // Every update file is verified once it is in: a missing or bad signature cancels the upgrade
 // with a message naming the file, and whatever was downloaded is removed, in the program's
 // folder and beside the other targets alike.
