@@ -7,7 +7,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
-    libcurl4-openssl-dev libxrandr-dev libx11-dev
+    libcurl4-openssl-dev libxrandr-dev libx11-dev libsodium-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-xserver-utils x11-utils python3 python3-jsonschema
     clang libclang-rt-14-dev

@@ -8,6 +8,7 @@
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/Signature.h"
 #include "update/HttpUrl.h"
 #include "update/UpgraderMessages.h"
 
@@ -21,6 +22,7 @@
 #include <QProcessEnvironment>
 #include <QTimer>
 #include <QUrl>
+#include <utility>
 
 namespace {
 
@@ -84,6 +86,7 @@ TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
     CloseApplication = [] { QCoreApplication::quit(); };
     IsOnline = [] { return ComputerIsOnline(registryDir()); };
     QFile::remove(TempFolder + QLatin1StringView(UpgradeHelperFileName));
+    memoryLimit_ = http_.MemoryLimit;
     autoCheckTimer_.setSingleShot(false);
     connect(&autoCheckTimer_, &QTimer::timeout, this, &TauAutoUpgrader::AutoCheckTimerFired);
     InstallHandlers();
@@ -151,6 +154,8 @@ bool TauAutoUpgrader::StartCheck(bool checkOnly, bool automatic) {
         autoCheck_ = automatic;
         infoMode_ = true;
         updateAvailable_ = false;
+        signatureOf_ = SignatureOf::Nothing;
+        http_.MemoryLimit = memoryLimit_;
         http_.CacheOptions = CacheOptions | coPragmaNoCache;
         if (http_.StartTransfer(InfoFileURL, QString()) && checkOnly) {
             QEventLoop wait;
@@ -174,7 +179,7 @@ void TauAutoUpgrader::DecisionDone() {
 // that may start another transfer or open a modal box goes to the next turn of the loop.
 void TauAutoUpgrader::InstallHandlers() {
     http_.HeaderInfoHandler = [this](const TauHeaderInfo& info, bool& continueTransfer) {
-        if (infoMode_)
+        if (infoMode_ || signatureOf_ != SignatureOf::Nothing)
             return;
         lastModified_ = info.LastModified;
         if (WizardOpen())
@@ -193,7 +198,7 @@ void TauAutoUpgrader::InstallHandlers() {
     };
     http_.ProgressHandler = [this](const QString&, qint64 contentLength, qint64 bytesRead,
                                    const ProgressFigures& figures, const QByteArray*) {
-        if (infoMode_)
+        if (infoMode_ || signatureOf_ != SignatureOf::Nothing)
             return;
         const int total =
             TotalPercentsDone(index_, static_cast<int>(files_.size()), figures.percentDone);
@@ -208,27 +213,47 @@ void TauAutoUpgrader::InstallHandlers() {
         }
     };
     http_.DoneHandler = [this](const QString&, const QByteArray* output, qint64) {
+        if (signatureOf_ != SignatureOf::Nothing) {
+            const QByteArray body = output ? *output : http_.MemoryOutput();
+            QTimer::singleShot(0, this, [this, body] { SignatureArrived(body); });
+            return;
+        }
         if (infoMode_) {
             const QByteArray body = output ? *output : http_.MemoryOutput();
-            QTimer::singleShot(0, this, [this, body] { InfoFileArrived(body); });
+            QTimer::singleShot(0, this, [this, body] {
+                if (!Signed()) {
+                    InfoFileArrived(body);
+                    return;
+                }
+                unverifiedInfo_ = body;
+                FetchSignature(SignatureOf::InfoFile, InfoFileURL);
+            });
             return;
         }
         QTimer::singleShot(0, this, [this] {
-            if (lastModified_.isValid()) {
-                QFile file(currentDownload_);
-                if (file.open(QIODevice::ReadWrite))
-                    file.setFileTime(lastModified_, QFileDevice::FileModificationTime);
-            }
-            if (OnFileDone)
-                OnFileDone(currentDownload_);
-            DownloadLoop(false);
+            if (Signed() && aborted_)
+                return; // cancelled meanwhile: no signature to fetch
+            if (Signed())
+                FetchSignature(SignatureOf::UpdateFile, currentUrl_);
+            else
+                FileComplete();
         });
     };
-    http_.SkippedHandler = [this] {
-        if (!infoMode_)
+    // Whatever keeps a signature from arriving whole counts as a missing signature.
+    const auto noSignature = [this] {
+        QTimer::singleShot(0, this, [this] { SignatureArrived(std::nullopt); });
+    };
+    http_.SkippedHandler = [this, noSignature] {
+        if (signatureOf_ != SignatureOf::Nothing)
+            noSignature();
+        else if (!infoMode_)
             QTimer::singleShot(0, this, [this] { DownloadLoop(false); });
     };
-    http_.HTTPErrorHandler = [this](int statusCode, const QByteArray*) {
+    http_.HTTPErrorHandler = [this, noSignature](int statusCode, const QByteArray*) {
+        if (signatureOf_ != SignatureOf::Nothing) {
+            noSignature();
+            return;
+        }
         QTimer::singleShot(0, this, [this, statusCode] {
             if (!infoMode_) {
                 LostFile(statusCode);
@@ -237,16 +262,27 @@ void TauAutoUpgrader::InstallHandlers() {
             InfoFileUnusable();
         });
     };
-    http_.ConnLostHandler = [this](const QString&, const QByteArray*, qint64, qint64) {
-        QTimer::singleShot(0, this, [this] { TransferBroken(false); });
+    http_.ConnLostHandler = [this, noSignature](const QString&, const QByteArray*, qint64, qint64) {
+        if (signatureOf_ != SignatureOf::Nothing)
+            noSignature();
+        else
+            QTimer::singleShot(0, this, [this] { TransferBroken(false); });
     };
-    http_.HostUnreachableHandler = [this] {
-        QTimer::singleShot(0, this, [this] { TransferBroken(true); });
+    http_.HostUnreachableHandler = [this, noSignature] {
+        if (signatureOf_ != SignatureOf::Nothing)
+            noSignature();
+        else
+            QTimer::singleShot(0, this, [this] { TransferBroken(true); });
     };
     // An information file too large to hold is a damaged one. A download that cannot be
     // written whole (no file, a full disk) would leave the wizard waiting for nothing, or the
     // helper installing a short file: the upgrade is cancelled with the reason shown.
-    http_.OutputFailedHandler = [this](const QString& message) {
+    // A signature longer than one is no signature.
+    http_.OutputFailedHandler = [this, noSignature](const QString& message) {
+        if (signatureOf_ != SignatureOf::Nothing) {
+            noSignature();
+            return;
+        }
         QTimer::singleShot(0, this, [this, message] {
             if (infoMode_) {
                 InfoFileUnusable();
@@ -295,6 +331,9 @@ void TauAutoUpgrader::InfoFileUnusable() {
 
 void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
     const QString url = infoMode_ ? InfoFileURL : currentUrl_;
+    // Files that were never verified are not left for a later helper to move into place.
+    if (Signed() && !infoMode_ && downloading_)
+        DiscardDownloads();
     infoMode_ = false;
     downloading_ = false;
     DecisionDone();
@@ -314,6 +353,63 @@ void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
     }
     http_.StopTransfer(false, false);
     CloseWizard();
+}
+
+// The signature of the information file or of the update file just downloaded; its URL is the
+// file's own with the suffix. It is held in memory and can be no longer than a signature.
+void TauAutoUpgrader::FetchSignature(SignatureOf what, const QString& fileUrl) {
+    signatureOf_ = what;
+    http_.MemoryLimit = platform::SignatureBytes;
+    http_.CacheOptions =
+        what == SignatureOf::InfoFile ? CacheOptions | coPragmaNoCache : CacheOptions;
+    if (!http_.StartTransfer(fileUrl + QLatin1StringView(SignatureUrlSuffix), QString()))
+        SignatureArrived(std::nullopt);
+}
+
+void TauAutoUpgrader::SignatureArrived(const std::optional<QByteArray>& signature) {
+    const SignatureOf what = std::exchange(signatureOf_, SignatureOf::Nothing);
+    http_.MemoryLimit = memoryLimit_;
+    if (what == SignatureOf::InfoFile) {
+        const QByteArray info = std::exchange(unverifiedInfo_, QByteArray());
+        if (signature && platform::VerifySignature(PublicKey, info, *signature))
+            InfoFileArrived(info);
+        else
+            SignatureFailed(InfoFileURL);
+    } else if (what == SignatureOf::UpdateFile) {
+        // The download as it lies on disk now, which is what the helper will move.
+        const std::optional<QByteArray> bytes =
+            platform::ReadOwnFile(currentDownload_, SignedFileLimit);
+        if (signature && bytes && platform::VerifySignature(PublicKey, *bytes, *signature))
+            FileComplete();
+        else
+            SignatureFailed(currentUrl_);
+    }
+}
+
+void TauAutoUpgrader::SignatureFailed(const QString& fileUrl) {
+    infoMode_ = false;
+    DiscardDownloads();
+    if (prompts_)
+        prompts_->ShowError(SignatureFailedText(fileUrl));
+    CancelUpgrade();
+}
+
+// Removes every file this upgrade downloaded, wherever its target lies.
+void TauAutoUpgrader::DiscardDownloads() {
+    for (const QString& path : std::as_const(downloads_))
+        QFile::remove(path);
+    downloads_.clear();
+}
+
+void TauAutoUpgrader::FileComplete() {
+    if (lastModified_.isValid()) {
+        QFile file(currentDownload_);
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(lastModified_, QFileDevice::FileModificationTime);
+    }
+    if (OnFileDone)
+        OnFileDone(currentDownload_);
+    DownloadLoop(false);
 }
 
 void TauAutoUpgrader::InfoFileArrived(const QByteArray& body) {
@@ -399,8 +495,13 @@ void TauAutoUpgrader::DownloadLoop(bool first) {
         finished_ = false;
         endPage_ = false;
         index_ = 0;
+        downloads_.clear();
         if (!TargetsAllowed())
             return;
+        // The helper moves every download it finds in the program's folder: one left by an
+        // earlier upgrade was never verified.
+        if (Signed())
+            DeleteDownloadsInAppFolder();
         if (Wizard.Enabled && wizard_)
             wizard_->Open(Wizard);
     } else {
@@ -426,6 +527,7 @@ void TauAutoUpgrader::DownloadLoop(bool first) {
         http_.CacheOptions = CacheOptions;
         // Hidden and temporary until the helper puts the file in its place.
         http_.OutputFileAttributes = {atrHidden | atrTemporary, atrHidden | atrTemporary};
+        downloads_ << currentDownload_;
         http_.StartTransfer(currentUrl_, currentDownload_);
         return;
     }
@@ -469,6 +571,8 @@ void TauAutoUpgrader::LostFile(int statusCode) {
 
 void TauAutoUpgrader::CancelUpgrade() {
     aborted_ = true;
+    signatureOf_ = SignatureOf::Nothing;
+    unverifiedInfo_.clear();
     endPage_ = false;
     downloading_ = false;
     infoMode_ = false;

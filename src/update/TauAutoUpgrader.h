@@ -2,6 +2,7 @@
 
 #include "update/TauCustomHTTP.h"
 #include "update/UpdateInfo.h"
+#include "update/UpdateSignatures.h"
 #include "update/UpgradePaths.h"
 #include "update/UpgraderViews.h"
 
@@ -74,6 +75,12 @@ public:
     TauCacheOptions CacheOptions =
         coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
     TauAutoUpgraderWizard Wizard;
+    // The maker's Ed25519 public key (32 bytes). Set, the information file and every update
+    // file must have a valid signature at its URL + SignatureUrlSuffix, each checked before it
+    // is used; a missing or bad one cancels the upgrade with a message naming the file, and
+    // nothing downloaded is left for the helper. A key of another length fails every check.
+    // Empty: no signature is asked for.
+    QByteArray PublicKey;
     TauHTTPProxy& Proxy() { return http_.Proxy; }
     TauHTTPTimeouts& Timeouts() { return http_.Timeouts; }
     // What a time-out of 0 stands for (tests shorten it).
@@ -153,6 +160,14 @@ public:
     const QString& UpgradeMsg() const { return upgradeMsg_; }
 
 private:
+    enum class SignatureOf { Nothing, InfoFile, UpdateFile };
+
+    bool Signed() const { return !PublicKey.isEmpty(); }
+    void FetchSignature(SignatureOf what, const QString& fileUrl);
+    void SignatureArrived(const std::optional<QByteArray>& signature);
+    void SignatureFailed(const QString& fileUrl);
+    void DiscardDownloads();
+    void FileComplete();
     bool StartCheck(bool checkOnly, bool automatic);
     void AutoCheckTimerFired();
     void ArmAutoCheck();
@@ -197,6 +212,11 @@ private:
     QString currentDownload_;
     QString currentTarget_;
     QDateTime lastModified_;
+
+    SignatureOf signatureOf_ = SignatureOf::Nothing; // the running transfer fetches a signature
+    QByteArray unverifiedInfo_;                      // the information file awaiting its signature
+    QStringList downloads_;                          // the download paths of this upgrade
+    qint64 memoryLimit_ = 0;                         // the client's own, for the information file
 
     bool autoCheckOn_ = false;
     int autoCheckDelay_ = 10000;

@@ -136,3 +136,10 @@ QString AddressRefusedText(const QString& address) {
                           "opened.")
         .arg(address);
 }
+
+QString SignatureFailedText(const QString& url) {
+    const QString path = QUrl(url).path();
+    return QStringLiteral("The signature of \"%1\" is missing or not valid. The upgrade was "
+                          "cancelled.")
+        .arg(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+}

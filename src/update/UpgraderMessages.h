@@ -40,3 +40,6 @@ QString PasswordRequestText(const QString& remoteFile);
 // temporary folder, and a redirection to an address that is not a web address.
 QString TargetOutsideText(const QString& target);
 QString AddressRefusedText(const QString& address);
+// A downloaded file (the information file or an update file, named by the file name part of
+// its URL) whose signature is missing or does not match it under the maker's key.
+QString SignatureFailedText(const QString& url);

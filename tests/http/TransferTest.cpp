@@ -48,6 +48,7 @@ public:
         port_ = ports.value(0).toInt();
         closedPort_ = ports.value(1).toInt();
         silentPort_ = ports.value(2).toInt();
+        fullPort_ = ports.value(3).toInt();
     }
     ~LoopbackServer() {
         process_.closeWriteChannel(); // the server ends when its input closes
@@ -63,6 +64,8 @@ public:
     int closedPort() const { return closedPort_; }
     // Takes connections and never answers.
     int silentPort() const { return silentPort_; }
+    // Its accept queue is full: a connection to it is never completed.
+    int fullPort() const { return fullPort_; }
     const QByteArray& error() const { return error_; }
 
 private:
@@ -77,6 +80,7 @@ private:
     int port_ = 0;
     int closedPort_ = 0;
     int silentPort_ = 0;
+    int fullPort_ = 0;
     QByteArray error_;
 };
 
@@ -509,6 +513,36 @@ TEST_F(HttpTransfer, TimeOutsOfZeroAreTheSystemsValues) {
         ASSERT_TRUE(waitUntil([this] { return outcome.outcomes > 0 && !http->Active(); }, 20000))
             << "still waiting";
         EXPECT_EQ(outcome.kind, c.kind);
+    }
+}
+
+// A server that never completes the connection (its accept queue is full, so the kernel drops
+// the request) ends the attempt at the connect time-out as an unreachable host, whether the
+// time-out is the client's own or the system's value. The other time-outs are far longer here:
+// only the connect time-out can end the wait within the test.
+TEST_F(HttpTransfer, AConnectionThatIsNeverCompletedEndsAtTheConnectTimeOut) {
+    const QString url = QStringLiteral("http://127.0.0.1:%1/update.txt").arg(server->fullPort());
+    const struct {
+        const char* name;
+        TauHTTPTimeouts timeouts;
+        TauHTTPTimeouts system;
+    } cases[] = {
+        {"the system's value", {0, 0, 0}, {1000, 600000, 600000}},
+        {"the client's own", {1000, 600000, 600000}, {600000, 600000, 600000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        outcome = Outcome();
+        http->Timeouts = c.timeouts;
+        http->SystemTimeouts = c.system;
+        ASSERT_TRUE(http->StartTransfer(url, {}));
+        const bool ended =
+            waitUntil([this] { return outcome.outcomes > 0 && !http->Active(); }, 30000);
+        if (!ended)
+            http->StopTransfer(false, true);
+        ASSERT_TRUE(ended) << "still connecting";
+        EXPECT_EQ(outcome.kind, "unreachable");
+        EXPECT_EQ(http->State().StatusCode, -1);
     }
 }
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """A small HTTP server on 127.0.0.1 for the transfer client's tests.
 
-Prints "<port> <closed port> <silent port>" on its first line: the second is a port that is
-bound but never listened on, so connecting to it is refused; the third listens but never
-accepts, so a connection is made and never answered. Ends when its standard input closes, or
-after five minutes at most.
+Prints "<port> <closed port> <silent port> <full port>" on its first line: the second is a port
+that is bound but never listened on, so connecting to it is refused; the third listens but never
+accepts, so a connection is made and never answered; the fourth has its accept queue filled by
+connections that are never accepted, so the kernel drops every new connection request and a
+client's connect never completes. Ends when its standard input closes, or after five minutes at
+most.
 """
 import base64
 import socket
@@ -101,6 +103,22 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(404, b"", 0)
 
 
+def full_listener():
+    """A listener with a backlog of 0 whose queue is full: one connection completes and waits
+    to be accepted, the next ones stay unanswered, and so does any later one."""
+    full = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    full.bind(("127.0.0.1", 0))
+    full.listen(0)
+    fillers = []
+    for _ in range(3):
+        filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        filler.setblocking(False)
+        filler.connect_ex(full.getsockname())
+        fillers.append(filler)
+    time.sleep(0.2)  # the first handshake completes on the loopback meanwhile
+    return full, fillers
+
+
 def main():
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
@@ -109,8 +127,9 @@ def main():
     silent = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     silent.bind(("127.0.0.1", 0))
     silent.listen(16)  # the kernel completes the connections; nobody ever reads them
+    full, fillers = full_listener()
     print(server.server_address[1], closed.getsockname()[1], silent.getsockname()[1],
-          flush=True)
+          full.getsockname()[1], flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     watchdog = threading.Timer(LIFETIME_S, server.shutdown)
     watchdog.daemon = True
@@ -126,6 +145,8 @@ def main():
     server.shutdown()
     closed.close()
     silent.close()
+    for s in fillers + [full]:
+        s.close()
 
 
 if __name__ == "__main__":

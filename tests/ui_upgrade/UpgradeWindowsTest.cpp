@@ -6,6 +6,7 @@
 #include "ui/UpdaterHandlers.h"
 
 #include "TestSupport.h"
+#include "platform/Signature.h"
 #include "update/UpgraderMessages.h"
 
 #include <QApplication>
@@ -24,10 +25,16 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using testsupport::readFile;
 using testsupport::waitUntil;
 using testsupport::writeFile;
 
 namespace {
+
+// A key pair of the test's own stands in for the maker's: the file gets its signature beside it.
+void SignBeside(const QString& path, const platform::SigningKeys& keys) {
+    writeFile(path + ".sig", platform::SignMessage(keys.secretKey, readFile(path)));
+}
 
 // Acts on the modal window that the next step opens, once it is up.
 void WhenModal(std::function<void(QWidget*)> act) {
@@ -270,6 +277,8 @@ TEST(UpdaterHandlers, TheCredentialsWindowRetriesOrCancels) {
     QTemporaryDir www;
     ASSERT_TRUE(www.isValid());
     writeFile(www.path() + "/update.txt", "#url1=http://127.0.0.1:1/a.dat\r\n#version=1.3\r\n");
+    const platform::SigningKeys keys = platform::GenerateSigningKeys();
+    SignBeside(www.path() + "/update.txt", keys);
     QProcess server;
     server.start(QStandardPaths::findExecutable("python3"),
                  {testsupport::sourceDir() + "/tests/upgrade/update_server.py", www.path()});
@@ -291,6 +300,7 @@ TEST(UpdaterHandlers, TheCredentialsWindowRetriesOrCancels) {
         TauAutoUpgrader updater;
         updater::Configure(updater, "1.3.0.0");
         updater::ConnectHandlers(updater, dialogs);
+        updater.PublicKey = keys.publicKey;
         updater.ShowMessages |= mPasswordRequest;
         updater.SetPrompts(&prompts);
         updater.InfoFileURL = QStringLiteral("http://127.0.0.1:%1/auth/update.txt").arg(port);
@@ -319,6 +329,9 @@ TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
     QTemporaryDir dir;
     writeFile(dir.path() + "/nofile.txt", "#version=1.4.0.0\r\n");
     writeFile(dir.path() + "/newer.txt", "#url=http://127.0.0.1:1/a.dat\r\n#version=1.4\r\n");
+    const platform::SigningKeys keys = platform::GenerateSigningKeys();
+    SignBeside(dir.path() + "/nofile.txt", keys);
+    SignBeside(dir.path() + "/newer.txt", keys);
     struct Case {
         const char* name;
         QString url;
@@ -338,6 +351,7 @@ TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
         updater::Configure(updater, "1.3.0.0");
         updater::ConnectHandlers(updater, dialogs);
         updater.SetPrompts(&prompts);
+        updater.PublicKey = keys.publicKey;
         updater.InfoFileURL = c.url;
         if (QString(c.name) == "declined")
             WhenModal([](QWidget* w) { ClickNamed(w, "LaterBtn"); });
@@ -346,6 +360,44 @@ TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
         QApplication::processEvents();
         EXPECT_EQ(dialogs.messages, QStringList{c.expected});
         EXPECT_EQ(updater.Proxy().AccessType, atDirect);
+    }
+}
+
+// The program holds the maker's key: an information file without the maker's signature is
+// refused with a box naming it, and the main window says the update was aborted.
+TEST(UpdaterHandlers, TheProgramUsesOnlyWhatTheMakerSigned) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    writeFile(dir.path() + "/newer.txt", "#url=http://127.0.0.1:1/a.dat\r\n#version=1.4\r\n");
+    const QString url = "file://" + dir.path() + "/newer.txt";
+    const struct {
+        const char* name;
+        bool signedByOther;
+    } cases[] = {{"no signature", false}, {"a signature by another key", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.signedByOther)
+            SignBeside(dir.path() + "/newer.txt", platform::GenerateSigningKeys());
+        RecordingDialogs dialogs;
+        WidgetUpgraderPrompts prompts;
+        TauAutoUpgrader updater;
+        updater::Configure(updater, "1.3.0.0");
+        updater::ConnectHandlers(updater, dialogs);
+        updater.SetPrompts(&prompts);
+        EXPECT_EQ(updater.PublicKey.size(), platform::SignaturePublicKeyBytes);
+        updater.InfoFileURL = url;
+        QString shown, caption;
+        WhenModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                shown = box->text();
+            caption = w->windowTitle();
+            w->close();
+        });
+        updater::CheckForUpdate(updater);
+        ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty() && !updater.Busy(); }));
+        EXPECT_EQ(shown, SignatureFailedText(url));
+        EXPECT_EQ(caption, UpgraderMessages(0));
+        EXPECT_EQ(dialogs.messages, QStringList{"Update aborted."});
     }
 }
 

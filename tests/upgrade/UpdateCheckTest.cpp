@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/Signature.h"
 #include "update/UpgraderMessages.h"
 
 #include <QDir>
@@ -644,6 +645,252 @@ TEST_F(UpdateCheck, TheAutomaticCheckRunsOnItsTimerWhileOnline) {
     // Pressed by hand, the same outcome shows its box.
     check();
     EXPECT_EQ(prompts_.log, QStringList{"information: " + UpgraderMessages(24)});
+}
+
+// The same checker holding the maker's public key: a key pair made for the test, the server's
+// files signed beside themselves (FILE.sig, the raw signature).
+class SignedUpdateCheck : public UpdateCheck {
+protected:
+    void SetUp() override {
+        UpdateCheck::SetUp();
+        if (HasFatalFailure())
+            return;
+        keys_ = platform::GenerateSigningKeys();
+        ASSERT_EQ(keys_.publicKey.size(), platform::SignaturePublicKeyBytes);
+        up_->PublicKey = keys_.publicKey;
+    }
+
+    QByteArray signatureOf(const QString& name, const platform::SigningKeys& keys) const {
+        return platform::SignMessage(keys.secretKey, readFile(www_ + name));
+    }
+    void sign(const QString& name) { writeFile(www_ + name + ".sig", signatureOf(name, keys_)); }
+
+    // Gives `name` a signature of the kind asked for; `other` is another file of the release.
+    void signAs(const QString& name, const QString& kind, const QString& other) {
+        const QString sig = www_ + name + ".sig";
+        QByteArray good = signatureOf(name, keys_);
+        if (kind == "good") {
+            writeFile(sig, good);
+        } else if (kind == "missing") {
+            QFile::remove(sig);
+        } else if (kind == "bad") {
+            good[10] = char(good[10] ^ 0x01);
+            writeFile(sig, good);
+        } else if (kind == "swapped") {
+            writeFile(sig, signatureOf(other, keys_));
+        } else if (kind == "other key") {
+            writeFile(sig, signatureOf(name, platform::GenerateSigningKeys()));
+        } else if (kind == "longer") {
+            writeFile(sig, good + good);
+        } else if (kind == "empty") {
+            writeFile(sig, "");
+        } else {
+            FAIL() << "no such kind " << kind.toStdString();
+        }
+    }
+
+    // Nothing is left for a helper: no download, no queue, no helper.
+    void expectNothingMovedIntoPlace() {
+        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
+        EXPECT_FALSE(QFile::exists(app_ + "data/b.dat.uTMP"));
+        EXPECT_FALSE(QFile::exists(app_ + "data/b.dat"));
+        EXPECT_FALSE(QFile::exists(temp_ + "a2.dat.uTMP"));
+        EXPECT_FALSE(QFile::exists(temp_ + "UpgraderQueue.txt"));
+        EXPECT_FALSE(QFile::exists(temp_ + "Upgrader4.exe"));
+        EXPECT_FALSE(events_.contains("end"));
+        EXPECT_FALSE(events_.contains("close"));
+    }
+
+    platform::SigningKeys keys_;
+};
+
+// The information file is used only with a valid signature of its own: otherwise the check
+// ends with a message naming it, before anything it says is acted on.
+TEST_F(SignedUpdateCheck, TheInformationFileNeedsItsSignature) {
+    writeFile(www_ + "a.dat", "a");
+    sign("a.dat");
+    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("a.dat")}));
+    const QString refused = "error: " + SignatureFailedText(server_->url("update.txt"));
+    const struct {
+        const char* kind;
+        QStringList events;
+        QStringList messages;
+    } cases[] = {
+        {"good", {"begin", "later"}, {"ask: " + AskUpgradeText("Quillon Varnholt", "Fixes.")}},
+        {"missing", {"aborted"}, {refused}},
+        {"bad", {"aborted"}, {refused}},
+        {"swapped", {"aborted"}, {refused}},
+        {"other key", {"aborted"}, {refused}},
+        {"longer", {"aborted"}, {refused}},
+        {"empty", {"aborted"}, {refused}},
+    };
+    prompts_.upgradeAnswer = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        events_.clear();
+        prompts_.log.clear();
+        signAs("update.txt", c.kind, "a.dat");
+        check();
+        EXPECT_EQ(events_, c.events);
+        EXPECT_EQ(prompts_.log, c.messages);
+        EXPECT_FALSE(wizard_.open);
+    }
+    EXPECT_EQ(server_->log().count("/update.txt.sig"), qsizetype(std::size(cases)));
+    EXPECT_FALSE(server_->log().contains("/a.dat"));
+
+    // An unsigned redirection opens nothing.
+    events_.clear();
+    prompts_.log.clear();
+    writeFile(www_ + "update.txt", InfoFile("1.4", {"quillon.example/download"}, "#method=2\r\n"));
+    signAs("update.txt", "swapped", "a.dat");
+    check();
+    EXPECT_EQ(events_, QStringList{"aborted"});
+    EXPECT_TRUE(shell_.opened.isEmpty());
+
+    // A check-only caller learns of no update.
+    events_.clear();
+    EXPECT_FALSE(up_->RunUpdateCheck(true));
+    EXPECT_EQ(events_, QStringList{"aborted"});
+}
+
+// A signature is no longer than its 64 bytes: a server that sends more, without telling the
+// length and without ending, is refused at once rather than waited for.
+TEST_F(SignedUpdateCheck, NoMoreThanASignatureIsRead) {
+    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("a.dat")}));
+    signAs("update.txt", "longer", {});
+    up_->InfoFileURL = server_->url("opensig/update.txt");
+    check();
+    EXPECT_EQ(events_, QStringList{"aborted"});
+    EXPECT_EQ(prompts_.log,
+              QStringList{"error: " + SignatureFailedText(server_->url("opensig/update.txt"))});
+    server_->release();
+}
+
+// Every update file is verified once it is in: a missing or bad signature cancels the upgrade
+// with a message naming the file, and whatever was downloaded is removed, in the program's
+// folder and beside the other targets alike.
+TEST_F(SignedUpdateCheck, AnUpdateFileWithoutAValidSignatureCancelsTheUpgrade) {
+    writeFile(www_ + "a.dat", QByteArray(3000, 'a'));
+    writeFile(www_ + "b.dat", QByteArray(2000, 'b'));
+    writeFile(www_ + "update.txt",
+              InfoFile("1.4", {server_->url("a.dat"), server_->url("a.dat") + "=%temp%a2.dat",
+                               server_->url("b.dat") + "=data/b.dat"}));
+    sign("update.txt");
+    const QStringList twoDone{"begin", "done a.dat.uTMP", "done a2.dat.uTMP", "aborted"};
+    const struct {
+        const char* file;
+        const char* kind;
+        QStringList events;
+    } cases[] = {
+        {"b.dat", "missing", twoDone}, {"b.dat", "bad", twoDone},
+        {"b.dat", "swapped", twoDone}, {"b.dat", "other key", twoDone},
+        {"b.dat", "longer", twoDone},  {"a.dat", "swapped", {"begin", "aborted"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.kind);
+        events_.clear();
+        prompts_.log.clear();
+        wizard_.log.clear();
+        sign("a.dat");
+        sign("b.dat");
+        signAs(c.file, c.kind, QString(c.file) == "a.dat" ? "b.dat" : "a.dat");
+        check();
+        EXPECT_EQ(events_, c.events);
+        ASSERT_FALSE(prompts_.log.isEmpty());
+        EXPECT_EQ(prompts_.log.last(), "error: " + SignatureFailedText(server_->url(c.file)));
+        EXPECT_FALSE(wizard_.open);
+        EXPECT_EQ(wizard_.log.last(), "closed");
+        expectNothingMovedIntoPlace();
+    }
+}
+
+// With every signature good the upgrade goes on as without any, and a download left in the
+// program's folder by an earlier, broken-off upgrade (never verified) is not moved into place.
+TEST_F(SignedUpdateCheck, GoodSignaturesUpgradeAndOldDownloadsAreNotTaken) {
+    writeFile(app_ + "prog.sh.uTMP", "left by an earlier upgrade");
+    writeFile(www_ + "a.dat", QByteArray(3000, 'a'));
+    writeFile(www_ + "b.dat", QByteArray(2000, 'b'));
+    writeFile(www_ + "update.txt",
+              InfoFile("1.4", {server_->url("a.dat"), server_->url("b.dat") + "=data/b.dat"}));
+    for (const char* name : {"update.txt", "a.dat", "b.dat"})
+        sign(name);
+    restartAtEnd_ = false;
+    up_->RunUpdateCheck(false);
+    finishAtTheEndPage();
+    EXPECT_EQ(events_, (QStringList{"begin", "done a.dat.uTMP", "done b.dat.uTMP", "end"}));
+    EXPECT_EQ(readFile(app_ + "a.dat.uTMP"), QByteArray(3000, 'a'));
+    EXPECT_EQ(readFile(app_ + "data/b.dat.uTMP"), QByteArray(2000, 'b'));
+    EXPECT_EQ(leftovers(), QStringList{"a.dat.uTMP"});
+    for (const char* path : {"/update.txt.sig", "/a.dat.sig", "/b.dat.sig"})
+        EXPECT_TRUE(server_->log().contains(path)) << path;
+}
+
+// A download that breaks off in a signed upgrade leaves no partial file for a later helper.
+TEST_F(SignedUpdateCheck, ABrokenOffDownloadLeavesNothingBehind) {
+    writeFile(www_ + "a.dat", QByteArray(3000, 'a'));
+    writeFile(www_ + "b.dat", QByteArray(2000, 'b'));
+    writeFile(www_ + "update.txt",
+              InfoFile("1.4", {server_->url("a.dat"), server_->url("short/b.dat")}));
+    for (const char* name : {"update.txt", "a.dat"})
+        sign(name);
+    check();
+    ASSERT_TRUE(waitUntil([this] { return events_.contains("connection lost"); }, 20000));
+    EXPECT_EQ(events_, (QStringList{"begin", "done a.dat.uTMP", "connection lost"}));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
+}
+
+// The whole way with a release signed by the release tool: its key pair, its signatures, the
+// real helper putting the new program in place and starting it.
+TEST_F(SignedUpdateCheck, AReleaseSignedByTheToolUpgradesEndToEnd) {
+    const QString keys = root_.path() + "/keys/";
+    ASSERT_TRUE(QDir().mkpath(keys));
+    const auto tool = [](const QStringList& args) {
+        QProcess p;
+        p.start(testsupport::binPath("signrelease"), args);
+        const bool ran = p.waitForFinished(30000);
+        if (!ran)
+            p.kill();
+        p.waitForFinished();
+        return ran && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    ASSERT_EQ(tool({"keygen", keys + "release.pub", keys + "release.sec"}), 0);
+    EXPECT_EQ(QFile::permissions(keys + "release.sec") & 0x0777,
+              QFileDevice::ReadUser | QFileDevice::WriteUser);
+    // An existing key is never overwritten.
+    const QByteArray secret = readFile(keys + "release.sec");
+    EXPECT_EQ(tool({"keygen", keys + "other.pub", keys + "release.sec"}), 1);
+    EXPECT_EQ(readFile(keys + "release.sec"), secret);
+    EXPECT_FALSE(QFile::exists(keys + "other.pub"));
+
+    const QString marker = root_.path() + "/started.txt";
+    up_->ProgramPath = app_ + "prog";
+    writeFile(app_ + "prog", Script("old", marker));
+    MakeRunnable(app_ + "prog");
+    writeFile(www_ + "prog", Script("new", marker));
+    writeFile(www_ + "x.dat", "data v2");
+    writeFile(www_ + "update.txt",
+              InfoFile("1.4", {server_->url("prog"), server_->url("x.dat") + "=data/x.dat"}));
+    ASSERT_EQ(
+        tool({"sign", keys + "release.sec", www_ + "update.txt", www_ + "prog", www_ + "x.dat"}),
+        0);
+    EXPECT_EQ(
+        tool({"verify", keys + "release.pub", www_ + "update.txt", www_ + "prog", www_ + "x.dat"}),
+        0);
+    EXPECT_EQ(QFileInfo(www_ + "prog.sig").size(), platform::SignatureBytes);
+
+    up_->PublicKey = QByteArray::fromBase64(readFile(keys + "release.pub").trimmed());
+    restartAtEnd_ = true;
+    up_->RunUpdateCheck(false);
+    finishAtTheEndPage();
+    EXPECT_EQ(events_.mid(events_.size() - 2), (QStringList{"end", "close"}));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 20000));
+    EXPECT_EQ(readFile(marker), "new /afterupgrade\n");
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temp_ + "UpgraderQueue.txt"); }, 20000));
+    EXPECT_EQ(readFile(app_ + "data/x.dat"), "data v2");
+
+    // A file changed after signing no longer passes the tool's own check.
+    writeFile(www_ + "x.dat", "data v3");
+    EXPECT_EQ(tool({"verify", keys + "release.pub", www_ + "x.dat"}), 1);
 }
 
 TEST(OnlineTest, RemoteConnectionValueElseTheHostsLastAddress) {

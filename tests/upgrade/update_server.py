@@ -9,6 +9,8 @@ port takes connections and never answers. Paths:
   /release       lets every held answer finish
   /short/NAME    announces the length of FOLDER/NAME, sends half of it and hangs up
   /auth/NAME     FOLDER/NAME for the credentials quillon:secret, else 401 (realm "updates")
+  /opensig/NAME  FOLDER/NAME; a NAME ending in ".sig" is sent without a length and the
+                 connection kept open until /release
   /log           the paths asked for so far (this one excepted), one per line
 Ends when its standard input closes.
 """
@@ -53,7 +55,7 @@ class Handler(BaseHTTPRequestHandler):
             self.head(200, 0)
             return
         mode = ""
-        for prefix in ("/hold/", "/short/", "/auth/"):
+        for prefix in ("/hold/", "/short/", "/auth/", "/opensig/"):
             if path.startswith(prefix):
                 mode, path = prefix, "/" + path[len(prefix):]
         if mode == "/auth/" and self.headers.get("Authorization") != CREDENTIALS:
@@ -72,6 +74,16 @@ class Handler(BaseHTTPRequestHandler):
             return
         with open(file, "rb") as f:
             body = f.read()
+        if mode == "/opensig/" and path.endswith(".sig"):
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(body)
+            self.wfile.flush()
+            released.wait(300)
+            self.close_connection = True
+            return
         self.head(200, len(body))
         if mode == "/hold/":
             self.wfile.write(body[: len(body) // 2])
