@@ -61,6 +61,13 @@ inline QString readLink(const QString& link) {
     return QFile::decodeName(QByteArray(buf, n));
 }
 
+// Whether a process whose /proc/<pid>/exe reads `exe` runs the program at `path`; also when
+// that file was replaced while it ran (laid out again), which the link shows as
+// "<path> (deleted)".
+inline bool RunsProgramAt(const QString& exe, const QString& path) {
+    return !path.isEmpty() && (exe == path || exe == path + QLatin1String(" (deleted)"));
+}
+
 // Folder of the running executable, with a trailing "/". The stand-ins work relative to
 // where they lie, never relative to their working directory.
 inline QString executableFolder() {

@@ -237,7 +237,7 @@ qint64 clientOf(const QString& steamDir, const QString& exePath) {
     if (pid <= 0 || !processRunning(pid))
         return 0;
     const QString exe = readLink(QStringLiteral("/proc/%1/exe").arg(pid));
-    return exe == QFileInfo(exePath).canonicalFilePath() ? pid : 0;
+    return RunsProgramAt(exe, QFileInfo(exePath).canonicalFilePath()) ? pid : 0;
 }
 
 } // namespace

@@ -300,7 +300,11 @@ pid_t readClientPid(int fd, const QString& steamExe) {
     const pid_t pid = QByteArray(buf, n - 1).toInt(&ok);
     if (!ok || pid <= 0 || pid == ::getpid())
         return 0;
-    return testbed::readLink(QStringLiteral("/proc/%1/exe").arg(pid)) == steamExe ? pid : 0;
+    // A client started from an earlier copy of this file (laid out again since) is still ours.
+    return testbed::RunsProgramAt(testbed::readLink(QStringLiteral("/proc/%1/exe").arg(pid)),
+                                  steamExe)
+               ? pid
+               : 0;
 }
 
 int shutDownClient(const QString& steamDir) {

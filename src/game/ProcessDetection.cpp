@@ -1,5 +1,7 @@
 #include "game/ProcessDetection.h"
 
+#include "platform/UserIdentity.h"
+
 #include <utility>
 
 bool SteamFoundIn(const QStringList& processNames) {
@@ -41,8 +43,18 @@ bool GameRunningIn(const std::vector<platform::ProcessEntry>& processes,
     return false;
 }
 
+void KeepUserProcesses(std::vector<platform::ProcessEntry>& processes, qint64 uid) {
+    std::erase_if(processes, [uid](const platform::ProcessEntry& p) { return p.uid != uid; });
+}
+
 ProcessSource SystemProcesses() {
-    return {&platform::ListProcesses, &platform::IsProcessAlive};
+    return {[]() {
+                auto processes = platform::ListProcesses();
+                if (processes)
+                    KeepUserProcesses(*processes, qint64(currentUserId()));
+                return processes;
+            },
+            &platform::IsProcessAlive};
 }
 
 ProcessDetection::ProcessDetection(ProcessSource source) : source_(std::move(source)) {}

@@ -32,13 +32,16 @@ std::optional<qint64> FirstGameProcess(const std::vector<platform::ProcessEntry>
 bool GameRunningIn(const std::vector<platform::ProcessEntry>& processes,
                    const std::function<bool(qint64)>& isAlive);
 
+// Keeps the processes that run as `uid`: another user's game or client is not this user's.
+void KeepUserProcesses(std::vector<platform::ProcessEntry>& processes, qint64 uid);
+
 // Where the processes come from; tests hand in their own lists.
 struct ProcessSource {
     std::function<std::optional<std::vector<platform::ProcessEntry>>()> enumerate;
     std::function<bool(qint64)> isAlive;
 };
 
-// The machine's own processes.
+// The machine's processes that run as this user.
 ProcessSource SystemProcesses();
 
 class ProcessDetection {

@@ -59,14 +59,16 @@ QString InstanceNames::messageName(quint32 pid) const {
     return messageBase + QLatin1Char('_') + QString::number(pid);
 }
 
-InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId) {
+InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId,
+                                  const QString& secret) {
     // Semaphores live as "sem.NAME" files and shared memory as "NAME" files, so both must stay
     // well below NAME_MAX (255). A local socket address holds 107 bytes; the message name
     // keeps room for a leading "/" and "_" with a pid.
     constexpr int fileNameBytes = 200;
     constexpr int socketNameBytes = 90;
-    const QString base =
-        InstanceBaseName(executablePath) + QLatin1Char('_') + QString::number(userId);
+    QString base = InstanceBaseName(executablePath) + QLatin1Char('_') + QString::number(userId);
+    if (!secret.isEmpty())
+        base += QLatin1Char('_') + secret;
     InstanceNames names;
     names.lock = FitObjectName(base + QStringLiteral("_Otx"), fileNameBytes);
     names.map = FitObjectName(base + QStringLiteral("_Map"), fileNameBytes);

@@ -27,7 +27,7 @@ struct InstanceList {
 QString InstanceBaseName(const QString& executablePath);
 
 // The names of the objects the copies of one executable share. `lock` and `map` are names
-// of NamedSemaphore and SharedMemory; messageName(pid) is the local socket (in the abstract
+// of NamedLock and SharedMemory; messageName(pid) is the local socket (in the abstract
 // namespace, so it vanishes with its process) on which that copy answers the others.
 struct InstanceNames {
     QString lock;
@@ -36,10 +36,13 @@ struct InstanceNames {
     QString messageName(quint32 pid) const;
 };
 
-// Names from InstanceBaseName() and the user's id: base + "_" + uid, then "_Otx", "_Map" and
-// "_Msg", each cut to what the operating system takes (see FitObjectName()). The objects live
-// in places every user shares: each user's copies keep to names of their own.
-InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId);
+// Names from InstanceBaseName() and the user's id: base + "_" + uid, then "_" + `secret` when
+// there is one, then "_Otx", "_Map" and "_Msg", each cut to what the operating system takes
+// (see FitObjectName()). The objects live in places every user shares: each user's copies keep
+// to names of their own, and a secret only the user can read (UserSecret.h) keeps others from
+// making them first.
+InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId,
+                                  const QString& secret = QString());
 
 // `name` made fit for a system object: kept as it is when its UTF-8 form has at most
 // `maxBytes` bytes, otherwise cut and ended with "~" and 16 hex digits of its SHA-1, so long

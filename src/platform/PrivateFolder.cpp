@@ -26,6 +26,18 @@ bool IsPrivateFolder(const QByteArray& path) {
     return (st.st_mode & 07777) == 0700 || ::fchmod(fd.get(), 0700) == 0;
 }
 
+// Whether folders made in `parent` stay where they were made: a parent that others may write
+// to without the sticky bit, or that another user owns, lets them rename what we made there
+// and put their own in its place.
+bool SafeParent(const QByteArray& parent) {
+    struct stat st {};
+    if (::stat(parent.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (st.st_uid != 0 && st.st_uid != ::geteuid())
+        return false;
+    return (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (st.st_mode & S_ISVTX) != 0;
+}
+
 bool MadePrivate(const QByteArray& path) {
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return false;
@@ -39,7 +51,7 @@ QString AsFolder(const QByteArray& path) {
 } // namespace
 
 QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot) {
-    if (!runtimeDir.isEmpty()) {
+    if (!runtimeDir.isEmpty() && SafeParent(QFile::encodeName(QDir::cleanPath(runtimeDir)))) {
         const QByteArray path = QFile::encodeName(QDir::cleanPath(runtimeDir) + "/varnholt");
         if (MadePrivate(path))
             return AsFolder(path);
@@ -47,6 +59,8 @@ QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot) {
     if (tempRoot.isEmpty())
         return {};
     const QString root = QDir::cleanPath(tempRoot);
+    if (!SafeParent(QFile::encodeName(root)))
+        return {};
     const QByteArray own =
         QFile::encodeName(root + QStringLiteral("/varnholt-%1").arg(::geteuid()));
     if (MadePrivate(own))

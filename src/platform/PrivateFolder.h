@@ -8,8 +8,9 @@ namespace platform {
 
 // The first of "<runtimeDir>/varnholt/", "<tempRoot>/varnholt-<uid>/" and a new folder made by
 // mkdtemp under `tempRoot` that is a real folder (not a link) owned by this user; it is created
-// when missing and its mode made 0700. An empty `runtimeDir` is passed over. Ends with "/";
-// empty when none can be had.
+// when missing and its mode made 0700. An empty `runtimeDir` is passed over, and so is a
+// parent folder that others may write to without the sticky bit or that another user (not
+// root) owns. Ends with "/"; empty when none can be had.
 QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot);
 
 // The same for this process: $XDG_RUNTIME_DIR and Qt's temporary folder.

@@ -61,6 +61,18 @@ QString ExecutableFileName(const QByteArray& cmdline, const QByteArray& comm) {
     return QFile::decodeName(fallback);
 }
 
+qint64 RealUserId(const QByteArray& status) {
+    for (const QByteArray& line : status.split('\n')) {
+        if (!line.startsWith("Uid:"))
+            continue;
+        const QList<QByteArray> ids = line.mid(4).simplified().split(' ');
+        bool ok = false;
+        const qint64 uid = ids.value(0).toLongLong(&ok);
+        return ok && uid >= 0 ? uid : -1;
+    }
+    return -1;
+}
+
 std::optional<std::vector<ProcessEntry>> ListProcesses() {
     DIR* proc = ::opendir("/proc");
     if (proc == nullptr)
@@ -87,7 +99,10 @@ std::optional<std::vector<ProcessEntry>> ListProcesses() {
                 continue;
             name = ExecutableFileName({}, *comm);
         }
-        processes.push_back({QByteArray(entry->d_name).toLongLong(), name});
+        const std::optional<QByteArray> status = readProcFile(base + "/status");
+        if (!status)
+            continue;
+        processes.push_back({QByteArray(entry->d_name).toLongLong(), name, RealUserId(*status)});
     }
     ::closedir(proc);
     if (failed)

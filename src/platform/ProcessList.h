@@ -11,7 +11,8 @@ namespace platform {
 
 struct ProcessEntry {
     qint64 pid = 0;
-    QString name; // the executable's file name, without folder
+    QString name;    // the executable's file name, without folder
+    qint64 uid = -1; // the user the process runs as (its real user id); -1 when unknown
 };
 
 // The name of a process: the last element of argv[0] (after "/" or "\", so a Windows path run
@@ -19,8 +20,11 @@ struct ProcessEntry {
 // (kernel threads, a cleared command line). `cmdline` is /proc/<pid>/cmdline as read.
 QString ExecutableFileName(const QByteArray& cmdline, const QByteArray& comm);
 
-// Every process, in the order /proc lists them. Processes that end while the list is read are
-// left out. Nothing when /proc itself cannot be read.
+// The real user id from /proc/<pid>/status as read (its "Uid:" line); -1 when it has none.
+qint64 RealUserId(const QByteArray& status);
+
+// Every process of every user, in the order /proc lists them. Processes that end while the list is
+// read are left out. Nothing when /proc itself cannot be read.
 std::optional<std::vector<ProcessEntry>> ListProcesses();
 
 // Whether the process exists and has not ended: a zombie that its parent has not reaped yet

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <semaphore.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,63 +22,105 @@ QByteArray systemName(const QString& name) {
     return "/" + name.toUtf8();
 }
 
-sem_t* semaphore(void* handle) {
-    return static_cast<sem_t*>(handle);
+// Opens (creating it when missing) the named object, refusing one another user made.
+int openOwnObject(const QByteArray& path, const QString& what) {
+    const int fd = ::shm_open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        raise(errno, QStringLiteral("Cannot open the ") + what);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
+        ::close(fd);
+        raise(code, QStringLiteral("Cannot open the ") + what);
+    }
+    if (info.st_uid != ::geteuid()) {
+        ::close(fd);
+        raise(EACCES, QStringLiteral("The ") + what + QStringLiteral(" belongs to another user"));
+    }
+    return fd;
+}
+
+bool setLock(int fd, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    for (;;) {
+        if (::fcntl(fd, F_OFD_SETLK, &lock) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
 }
 
 } // namespace
 
-NamedSemaphore::NamedSemaphore(const QString& name) {
-    sem_t* sem = ::sem_open(systemName(name).constData(), O_CREAT, 0600, 1);
-    if (sem == SEM_FAILED)
-        raise(errno, QStringLiteral("Cannot open the lock ") + name);
-    // The name is in a folder every user shares: a lock someone else made first is theirs.
-    // (glibc keeps a named semaphore as the file "sem.NAME" of /dev/shm.)
-    struct stat info {};
-    const QByteArray file = "/dev/shm/sem." + systemName(name).mid(1);
-    if (::stat(file.constData(), &info) == 0 && info.st_uid != ::geteuid()) {
-        ::sem_close(sem);
-        raise(EACCES,
-              QStringLiteral("The lock ") + name + QStringLiteral(" belongs to another user"));
-    }
-    sem_ = sem;
+NamedLock::NamedLock(const QString& name) : name_(name) {
+    open();
 }
 
-NamedSemaphore::~NamedSemaphore() {
-    ::sem_close(semaphore(sem_));
+NamedLock::~NamedLock() {
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
-bool NamedSemaphore::acquire(int staleMs) {
-    timespec deadline{};
-    ::clock_gettime(CLOCK_REALTIME, &deadline);
-    deadline.tv_sec += staleMs / 1000;
-    deadline.tv_nsec += long(staleMs % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
+void NamedLock::open() {
+    fd_ = openOwnObject(systemName(name_), QStringLiteral("lock ") + name_);
+}
+
+bool NamedLock::stillNamed() const {
+    const int probe = ::shm_open(systemName(name_).constData(), O_RDONLY | O_CLOEXEC, 0);
+    if (probe < 0)
+        return false;
+    struct stat named {};
+    struct stat mine {};
+    const bool same = ::fstat(probe, &named) == 0 && ::fstat(fd_, &mine) == 0 &&
+                      named.st_dev == mine.st_dev && named.st_ino == mine.st_ino;
+    ::close(probe);
+    return same;
+}
+
+bool NamedLock::acquire(int staleMs) {
+    timespec start{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    const auto elapsedMs = [&start] {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        return (now.tv_sec - start.tv_sec) * 1000L + (now.tv_nsec - start.tv_nsec) / 1000000L;
+    };
     for (;;) {
-        if (::sem_timedwait(semaphore(sem_), &deadline) == 0)
-            return true;
-        if (errno == EINTR)
+        if (setLock(fd_, F_WRLCK)) {
+            if (stillNamed())
+                return true;
+            // The last user removed it while we waited: the name leads to a new one now.
+            setLock(fd_, F_UNLCK);
+            ::close(fd_);
+            fd_ = -1;
+            open();
             continue;
-        if (errno == ETIMEDOUT)
-            return false; // taken over: our release() gives the lock back to the others
-        raise(errno, QStringLiteral("Cannot take the lock"));
+        }
+        if (errno != EAGAIN && errno != EACCES)
+            raise(errno, QStringLiteral("Cannot take the lock ") + name_);
+        if (elapsedMs() >= staleMs)
+            return false; // taken over: our release() leaves the holder's lock alone
+        const timespec pause{0, 2000000L};
+        ::nanosleep(&pause, nullptr);
     }
 }
 
-void NamedSemaphore::release() {
-    // A lock that was taken over may have been released by its late holder too: never let the
-    // value climb above 1, or two processes could hold it together.
-    int value = 0;
-    if (::sem_getvalue(semaphore(sem_), &value) == 0 && value > 0)
-        return;
-    ::sem_post(semaphore(sem_));
+void NamedLock::release() {
+    setLock(fd_, F_UNLCK);
 }
 
-void NamedSemaphore::remove(const QString& name) {
-    ::sem_unlink(systemName(name).constData());
+void NamedLock::remove(const QString& name) {
+    ::shm_unlink(systemName(name).constData());
+}
+
+bool NamedLock::exists(const QString& name) {
+    const int fd = ::shm_open(systemName(name).constData(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
 }
 
 SharedMemory::SharedMemory(const QString& name, qsizetype size) : size_(size) {

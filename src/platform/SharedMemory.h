@@ -9,38 +9,46 @@
 // length. Every failed system call raises OsError.
 namespace platform {
 
-// A named counting semaphore used as a lock between processes. Created with the value 1 by
-// the first process that opens it; it is never removed, so every process always meets the same
-// one (a removed and re-created lock could be held twice at once).
-class NamedSemaphore {
+// A named lock between processes: a record lock on a shared object of that name, which only
+// this user may open (mode 0600; one made by another user under the name is refused). The
+// system drops it when its holder ends, however it ends. The last user of the name may remove
+// it while holding it: a waiter that then gets the removed one opens the name anew.
+class NamedLock {
 public:
-    explicit NamedSemaphore(const QString& name);
-    ~NamedSemaphore();
-    NamedSemaphore(const NamedSemaphore&) = delete;
-    NamedSemaphore& operator=(const NamedSemaphore&) = delete;
+    explicit NamedLock(const QString& name);
+    ~NamedLock();
+    NamedLock(const NamedLock&) = delete;
+    NamedLock& operator=(const NamedLock&) = delete;
 
-    // Waits for the lock. A holder that died inside its short critical section would keep
+    // Waits for the lock. A holder that hangs inside its short critical section would keep
     // everyone out for good, so after `staleMs` the lock is taken over. Returns false then.
     bool acquire(int staleMs);
     void release();
 
-    // Removes the name; only for names that no process will use again (tests' own).
+    // Removes the name; call while holding the lock, when no process needs it any more.
     static void remove(const QString& name);
+    // Whether a lock of that name exists.
+    static bool exists(const QString& name);
 
 private:
-    void* sem_; // sem_t*
+    void open();
+    // Whether the name still leads to the object this handle has open.
+    bool stillNamed() const;
+
+    QString name_;
+    int fd_ = -1;
 };
 
-// Holds a NamedSemaphore for one scope.
-class SemaphoreLocker {
+// Holds a NamedLock for one scope.
+class NamedLockHolder {
 public:
-    SemaphoreLocker(NamedSemaphore& lock, int staleMs) : lock_(lock) { lock_.acquire(staleMs); }
-    ~SemaphoreLocker() { lock_.release(); }
-    SemaphoreLocker(const SemaphoreLocker&) = delete;
-    SemaphoreLocker& operator=(const SemaphoreLocker&) = delete;
+    NamedLockHolder(NamedLock& lock, int staleMs) : lock_(lock) { lock_.acquire(staleMs); }
+    ~NamedLockHolder() { lock_.release(); }
+    NamedLockHolder(const NamedLockHolder&) = delete;
+    NamedLockHolder& operator=(const NamedLockHolder&) = delete;
 
 private:
-    NamedSemaphore& lock_;
+    NamedLock& lock_;
 };
 
 // A named block of shared memory of a fixed size. Open and create it only under the lock that

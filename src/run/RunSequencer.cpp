@@ -62,11 +62,39 @@ void RunSequencer::Guarded(const std::function<void()>& step) {
     try {
         step();
     } catch (const std::exception& e) {
+        if (running_ && !endingAfterError_) {
+            // A series the error broke ends as one without a result does, so the window and
+            // the game's files are left as after any end.
+            reportTopLevelError(e);
+            EndAfterError();
+            return;
+        }
         // The step that raised ends here; the user gets the Run button back to try again.
         running_ = false;
         ctx_.view.SetRunButtonEnabled(true);
+        if (endingAfterError_) {
+            endingAfterError_ = false;
+            ctx_.view.SetProgressPanelVisible(false);
+        }
         reportTopLevelError(e);
     }
+}
+
+void RunSequencer::EndAfterError() {
+    endingAfterError_ = true;
+    ctx_.view.SetStatus(QStringLiteral("Benchmark aborted!"));
+    // The Run button stays off until the restore is done, as at a normal end.
+    Guarded([this] {
+        ctx_.preparation.RestoreGameConfig(state_.SeriesFinished, [this] {
+            Guarded([this] {
+                state_.SeriesFinished = true;
+                endingAfterError_ = false;
+                SeriesEnded();
+                ctx_.view.SetProgressPanelVisible(false);
+                ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
+            });
+        });
+    });
 }
 
 void RunSequencer::After(int ms, std::function<void()> step) {

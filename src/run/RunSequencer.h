@@ -103,6 +103,7 @@ private:
     void FinishSeries();
     void WriteDataFiles(const QString& reportPath);
     void SeriesEnded();
+    void EndAfterError();
     void Guarded(const std::function<void()>& step);
     void After(int ms, std::function<void()> step);
 
@@ -117,4 +118,6 @@ private:
     // Runs of this series that played at another size than asked for, told once it has ended.
     QStringList sizeNotes_;
     bool stopped_ = false;
+    // A series broken by an error is being put back; an error meanwhile ends it at once.
+    bool endingAfterError_ = false;
 };

@@ -5,9 +5,10 @@
 #include <QCoreApplication>
 
 AppComponents::AppComponents(QString programFolder)
-    : programFolder_(std::move(programFolder)), links_(programFolder_, shell_, dialogs_),
-      fileOp_(dialogs_), preparation_(store_, dialogs_, fileOp_, timings_),
-      facts_(store_, programFolder_, timings_), errors_(dialogs_) {}
+    : programFolder_(std::move(programFolder)), shell_(dialogs_),
+      links_(programFolder_, shell_, dialogs_), fileOp_(dialogs_),
+      preparation_(store_, dialogs_, fileOp_, timings_), facts_(store_, programFolder_, timings_),
+      errors_(dialogs_) {}
 
 TForm1Components AppComponents::ForMainWindow(std::function<void()> openNews,
                                               std::function<void()> checkForUpdate) {

@@ -4,6 +4,7 @@
 #include "platform/ProcessList.h"
 #include "platform/SharedMemory.h"
 #include "platform/UserIdentity.h"
+#include "platform/UserSecret.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -21,7 +22,7 @@ TJvAppInstances::TJvAppInstances(QObject* parent, const QString& executablePath,
     : QObject(parent), waits_(waits), self_(quint32(QCoreApplication::applicationPid())),
       names_(platform::InstanceObjectNames(
           executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath,
-          currentUserId())) {
+          currentUserId(), platform::UserSecret(platform::UserSecretFile()))) {
     try {
         Register();
         active_ = true;
@@ -53,8 +54,8 @@ void TJvAppInstances::Register() {
             serve(socket);
     });
 
-    lock_ = std::make_unique<platform::NamedSemaphore>(names_.lock);
-    platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+    lock_ = std::make_unique<platform::NamedLock>(names_.lock);
+    platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
     map_ = std::make_unique<platform::SharedMemory>(names_.map, platform::InstanceListBytes);
     InstanceList list = readPruned();
     if (list.maxInstances == 0)
@@ -67,13 +68,16 @@ void TJvAppInstances::Register() {
 }
 
 void TJvAppInstances::Unregister() {
-    platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+    platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
     InstanceList list = readPruned();
     platform::RemoveInstance(list, self_);
     map_->write(platform::WriteInstanceList(list));
-    // The list goes with the last copy: nothing of it outlives the program.
-    if (list.pids.empty())
+    // The list and its lock go with the last copy: nothing of them outlives the program. A
+    // copy waiting for the lock meanwhile finds the name gone and makes both anew.
+    if (list.pids.empty()) {
         platform::SharedMemory::remove(names_.map);
+        platform::NamedLock::remove(names_.lock);
+    }
 }
 
 InstanceList TJvAppInstances::readPruned() {
@@ -88,7 +92,7 @@ void TJvAppInstances::Check() {
         return;
     InstanceList list;
     {
-        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
         list = readPruned();
         map_->write(platform::WriteInstanceList(list));
     }
@@ -109,7 +113,7 @@ void TJvAppInstances::Check() {
     const platform::InstanceVerdict verdict = platform::DecideInstance(list, self_, answers);
 
     {
-        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
         InstanceList current = readPruned();
         for (const quint32 pid : absent)
             platform::RemoveInstance(current, pid);
@@ -128,7 +132,7 @@ bool TJvAppInstances::OtherCopyRunning() {
         return false;
     InstanceList list;
     {
-        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
         list = readPruned();
     }
     for (const quint32 pid : list.pids)

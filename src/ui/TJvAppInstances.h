@@ -12,7 +12,7 @@ class QLocalSocket;
 class QWidget;
 
 namespace platform {
-class NamedSemaphore;
+class NamedLock;
 class SharedMemory;
 } // namespace platform
 
@@ -78,7 +78,7 @@ private:
     InstanceWaits waits_;
     quint32 self_;
     platform::InstanceNames names_;
-    std::unique_ptr<platform::NamedSemaphore> lock_;
+    std::unique_ptr<platform::NamedLock> lock_;
     std::unique_ptr<platform::SharedMemory> map_;
     QLocalServer* server_ = nullptr;
     QPointer<QWidget> mainWindow_;

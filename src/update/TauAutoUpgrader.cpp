@@ -128,6 +128,10 @@ TauAutoUpgrader::~TauAutoUpgrader() {
     }
     if (checkWait_)
         checkWait_->quit();
+    // The temporary folder goes when nothing is left in it (a helper that runs on after the
+    // program removes it itself), so no start leaves a folder behind.
+    if (TempFolder != AppFolder)
+        QDir().rmdir(TempFolder);
 }
 
 void TauAutoUpgrader::SetRestartParams(const QString& params) {
@@ -641,6 +645,7 @@ void TauAutoUpgrader::RestartThroughHelper() {
 
     // Without its helper the program would close for nothing: it stays, and says why.
     if (failure) {
+        QFile::remove(helper);
         if (prompts_)
             prompts_->ShowError(*failure);
         CancelUpgrade();

@@ -1,9 +1,13 @@
 #include "platform/InstanceList.h"
 #include "platform/SharedMemory.h"
+#include "platform/UserSecret.h"
 
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <gtest/gtest.h>
 
@@ -183,8 +187,8 @@ TEST(SharedObjectsTest, BlockIsZeroFilledByItsCreatorSharedAndRemovable) {
 
 TEST(SharedObjectsTest, LockIsSharedByNameAndALeftLockIsTakenOver) {
     const QString name = "VarnholtTest_" + QUuid::createUuid().toString(QUuid::Id128);
-    NamedSemaphore one(name);
-    NamedSemaphore other(name);
+    NamedLock one(name);
+    NamedLock other(name);
     EXPECT_TRUE(one.acquire(5000));
     // Held through the other handle: a holder that never gives it back is overtaken.
     EXPECT_FALSE(other.acquire(1));
@@ -193,7 +197,36 @@ TEST(SharedObjectsTest, LockIsSharedByNameAndALeftLockIsTakenOver) {
     EXPECT_TRUE(one.acquire(5000));
     EXPECT_FALSE(other.acquire(1));
     other.release();
-    NamedSemaphore::remove(name);
+    NamedLock::remove(name);
+}
+
+// The secret the names carry: made once, only for this user, and kept; a file that others
+// could read or that is not the user's own is no secret.
+TEST(UserSecretTest, MadeOnceReadableOnlyByTheUserAndKept) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.path() + "/state/Quillon/instance-key";
+    const QString secret = UserSecret(file);
+    EXPECT_EQ(secret.size(), 32);
+    EXPECT_EQ(QFile::permissions(file) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_EQ(UserSecret(file), secret) << "every copy reads the same";
+    EXPECT_NE(UserSecret(dir.path() + "/other-key"), secret);
+    EXPECT_EQ(QDir(dir.path() + "/state/Quillon").entryList(QDir::Files),
+              QStringList{"instance-key"})
+        << "no draft is left";
+
+    QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ReadOther);
+    EXPECT_EQ(UserSecret(file), "") << "others may read it";
+    QFile::remove(file);
+    const QString elsewhere = dir.path() + "/elsewhere";
+    testsupport::writeFile(elsewhere, QByteArray(32, 'a'));
+    QFile::setPermissions(elsewhere, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    ASSERT_TRUE(QFile::link(elsewhere, file));
+    EXPECT_EQ(UserSecret(file), "") << "a link";
+    QFile::remove(file);
+    testsupport::writeFile(file, "not hex at all, thirty-two bytes");
+    QFile::setPermissions(file, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_EQ(UserSecret(file), "") << "damaged";
 }
 
 } // namespace

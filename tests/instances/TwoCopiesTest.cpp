@@ -5,6 +5,7 @@
 #include "platform/InstanceList.h"
 #include "platform/SharedMemory.h"
 #include "platform/UserIdentity.h"
+#include "platform/UserSecret.h"
 
 #include "TestSupport.h"
 
@@ -90,13 +91,24 @@ protected:
         ASSERT_TRUE(QFileInfo(testsupport::binPath("instancetest")).isExecutable())
             << "build the instancetest tool first";
         ASSERT_TRUE(folder_.isValid());
+        // The copies keep their secret in a home of this test's own.
+        oldHome_ = qgetenv("HOME");
+        const QString home = folder_.path() + "/home";
+        ASSERT_TRUE(QDir().mkpath(home));
+        qputenv("HOME", QFile::encodeName(home));
     }
     void TearDown() override {
         // A failed test may leave a list behind; its names are this test's own.
         for (const QString& executable : made_)
-            SharedMemory::remove(InstanceObjectNames(executable, currentUserId()).map);
+            SharedMemory::remove(ourNames(executable).map);
         for (const QString& executable : made_)
-            NamedSemaphore::remove(InstanceObjectNames(executable, currentUserId()).lock);
+            NamedLock::remove(ourNames(executable).lock);
+        qputenv("HOME", oldHome_);
+    }
+
+    // The names of this user's copies of `executable`, as the copies make them.
+    static InstanceNames ourNames(const QString& executable) {
+        return InstanceObjectNames(executable, currentUserId(), UserSecret(UserSecretFile()));
     }
 
     // A copy of the guarded program in a folder of this test.
@@ -113,10 +125,22 @@ protected:
 
     // The shared list of that executable's copies; nothing when no list exists.
     static std::optional<InstanceList> listOf(const QString& executable) {
-        const QString map = InstanceObjectNames(executable, currentUserId()).map;
+        const QString map = ourNames(executable).map;
         if (!SharedMemory::exists(map))
             return std::nullopt;
         return ReadInstanceList(SharedMemory(map, InstanceListBytes).read());
+    }
+
+    // Whatever is left in the shared objects' folder under the names of that executable's
+    // copies for `uid`: the list, the lock, or a semaphore under the lock's name.
+    static QStringList leftObjects(const QString& executable, unsigned uid) {
+        const InstanceNames names =
+            uid == currentUserId() ? ourNames(executable) : InstanceObjectNames(executable, uid);
+        QStringList left;
+        for (const QString& name : {names.map, names.lock, "sem." + names.lock})
+            if (QFileInfo::exists("/dev/shm/" + name))
+                left << name;
+        return left;
     }
 
     // Starts programs as the user "nobody"; empty when this test cannot (not root, or no
@@ -133,6 +157,7 @@ protected:
 
     QTemporaryDir folder_;
     QStringList made_;
+    QByteArray oldHome_;
 };
 
 using Pids = std::vector<quint32>;
@@ -189,6 +214,8 @@ TEST_F(TwoCopiesTest, AfterTheOnlyCopyEndedNormallyOrCrashedANewStartRuns) {
         ASSERT_TRUE(only.ended());
         EXPECT_EQ(only.exitCode(), 0);
         EXPECT_FALSE(listOf(executable)) << "the list goes with the last copy";
+        EXPECT_EQ(leftObjects(executable, currentUserId()), QStringList())
+            << "and so does every other object of the guard";
     }
     {
         Copy next(executable);
@@ -230,13 +257,50 @@ TEST_F(TwoCopiesTest, AnotherUserRunsTheSameExecutableWithAGuardOfItsOwn) {
     }
     // Their list is theirs to remove: it is gone with their last copy.
     EXPECT_FALSE(SharedMemory::exists(InstanceObjectNames(executable, 65534).map));
+    EXPECT_EQ(leftObjects(executable, 65534), QStringList());
+    EXPECT_EQ(leftObjects(executable, currentUserId()), QStringList());
+}
+
+// The names carry a secret only this user can read: objects another user makes in advance
+// under the names they can work out (path and uid) do not switch our guard off.
+TEST_F(TwoCopiesTest, ObjectsAnotherUserMadeFirstDoNotSwitchOurGuardOff) {
+    const QStringList other = asAnotherUser();
+    if (other.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to make objects as another user";
+    const QString executable = executableIn("a");
+    const InstanceNames guessed = InstanceObjectNames(executable, currentUserId());
+    QStringList planted;
+    for (const QString& name : {guessed.map, guessed.lock, "sem." + guessed.lock})
+        planted << "/dev/shm/" + name;
+    ASSERT_EQ(QProcess::execute(other.first(), other.mid(1) +
+                                                   QStringList{"/bin/sh", "-c",
+                                                               "umask 0 && for f in \"$@\"; do : > "
+                                                               "\"$f\" || exit 1; done",
+                                                               "plant"} +
+                                                   planted),
+              0);
+    for (const QString& path : planted)
+        ASSERT_TRUE(QFileInfo(path).ownerId() == 65534) << path.toStdString();
+
+    Copy first(executable);
+    const bool ran = first.running();
+    Copy second(executable);
+    const bool secondEnded = second.ended();
+    for (const QString& path : planted)
+        QFile::remove(path);
+    ASSERT_TRUE(ran) << first.errors().constData();
+    EXPECT_FALSE(first.errors().contains("guard off")) << first.errors().constData();
+    EXPECT_TRUE(secondEnded) << "the guard still keeps a second copy out";
+    EXPECT_EQ(second.exitCode(), 0);
+    first.quit();
+    ASSERT_TRUE(first.ended());
 }
 
 TEST_F(TwoCopiesTest, AListOrLockAnotherUserMadeUnderOurNamesIsLeftAlone) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give a block to another user";
     const QString executable = executableIn("a");
-    const InstanceNames names = InstanceObjectNames(executable, currentUserId());
+    const InstanceNames names = ourNames(executable);
     InstanceList planted;
     planted.maxInstances = InstanceListMaxMark;
     planted.pids = {quint32(::getpid())}; // alive, and no copy of ours
@@ -267,7 +331,7 @@ TEST_F(TwoCopiesTest, AnotherUsersProcessUnderAListedCopysNameIsNotThatCopy) {
     if (!QFileInfo(python).isExecutable())
         GTEST_SKIP() << "needs " << python.toStdString();
     const QString executable = executableIn("a");
-    const InstanceNames names = InstanceObjectNames(executable, currentUserId());
+    const InstanceNames names = ourNames(executable);
     // A dead copy's pid, now another user's process that answers under its name "active".
     QProcess squatter;
     squatter.setProcessChannelMode(QProcess::ForwardedErrorChannel);

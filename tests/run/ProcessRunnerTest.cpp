@@ -93,6 +93,8 @@ protected:
     void drainEvents() { QCoreApplication::processEvents(); }
 
     QTemporaryDir dir_;
+    // Gone before the folder: a script that never saw "release" does not poll on forever.
+    testsupport::ChildrenBelow children_{dir_.path()};
     std::vector<Report> reports_;
 };
 
@@ -145,6 +147,33 @@ TEST_F(ProcessRunnerTest, ASignalWithAHandlerWhileWaitingStillGivesOneReport) {
     ASSERT_EQ(reports_.size(), 1u);
     EXPECT_EQ(reports_[0].exitCode, 7u);
     EXPECT_EQ(runner.State(), RunnerState::Idle);
+}
+
+// A test that fails before it releases its held child: once its folder is gone the child
+// would poll for ever, so the guard beside the folder ends it.
+TEST_F(ProcessRunnerTest, AHeldChildIsEndedWhenTheTestGoesWithoutReleasingIt) {
+    QString pid;
+    {
+        QTemporaryDir other;
+        ASSERT_TRUE(other.isValid());
+        testsupport::ChildrenBelow children(other.path());
+        const QString held = other.path() + "/held.sh";
+        writeFile(held,
+                  QStringLiteral("#!/bin/sh\necho $$ > '%1/pid.tmp' && mv '%1/pid.tmp' "
+                                 "'%1/pid'\nwhile [ ! -e '%1/release' ]; do sleep 0.02; done\n")
+                      .arg(other.path())
+                      .toUtf8());
+        QFile::setPermissions(held, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        TJvCreateProcess runner;
+        recordInto(runner);
+        runner.CommandLine = held;
+        runner.Run();
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(other.path() + "/pid"); }));
+        pid = QString::fromUtf8(readFile(other.path() + "/pid").trimmed());
+        EXPECT_TRUE(children.running().contains(pid.toLongLong()));
+    }
+    const std::optional<QList<QByteArray>> stat = procStat(pid);
+    EXPECT_TRUE(!stat || stat->value(0) == "Z") << "the held child still runs";
 }
 
 TEST_F(ProcessRunnerTest, HandlerMayRunTheSameRunnerAgain) {

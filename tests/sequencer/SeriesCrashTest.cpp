@@ -98,6 +98,7 @@ TEST(SeriesCrash, KilledWhileTheGameRunsLosesNothingOfTheUsers) {
         SCOPED_TRACE(testing::Message() << "yes " << c.answerYes << " series " << c.nextIsSeries);
         QTemporaryDir tmp;
         const QString root = tmp.path();
+        testsupport::ChildrenBelow children(root);
         const Folders f = FoldersBelow(root);
         ASSERT_TRUE(
             Registry(RegRoot::LocalMachine, f.regDir).openKey(SettingsStore::ProgramKey(), true));

@@ -156,7 +156,8 @@ TEST_F(Series, RunsWithoutResultLeaveNoReport) {
 
 // A results folder on a full disk: the save fails with the system's error, which reaches the
 // top-level report; the series does not call itself successful, opens nothing, leaves no empty
-// report, and the steps after the save do not run.
+// report, and then ends as a series without a result: the game's files put back, the panel
+// hidden, the Run button back.
 TEST_F(Series, AReportThatCannotBeSavedIsNoSuccess) {
     SmallDisk disk;
     if (!disk.ready())
@@ -180,8 +181,10 @@ TEST_F(Series, AReportThatCannotBeSavedIsNoSuccess) {
     EXPECT_TRUE(reported[0].endsWith(".htm\". No space left on device")) << qPrintable(reported[0]);
     EXPECT_EQ(disk.entries(disk.path()), QStringList());
     EXPECT_TRUE(shell.opened.isEmpty());
-    EXPECT_FALSE(sequencer().SeriesFinished());
-    EXPECT_EQ(preparation->calls.last(), QStringLiteral("script")) << "nothing is restored yet";
+    EXPECT_EQ(view.status, QStringLiteral("Benchmark aborted!"));
+    EXPECT_TRUE(sequencer().SeriesFinished());
+    EXPECT_EQ(preparation->calls.last(), QStringLiteral("restore"));
+    EXPECT_FALSE(view.panelVisible);
     EXPECT_TRUE(view.runEnabled);
 }
 
@@ -251,6 +254,7 @@ TEST_F(Series, ASecondSeriesReportsEveryRowWithItsHeading) {
 
 TEST(LaunchThroughCp, LauncherEndsAtOnceAndTheGamePlaysAndWrites) {
     QTemporaryDir tmp;
+    testsupport::ChildrenBelow children(tmp.path());
     qputenv("VARNHOLT_TESTBED_PLAY_MS", "400");
     qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
     const testbed::SteamLayout layout = testbed::layOutSteamFolder(

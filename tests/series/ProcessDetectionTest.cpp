@@ -10,11 +10,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -162,6 +164,32 @@ protected:
     // game of another test) may run meanwhile.
     ProcessSource ours() const {
         const QSet<qint64> pids = started;
+        return {[pids, all = SystemProcesses().enumerate]() {
+                    auto list = all();
+                    if (list)
+                        std::erase_if(*list,
+                                      [&](const ProcessEntry& p) { return !pids.contains(p.pid); });
+                    return list;
+                },
+                &platform::IsProcessAlive};
+    }
+
+    // As start(), run as the user `uid` through setpriv (which becomes the program).
+    std::unique_ptr<ChildProcess> startAs(const QString& setpriv, unsigned uid,
+                                          const QString& name) {
+        SpawnRequest request;
+        request.commandLine = QStringLiteral("%1 --reuid=%2 --regid=%2 --clear-groups -- %3/%4 600")
+                                  .arg(setpriv)
+                                  .arg(uid)
+                                  .arg(tmp.path(), name);
+        auto child = spawnProcess(request);
+        started << child->pid();
+        return child;
+    }
+
+    // Every process of the machine, as the platform lists them.
+    ProcessSource everyones() const {
+        const QSet<qint64> pids = started;
         return {[pids]() -> std::optional<std::vector<ProcessEntry>> {
                     auto all = platform::ListProcesses();
                     if (all)
@@ -247,6 +275,51 @@ TEST_F(RealProcesses, OnlyTheFirstOfTwoGamesCounts) {
     ASSERT_TRUE(testsupport::waitUntil([&] { return !platform::IsProcessAlive(first); }));
     EXPECT_TRUE(platform::IsProcessAlive(second));
     EXPECT_FALSE(detection.IsGameRunning()) << "the second hl2.exe still runs but is not asked";
+}
+
+// Another user's game and client are not this user's: a series must neither wait for that
+// game nor take that client for its own.
+TEST_F(RealProcesses, AnotherUsersGameAndClientDoNotCount) {
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to start processes as another user";
+    // The other user must reach the programs.
+    QFile::setPermissions(tmp.path(), QFile::permissions(tmp.path()) | QFile::ExeOther);
+    const unsigned nobody = 65534;
+    std::vector<std::unique_ptr<ChildProcess>> theirs;
+    for (const QString name : {"hl2_linux", "hl2.exe", "steam", "Steam.exe"})
+        theirs.push_back(startAs(setpriv, nobody, name));
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        const auto all = everyones().enumerate();
+        return all && all->size() == theirs.size() &&
+               std::all_of(all->begin(), all->end(), [&](const ProcessEntry& p) {
+                   return p.uid == nobody && p.name != "setpriv";
+               });
+    })) << "the platform lists every user's processes, each with its user";
+
+    ProcessDetection detection(ours());
+    EXPECT_FALSE(detection.IsGameRunning());
+    EXPECT_FALSE(detection.IsSteamRunning());
+
+    // The same programs as this user count.
+    auto game = start("hl2_linux");
+    auto client = start("steam");
+    ProcessDetection withOwn(ours());
+    EXPECT_TRUE(withOwn.IsGameRunning());
+    EXPECT_TRUE(withOwn.IsSteamRunning());
+}
+
+TEST(ProcessList, TheRealUserIdIsReadFromTheStatus) {
+    EXPECT_EQ(platform::RealUserId("Name:\tsleep\nUid:\t65534\t0\t0\t0\nGid:\t0\n"), 65534);
+    EXPECT_EQ(platform::RealUserId("Name:\tsleep\n"), -1);
+    EXPECT_EQ(platform::RealUserId("Uid:\tx\n"), -1);
+    const auto all = platform::ListProcesses();
+    ASSERT_TRUE(all);
+    const qint64 self = QCoreApplication::applicationPid();
+    const auto me = std::find_if(all->begin(), all->end(),
+                                 [&](const ProcessEntry& p) { return p.pid == self; });
+    ASSERT_NE(me, all->end());
+    EXPECT_EQ(me->uid, qint64(::getuid()));
 }
 
 TEST(ProcessList, ListsThisProgramAndNoDeadPids) {

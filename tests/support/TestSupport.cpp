@@ -6,9 +6,67 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <csignal>
 #include <stdexcept>
 
 namespace testsupport {
+
+namespace {
+
+QByteArray procFile(const QString& pid, const char* name) {
+    QFile f(QStringLiteral("/proc/%1/%2").arg(pid, QLatin1String(name)));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool alive(const QString& pid) {
+    const QByteArray stat = procFile(pid, "stat");
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0 || close + 2 >= stat.size())
+        return false;
+    return stat[close + 2] != 'Z' && stat[close + 2] != 'X';
+}
+
+} // namespace
+
+ChildrenBelow::ChildrenBelow(const QString& folder)
+    : root_(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) + QLatin1Char('/')) {}
+
+ChildrenBelow::~ChildrenBelow() {
+    endAll();
+}
+
+QList<qint64> ChildrenBelow::running() const {
+    QList<qint64> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok || pid == QCoreApplication::applicationPid())
+            continue;
+        const QList<QByteArray> args = procFile(entry, "cmdline").split('\0');
+        const auto below = [&](int i) {
+            return args.size() > i && QFile::decodeName(args[i]).startsWith(root_);
+        };
+        if ((below(0) || below(1)) && alive(entry))
+            found.append(pid);
+    }
+    return found;
+}
+
+int ChildrenBelow::endAll() {
+    QList<qint64> seen;
+    QDeadlineTimer deadline(10000);
+    for (QList<qint64> live = running(); !live.isEmpty() && !deadline.hasExpired();
+         live = running()) {
+        for (const qint64 pid : live) {
+            if (!seen.contains(pid))
+                seen.append(pid);
+            ::kill(pid_t(pid), SIGKILL);
+        }
+        QThread::msleep(10);
+    }
+    return int(seen.size());
+}
 
 QString binDir() {
     return QStringLiteral(VARNHOLT_BIN_DIR);

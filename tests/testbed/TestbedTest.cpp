@@ -357,6 +357,23 @@ TEST_F(Testbed, ClientEndsCleanlyWhenAskedToQuit) {
         << qPrintable(noClient.errors);
 }
 
+// A second demo set-up lays the folder out again while the client runs: the client's
+// executable is replaced under it, and it must still answer a shutdown.
+TEST_F(Testbed, AClientStartedBeforeTheFolderWasLaidOutAgainStillShutsDown) {
+    startClient();
+    const qint64 pid = client.processId();
+    layout = testbed::layOutSteamFolder(tmp.path() + QStringLiteral("/my steam"),
+                                        QStringLiteral("player"), false, binDir());
+    EXPECT_EQ(testbed::runningClient(layout), pid) << "the running client is still found";
+    const Finished again = runSteam({});
+    EXPECT_EQ(again.exitCode, 0) << "a second start leaves the first client be";
+    const Finished shutdown = runSteam({QStringLiteral("-shutdown")});
+    EXPECT_EQ(shutdown.exitCode, 0) << qPrintable(shutdown.errors);
+    ASSERT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_EQ(testbed::runningClient(layout), 0);
+}
+
 } // namespace
 
 // Today's layout: the steam command, the Steam root below a home folder, the game in a second
@@ -537,6 +554,20 @@ TEST_F(ModernTestbed, RefusesWithoutARootOrAGame) {
     launched = run(layout.steamCommand, words(kRunArgs));
     EXPECT_EQ(launched.exitCode, 3);
     EXPECT_TRUE(testbed::readGameLog(layout).isEmpty());
+}
+
+TEST_F(ModernTestbed, AClientStartedBeforeTheLayoutWasLaidOutAgainStillShutsDown) {
+    client.setProcessEnvironment(env);
+    client.start(layout.steamScript, {});
+    ASSERT_TRUE(client.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+    const qint64 pid = testbed::runningClient(layout);
+    layout = testbed::layOutModernSteam(tmp.path() + QStringLiteral("/today"), false, binDir());
+    EXPECT_EQ(testbed::runningClient(layout), pid) << "the running client is still found";
+    const Finished shutdown = run(layout.steamCommand, {QStringLiteral("-shutdown")});
+    EXPECT_EQ(shutdown.exitCode, 0) << qPrintable(shutdown.errors);
+    ASSERT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(testbed::runningClient(layout), 0);
 }
 
 } // namespace

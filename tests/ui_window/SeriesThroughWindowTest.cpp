@@ -6,9 +6,12 @@
 #include "WindowFixture.h"
 
 #include "game/SeriesPreparation.h"
+#include "run/RunSequencer.h"
+#include "ui/ErrorReport.h"
 
 #include <QLabel>
 #include <QProcess>
+#include <QStackedWidget>
 
 namespace {
 
@@ -16,42 +19,56 @@ class SeriesThroughWindow : public WindowFixture {
 protected:
     void TearDown() override {
         window.reset();
+        prep.reset();
         testbed::stopStandIns(tmp.path());
         WindowFixture::TearDown();
     }
+
+    // The stand-in client running, the options stored with `results` as the results folder,
+    // and the window built over the real game preparation and the stand-ins' processes.
+    void openOnStandIns(const QString& results) {
+        qputenv("VARNHOLT_TESTBED_PLAY_MS", "100");
+        qputenv("VARNHOLT_REGISTRY_DIR", regDir.toUtf8());
+        layout = testbed::layOutSteamFolder(tmp.path() + "/steam", "player", false,
+                                            testsupport::binDir());
+        testsupport::writeFile(programFolder + "Demos/rovdemo1.dem", "demo");
+        storeValues({{"640", "1"},
+                     {"800", "1"},
+                     {"RunNumber", "2"},
+                     {"Demo", "1"},
+                     {"ResultPath", results},
+                     {"Note", "through the window"}});
+        ASSERT_TRUE(QProcess::startDetached(layout.steamExe, {}, layout.steamDir));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+
+        store = std::make_unique<SettingsStore>(regDir);
+        prep = std::make_unique<SeriesPreparation>(*store, dialogs, fileOp, Timings{1, 1, 1, 1, 1});
+        StartupEnvironment startup;
+        startup.programFolder = programFolder;
+        startup.displayModes = [] {
+            return std::vector<platform::ScreenSize>{{640, 480}, {800, 600}};
+        };
+        startup.searchGame = SearchGameFolders;
+        startup.checkLeftoverConfig = [this](const GamePaths& p) { prep->CheckLeftoverConfig(p); };
+        startup.registryDirectory = regDir;
+        window = std::make_unique<TForm1>(TForm1Components{
+            *store, dialogs, shell, links, *prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1},
+            startup, [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
+            [] { return 4096ull << 20; }, [] {}});
+        window->show();
+    }
+
+    testbed::SteamLayout layout;
+    std::unique_ptr<SeriesPreparation> prep;
+    ProcessDetection own{ProcessesBelow(tmp.path())};
 };
 
 TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
-    qputenv("VARNHOLT_TESTBED_PLAY_MS", "100");
-    qputenv("VARNHOLT_REGISTRY_DIR", regDir.toUtf8());
-    const testbed::SteamLayout layout =
-        testbed::layOutSteamFolder(tmp.path() + "/steam", "player", false, testsupport::binDir());
-    testsupport::writeFile(programFolder + "Demos/rovdemo1.dem", "demo");
     const QString results = tmp.path() + "/results/";
     QDir().mkpath(results);
-    storeValues({{"640", "1"},
-                 {"800", "1"},
-                 {"RunNumber", "2"},
-                 {"Demo", "1"},
-                 {"ResultPath", results},
-                 {"Note", "through the window"}});
-    ASSERT_TRUE(QProcess::startDetached(layout.steamExe, {}, layout.steamDir));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
-
-    store = std::make_unique<SettingsStore>(regDir);
-    SeriesPreparation prep(*store, dialogs, fileOp, Timings{1, 1, 1, 1, 1});
-    ProcessDetection own(ProcessesBelow(tmp.path()));
-    StartupEnvironment startup;
-    startup.programFolder = programFolder;
-    startup.displayModes = [] { return std::vector<platform::ScreenSize>{{640, 480}, {800, 600}}; };
-    startup.searchGame = SearchGameFolders;
-    startup.checkLeftoverConfig = [&](const GamePaths& p) { prep.CheckLeftoverConfig(p); };
-    startup.registryDirectory = regDir;
-    window = std::make_unique<TForm1>(TForm1Components{
-        *store, dialogs, shell, links, prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1}, startup,
-        [&](const GamePaths& p) { prep.SetPaths(p); }, [] {}, [] {}, [] { return 4096ull << 20; },
-        [] {}});
-    window->show();
+    openOnStandIns(results);
+    if (HasFatalFailure())
+        return;
 
     QStringList seen;
     QList<bool> seriesRunning;
@@ -76,6 +93,44 @@ TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
     EXPECT_EQ(testbed::readGameLog(layout).size(), 4);
     ASSERT_TRUE(testsupport::waitUntil([&] { return seriesRunning.size() == 2; }));
     EXPECT_EQ(seriesRunning, (QList<bool>{true, false}));
+}
+
+// The report cannot be written (its folder went while the series ran): the error is shown,
+// and the window comes back as after a series without a result, the pages reachable again.
+TEST_F(SeriesThroughWindow, AReportThatCannotBeWrittenLeavesTheWindowAsAfterAnyEnd) {
+    ErrorReport report(dialogs, tmp.path() + "/state/varnholt.log");
+    report.Install();
+    const QString results = tmp.path() + "/gone/";
+    QDir().mkpath(results);
+    openOnStandIns(results);
+    if (HasFatalFailure())
+        return;
+    testsupport::writeFile(layout.cfgDir + "autoexec.cfg", "// the user's own\r\n");
+
+    QStringList seen;
+    click("BenchButton");
+    ASSERT_FALSE(control("BenchButton")->isEnabled()) << "the series runs";
+    ASSERT_TRUE(QDir(results).removeRecursively());
+    ASSERT_TRUE(followSeries(seen, 30000));
+
+    ASSERT_EQ(dialogs.messages.size(), 1) << qPrintable(dialogs.messages.join('|'));
+    EXPECT_TRUE(dialogs.messages[0].startsWith("Cannot create file \"" + results + "result_"))
+        << qPrintable(dialogs.messages[0]);
+    EXPECT_EQ(control<QLabel>("StatusInfo")->text(), QStringLiteral("Benchmark aborted!"));
+    EXPECT_TRUE(control("Panel2")->isHidden());
+    EXPECT_TRUE(window->Sequencer()->SeriesFinished());
+    EXPECT_TRUE(shell.opened.isEmpty());
+    // The user's script is back once the restore's wait is over.
+    EXPECT_TRUE(testsupport::waitUntil([&] {
+        return testsupport::readFile(layout.cfgDir + "autoexec.cfg") == "// the user's own\r\n";
+    }));
+    EXPECT_EQ(stored("NoErrorWarning"), QStringLiteral("0"));
+
+    click("RzGroup1Items1");
+    EXPECT_TRUE(control("PageControl")->isVisible());
+    EXPECT_EQ(control<QStackedWidget>("PageControl")->currentIndex(), 1);
+    EXPECT_TRUE(control("Panel2")->isHidden());
+    EXPECT_TRUE(control("BenchButton")->isEnabled());
 }
 
 } // namespace

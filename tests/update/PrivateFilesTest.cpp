@@ -86,6 +86,30 @@ TEST_F(PrivateTempFolder, APreparedNameIsPassedOver) {
     EXPECT_NE(platform::PrivateTempFolder(run_, temp_), run_ + "/varnholt/");
 }
 
+// In a folder that others may write to without the sticky bit, they could rename ours away and
+// put theirs under its name: nothing is made there. The sticky bit keeps our entries ours.
+TEST_F(PrivateTempFolder, AParentOthersMayWriteWithoutTheStickyBitIsRefused) {
+    const auto open = OwnerOnly | QFileDevice::ReadOther | QFileDevice::WriteOther |
+                      QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                      QFileDevice::ExeGroup;
+    ASSERT_TRUE(QFile::setPermissions(temp_, open));
+    ASSERT_TRUE(QFile::setPermissions(run_, open));
+    EXPECT_EQ(platform::PrivateTempFolder(run_, temp_), "");
+    EXPECT_FALSE(QFileInfo::exists(run_ + "/varnholt"));
+    EXPECT_EQ(QDir(temp_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+    ASSERT_EQ(QProcess::execute("chmod", {"1777", temp_}), 0);
+    EXPECT_EQ(platform::PrivateTempFolder(run_, temp_), Own());
+
+    // A parent another user owns is theirs to rearrange, whatever its mode.
+    ASSERT_EQ(QProcess::execute("chmod", {"0755", temp_}), 0);
+    ASSERT_TRUE(QDir(Own()).removeRecursively());
+    if (!GiveAway(temp_))
+        GTEST_SKIP() << "cannot give a folder to another user here (needs root)";
+    EXPECT_EQ(platform::PrivateTempFolder(QString(), temp_), "");
+    EXPECT_FALSE(QFileInfo::exists(Own()));
+}
+
 TEST_F(PrivateTempFolder, NothingWhereNoFolderCanBeMade) {
     EXPECT_EQ(platform::PrivateTempFolder(root_.path() + "/none", root_.path() + "/none"), "");
     EXPECT_EQ(platform::PrivateTempFolder(QString(), QString()), "");

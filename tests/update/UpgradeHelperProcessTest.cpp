@@ -59,9 +59,9 @@ protected:
     }
 
     void startHelper(TUpgradeMethod method,
-                     const QString& restartParams = QStringLiteral("/afterupgrade")) {
-        const QString line =
-            HelperCommandLine(testsupport::binPath("Upgrader4"), program_, restartParams, method);
+                     const QString& restartParams = QStringLiteral("/afterupgrade"),
+                     const QString& helper = testsupport::binPath("Upgrader4")) {
+        const QString line = HelperCommandLine(helper, program_, restartParams, method);
         const QStringList argv = splitArguments(line);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TMPDIR", temp_.chopped(1));
@@ -115,6 +115,26 @@ TEST_F(UpgradeHelperProcess, MovesQueuedAndScannedDownloadsAndRestartsTheNewProg
     EXPECT_FALSE(QFile::exists(temp_ + "UpgraderQueue.txt"));
     EXPECT_TRUE(QDir(app_).entryList({"*.uTMP"}, QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_FALSE(QFile::exists(app_ + "data/x.dat.uTMP"));
+}
+
+// As the program writes it out: the helper beside its queue in the temporary folder. Once its
+// work is done nothing of it is left there, the folder included.
+TEST_F(UpgradeHelperProcess, AHelperWrittenBesideItsQueueRemovesItselfAndItsFolder) {
+    const QString marker = root_.path() + "/started.txt";
+    writeScript(program_, marker, "old", true);
+    writeScript(program_ + ".uTMP", marker, "new", false);
+    writeFile(temp_ + "UpgraderQueue.txt", QueueFileText({}).toUtf8());
+    const QString helper = temp_ + UpgradeHelperFileName;
+    ASSERT_TRUE(QFile::copy(testsupport::binPath("Upgrader4"), helper));
+
+    startHelper(umSelfUpgrade, QStringLiteral("/afterupgrade"), helper);
+    ASSERT_TRUE(waitUntil([&] { return helperEnded(); }, 60000));
+    EXPECT_EQ(helper_.exitCode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return !Marker(marker).isEmpty(); }, 60000));
+    EXPECT_EQ(Marker(marker), "new /afterupgrade");
+    EXPECT_FALSE(QFileInfo::exists(helper));
+    EXPECT_FALSE(QFileInfo::exists(temp_)) << "the emptied folder is gone";
+    EXPECT_TRUE(QFileInfo::exists(testsupport::binPath("Upgrader4"))) << "only a written copy goes";
 }
 
 // A queue names the files to replace: only the user's own, reached without a link, is used,

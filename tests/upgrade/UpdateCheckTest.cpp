@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using testsupport::readFile;
 using testsupport::waitUntil;
@@ -980,6 +981,40 @@ TEST_F(UpdateCheck, ACredentialsRequestIsAnsweredByTheEventOrTheWindow) {
         const QStringList asked{"password quillon: " + PasswordRequestText(url)};
         EXPECT_EQ(prompts_.log, c.asked ? asked : QStringList{});
     }
+}
+
+// Starts that never upgrade leave no temporary folder behind, also where each start makes a
+// fresh one (the usual name in the temporary folder is taken by someone else).
+TEST(UpgraderTemporaryFolder, NoStartLeavesAFolderBehind) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString temp = root.path() + "/tmp";
+    ASSERT_TRUE(QDir().mkpath(temp));
+    ASSERT_TRUE(QDir().mkpath(root.path() + "/elsewhere"));
+    ASSERT_TRUE(QFile::link(root.path() + "/elsewhere",
+                            QStringLiteral("%1/varnholt-%2").arg(temp).arg(::geteuid())));
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    QStringList made;
+    for (int start = 0; start < 2; ++start) {
+        TauAutoUpgrader up;
+        made << up.TempFolder;
+    }
+    const QStringList left = QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    if (oldRuntime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    if (oldTemp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTemp);
+    for (const QString& folder : made)
+        EXPECT_TRUE(folder.startsWith(temp + "/varnholt-")) << folder.toStdString();
+    EXPECT_EQ(left, QStringList{QStringLiteral("varnholt-%1").arg(::geteuid())})
+        << "only the planted name";
 }
 
 } // namespace

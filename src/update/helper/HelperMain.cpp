@@ -1,7 +1,10 @@
 // Upgrader4: finishes an upgrade after the program has closed. See UpgradePlan.h.
+#include "update/UpgradePaths.h"
 #include "update/helper/UpgradeHelper.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -28,8 +31,8 @@ int main(int argc, char** argv) {
         QTextStream(stdout) << InformationText;
         return 0;
     }
-    const UpgradePlan plan =
-        PlanUpgrade(UpgradeHelper::GatherFacts(args, UpgradeHelper::QueuePath()));
+    const QString queuePath = UpgradeHelper::QueuePath();
+    const UpgradePlan plan = PlanUpgrade(UpgradeHelper::GatherFacts(args, queuePath));
     if (!plan.Valid) {
         QTextStream(stderr) << InformationText;
         return 2;
@@ -38,5 +41,15 @@ int main(int argc, char** argv) {
     QObject::connect(&helper, &UpgradeHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     helper.run();
-    return app.exec();
+    const int code = app.exec();
+    // Written out by the program beside its queue, the helper goes when its work is done, and
+    // the temporary folder with it once nothing else is left there.
+    const QFileInfo file(self);
+    const QString queueFolder = QFileInfo(QFileInfo(queuePath).absolutePath()).canonicalFilePath();
+    if (file.fileName() == QLatin1StringView(UpgradeHelperFileName) &&
+        file.absolutePath() == queueFolder) {
+        QFile::remove(self);
+        QDir().rmdir(queueFolder);
+    }
+    return code;
 }
