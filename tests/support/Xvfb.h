@@ -40,4 +40,8 @@ private:
     const char* problem_ = "";
 };
 
+// The window types (_NET_WM_WINDOW_TYPE, e.g. "_NET_WM_WINDOW_TYPE_DIALOG") of the windows
+// titled exactly `title` on `display`, read with xwininfo and xprop.
+QStringList windowKinds(const QString& display, const QString& title);
+
 } // namespace testsupport
