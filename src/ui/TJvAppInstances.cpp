@@ -224,10 +224,11 @@ void TJvAppInstances::serve(QLocalSocket* socket) {
     }
     const auto handle = [this, socket] {
         for (const char kind : socket->readAll()) {
+            // Two bytes: braces would pick QByteArray's (size, fill) constructor.
             if (kind == AskActive)
-                socket->write(QByteArray{AnswerActive, char(active_ ? 1 : 0)});
+                socket->write(QByteArray(1, AnswerActive) + char(active_ ? 1 : 0));
             else if (kind == AskSeries)
-                socket->write(QByteArray{AnswerSeries, char(runsSeries_ ? 1 : 0)});
+                socket->write(QByteArray(1, AnswerSeries) + char(runsSeries_ ? 1 : 0));
             else if (kind == ComeToFront)
                 bringToFront();
         }

@@ -49,10 +49,26 @@ QStringList windowKinds(const QString& display, const QString& title) {
         const QRegularExpressionMatch n = name.match(props);
         if (!n.hasMatch() || n.captured(1) != title)
             continue;
+        // Qt's hidden group leader carries the title too, but no type.
         const QRegularExpressionMatch t = type.match(props);
-        kinds << (t.hasMatch() ? t.captured(1) : QString());
+        if (t.hasMatch())
+            kinds << t.captured(1);
     }
     return kinds;
+}
+
+bool pressKey(const QString& display, const QString& key) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 int freeDisplayNumber(bool fromTop) {

@@ -40,8 +40,12 @@ private:
     const char* problem_ = "";
 };
 
-// The window types (_NET_WM_WINDOW_TYPE, e.g. "_NET_WM_WINDOW_TYPE_DIALOG") of the windows
-// titled exactly `title` on `display`, read with xwininfo and xprop.
+// The first window type (_NET_WM_WINDOW_TYPE, e.g. "_NET_WM_WINDOW_TYPE_DIALOG") of each window
+// titled exactly `title` on `display` that has one, read with xwininfo and xprop.
 QStringList windowKinds(const QString& display, const QString& title);
+
+// Presses `key` (an X key name such as "Escape") on `display` as a keyboard would, into the
+// window that has the focus; false when xdotool could not do it.
+bool pressKey(const QString& display, const QString& key);
 
 } // namespace testsupport
