@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -56,7 +55,23 @@ bool WantsCommandLine(int argc, char** argv) {
     return IsCommandLineUse(argumentsOf(argc, argv));
 }
 
+bool DisplayAvailable() {
+    // A platform named outright is Qt's to find (the offscreen one needs no server).
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    return false;
+}
+
+int RefuseWithoutDisplay() {
+    write(stderr,
+          QStringLiteral("varnholt: no display: use --run for a series without a window\n"));
+    return 2;
+}
+
 int RunCommandLine(int& argc, char** argv) {
+    // A reader of the output that goes away must not end the series with the game prepared.
+    platform::IgnoreBrokenPipes();
     GuardedCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quillon Varnholt"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
@@ -91,8 +106,9 @@ int RunCommandLine(int& argc, char** argv) {
                                      "running a series from the command line.\n"));
         return CommandLineSeries::ExitNoReport;
     }
+    instances.SetRunsCommandLineSeries(true);
 
-    platform::InterruptSignals interrupts({SIGINT, SIGTERM});
+    platform::InterruptSignals interrupts(platform::StopSignals());
     CommandLineEnvironment environment;
     environment.programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     environment.registryDirectory = registryDir();

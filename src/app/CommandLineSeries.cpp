@@ -1,6 +1,7 @@
 #include "app/CommandLineSeries.h"
 
 #include "game/GameDiscovery.h"
+#include "game/MachineStartup.h"
 #include "game/ProcessDetection.h"
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
@@ -11,6 +12,7 @@
 #include "platform/Errors.h"
 #include "platform/ProcessControl.h"
 #include "platform/Shell.h"
+#include "platform/WritableFolder.h"
 #include "results/DataFiles.h"
 #include "results/Statistics.h"
 #include "run/RunSequencer.h"
@@ -157,7 +159,10 @@ public:
 
 CommandLineSeries::CommandLineSeries(CommandLineEnvironment environment, SeriesArguments arguments,
                                      QObject* parent)
-    : QObject(parent), env_(std::move(environment)), args_(std::move(arguments)) {}
+    : QObject(parent), env_(std::move(environment)), args_(std::move(arguments)),
+      countdown_(new QTimer(this)) {
+    connect(countdown_, &QTimer::timeout, this, &CommandLineSeries::RedrawCountdown);
+}
 
 CommandLineSeries::~CommandLineSeries() = default;
 
@@ -171,7 +176,33 @@ void CommandLineSeries::Say(const QString& text) {
         return;
     }
     // Over the bar, then the bar again below the new line.
-    env_.err(QStringLiteral("\r\x1b[K") + text + QLatin1Char('\n') + ProgressBar());
+    env_.err(QStringLiteral("\r\x1b[K") + text + QLatin1Char('\n') + ProgressBar() + WaitLeft());
+}
+
+QString CommandLineSeries::WaitLeft() const {
+    const qint64 left = waitEnd_.remainingTime();
+    if (left <= 0)
+        return {};
+    return QStringLiteral("  waiting %1 s").arg((left + 999) / 1000);
+}
+
+void CommandLineSeries::LauncherEnded(int waitMs) {
+    if (closing_)
+        return;
+    if (!env_.progressBar) {
+        Say(QStringLiteral("  waiting %1 s for the game to start").arg((waitMs + 999) / 1000));
+        return;
+    }
+    waitEnd_ = QDeadlineTimer(waitMs);
+    RedrawCountdown();
+    countdown_->start(env_.timings.countdownStep);
+}
+
+void CommandLineSeries::RedrawCountdown() {
+    if (waitEnd_.remainingTime() <= 0)
+        countdown_->stop();
+    if (!closing_)
+        env_.err(QStringLiteral("\r\x1b[K") + ProgressBar() + WaitLeft());
 }
 
 QString CommandLineSeries::ProgressBar() const {
@@ -196,14 +227,10 @@ void CommandLineSeries::Start() {
     Parts& p = *parts_;
     try {
         EnsureBenchmarkFolder(env_.programFolder);
-        StartupEnvironment startup;
-        startup.programFolder = env_.programFolder;
+        StartupEnvironment startup = StartupEnvironmentOfThisMachine(
+            env_.programFolder, env_.registryDirectory, p.preparation);
         startup.displayModes = everySize(p.store);
-        startup.searchGame = SearchGameFolders;
-        startup.checkLeftoverConfig = [&p](const GamePaths& paths) {
-            p.preparation.CheckLeftoverConfig(paths);
-        };
-        startup.registryDirectory = env_.registryDirectory;
+        startup.steamPlaces = env_.steamPlaces;
         const StartupResult loaded = LoadSettings(p.store, startup);
         if (!loaded.loaded()) {
             Say(loaded.failureMessage);
@@ -217,6 +244,17 @@ void CommandLineSeries::Start() {
         const QString results =
             args_.Results.isEmpty() ? QString() : QFileInfo(args_.Results).absoluteFilePath();
         p.view.settings = WithArguments(loaded.settings, args_, demo, results);
+        // Found only at the report, a folder that cannot take it would cost the whole series.
+        const QString folder = p.view.settings.ResultsFolder;
+        const std::optional<QString> refused =
+            QFileInfo(folder).isDir() ? platform::NewFileRefusedIn(folder)
+                                      : std::optional<QString>(QStringLiteral("no such folder"));
+        if (refused) {
+            Say(QStringLiteral("The results folder \"%1\" cannot be written: %2")
+                    .arg(folder, *refused));
+            emit Finished(ExitUnwritableResults);
+            return;
+        }
     } catch (const std::exception& error) {
         Say(QStringLiteral("Error: ") + QString::fromLocal8Bit(error.what()));
         emit Finished(ExitNoReport);
@@ -227,6 +265,8 @@ void CommandLineSeries::Start() {
                                                                p.detection, p.preparation, p.facts,
                                                                p.fileOp, p.paths, env_.timings});
     connect(p.sequencer.get(), &RunSequencer::RunCollected, this, &CommandLineSeries::RunCollected);
+    connect(p.sequencer.get(), &RunSequencer::LauncherEnded, this,
+            &CommandLineSeries::LauncherEnded);
     // The end of every series path gives the Run button back; what follows is decided once the
     // step that did so is over.
     p.view.runButtonEnabled = [this] {
@@ -304,6 +344,8 @@ void CommandLineSeries::StopGame() {
 
 void CommandLineSeries::Close(int exitStatus) {
     closing_ = true;
+    countdown_->stop();
+    waitEnd_ = QDeadlineTimer(0);
     if (exitStatus_ < 128)
         exitStatus_ = exitStatus;
     Parts& p = *parts_;

@@ -2,13 +2,16 @@
 
 #include "app/SeriesArguments.h"
 #include "game/ProcessDetection.h"
+#include "game/SteamLibraries.h"
 #include "run/Timings.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
 
+class QTimer;
 class RunSequencer;
 struct RunState;
 
@@ -17,6 +20,8 @@ struct CommandLineEnvironment {
     QString programFolder;     // ends with "/"
     QString registryDirectory; // the registry store's folder
     ProcessSource processes = SystemProcesses();
+    // Where today's Steam is looked for when the stored Steam path finds nothing.
+    SteamPlaces steamPlaces = SteamPlacesOfThisMachine();
     Timings timings;
     // Raw text for standard output and standard error.
     std::function<void(const QString&)> out;
@@ -33,6 +38,8 @@ class CommandLineSeries : public QObject {
 public:
     static constexpr int ExitReport = 0;
     static constexpr int ExitNoReport = 1;
+    // The results folder cannot take the report: found before anything is prepared.
+    static constexpr int ExitUnwritableResults = 2;
 
     CommandLineSeries(CommandLineEnvironment environment, SeriesArguments arguments,
                       QObject* parent = nullptr);
@@ -52,6 +59,10 @@ signals:
 private:
     class Parts;
     void RunCollected();
+    // The sequencer waits `waitMs` after the launcher's end: said once, and on a terminal
+    // counted down beside the progress bar.
+    void LauncherEnded(int waitMs);
+    void RedrawCountdown();
     void CheckEnded();
     void Close(int exitStatus);
     void StopGame();
@@ -59,10 +70,14 @@ private:
     // One line of progress on standard error, with the progress bar below it on a terminal.
     void Say(const QString& text);
     QString ProgressBar() const;
+    // "  waiting N s", the seconds of the wait that are left; empty outside a wait.
+    QString WaitLeft() const;
 
     CommandLineEnvironment env_;
     SeriesArguments args_;
     std::unique_ptr<Parts> parts_;
+    QDeadlineTimer waitEnd_{0};
+    QTimer* countdown_ = nullptr;
     bool finishing_ = false;
     bool closing_ = false;
     bool steamRetried_ = false;

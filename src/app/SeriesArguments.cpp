@@ -38,16 +38,16 @@ ParsedArguments failure(const QString& error) {
 } // namespace
 
 bool IsCommandLineUse(const QStringList& arguments) {
-    for (const QString& argument : arguments) {
-        const QString name = argument.section(QLatin1Char('='), 0, 0);
-        if (optionNames().contains(name))
+    for (const QString& argument : arguments)
+        if (!argument.startsWith(QLatin1Char('/')))
             return true;
-    }
     return false;
 }
 
 std::optional<ScreenSizeArgument> ParseScreenSize(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,5})[xX\u00D7]([0-9]{1,5})$"));
+    // Anchored at the very end: "$" would also take a size followed by a line end.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("([0-9]{1,5})[xX\u00D7]([0-9]{1,5})")));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
@@ -68,7 +68,7 @@ ParsedArguments ParseSeriesArguments(const QStringList& arguments) {
         if (argument.size() > MaxArgumentLength)
             return failure(
                 QStringLiteral("an argument is longer than %1 characters").arg(MaxArgumentLength));
-        QString name = argument;
+        QString name = argument == QLatin1String("-h") ? QStringLiteral("--help") : argument;
         std::optional<QString> value;
         if (const qsizetype equals = argument.indexOf(QLatin1Char('='));
             argument.startsWith(QLatin1String("--")) && equals > 0) {
@@ -194,10 +194,12 @@ QString UsageText() {
         "  --results DIR     the folder that receives the report and the data files\n"
         "  --note TEXT       the note of the report, at most 50 characters\n"
         "  --start-steam     start the Steam client when it is not running\n"
-        "  --help            show this text\n"
+        "  -h, --help        show this text\n"
         "  --version         show the program's version\n"
         "\n"
         "Progress goes to standard error; a summary, the report's and the data files'\n"
         "paths to standard output. Exit status: 0 the report was written, 1 the series\n"
-        "was refused, aborted or had no result, 2 bad arguments, 130 interrupted.\n");
+        "was refused, aborted or had no result, 2 bad arguments or a results folder\n"
+        "that cannot be written, 128 + N stopped by signal N (130 Ctrl-C, 129 hang-up,\n"
+        "131 quit, 143 termination): the game is ended and its configuration put back.\n");
 }

@@ -39,16 +39,17 @@ inline constexpr int MaxArguments = 256;
 inline constexpr int MaxArgumentLength = 4096;
 inline constexpr int MaxScreenSide = 16384;
 
-// Whether the arguments ask for the command line rather than the window: any of its options
-// is among them. Anything else (the "/afterupgrade" of a restart, Qt's own options) leaves the
-// program to its window.
+// Whether the arguments are for the command line rather than the window: any argument other
+// than the program's own "/..." switches (the "/afterupgrade" of a restart) is, so that an
+// unknown or misspelt one is refused with the usage instead of opening the window.
 bool IsCommandLineUse(const QStringList& arguments);
 
 // The arguments after the program's name. Options may be written "--name value" or
-// "--name=value".
+// "--name=value"; "-h" is "--help".
 ParsedArguments ParseSeriesArguments(const QStringList& arguments);
 
-// "WxH" with a width and a height of 1 to MaxScreenSide; "x", "X" or "×" between them.
+// "WxH" with a width and a height of 1 to MaxScreenSide; "x", "X" or "×" between them, and
+// nothing before or after.
 std::optional<ScreenSizeArgument> ParseScreenSize(const QString& text);
 
 // The stored options with the arguments' in their place: the sizes given replace the stored

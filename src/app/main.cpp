@@ -1,6 +1,7 @@
 #include "Version.h"
 #include "app/CommandLineMain.h"
 #include "platform/Errors.h"
+#include "platform/InterruptSignals.h"
 #include "ui/AppComponents.h"
 #include "ui/ErrorReport.h"
 #include "ui/NewsAndLinks.h"
@@ -13,6 +14,7 @@
 #include "ui/TauAutoUpgraderWizardForm.h"
 #include "ui/UiLook.h"
 #include "ui/UpdaterHandlers.h"
+#include "ui/WidgetDialogs.h"
 
 #include <QIcon>
 #include <cstdio>
@@ -24,14 +26,24 @@ int main(int argc, char** argv) {
         return NewsProcessMain(argc, argv);
     if (WantsCommandLine(argc, argv))
         return RunCommandLine(argc, argv);
+    // Qt would abort with a message about reinstalling the program.
+    if (!DisplayAvailable())
+        return RefuseWithoutDisplay();
+    platform::IgnoreBrokenPipes();
     GuardedApplication app(argc, argv);
     // No display name: Qt would append it to every window title, and each window's title is
     // exactly its own text.
     QApplication::setApplicationName(QStringLiteral("Quillon Varnholt"));
     QApplication::setApplicationVersion(QStringLiteral(VARNHOLT_VERSION));
 
-    // A second copy ends here, before any window exists.
+    // A second copy ends here, before any window exists. A series from the command line has
+    // no window to bring to the front: the user is told why nothing opens.
     TJvAppInstances instances;
+    if (instances.CommandLineSeriesRunning()) {
+        std::fprintf(stderr, "Quillon Varnholt: %s\n", CommandLineSeriesRunningText);
+        WidgetDialogs().showMessage(QString::fromUtf8(CommandLineSeriesRunningText));
+        return 0;
+    }
     instances.Check();
 
     try {
@@ -65,8 +77,19 @@ int main(int argc, char** argv) {
         // A child of the main window, which ends it.
         form1.SetModePickerMaker([&] { new TForm3(form1, components.Store()); });
         StartupProbe::Install(&form1);
+        // A hang-up, termination, Ctrl-C or quit closes the window as the user would, so the
+        // user's game configuration comes back before the program ends.
+        platform::InterruptSignals stops(platform::StopSignals());
+        int stoppedBy = 0;
+        QObject::connect(&stops, &platform::InterruptSignals::interrupted, &form1,
+                         [&](int signalNumber) {
+                             if (stoppedBy == 0)
+                                 stoppedBy = signalNumber;
+                             form1.close();
+                         });
         form1.show();
-        return app.exec();
+        const int status = app.exec();
+        return stoppedBy != 0 ? 128 + stoppedBy : status;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Quillon Varnholt: %s\n", qPrintable(ErrorReport::ErrorText(error)));
         return 1;

@@ -25,10 +25,24 @@ extern "C" void onSignal(int number) {
     errno = saved;
 }
 
+extern "C" void onBrokenPipe(int) {}
+
 } // namespace
 
-InterruptSignals::InterruptSignals(std::initializer_list<int> signalNumbers, QObject* parent)
-    : QObject(parent), signals_(signalNumbers) {
+std::vector<int> StopSignals() {
+    return {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+}
+
+void IgnoreBrokenPipes() {
+    struct sigaction action {};
+    action.sa_handler = onBrokenPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGPIPE, &action, nullptr);
+}
+
+InterruptSignals::InterruptSignals(std::vector<int> signalNumbers, QObject* parent)
+    : QObject(parent), signals_(std::move(signalNumbers)) {
     if (pipeEnds[0] >= 0)
         throw AppError(QStringLiteral("The interrupt signals are handled already."));
     if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <initializer_list>
 #include <vector>
 
 class QSocketNotifier;
@@ -15,7 +14,7 @@ namespace platform {
 class InterruptSignals : public QObject {
     Q_OBJECT
 public:
-    explicit InterruptSignals(std::initializer_list<int> signalNumbers, QObject* parent = nullptr);
+    explicit InterruptSignals(std::vector<int> signalNumbers, QObject* parent = nullptr);
     ~InterruptSignals() override;
     InterruptSignals(const InterruptSignals&) = delete;
     InterruptSignals& operator=(const InterruptSignals&) = delete;
@@ -29,6 +28,14 @@ private:
     std::vector<int> signals_;
     QSocketNotifier* notifier_ = nullptr;
 };
+
+// The signals that end the program from outside: interrupt, termination, hang-up and quit.
+std::vector<int> StopSignals();
+
+// Writes to a pipe or socket whose reader has gone fail with an error instead of ending the
+// program. A handler that does nothing rather than SIG_IGN: programs started later get the
+// default back.
+void IgnoreBrokenPipes();
 
 // Whether the standard error stream is a terminal (where a progress bar can be redrawn).
 bool StandardErrorIsTerminal();

@@ -244,6 +244,7 @@ void RunSequencer::StartSlot(int slotIndex) {
 
 void RunSequencer::cpTerminate() {
     After(ctx_.timings.launcherEndWait, [this] { WaitForGameExit(); });
+    emit LauncherEnded(ctx_.timings.launcherEndWait);
 }
 
 void RunSequencer::WaitForGameExit() {

@@ -92,6 +92,8 @@ public:
 signals:
     // A run has been collected and added to RunState::Rows.
     void RunCollected();
+    // The launcher has ended; the game is looked for after `waitMs` milliseconds.
+    void LauncherEnded(int waitMs);
 
 private:
     void PrepareSeries();

@@ -9,4 +9,5 @@ struct Timings {
     int afterDiagnostics = 1000; // after the diagnostics tool has ended
     int beforeRestore = 250;    // between deleting the program's script and putting the user's back
     int steamStartWait = 10000; // command line: after starting the Steam client, before the series
+    int countdownStep = 1000;   // command line on a terminal: between two redraws of a wait's time
 };

@@ -1,6 +1,6 @@
 #include "ui/AppComponents.h"
 
-#include "game/GameDiscovery.h"
+#include "game/MachineStartup.h"
 
 #include <QCoreApplication>
 
@@ -12,15 +12,8 @@ AppComponents::AppComponents(QString programFolder)
 
 TForm1Components AppComponents::ForMainWindow(std::function<void()> openNews,
                                               std::function<void()> checkForUpdate) {
-    StartupEnvironment startup;
-    startup.programFolder = programFolder_;
-    startup.displayModes = platform::ReadDisplayModes;
-    startup.searchGame = SearchGameFolders;
-    startup.checkLeftoverConfig = [this](const GamePaths& paths) {
-        preparation_.CheckLeftoverConfig(paths);
-    };
-    startup.registryDirectory = store_.registryDirectory();
-    startup.steamPlaces = SteamPlacesOfThisMachine();
+    const StartupEnvironment startup =
+        StartupEnvironmentOfThisMachine(programFolder_, store_.registryDirectory(), preparation_);
     return TForm1Components{
         store_,
         dialogs_,

@@ -141,7 +141,22 @@ bool TJvAppInstances::OtherCopyRunning() {
     return false;
 }
 
-InstanceAnswer TJvAppInstances::ask(quint32 pid) {
+bool TJvAppInstances::CommandLineSeriesRunning() {
+    if (!active_)
+        return false;
+    InstanceList list;
+    {
+        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        list = readPruned();
+    }
+    for (const quint32 pid : list.pids)
+        if (pid != self_ && ask(pid, AskSeries) == InstanceAnswer::Active)
+            return true;
+    return false;
+}
+
+InstanceAnswer TJvAppInstances::ask(quint32 pid, char question) {
+    const char answerKind = question == AskSeries ? AnswerSeries : AnswerActive;
     // Waits in an event loop of its own, so this copy's server keeps answering meanwhile: two
     // copies that check at the same time reach each other.
     QLocalSocket socket;
@@ -162,13 +177,13 @@ InstanceAnswer TJvAppInstances::ask(quint32 pid) {
         if (!sameUser(socket.socketDescriptor()))
             finish(InstanceAnswer::Absent);
         else
-            socket.write(QByteArray(1, AskActive));
+            socket.write(QByteArray(1, question));
     });
     connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
         if (socket.bytesAvailable() < 2)
             return;
         const QByteArray reply = socket.read(2);
-        if (reply[0] != AnswerActive)
+        if (reply[0] != answerKind)
             finish(InstanceAnswer::Silent);
         else
             finish(reply[1] != 0 ? InstanceAnswer::Active : InstanceAnswer::Inactive);
@@ -213,8 +228,11 @@ void TJvAppInstances::serve(QLocalSocket* socket) {
     }
     const auto handle = [this, socket] {
         for (const char kind : socket->readAll()) {
+            // Two bytes: braces would pick QByteArray's (size, fill) constructor.
             if (kind == AskActive)
-                socket->write(QByteArray{AnswerActive, char(active_ ? 1 : 0)});
+                socket->write(QByteArray(1, AnswerActive) + char(active_ ? 1 : 0));
+            else if (kind == AskSeries)
+                socket->write(QByteArray(1, AnswerSeries) + char(runsSeries_ ? 1 : 0));
             else if (kind == ComeToFront)
                 bringToFront();
         }

@@ -36,6 +36,8 @@ public:
     static constexpr char AskActive = 4;    // is your guard active?
     static constexpr char AnswerActive = 5; // followed by 1 (active) or 0
     static constexpr char ComeToFront = 6;  // the rejected copy asks the oldest to show itself
+    static constexpr char AskSeries = 7;    // do you run a series from the command line?
+    static constexpr char AnswerSeries = 8; // followed by 1 (it does) or 0
 
     // Registers this process; the first guard of a process is the only one. `executablePath`
     // empty: the running executable. A system that offers no shared objects leaves the guard
@@ -53,6 +55,11 @@ public:
     // the command line.
     bool OtherCopyRunning();
 
+    // Marks this copy as one that runs a series from the command line, for later copies to ask.
+    void SetRunsCommandLineSeries(bool runs) { runsSeries_ = runs; }
+    // Whether another copy of the same executable says it runs a series from the command line.
+    bool CommandLineSeriesRunning();
+
     // The window that comes to the front when a later copy is rejected.
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
 
@@ -67,7 +74,8 @@ private:
     void Register();
     void Unregister();
     platform::InstanceList readPruned();
-    platform::InstanceAnswer ask(quint32 pid);
+    // Asks `question` (AskActive or AskSeries); a yes is Active, a no Inactive.
+    platform::InstanceAnswer ask(quint32 pid, char question = AskActive);
     void tellToFront(quint32 pid);
     void serve(QLocalSocket* socket);
     // Whether the process at the other end of a connected socket is this user's.
@@ -75,6 +83,7 @@ private:
     void bringToFront();
 
     bool active_ = false;
+    bool runsSeries_ = false;
     InstanceWaits waits_;
     quint32 self_;
     platform::InstanceNames names_;

@@ -1,5 +1,6 @@
 #include "CliFixture.h"
 #include "SchemaCheck.h"
+#include "SmallDisk.h"
 
 #include "app/CommandLineSeries.h"
 #include "results/DataFiles.h"
@@ -200,6 +201,57 @@ TEST_F(CommandLine, AProgressBarFollowsTheLinesOnATerminal) {
     EXPECT_TRUE(err.contains("\n[###############---------------] 1/2 runs"));
     EXPECT_TRUE(err.contains("\n[##############################] 2/2 runs"));
     EXPECT_TRUE(err.endsWith("\r\x1b[K")) << "the bar is gone before the summary";
+}
+
+// The wait after each launcher's end: counted down beside the bar on a terminal, said in one
+// line elsewhere.
+TEST_F(CommandLine, TheWaitAfterTheLauncherIsShownWithTheTimeLeft) {
+    startClient();
+    progressBar = true;
+    EXPECT_EQ(run(args({{640, 480}}, 2)), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("\r\x1b[K[------------------------------] 0/2 runs  waiting 1 s"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("\r\x1b[K[###############---------------] 1/2 runs  waiting 1 s"));
+    EXPECT_FALSE(err.contains("for the game to start")) << "no line of its own on a terminal";
+    EXPECT_TRUE(err.endsWith("\r\x1b[K"));
+
+    err.clear();
+    out.clear();
+    progressBar = false;
+    EXPECT_EQ(run(args({{640, 480}}, 2)), 0) << err.toStdString();
+    EXPECT_EQ(err.count("\n  waiting 1 s for the game to start\n"), 2) << err.toStdString();
+    EXPECT_FALSE(err.contains('\r'));
+}
+
+// A results folder that cannot take the report is found before anything is prepared.
+TEST_F(CommandLine, AResultsFolderThatCannotBeWrittenStopsTheSeriesBeforeItStarts) {
+    startClient();
+    SmallDisk disk;
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
+    QDir().mkpath(disk.path() + "results");
+    ASSERT_TRUE(disk.makeReadOnly());
+    const QString folder = disk.path() + "results/";
+
+    // The stored folder, and one given on the command line.
+    for (const bool given : {false, true}) {
+        SCOPED_TRACE(given ? "given" : "stored");
+        err.clear();
+        SeriesArguments a = args({{640, 480}}, 1);
+        if (given)
+            a.Results = folder;
+        else
+            store({{"ResultPath", folder}});
+        EXPECT_EQ(run(a), 2);
+        EXPECT_TRUE(err.contains(
+            QStringLiteral("The results folder \"%1\" cannot be written: Read-only file system")
+                .arg(folder)))
+            << err.toStdString();
+        EXPECT_FALSE(err.contains("Benchmarking in progress"));
+        EXPECT_TRUE(testbed::readGameLog(layout).isEmpty());
+        expectUserScriptBack();
+        store({{"ResultPath", results}});
+    }
 }
 
 } // namespace

@@ -12,7 +12,54 @@ TEST(SeriesArguments, WhatIsAskedOfTheCommandLine) {
     EXPECT_TRUE(IsCommandLineUse({"-platform", "offscreen", "--version"}));
     EXPECT_FALSE(IsCommandLineUse({})) << "the window";
     EXPECT_FALSE(IsCommandLineUse({"/afterupgrade"})) << "a restart after an upgrade";
-    EXPECT_FALSE(IsCommandLineUse({"-platform", "offscreen"}));
+    EXPECT_FALSE(IsCommandLineUse({"/news", "/behind"}));
+    // Anything else is the command line's to check, so a slip never opens the window.
+    for (const QStringList& other : {QStringList{"-h"}, QStringList{"--bogus"}, QStringList{"help"},
+                                     QStringList{"/afterupgrade", "-x"},
+                                     QStringList{"-platform", "offscreen"}, QStringList{""}})
+        EXPECT_TRUE(IsCommandLineUse(other)) << other.join(' ').toStdString();
+    EXPECT_EQ(ParseSeriesArguments({"-h"}).Arguments->Do, SeriesArguments::Action::Help);
+    EXPECT_EQ(ParseSeriesArguments({"help"}).Error, "unknown argument \"help\"");
+    EXPECT_EQ(ParseSeriesArguments({"-H"}).Error, "unknown argument \"-H\"");
+}
+
+TEST(SeriesArguments, ScreenSizesFromOneToTheLargestSideAndNothingAround) {
+    struct Case {
+        QString text;
+        std::optional<ScreenSizeArgument> size;
+    } const cases[] = {
+        {"1x1", ScreenSizeArgument{1, 1}},
+        {"16384x16384", ScreenSizeArgument{16384, 16384}},
+        {"16384x1", ScreenSizeArgument{16384, 1}},
+        {"1X16384", ScreenSizeArgument{1, 16384}},
+        {"640\u00D7480", ScreenSizeArgument{640, 480}},
+        {"00640x0480", ScreenSizeArgument{640, 480}},
+        {"0x480", std::nullopt},
+        {"640x0", std::nullopt},
+        {"16385x480", std::nullopt},
+        {"640x16385", std::nullopt},
+        {"99999x99999", std::nullopt},
+        {"640x480\n", std::nullopt},
+        {"640x480\r\n", std::nullopt},
+        {"640x480 ", std::nullopt},
+        {" 640x480", std::nullopt},
+        {"640 x 480", std::nullopt},
+        {"\n640x480", std::nullopt},
+        {"640x480x", std::nullopt},
+        {"-640x480", std::nullopt},
+        {"640x", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString(c.text).replace('\n', "\\n").replace('\r', "\\r").toStdString());
+        const std::optional<ScreenSizeArgument> size = ParseScreenSize(c.text);
+        EXPECT_EQ(size.has_value(), c.size.has_value());
+        if (size && c.size) {
+            EXPECT_EQ(*size, *c.size);
+        }
+        const ParsedArguments parsed = ParseSeriesArguments({"--run", "--resolution", c.text});
+        EXPECT_EQ(parsed.Arguments.has_value(), c.size.has_value()) << parsed.Error.toStdString();
+    }
 }
 
 TEST(SeriesArguments, AWholeSeriesLine) {

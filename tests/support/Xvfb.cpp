@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace testsupport {
@@ -15,7 +16,60 @@ bool displayInUse(int number) {
            QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number));
 }
 
+QString output(const QString& program, const QStringList& args, const QString& display) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    if (!p.waitForFinished(10000))
+        p.kill();
+    p.waitForFinished();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 } // namespace
+
+QStringList windowKinds(const QString& display, const QString& title) {
+    QStringList kinds;
+    const QString tree = output(QStringLiteral("xwininfo"),
+                                {QStringLiteral("-root"), QStringLiteral("-tree")}, display);
+    static const QRegularExpression id(QStringLiteral("^\\s+(0x[0-9a-f]+)"),
+                                       QRegularExpression::MultilineOption);
+    static const QRegularExpression name(
+        QStringLiteral("_NET_WM_NAME\\(UTF8_STRING\\) = \"(.*)\""));
+    static const QRegularExpression type(
+        QStringLiteral("_NET_WM_WINDOW_TYPE\\(ATOM\\) = ([A-Z_]+)"));
+    for (auto it = id.globalMatch(tree); it.hasNext();) {
+        const QString props =
+            output(QStringLiteral("xprop"),
+                   {QStringLiteral("-id"), it.next().captured(1), QStringLiteral("_NET_WM_NAME"),
+                    QStringLiteral("_NET_WM_WINDOW_TYPE")},
+                   display);
+        const QRegularExpressionMatch n = name.match(props);
+        if (!n.hasMatch() || n.captured(1) != title)
+            continue;
+        // Qt's hidden group leader carries the title too, but no type.
+        const QRegularExpressionMatch t = type.match(props);
+        if (t.hasMatch())
+            kinds << t.captured(1);
+    }
+    return kinds;
+}
+
+bool pressKey(const QString& display, const QString& key) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xdotool"), {QStringLiteral("key"), key});
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
 
 int freeDisplayNumber(bool fromTop) {
     const int start = 100 + static_cast<int>(QCoreApplication::applicationPid() % 600);

@@ -40,4 +40,12 @@ private:
     const char* problem_ = "";
 };
 
+// The first window type (_NET_WM_WINDOW_TYPE, e.g. "_NET_WM_WINDOW_TYPE_DIALOG") of each window
+// titled exactly `title` on `display` that has one, read with xwininfo and xprop.
+QStringList windowKinds(const QString& display, const QString& title);
+
+// Presses `key` (an X key name such as "Escape") on `display` as a keyboard would, into the
+// window that has the focus; false when xdotool could not do it.
+bool pressKey(const QString& display, const QString& key);
+
 } // namespace testsupport
