@@ -21,7 +21,7 @@ if [ -n "$out" ]; then
 fi
 appstreamcli validate --no-net "$build/dist/$id.metainfo.xml"
 # The package: errors fail; warnings and below are shown (each one is explained in the README).
-lintian --info --fail-on error "$deb"
+lintian --fail-on error "$deb"
 say "validated"
 
 # Installed, as a user installs a local package.
