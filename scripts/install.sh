@@ -42,6 +42,14 @@ if [ $# -eq 0 ]; then
     cmake --install "$build_dir" --prefix "$home_prefix" --component program >/dev/null
     mkdir -p "$home_prefix/bin"
     ln -sfn "$program_dir/varnholt" "$home_prefix/bin/varnholt"
+    # The menu starts the program by its full path: ~/.local/bin is on a session's PATH only
+    # from the next login on, and only where it existed then. (Names the entry's quoting would
+    # have to escape keep the plain command.)
+    entry=$home_prefix/share/applications/example.quillon.Varnholt.desktop
+    case $program_dir in
+    *[\\\"\`\$\|\&%]*) ;;
+    *) sed -i "s|^Exec=varnholt\$|Exec=\"$program_dir/varnholt\"|" "$entry" ;;
+    esac
     # The program never creates its own key: this step does.
     "$program_dir/reg" add "$key" /f >/dev/null
     echo "install: Quillon Varnholt installed in $program_dir; start it from the menu or as varnholt"

@@ -80,7 +80,7 @@ class HomeInstall : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
-        home = tmp.path() + QStringLiteral("/home");
+        home = tmp.path() + QStringLiteral("/my home");
         registry = tmp.path() + QStringLiteral("/registry/");
         env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home);
@@ -134,8 +134,17 @@ TEST_F(HomeInstall, PutsEachPartWhereTheDesktopLooksAndRunsFromThere) {
     const QString share = home + QStringLiteral("/.local/share/");
     const QString id = QStringLiteral("example.quillon.Varnholt");
     const QByteArray entry = testsupport::readFile(share + "applications/" + id + ".desktop");
-    EXPECT_TRUE(entry.contains("\nExec=varnholt\n")) << entry.toStdString();
+    // The menu starts the program by its full path, quoted for the blank.
+    EXPECT_TRUE(entry.contains("\nExec=\"" + program.toUtf8() + "varnholt\"\n"))
+        << entry.toStdString();
     EXPECT_TRUE(entry.contains("\nIcon=" + id.toUtf8() + "\n"));
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("desktop-file-validate"),
+                   {share + "applications/" + id + ".desktop"});
+    ASSERT_TRUE(validate.waitForFinished(30000)) << "desktop-file-validate (scripts/setup.sh)";
+    EXPECT_EQ(validate.exitCode(), 0);
+    EXPECT_EQ(validate.readAll(), QByteArray());
     EXPECT_TRUE(testsupport::readFile(share + "metainfo/" + id + ".metainfo.xml")
                     .contains("<id>" + id.toUtf8() + "</id>"));
     for (int size : {48, 64, 128, 256}) {
