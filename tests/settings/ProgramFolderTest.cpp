@@ -41,7 +41,11 @@ TEST(ProgramFolderRule, WritesIntoTheProgramFolderOnlyWhenItIsTheUsersOwn) {
 TEST(ProgramFolderRule, TheFactsOfARealFolder) {
     QTemporaryDir tmp;
     const QString folder = tmp.path() + QStringLiteral("/program/");
-    EXPECT_FALSE(platform::FolderWritable(folder)) << "not there yet";
+    EXPECT_TRUE(platform::FolderWritable(folder + QStringLiteral("deeper/")))
+        << "not there yet, but it can be made";
+    testsupport::writeFile(tmp.path() + QStringLiteral("/file"), "a file");
+    EXPECT_FALSE(platform::FolderWritable(tmp.path() + QStringLiteral("/file/below/")))
+        << "below a file nothing can be made";
     ASSERT_TRUE(QDir().mkpath(folder));
     EXPECT_TRUE(platform::FolderWritable(folder));
     EXPECT_FALSE(ProgramIsPackaged(folder));
