@@ -2,6 +2,8 @@
 //
 //   assetmaker pictures FOLDER VERSION   every picture of the windows (see save())
 //   assetmaker demo FILE                 the shipped demo recording
+//   assetmaker icons FOLDER SIZE...      the installed icons: SIZE.png each, and the scalable
+//                                        example.quillon.Varnholt.svg
 //
 // The pictures share one theme: dark steel with a blue accent, the name "Varnholt" and
 // captions in DejaVu Sans, the face the program's windows use too.
@@ -20,6 +22,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QTextStream>
 #include <QtMath>
 
 #include <cstdio>
@@ -447,6 +450,90 @@ QImage appIcon(int size) {
     return image;
 }
 
+// The same icon as a scalable drawing, on the 64-unit grid of appIcon(64).
+QByteArray appIconSvg() {
+    constexpr qreal size = 64;
+    const QPointF centre(size / 2.0, size / 2.0 + size * 0.04);
+    const qreal radius = size * 0.38;
+    auto n = [](qreal v) { return QString::number(v, 'f', 2); };
+    auto colour = [](const QColor& c) { return c.name(QColor::HexRgb); };
+    auto point = [&](qreal angleDegrees, qreal distance) {
+        const qreal angle = qDegreesToRadians(angleDegrees);
+        return QPointF(centre.x() + distance * qCos(angle), centre.y() - distance * qSin(angle));
+    };
+
+    QString text;
+    QTextStream out(&text);
+    out << R"x(<?xml version="1.0" encoding="UTF-8"?>)x" << '\n'
+        << R"x(<svg xmlns="http://www.w3.org/2000/svg" width="64" height="64" viewBox="0 0 64 64">)x"
+        << '\n'
+        << R"x(<defs><linearGradient id="tile" x1="0" y1="0" x2="0" y2="64" )x"
+        << R"x(gradientUnits="userSpaceOnUse"><stop offset="0" stop-color=")x"
+        << colour(QColor(44, 64, 90)) << R"x("/><stop offset="1" stop-color=")x"
+        << colour(QColor(10, 15, 22)) << R"x("/></linearGradient>)x" << '\n'
+        << R"x(<radialGradient id="hub" cx=")x" << n(centre.x()) << R"x(" cy=")x" << n(centre.y())
+        << R"x(" r=")x" << n(radius * 0.14) << R"x(" gradientUnits="userSpaceOnUse">)x"
+        << R"x(<stop offset="0" stop-color=")x" << colour(QColor(200, 225, 255))
+        << R"x("/><stop offset="1" stop-color=")x" << colour(QColor(40, 70, 110))
+        << R"x("/></radialGradient></defs>)x" << '\n';
+    out << R"x(<rect x="0.5" y="0.5" width=")x" << n(size - 1) << R"x(" height=")x" << n(size - 1)
+        << R"x(" rx=")x" << n(size / 6.0) << R"x(" fill="url(#tile)" stroke=")x"
+        << colour(QColor(95, 133, 179)) << R"x(" stroke-width=")x" << n(size / 32.0) << R"x("/>)x"
+        << '\n';
+    // The scale's ring: 270 degrees from the lowest mark (225) clockwise to the highest (-45).
+    const QPointF from = point(225, radius);
+    const QPointF to = point(-45, radius);
+    out << R"x(<path d="M )x" << n(from.x()) << ' ' << n(from.y()) << " A " << n(radius) << ' '
+        << n(radius) << " 0 1 1 " << n(to.x()) << ' ' << n(to.y()) << R"x(" fill="none" stroke=")x"
+        << colour(Accent) << R"x(" stroke-width=")x" << n(radius * 0.06) << R"x("/>)x" << '\n';
+    auto line = [&](QPointF a, QPointF b, const QColor& c, qreal width, const char* cap) {
+        out << R"x(<line x1=")x" << n(a.x()) << R"x(" y1=")x" << n(a.y()) << R"x(" x2=")x"
+            << n(b.x()) << R"x(" y2=")x" << n(b.y()) << R"x(" stroke=")x" << colour(c)
+            << R"x(" stroke-width=")x" << n(width) << R"x(" stroke-linecap=")x" << cap << R"x("/>)x"
+            << '\n';
+    };
+    for (int i = 0; i <= 20; ++i) {
+        const qreal angle = 225.0 - i * 13.5;
+        const qreal inner = radius * (i % 5 == 0 ? 0.72 : 0.82);
+        line(point(angle, inner), point(angle, radius * 0.9),
+             i >= 16 ? QColor(255, 110, 80) : Silver, i % 5 == 0 ? radius * 0.05 : radius * 0.025,
+             "butt");
+    }
+    line(centre, point(225.0 - 14.5 * 13.5, radius * 0.68), Qt::white, radius * 0.05, "round");
+    out << R"x(<circle cx=")x" << n(centre.x()) << R"x(" cy=")x" << n(centre.y()) << R"x(" r=")x"
+        << n(radius * 0.12) << R"x(" fill="url(#hub)"/>)x" << '\n'
+        << "</svg>\n";
+    out.flush();
+    return text.toUtf8();
+}
+
+// The icons the installs put into the icon theme: PNG at each size, and the drawing.
+bool paintIcons(const QString& folder, const QStringList& sizes) {
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "assetmaker: cannot create %s\n", qPrintable(folder));
+        return false;
+    }
+    for (const QString& size : sizes) {
+        bool number = false;
+        const int pixels = size.toInt(&number);
+        if (!number || pixels < 16 || pixels > 1024) {
+            std::fprintf(stderr, "assetmaker: not an icon size: %s\n", qPrintable(size));
+            return false;
+        }
+        if (!save(appIcon(pixels), folder, size + QStringLiteral(".png")))
+            return false;
+    }
+    const QString svgPath = folder + QStringLiteral("/example.quillon.Varnholt.svg");
+    const QByteArray svg = appIconSvg();
+    QFile file(svgPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(svg) != svg.size() ||
+        !file.flush()) {
+        std::fprintf(stderr, "assetmaker: cannot write %s\n", qPrintable(svgPath));
+        return false;
+    }
+    return true;
+}
+
 bool paintAll(const QString& folder, const QString& version) {
     if (!QDir().mkpath(folder)) {
         std::fprintf(stderr, "assetmaker: cannot create %s\n", qPrintable(folder));
@@ -528,8 +615,16 @@ int main(int argc, char** argv) {
         QGuiApplication app(argc, argv);
         return paintAll(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3])) ? 0 : 1;
     }
+    if (argc >= 4 && QByteArray(argv[1]) == "icons") {
+        QGuiApplication app(argc, argv);
+        QStringList sizes;
+        for (int i = 3; i < argc; ++i)
+            sizes << QString::fromLocal8Bit(argv[i]);
+        return paintIcons(QString::fromLocal8Bit(argv[2]), sizes) ? 0 : 1;
+    }
     if (argc == 3 && QByteArray(argv[1]) == "demo")
         return writeDemo(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
-    std::fprintf(stderr, "usage: assetmaker pictures FOLDER VERSION | assetmaker demo FILE\n");
+    std::fprintf(stderr, "usage: assetmaker pictures FOLDER VERSION | assetmaker demo FILE | "
+                         "assetmaker icons FOLDER SIZE...\n");
     return 2;
 }

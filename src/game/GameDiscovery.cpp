@@ -1,5 +1,6 @@
 #include "game/GameDiscovery.h"
 
+#include "game/ProgramFolder.h"
 #include "platform/UserIdentity.h"
 
 #include <QDir>
@@ -122,5 +123,5 @@ QString GameSettingsKey(const QString& userSid) {
 }
 
 void EnsureBenchmarkFolder(const QString& programFolder) {
-    QDir().mkpath(programFolder + QStringLiteral("Benchmark/"));
+    QDir().mkpath(WritableFolder(programFolder) + QStringLiteral("Benchmark/"));
 }

@@ -47,6 +47,7 @@ QString CurrentUserSidText();
 // The game's per-user video settings key below HKEY_USERS.
 QString GameSettingsKey(const QString& userSid);
 
-// Creates "Benchmark/" below the program folder with any missing parents; the outcome is
+// Creates "Benchmark/" below the program folder (below the user's data folder when the program
+// folder is read-only or a package's: WritableFolder) with any missing parents; the outcome is
 // not checked, as the results folder default names it either way.
 void EnsureBenchmarkFolder(const QString& programFolder);

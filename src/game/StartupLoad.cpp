@@ -1,6 +1,7 @@
 #include "game/StartupLoad.h"
 
 #include "game/DemoSelection.h"
+#include "game/ProgramFolder.h"
 #include "game/SettingsEncoding.h"
 #include "model/OptionLists.h"
 
@@ -82,7 +83,7 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
     if (!resultPath.isEmpty() && QFileInfo(resultPath).isDir()) {
         s.ResultsFolder = resultPath;
     } else {
-        s.ResultsFolder = DefaultResultsFolder(env.programFolder);
+        s.ResultsFolder = DefaultResultsFolder(WritableFolder(env.programFolder));
         store.WriteValue(QStringLiteral("ResultPath"), s.ResultsFolder);
     }
     s.Note = store.ReadValue(QStringLiteral("Note"));

@@ -1,5 +1,6 @@
 #include "sysinfo/DiagnosticsCapture.h"
 
+#include "game/ProgramFolder.h"
 #include "game/SettingsStore.h"
 #include "platform/Errors.h"
 #include "platform/FileOps.h"
@@ -41,7 +42,7 @@ QString DiagnosticsCapture::ToolPath() const {
 }
 
 QString DiagnosticsCapture::DiagnosticsFile() const {
-    return programFolder_ + QStringLiteral("dxinfo.txt");
+    return WritableFolder(programFolder_) + QStringLiteral("dxinfo.txt");
 }
 
 void DiagnosticsCapture::Begin(SystemFacts& facts, std::function<void()> prepareSeries) {

@@ -38,6 +38,8 @@ public:
     // ProgramFolder + "system", without a trailing "/".
     QString SystemFolder() const;
     QString ToolPath() const;
+    // The report the tool writes: "dxinfo.txt" in the program folder, or in the user's data
+    // folder when the program folder cannot be written (WritableFolder).
     QString DiagnosticsFile() const;
 
     TJvCreateProcess& dxrun() { return dxrun_; }

@@ -1,5 +1,7 @@
 #include "sysinfo/DiagnosticsCapture.h"
 #include "TestSupport.h"
+#include "game/GameDiscovery.h"
+#include "game/ProgramFolder.h"
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
 #include "run/TopLevelErrorReport.h"
@@ -365,6 +367,29 @@ TEST_F(DiagnosticsCaptureTest, AFifoInPlaceOfTheReportIsNoReport) {
     finish();
     expectFacts(Indeterminable, Indeterminable, Indeterminable, Indeterminable);
     EXPECT_FALSE(QFileInfo::exists(programFolder + "dxinfo.txt"));
+}
+
+TEST_F(DiagnosticsCaptureTest, APackagedProgramFolderGetsNoReport) {
+    // The package's folder is never written: the report goes to the user's data folder, which
+    // start-up has made.
+    writeFile(programFolder + QLatin1String(PackageMarkerFile), "package\n");
+    const QString data = tmp.path() + QStringLiteral("/data");
+    qputenv("XDG_DATA_HOME", data.toUtf8());
+    EnsureBenchmarkFolder(programFolder);
+    placeReportingTool("Display Devices\r\n        Card name: RADEON X800\r\n"
+                       "   Display Memory: 256.0 MB\r\n");
+    begin();
+    finish();
+    qunsetenv("XDG_DATA_HOME");
+
+    EXPECT_EQ(facts.AdapterName, " RADEON X800");
+    EXPECT_EQ(cached("Display Memory"), " 256.0 MB");
+    const QString dxinfo = data + QStringLiteral("/varnholt/dxinfo.txt");
+    EXPECT_EQ(QString::fromUtf8(readFile(file("args.txt"))),
+              (QStringList{"/whql:on", "/t"} + dxinfo.split(' ')).join('\n') + "\n");
+    EXPECT_FALSE(QFileInfo::exists(dxinfo)) << "read and deleted as always";
+    EXPECT_EQ(QDir(programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({QLatin1String(PackageMarkerFile), QStringLiteral("system")}));
 }
 
 } // namespace

@@ -1,27 +1,39 @@
 #include "TestSupport.h"
+#include "Version.h"
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-// Runs the install step on this build; returns its exit code and output.
-std::pair<int, QString> install(const QStringList& arguments) {
+// Runs one of the install scripts on this build, in the given environment; returns its exit
+// code and output.
+std::pair<int, QString> script(const QString& name, const QStringList& arguments,
+                               QProcessEnvironment env) {
     QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VARNHOLT_BUILD_DIR"), QFileInfo(testsupport::binDir()).path());
     run.setProcessEnvironment(env);
     run.setProcessChannelMode(QProcess::MergedChannels);
     run.start(QStringLiteral("bash"),
-              QStringList{testsupport::sourceDir() + QStringLiteral("/scripts/install.sh")} +
+              QStringList{testsupport::sourceDir() + QStringLiteral("/scripts/") + name} +
                   arguments);
-    run.waitForFinished(60000);
+    if (!run.waitForFinished(240000)) {
+        run.kill();
+        run.waitForFinished();
+    }
     return {run.exitCode(), QString::fromLocal8Bit(run.readAll())};
+}
+
+std::pair<int, QString> install(const QStringList& arguments) {
+    return script(QStringLiteral("install.sh"), arguments,
+                  QProcessEnvironment::systemEnvironment());
 }
 
 TEST(InstallStep, LaysOutTheProgramFolderAndCreatesTheProgramKey) {
@@ -57,10 +69,138 @@ TEST(InstallStep, LaysOutTheProgramFolderAndCreatesTheProgramKey) {
     EXPECT_EQ(SettingsStore(registry).ReadValue(QStringLiteral("Note")), QStringLiteral("kept"));
 }
 
-TEST(InstallStep, RefusesWithoutAPrefix) {
-    const auto [code, output] = install({});
+TEST(InstallStep, RefusesMoreThanAPrefixAndAStore) {
+    const auto [code, output] = install({"one", "two", "three"});
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(output.contains(QStringLiteral("usage"))) << output.toStdString();
+}
+
+// The install into a home of its own, and its removal.
+class HomeInstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        home = tmp.path() + QStringLiteral("/my home");
+        registry = tmp.path() + QStringLiteral("/registry/");
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("VARNHOLT_REGISTRY_DIR"), registry);
+        env.remove(QStringLiteral("XDG_STATE_HOME"));
+        // The user's own files beside the places the install uses.
+        for (const char* own : {"/.local/bin/mytool", "/.local/share/applications/mine.desktop",
+                                "/.local/share/icons/hicolor/48x48/apps/mine.png",
+                                "/.local/state/Quillon/other.log", "/notes.txt"})
+            testsupport::writeFile(home + QLatin1String(own), "mine");
+        before = files();
+    }
+
+    // Every file, link and folder below the home, relative to it.
+    QStringList files() const {
+        QStringList found;
+        QDirIterator it(home, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next().mid(home.size());
+        found.sort();
+        return found;
+    }
+
+    std::pair<int, QString> run(const QString& name, const QStringList& arguments = {}) {
+        return script(name, arguments, env);
+    }
+
+    QTemporaryDir tmp;
+    QString home, registry;
+    QProcessEnvironment env;
+    QStringList before;
+};
+
+TEST_F(HomeInstall, PutsEachPartWhereTheDesktopLooksAndRunsFromThere) {
+    const auto [code, output] = run(QStringLiteral("install.sh"));
+    ASSERT_EQ(code, 0) << output.toStdString();
+
+    const QString program = home + QStringLiteral("/.local/lib/varnholt/");
+    for (const char* file : {"varnholt", "newswindow.so", "system/dxdiag", "Demos/rovdemo1.dem",
+                             "Help.pdf", "offlinenews.html", "reg"}) {
+        const QFileInfo installed(program + QLatin1String(file));
+        EXPECT_TRUE(installed.isFile()) << file;
+        EXPECT_TRUE(installed.isWritable()) << file << ": the program updates itself";
+    }
+    EXPECT_FALSE(QFileInfo::exists(program + QStringLiteral("package-managed")));
+    const QFileInfo link(home + QStringLiteral("/.local/bin/varnholt"));
+    EXPECT_TRUE(link.isSymLink());
+    EXPECT_EQ(link.symLinkTarget(), program + QStringLiteral("varnholt"));
+
+    const QString share = home + QStringLiteral("/.local/share/");
+    const QString id = QStringLiteral("example.quillon.Varnholt");
+    const QByteArray entry = testsupport::readFile(share + "applications/" + id + ".desktop");
+    // The menu starts the program by its full path, quoted for the blank.
+    EXPECT_TRUE(entry.contains("\nExec=\"" + program.toUtf8() + "varnholt\"\n"))
+        << entry.toStdString();
+    EXPECT_TRUE(entry.contains("\nIcon=" + id.toUtf8() + "\n"));
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("desktop-file-validate"),
+                   {share + "applications/" + id + ".desktop"});
+    ASSERT_TRUE(validate.waitForFinished(30000)) << "desktop-file-validate (scripts/setup.sh)";
+    EXPECT_EQ(validate.exitCode(), 0);
+    EXPECT_EQ(validate.readAll(), QByteArray());
+    EXPECT_TRUE(testsupport::readFile(share + "metainfo/" + id + ".metainfo.xml")
+                    .contains("<id>" + id.toUtf8() + "</id>"));
+    for (int size : {48, 64, 128, 256}) {
+        const QImage icon(share + QStringLiteral("icons/hicolor/%1x%1/apps/").arg(size) + id +
+                          ".png");
+        EXPECT_EQ(icon.size(), QSize(size, size)) << size;
+        EXPECT_GT(qAlpha(icon.pixel(size / 2, size / 2)), 0) << "a painted icon";
+    }
+    EXPECT_TRUE(testsupport::readFile(share + "icons/hicolor/scalable/apps/" + id + ".svg")
+                    .contains("<svg "));
+    EXPECT_TRUE(testsupport::readFile(share + "man/man1/varnholt.1.gz").startsWith("\x1f\x8b"));
+    EXPECT_TRUE(SettingsStore(registry).HasProgramKey());
+
+    // The installed program answers through its link.
+    QProcess version;
+    version.setProcessEnvironment(env);
+    version.start(link.filePath(), {QStringLiteral("--version")});
+    ASSERT_TRUE(version.waitForFinished(30000));
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_TRUE(version.readAllStandardOutput().contains(VARNHOLT_VERSION));
+}
+
+TEST_F(HomeInstall, UninstallRemovesItAllButTheResultsAndOptionsUnlessPurged) {
+    ASSERT_EQ(run(QStringLiteral("install.sh")).first, 0);
+    const QString results = home + QStringLiteral("/.local/lib/varnholt/Benchmark/");
+    testsupport::writeFile(results + QStringLiteral("result_1.htm"), "a series");
+    testsupport::writeFile(home + QStringLiteral("/.local/share/varnholt/Benchmark/r.csv"), "b");
+    testsupport::writeFile(home + QStringLiteral("/.local/state/Quillon/varnholt.log"), "log");
+    SettingsStore(registry).WriteValue(QStringLiteral("Note"), QStringLiteral("kept"));
+
+    auto [code, output] = run(QStringLiteral("uninstall.sh"));
+    ASSERT_EQ(code, 0) << output.toStdString();
+    QStringList kept = before;
+    kept << "/.local/lib"
+         << "/.local/lib/varnholt"
+         << "/.local/lib/varnholt/Benchmark"
+         << "/.local/lib/varnholt/Benchmark/result_1.htm"
+         << "/.local/share/varnholt"
+         << "/.local/share/varnholt/Benchmark"
+         << "/.local/share/varnholt/Benchmark/r.csv"
+         << "/.local/state/Quillon/varnholt.log";
+    kept.sort();
+    EXPECT_EQ(files(), kept);
+    EXPECT_EQ(SettingsStore(registry).ReadValue(QStringLiteral("Note")), QStringLiteral("kept"));
+    EXPECT_TRUE(output.contains(results.chopped(1))) << output.toStdString();
+
+    // Installed again over the kept results, then purged: the home as it was.
+    ASSERT_EQ(run(QStringLiteral("install.sh")).first, 0);
+    EXPECT_TRUE(QFileInfo::exists(results + QStringLiteral("result_1.htm")));
+    std::tie(code, output) = run(QStringLiteral("uninstall.sh"), {QStringLiteral("--purge")});
+    ASSERT_EQ(code, 0) << output.toStdString();
+    EXPECT_EQ(files(), before);
+    EXPECT_FALSE(SettingsStore(registry).HasProgramKey());
+
+    EXPECT_EQ(run(QStringLiteral("uninstall.sh")).first, 1) << "nothing left to remove";
+    EXPECT_EQ(run(QStringLiteral("uninstall.sh"), {QStringLiteral("--all")}).first, 2);
 }
 
 } // namespace
