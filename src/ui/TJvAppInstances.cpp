@@ -146,7 +146,7 @@ bool TJvAppInstances::CommandLineSeriesRunning() {
         return false;
     InstanceList list;
     {
-        platform::SemaphoreLocker locked(*lock_, waits_.staleLockMs);
+        platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
         list = readPruned();
     }
     for (const quint32 pid : list.pids)
