@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <deque>
+#include <limits>
 #include <unordered_map>
 
 namespace regfile {
@@ -127,8 +129,12 @@ public:
         if (it != pool_.end())
             return it->second;
         QString name = QString::fromUtf8(utf8);
-        if (pool_.size() < 4096)
-            pool_.emplace(utf8, name);
+        if (pool_.size() < 4096) {
+            // The name may lie in a buffer of one line (an escaped name): the pool keeps its
+            // own copy of every name it holds.
+            keys_.push_back(utf8.toByteArray());
+            pool_.emplace(QByteArrayView(keys_.back()), name);
+        }
         return name;
     }
 
@@ -136,7 +142,8 @@ private:
     struct Hash {
         size_t operator()(QByteArrayView v) const { return qHash(v); }
     };
-    // The views point into the file's bytes, which outlive the parse.
+    // The views point into keys_, whose byte arrays stay put as the deque grows.
+    std::deque<QByteArray> keys_;
     std::unordered_map<QByteArrayView, QString, Hash> pool_;
 };
 
