@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 #include "platform/Errors.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -160,6 +161,26 @@ TEST_F(RegistryStore, AReadOnlyStoreFileIsNotChanged) {
                           QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     EXPECT_EQ(QFile::permissions(hklmFile()) & modeBits, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A write cut short (as on a full disk; here by a file size limit, which needs no mount) fails
+// like any write that cannot land; the store keeps its old file and nothing is left beside it.
+TEST_F(RegistryStore, AWriteCutShortLeavesTheStoreAsItWas) {
+    Registry reg = withEveryType();
+    const QByteArray before = readFile(hklmFile());
+    QString error;
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.ready());
+        error = registryErrorOf([&] { reg.writeBinary("Blob", QByteArray(10000, 'x')); });
+    }
+    EXPECT_EQ(error, "Failed to set data for 'Blob'");
+    EXPECT_EQ(readFile(hklmFile()), before);
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"HKEY_LOCAL_MACHINE.reg", "HKEY_LOCAL_MACHINE.reg.lock"}));
+    EXPECT_FALSE(reg.valueExists("Blob"));
+    reg.writeBinary("Blob", QByteArray(10000, 'x'));
+    EXPECT_EQ(reg.readBinary("Blob"), QByteArray(10000, 'x'));
 }
 
 TEST_F(RegistryStore, AFolderThatCannotBeCreatedFailsTheWrite) {

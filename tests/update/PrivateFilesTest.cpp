@@ -2,6 +2,7 @@
 #include "platform/CheckedFile.h"
 #include "platform/PrivateFolder.h"
 
+#include "FileSizeLimit.h"
 #include "SmallDisk.h"
 #include "TestSupport.h"
 
@@ -121,6 +122,22 @@ TEST(WriteNewFile, AFileThatDoesNotFitIsNotLeftBehind) {
     EXPECT_EQ(platform::WriteNewFile(path, QByteArray(200 * 1024, 'x'), 0700),
               "Cannot create file \"" + path + "\". " +
                   QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+// The same for a user who cannot mount a small disk: a file size limit cuts the write short.
+TEST(WriteNewFile, AFileCutShortIsNotLeftBehind) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("Upgrader4.exe");
+    std::optional<QString> failed;
+    {
+        FileSizeLimit limit(64 * 1024);
+        ASSERT_TRUE(limit.ready());
+        failed = platform::WriteNewFile(path, QByteArray(200 * 1024, 'x'), 0700);
+    }
+    EXPECT_EQ(failed, "Cannot create file \"" + path + "\". " +
+                          QString::fromLocal8Bit(std::strerror(EFBIG)));
     EXPECT_FALSE(QFile::exists(path));
 }
 
