@@ -1134,9 +1134,10 @@ void writeBlock(Writer& w, const Key& key, const QByteArray& path, bool isRoot) 
 
 } // namespace
 
-FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
+std::optional<FormattedFile> formatWithin(const QString& rootName, const Key& root,
+                                          qsizetype maxSize) {
     FormattedFile file;
-    file.bytes.reserve(formattedSizeGuess(root));
+    file.bytes.reserve(std::min(formattedSizeGuess(root), maxSize + 1));
     Writer w(file.bytes);
     w.raw(Header);
     w.raw("\n\n");
@@ -1153,6 +1154,8 @@ FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
         const Pending item = std::move(stack.back());
         stack.pop_back();
         writeBlock(w, *item.key, item.path, isRoot);
+        if (file.bytes.size() > maxSize)
+            return std::nullopt;
         file.blockEnds.push_back(file.bytes.size());
         isRoot = false;
         const std::vector<const Key*> children = sortedChildren(*item.key);
@@ -1160,7 +1163,13 @@ FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
             stack.push_back({*it, item.path + '\\' + (*it)->name.toUtf8()});
     }
     w.comments(root.trailingComments);
+    if (file.bytes.size() > maxSize)
+        return std::nullopt;
     return file;
+}
+
+FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
+    return *formatWithin(rootName, root, std::numeric_limits<qsizetype>::max() - 1);
 }
 
 QByteArray format(const QString& rootName, const Key& root) {

@@ -464,7 +464,14 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
         file = regfile::reformat(rootName(root), *current.tree, {current.bytes, current.blockEnds},
                                  tree);
     if (!file)
-        file = regfile::formatWithLayout(rootName(root), tree);
+        file = regfile::formatWithin(rootName(root), tree, regfile::MaxFileSize);
+    // A file beyond the limit would be refused by every later read: the program would no
+    // longer start. Such a change is refused instead.
+    if (!file || file->bytes.size() > regfile::MaxFileSize)
+        throw RegistryError(QStringLiteral("The registry store file '%1' would be larger than %2 "
+                                           "MiB; it was left as it was")
+                                .arg(path)
+                                .arg(regfile::MaxFileSize >> 20));
     const QByteArray& bytes = file->bytes;
     if (current.stamp && bytes == current.bytes)
         return;

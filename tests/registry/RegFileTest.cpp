@@ -468,6 +468,22 @@ TEST(RegFileIndex, GivesEachKeyAsTheWholeReadDoes) {
     EXPECT_TRUE(indexRoot(fileWith("[-HKEY_LOCAL_MACHINE\\A]\n"), Root).root->removesKeys);
 }
 
+// A file within the limit is the file formatWithLayout gives; one byte over, none is given.
+TEST(RegFileFormat, AFileWithinALimitOrNone) {
+    Key root = rootWithValue(stringValue("Note", "text"));
+    root.trailingComments = {"; the end"};
+    createKey(root, {"Z"}).setValue(stringValue("Last", "x"));
+    const FormattedFile whole = formatWithLayout(Root, root);
+    const std::optional<FormattedFile> within = formatWithin(Root, root, whole.bytes.size());
+    ASSERT_TRUE(within);
+    EXPECT_EQ(within->bytes, whole.bytes);
+    EXPECT_EQ(within->blockEnds, whole.blockEnds);
+    // Over the limit in the trailing comments, in the last block, in the first block.
+    for (const qsizetype limit :
+         {whole.bytes.size() - 1, whole.blockEnds.back() - 1, qsizetype(50)})
+        EXPECT_FALSE(formatWithin(Root, root, limit)) << limit;
+}
+
 // Rewriting a file from the last one written copies the blocks of unchanged keys: whatever
 // changed, the result is the file a fresh write gives, or nothing when keys came or went.
 TEST(RegFileFormat, ARewriteFromTheLastFileEqualsAFreshWrite) {
