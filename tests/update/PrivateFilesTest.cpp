@@ -163,6 +163,12 @@ TEST(ReadOwnFile, OnlyTheUsersOwnRegularFileWithOneName) {
     EXPECT_EQ(why, "not a regular file");
     EXPECT_EQ(platform::ReadOwnFile(dir.filePath("absent"), 100), std::nullopt);
 
+    // Another user's file: a system file where this user is not root, else one given away.
+    const QString system = "/etc/passwd";
+    if (QFileInfo(system).ownerId() != ::geteuid()) {
+        EXPECT_EQ(platform::ReadOwnFile(system, 1 << 20, &why), std::nullopt);
+        EXPECT_EQ(why, "owned by another user");
+    }
     if (!GiveAway(own))
         GTEST_SKIP() << "cannot give a file to another user here (needs root)";
     EXPECT_EQ(platform::ReadOwnFile(own, 100, &why), std::nullopt);
