@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <deque>
+#include <limits>
 #include <unordered_map>
 
 namespace regfile {
@@ -127,8 +129,12 @@ public:
         if (it != pool_.end())
             return it->second;
         QString name = QString::fromUtf8(utf8);
-        if (pool_.size() < 4096)
-            pool_.emplace(utf8, name);
+        if (pool_.size() < 4096) {
+            // The name may lie in a buffer of one line (an escaped name): the pool keeps its
+            // own copy of every name it holds.
+            keys_.push_back(utf8.toByteArray());
+            pool_.emplace(QByteArrayView(keys_.back()), name);
+        }
         return name;
     }
 
@@ -136,7 +142,8 @@ private:
     struct Hash {
         size_t operator()(QByteArrayView v) const { return qHash(v); }
     };
-    // The views point into the file's bytes, which outlive the parse.
+    // The views point into keys_, whose byte arrays stay put as the deque grows.
+    std::deque<QByteArray> keys_;
     std::unordered_map<QByteArrayView, QString, Hash> pool_;
 };
 
@@ -1127,9 +1134,10 @@ void writeBlock(Writer& w, const Key& key, const QByteArray& path, bool isRoot) 
 
 } // namespace
 
-FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
+std::optional<FormattedFile> formatWithin(const QString& rootName, const Key& root,
+                                          qsizetype maxSize) {
     FormattedFile file;
-    file.bytes.reserve(formattedSizeGuess(root));
+    file.bytes.reserve(std::min(formattedSizeGuess(root), maxSize + 1));
     Writer w(file.bytes);
     w.raw(Header);
     w.raw("\n\n");
@@ -1146,6 +1154,8 @@ FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
         const Pending item = std::move(stack.back());
         stack.pop_back();
         writeBlock(w, *item.key, item.path, isRoot);
+        if (file.bytes.size() > maxSize)
+            return std::nullopt;
         file.blockEnds.push_back(file.bytes.size());
         isRoot = false;
         const std::vector<const Key*> children = sortedChildren(*item.key);
@@ -1153,7 +1163,13 @@ FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
             stack.push_back({*it, item.path + '\\' + (*it)->name.toUtf8()});
     }
     w.comments(root.trailingComments);
+    if (file.bytes.size() > maxSize)
+        return std::nullopt;
     return file;
+}
+
+FormattedFile formatWithLayout(const QString& rootName, const Key& root) {
+    return *formatWithin(rootName, root, std::numeric_limits<qsizetype>::max() - 1);
 }
 
 QByteArray format(const QString& rootName, const Key& root) {

@@ -229,6 +229,11 @@ struct FormattedFile {
     std::vector<qsizetype> blockEnds;
 };
 FormattedFile formatWithLayout(const QString& rootName, const Key& root);
+// The same for a file that may be at most maxSize bytes long: nullopt for a larger one, given
+// up as soon as the file grows past it, so that a tree whose file would be far too large is
+// never written out whole.
+std::optional<FormattedFile> formatWithin(const QString& rootName, const Key& root,
+                                          qsizetype maxSize);
 // The file for `now`, made from `written` (the file formatWithLayout made for `before`): the
 // blocks of keys whose values and comments did not change are copied as they are, so that a
 // change of one value costs little more than copying the file. Gives exactly what

@@ -451,7 +451,20 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
     if (!QDir().mkpath(dir))
         throw RegistryError(QStringLiteral("Cannot create the registry folder '%1'").arg(dir));
     const QString path = storeFile(root, dir);
-    StoreLock lock(path + QStringLiteral(".lock"));
+    // Writers may reach the file through a link or by its own name: all of them lock the file
+    // the link leads to. Should the link change before the lock is held, the new file is locked.
+    QString target = writeTarget(path);
+    std::optional<StoreLock> lock;
+    for (int attempt = 0;; ++attempt) {
+        lock.emplace(target + QStringLiteral(".lock"));
+        const QString now = writeTarget(path);
+        if (now == target)
+            break;
+        if (attempt == 40)
+            fail(QStringLiteral("Cannot lock the registry store file"), path, EAGAIN);
+        lock.reset();
+        target = now;
+    }
 
     const CurrentStore current = currentStore(root, path);
     regfile::Key tree = *current.tree;
@@ -464,7 +477,14 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
         file = regfile::reformat(rootName(root), *current.tree, {current.bytes, current.blockEnds},
                                  tree);
     if (!file)
-        file = regfile::formatWithLayout(rootName(root), tree);
+        file = regfile::formatWithin(rootName(root), tree, regfile::MaxFileSize);
+    // A file beyond the limit would be refused by every later read: the program would no
+    // longer start. Such a change is refused instead.
+    if (!file || file->bytes.size() > regfile::MaxFileSize)
+        throw RegistryError(QStringLiteral("The registry store file '%1' would be larger than %2 "
+                                           "MiB; it was left as it was")
+                                .arg(path)
+                                .arg(regfile::MaxFileSize >> 20));
     const QByteArray& bytes = file->bytes;
     if (current.stamp && bytes == current.bytes)
         return;
@@ -474,7 +494,7 @@ void updateStore(RegRoot root, const std::function<void(regfile::Key&)>& change,
     const mode_t mode = current.stamp ? current.stamp->mode : 0;
     std::optional<FileStamp> stamp;
     try {
-        stamp = replaceFile(writeTarget(path), bytes, mode);
+        stamp = replaceFile(target, bytes, mode);
     } catch (...) {
         forget(path);
         throw;

@@ -2,6 +2,7 @@
 
 #include "platform/CheckedFile.h"
 #include "platform/Errors.h"
+#include "platform/FileCalls.h"
 #include "platform/UniqueFd.h"
 
 #include <QFile>
@@ -39,6 +40,10 @@ int createTemporary(const QString& path, QByteArray& tmpName) {
 } // namespace
 
 void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+    WriteFileAtomically(path, bytes, systemFileCalls());
+}
+
+void WriteFileAtomically(const QString& path, const QByteArray& bytes, const FileCalls& calls) {
     const QByteArray name = QFile::encodeName(path);
     QByteArray tmpName;
     UniqueFd fd(createTemporary(path, tmpName));
@@ -54,20 +59,21 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
             if (::fchmod(fd.get(), st.st_mode & 07777) != 0)
                 throw errno;
         }
-        if (const int err = writeAllBytes(fd.get(), bytes.constData(), bytes.size()))
+        if (const int err = calls.write(fd.get(), bytes.constData(), bytes.size()))
             throw err;
-        if (::fsync(fd.get()) != 0)
-            throw errno;
+        if (const int err = calls.sync(fd.get()))
+            throw err;
         // The size on disk must be what was written: a short file is a lost file.
-        struct stat written {};
-        if (::fstat(fd.get(), &written) != 0)
-            throw errno;
-        if (written.st_size != bytes.size())
+        qint64 written = 0;
+        if (const int err = calls.size(fd.get(), written))
+            throw err;
+        if (written != bytes.size())
             throw int(EIO);
-        if (fd.close() != 0)
-            throw errno;
-        if (::rename(tmpName.constData(), name.constData()) != 0)
-            throw errno;
+        if (const int err = calls.close(fd.release()))
+            throw err;
+        // Only a whole file, synced and closed, takes the name.
+        if (const int err = calls.rename(tmpName.constData(), name.constData()))
+            throw err;
     } catch (int err) {
         ::unlink(tmpName.constData());
         fail(path, err);

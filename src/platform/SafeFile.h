@@ -14,4 +14,8 @@ namespace platform {
 // QSaveFile is not used: on a full tmpfs its commit() was seen to succeed with the data lost.
 void WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
+class FileCalls;
+// The same with the steps that write, sync, measure, close and rename the new file given.
+void WriteFileAtomically(const QString& path, const QByteArray& bytes, const FileCalls& calls);
+
 } // namespace platform

@@ -22,6 +22,12 @@ public:
         fd_ = -1;
         return result;
     }
+    // Gives the descriptor up to the caller, who closes it.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;

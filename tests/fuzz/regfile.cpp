@@ -46,6 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // file never turns into one the next reader refuses or reads differently.
     const regfile::FormattedFile written = regfile::formatWithLayout(rootName, root);
     check(written.bytes == regfile::format(rootName, root));
+    // Within a limit it is the same file, one byte under its size it is none.
+    const std::optional<regfile::FormattedFile> within =
+        regfile::formatWithin(rootName, root, written.bytes.size());
+    check(within && within->bytes == written.bytes && within->blockEnds == written.blockEnds);
+    check(!regfile::formatWithin(rootName, root, written.bytes.size() - 1));
     const regfile::RootResult again = regfile::readRoot(written.bytes, rootName);
     check(again.root.has_value());
     check(regfile::format(rootName, *again.root) == written.bytes);

@@ -1,11 +1,18 @@
 #include "platform/SafeFile.h"
 #include "platform/Errors.h"
+#include "platform/FileCalls.h"
+#include "support/FileSizeLimit.h"
 #include "support/SmallDisk.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -83,4 +90,121 @@ TEST(SafeFile, AFullDiskRaisesTheErrorAndLeavesTheOldFile) {
     const QString fresh = disk.path() + "result_1.htm";
     EXPECT_NE(errorOf([&] { platform::WriteFileAtomically(fresh, "<html>"); }), QString());
     EXPECT_FALSE(QFile::exists(fresh)) << "no empty file is left behind";
+}
+
+// The same without a file system of its own: a file size limit fails the write as a full disk
+// does, also for a user who cannot mount one.
+TEST(SafeFile, AWriteCutShortRaisesTheErrorAndLeavesTheOldFile) {
+    QTemporaryDir tmp;
+    const QString path = tmp.path() + "/autoexec.cfg";
+    platform::WriteFileAtomically(path, "old script\r\n");
+    QString error;
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.ready());
+        error = errorOf([&] { platform::WriteFileAtomically(path, QByteArray(20000, 'x')); });
+    }
+    EXPECT_EQ(error, QStringLiteral("Cannot create file \"%1\". %2")
+                         .arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    EXPECT_EQ(readFile(path), "old script\r\n");
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"autoexec.cfg"});
+}
+
+namespace {
+
+enum class Step { Write, Sync, Size, Close, Rename };
+
+// The system's calls, one of them made to fail, each one noted with what the file's real name
+// held when it was made.
+class FailingCalls : public platform::FileCalls {
+public:
+    FailingCalls(QString path, std::optional<Step> failing, int err)
+        : path_(std::move(path)), failing_(failing), err_(err) {}
+
+    int write(int fd, const char* data, qsizetype size) const override {
+        return step(Step::Write, [&] { return FileCalls::write(fd, data, size); });
+    }
+    int sync(int fd) const override {
+        return step(Step::Sync, [&] { return FileCalls::sync(fd); });
+    }
+    int size(int fd, qint64& bytes) const override {
+        // A failing size check finds the file a byte short, as after a lost write.
+        return step(Step::Size, [&] {
+            const int err = FileCalls::size(fd, bytes);
+            if (failing_ == Step::Size)
+                --bytes;
+            return err;
+        });
+    }
+    int close(int fd) const override {
+        return step(Step::Close, [&] { return FileCalls::close(fd); });
+    }
+    int rename(const char* from, const char* to) const override {
+        return step(Step::Rename, [&] { return FileCalls::rename(from, to); });
+    }
+
+    mutable std::vector<std::pair<Step, QByteArray>> seen;
+
+private:
+    template <typename F> int step(Step s, F&& call) const {
+        seen.emplace_back(s, readFile(path_));
+        if (failing_ != s || s == Step::Size)
+            return call();
+        if (s == Step::Close)
+            call(); // a failed close still gives the descriptor up
+        return err_;
+    }
+
+    QString path_;
+    std::optional<Step> failing_;
+    int err_;
+};
+
+} // namespace
+
+// Whichever step fails, the error is raised, the old file keeps its content and nothing is
+// left beside it; the file takes its name only after it is written, synced, measured and
+// closed.
+TEST(SafeFile, EveryStepIsCheckedAndTheNameIsTakenLast) {
+    struct Case {
+        const char* what;
+        std::optional<Step> failing;
+        int err;
+        int reported; // the error the message names
+    };
+    const Case cases[] = {
+        {"no failure", std::nullopt, 0, 0},     {"write", Step::Write, ENOSPC, ENOSPC},
+        {"sync", Step::Sync, EIO, EIO},         {"size check", Step::Size, 0, EIO},
+        {"close", Step::Close, EDQUOT, EDQUOT}, {"rename", Step::Rename, EXDEV, EXDEV},
+    };
+    const std::vector<Step> order = {Step::Write, Step::Sync, Step::Size, Step::Close,
+                                     Step::Rename};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir tmp;
+        const QString path = tmp.path() + "/result_1.htm";
+        writeFile(path, "old");
+        FailingCalls calls(path, c.failing, c.err);
+        const QString error =
+            errorOf([&] { platform::WriteFileAtomically(path, "new report", calls); });
+        if (c.failing) {
+            EXPECT_EQ(error, QStringLiteral("Cannot create file \"%1\". %2")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(c.reported))));
+            EXPECT_EQ(readFile(path), "old");
+        } else {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(readFile(path), "new report");
+        }
+        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"result_1.htm"});
+        // The steps in order up to the failing one, the old file in place at each.
+        std::vector<Step> steps;
+        for (const auto& [step, content] : calls.seen) {
+            steps.push_back(step);
+            EXPECT_EQ(content, "old") << int(step);
+        }
+        const auto last =
+            c.failing ? std::find(order.begin(), order.end(), *c.failing) + 1 : order.end();
+        EXPECT_EQ(steps, std::vector<Step>(order.begin(), last));
+    }
 }

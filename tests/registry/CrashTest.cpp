@@ -2,6 +2,9 @@
 #include "platform/Registry.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -98,18 +101,16 @@ TEST(RegistryCrash, AKilledWriterNeverTearsOrLosesTheStore) {
     }
 }
 
-// Writers in separate processes each set their own values; the lock keeps any of them from
-// writing back a file that misses another's values. A reader meanwhile always finds whole
-// values.
-TEST(RegistryCrash, ConcurrentWritersKeepEachOthersValues) {
-    QTemporaryDir tmp;
-    const QString dir = tmp.path() + QStringLiteral("/registry/");
-    ASSERT_TRUE(Registry(RegRoot::LocalMachine, dir).openKey(Key, true));
+namespace {
 
+// Starts one writer per (folder, prefix), each setting `count` values twice, while reading
+// the store through `readDir`; every read must find whole values, and the end every writer's
+// last values.
+void writeConcurrently(const std::vector<std::pair<QString, QString>>& plan,
+                       const QString& readDir) {
     const int count = 20;
-    const QStringList prefixes = {"a", "b", "c"};
     std::vector<std::unique_ptr<QProcess>> writers;
-    for (const QString& prefix : prefixes)
+    for (const auto& [dir, prefix] : plan)
         writers.push_back(startWriter(dir, prefix, count, 1, 2));
 
     const auto anyRunning = [&] {
@@ -123,7 +124,7 @@ TEST(RegistryCrash, ConcurrentWritersKeepEachOthersValues) {
     int reads = 0;
     while (anyRunning()) {
         Values now;
-        ASSERT_NO_THROW(now = readValues(dir));
+        ASSERT_NO_THROW(now = readValues(readDir));
         for (const auto& [name, text] : now) {
             const QString prefix = name.left(1);
             const int index = name.mid(1).toInt();
@@ -139,9 +140,35 @@ TEST(RegistryCrash, ConcurrentWritersKeepEachOthersValues) {
     }
 
     Values expected;
-    for (const QString& prefix : prefixes) {
+    for (const auto& [dir, prefix] : plan) {
         for (int i = 0; i < count; ++i)
             expected[stressName(prefix, i)] = stressText(prefix, i, 2);
     }
-    EXPECT_EQ(readValues(dir), expected) << "after " << reads << " reads during the writes";
+    EXPECT_EQ(readValues(readDir), expected) << "after " << reads << " reads during the writes";
+}
+
+} // namespace
+
+// Writers in separate processes each set their own values; the lock keeps any of them from
+// writing back a file that misses another's values. A reader meanwhile always finds whole
+// values.
+TEST(RegistryCrash, ConcurrentWritersKeepEachOthersValues) {
+    QTemporaryDir tmp;
+    const QString dir = tmp.path() + QStringLiteral("/registry/");
+    ASSERT_TRUE(Registry(RegRoot::LocalMachine, dir).openKey(Key, true));
+    writeConcurrently({{dir, "a"}, {dir, "b"}, {dir, "c"}}, dir);
+}
+
+// The same when some writers reach the store file through a link and others by its own name:
+// they all hold the one lock of the file itself.
+TEST(RegistryCrash, WritersThroughALinkAndByTheFilesNameKeepEachOthersValues) {
+    QTemporaryDir tmp;
+    const QString real = tmp.path() + QStringLiteral("/real/");
+    const QString linked = tmp.path() + QStringLiteral("/linked/");
+    ASSERT_TRUE(Registry(RegRoot::LocalMachine, real).openKey(Key, true));
+    ASSERT_TRUE(QDir().mkpath(linked));
+    ASSERT_TRUE(QFile::link(storeFile(RegRoot::LocalMachine, real),
+                            storeFile(RegRoot::LocalMachine, linked)));
+    writeConcurrently({{linked, "a"}, {real, "b"}, {linked, "c"}, {real, "d"}}, linked);
+    EXPECT_TRUE(QFileInfo(storeFile(RegRoot::LocalMachine, linked)).isSymLink());
 }

@@ -127,6 +127,50 @@ TEST(RegFileParse, ReadsRegeditExports) {
     }
 }
 
+// Names with escapes in many keys, as the reg tool writes them: each key keeps its own names,
+// however often an escaped one repeats (the parser once kept such names in freed memory).
+TEST(RegFileParse, EscapedValueNamesRepeatFromKeyToKey) {
+    struct Name {
+        QString name;
+        QByteArray quoted; // as the file writes it
+    };
+    const QList<Name> names = {{R"(a"b)", R"("a\"b")"},
+                               {R"(C:\Games)", R"("C:\\Games")"},
+                               {R"(\)", R"("\\")"},
+                               {R"(")", R"("\"")"},
+                               {"plain", R"("plain")"}};
+    constexpr int Keys = 40;
+    QByteArray body;
+    for (int k = 0; k < Keys; ++k) {
+        body += "[HKEY_LOCAL_MACHINE\\K" + QByteArray::number(k) + "]\n";
+        for (int n = 0; n < names.size(); ++n)
+            body += names[(n + k) % names.size()].quoted + "=\"" + QByteArray::number(k) + "\"\n";
+    }
+    const QByteArray file = fileWith(body);
+    const RootResult whole = readRoot(file, Root);
+    ASSERT_TRUE(whole.root) << whole.error.toStdString();
+    const IndexResult indexed = indexRoot(file, Root);
+    ASSERT_TRUE(indexed.root) << indexed.error.toStdString();
+    for (int k = 0; k < Keys; ++k) {
+        SCOPED_TRACE(k);
+        const QStringList parts = {"K" + QString::number(k)};
+        const Key* key = findKey(*whole.root, parts);
+        ASSERT_TRUE(key);
+        ASSERT_EQ(key->values.size(), names.size());
+        for (int n = 0; n < names.size(); ++n) {
+            EXPECT_EQ(key->values[n].name, names[(n + k) % names.size()].name);
+            EXPECT_EQ(decodeString(key->values[n].data), QString::number(k));
+        }
+        EXPECT_EQ(indexed.root->key(parts)->values, key->values);
+    }
+    // What is written reads back to the same file.
+    const QByteArray written = format(Root, *whole.root);
+    const RootResult again = readRoot(written, Root);
+    ASSERT_TRUE(again.root) << again.error.toStdString();
+    EXPECT_EQ(format(Root, *again.root), written);
+    EXPECT_EQ(findKey(*again.root, {"K7"})->values, findKey(*whole.root, {"K7"})->values);
+}
+
 TEST(RegFileParse, RejectsDamagedTextNamingTheLine) {
     struct Case {
         QByteArray bytes;
@@ -422,6 +466,22 @@ TEST(RegFileIndex, GivesEachKeyAsTheWholeReadDoes) {
     EXPECT_EQ(indexRoot(bad, Root).errorLine, readRoot(bad, Root).errorLine);
     EXPECT_FALSE(indexRoot(fileWith("[HKEY_USERS\\A]\n"), Root).root);
     EXPECT_TRUE(indexRoot(fileWith("[-HKEY_LOCAL_MACHINE\\A]\n"), Root).root->removesKeys);
+}
+
+// A file within the limit is the file formatWithLayout gives; one byte over, none is given.
+TEST(RegFileFormat, AFileWithinALimitOrNone) {
+    Key root = rootWithValue(stringValue("Note", "text"));
+    root.trailingComments = {"; the end"};
+    createKey(root, {"Z"}).setValue(stringValue("Last", "x"));
+    const FormattedFile whole = formatWithLayout(Root, root);
+    const std::optional<FormattedFile> within = formatWithin(Root, root, whole.bytes.size());
+    ASSERT_TRUE(within);
+    EXPECT_EQ(within->bytes, whole.bytes);
+    EXPECT_EQ(within->blockEnds, whole.blockEnds);
+    // Over the limit in the trailing comments, in the last block, in the first block.
+    for (const qsizetype limit :
+         {whole.bytes.size() - 1, whole.blockEnds.back() - 1, qsizetype(50)})
+        EXPECT_FALSE(formatWithin(Root, root, limit)) << limit;
 }
 
 // Rewriting a file from the last one written copies the blocks of unchanged keys: whatever

@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -192,6 +193,41 @@ TEST_F(RegTool, AnImportWithAnyBadLineChangesNothing) {
         EXPECT_TRUE(o.err.contains("line 5")) << o.err.toStdString();
         EXPECT_EQ(readFile(storeFile(RegRoot::LocalMachine, dir())), before);
     }
+}
+
+// A small import within every limit of a key can still make a store larger than any read
+// takes (each key's section names its whole path): it is refused before anything is written,
+// and the store stays readable.
+TEST_F(RegTool, AnImportThatWouldMakeTheStoreTooLargeChangesNothing) {
+    EXPECT_OK(reg({"add", ProgramKey, "/v", "Demo", "/d", "1"}));
+    const QString store = storeFile(RegRoot::LocalMachine, dir());
+    const QByteArray before = readFile(store);
+    // Nine chains of 512 keys with names of 255 characters: 1.2 MB here, over 300 MB stored.
+    QByteArray text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (int chain = 0; chain < 9; ++chain) {
+        text += "[HKEY_LOCAL_MACHINE";
+        for (int level = 0; level < 512; ++level)
+            text += '\\' + QByteArray(255, char(level == 0 ? 'a' + chain : 'k'));
+        text += "]\r\n\"v\"=\"1\"\r\n\r\n";
+    }
+    ASSERT_LT(text.size(), 1300 * 1000);
+    const QString file = tmp_.path() + "/huge.reg";
+    writeFile(file, text);
+    const Outcome o = reg({"import", file});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_EQ(o.err, QStringLiteral("ERROR: The registry store file '%1' would be larger than 256 "
+                                    "MiB; it was left as it was\n")
+                         .arg(store));
+    EXPECT_EQ(readFile(store), before);
+    EXPECT_EQ(QDir(dir()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(programKey().readString("Demo"), "1");
+    // One chain fits, and what fits is read back.
+    text.truncate(text.indexOf("[HKEY_LOCAL_MACHINE\\b"));
+    writeFile(file, text);
+    EXPECT_OK(reg({"import", file}));
+    EXPECT_EQ(
+        reg({"query", "HKLM\\" + QString(255, 'a'), "/s"}).out.count("\nHKEY_LOCAL_MACHINE\\"),
+        512);
 }
 
 TEST_F(RegTool, ReportsADamagedStore) {

@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 #include "platform/Errors.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -160,6 +161,56 @@ TEST_F(RegistryStore, AReadOnlyStoreFileIsNotChanged) {
                           QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                           QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     EXPECT_EQ(QFile::permissions(hklmFile()) & modeBits, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A value that would make the store larger than a read takes fails like any write that cannot
+// land, and the store stays as it was.
+TEST_F(RegistryStore, AWriteThatWouldMakeTheStoreTooLargeIsRefused) {
+    Registry reg = withEveryType();
+    const QByteArray before = readFile(hklmFile());
+    // Three characters a byte in the file: 90 MB become 270 MB.
+    EXPECT_EQ(registryErrorOf([&] { reg.writeBinary("Blob", QByteArray(90 << 20, 'x')); }),
+              "Failed to set data for 'Blob'");
+    EXPECT_EQ(readFile(hklmFile()), before);
+    EXPECT_EQ(QDir(dir()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(registryErrorOf([&] {
+                  updateStore(
+                      RegRoot::LocalMachine,
+                      [](regfile::Key& tree) {
+                          regfile::createKey(tree, {"Big"})
+                              .setValue(regfile::Value("Blob", regfile::TypeBinary,
+                                                       QByteArray(90 << 20, 'x')));
+                      },
+                      dir());
+              }),
+              QStringLiteral("The registry store file '%1' would be larger than 256 MiB; it was "
+                             "left as it was")
+                  .arg(hklmFile()));
+    EXPECT_EQ(readFile(hklmFile()), before);
+    // The store takes writes as before.
+    reg.writeBinary("Blob", QByteArray(1000, 'x'));
+    EXPECT_EQ(reg.readBinary("Blob"), QByteArray(1000, 'x'));
+    EXPECT_EQ(reg.readString("S"), "text");
+}
+
+// A write cut short (as on a full disk; here by a file size limit, which needs no mount) fails
+// like any write that cannot land; the store keeps its old file and nothing is left beside it.
+TEST_F(RegistryStore, AWriteCutShortLeavesTheStoreAsItWas) {
+    Registry reg = withEveryType();
+    const QByteArray before = readFile(hklmFile());
+    QString error;
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.ready());
+        error = registryErrorOf([&] { reg.writeBinary("Blob", QByteArray(10000, 'x')); });
+    }
+    EXPECT_EQ(error, "Failed to set data for 'Blob'");
+    EXPECT_EQ(readFile(hklmFile()), before);
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"HKEY_LOCAL_MACHINE.reg", "HKEY_LOCAL_MACHINE.reg.lock"}));
+    EXPECT_FALSE(reg.valueExists("Blob"));
+    reg.writeBinary("Blob", QByteArray(10000, 'x'));
+    EXPECT_EQ(reg.readBinary("Blob"), QByteArray(10000, 'x'));
 }
 
 TEST_F(RegistryStore, AFolderThatCannotBeCreatedFailsTheWrite) {

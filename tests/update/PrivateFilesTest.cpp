@@ -2,6 +2,7 @@
 #include "platform/CheckedFile.h"
 #include "platform/PrivateFolder.h"
 
+#include "FileSizeLimit.h"
 #include "SmallDisk.h"
 #include "TestSupport.h"
 
@@ -148,6 +149,22 @@ TEST(WriteNewFile, AFileThatDoesNotFitIsNotLeftBehind) {
     EXPECT_FALSE(QFile::exists(path));
 }
 
+// The same for a user who cannot mount a small disk: a file size limit cuts the write short.
+TEST(WriteNewFile, AFileCutShortIsNotLeftBehind) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("Upgrader4.exe");
+    std::optional<QString> failed;
+    {
+        FileSizeLimit limit(64 * 1024);
+        ASSERT_TRUE(limit.ready());
+        failed = platform::WriteNewFile(path, QByteArray(200 * 1024, 'x'), 0700);
+    }
+    EXPECT_EQ(failed, "Cannot create file \"" + path + "\". " +
+                          QString::fromLocal8Bit(std::strerror(EFBIG)));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
 TEST(ReadOwnFile, OnlyTheUsersOwnRegularFileWithOneName) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -170,6 +187,12 @@ TEST(ReadOwnFile, OnlyTheUsersOwnRegularFileWithOneName) {
     EXPECT_EQ(why, "not a regular file");
     EXPECT_EQ(platform::ReadOwnFile(dir.filePath("absent"), 100), std::nullopt);
 
+    // Another user's file: a system file where this user is not root, else one given away.
+    const QString system = "/etc/passwd";
+    if (QFileInfo(system).ownerId() != ::geteuid()) {
+        EXPECT_EQ(platform::ReadOwnFile(system, 1 << 20, &why), std::nullopt);
+        EXPECT_EQ(why, "owned by another user");
+    }
     if (!GiveAway(own))
         GTEST_SKIP() << "cannot give a file to another user here (needs root)";
     EXPECT_EQ(platform::ReadOwnFile(own, 100, &why), std::nullopt);
