@@ -11,6 +11,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-xserver-utils x11-utils python3 python3-jsonschema
     clang libclang-rt-14-dev
+    mangohud mesa-utils
 )
 
 missing=()
