@@ -15,7 +15,8 @@ namespace platform {
 
 std::optional<QString>
 ReadOwnFileInPieces(const QString& path, std::size_t maxBytes,
-                    const std::function<void(const char* data, std::size_t size)>& piece) {
+                    const std::function<void(const char* data, std::size_t size)>& piece,
+                    const std::function<void(std::size_t size)>& sized) {
     const auto systemText = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
     // Non-blocking: a FIFO planted under the name must not hold the reader.
     UniqueFd fd(::open(QFile::encodeName(path).constData(),
@@ -32,7 +33,9 @@ ReadOwnFileInPieces(const QString& path, std::size_t maxBytes,
     const QString tooLarge = QStringLiteral("larger than %1 bytes").arg(maxBytes);
     if (static_cast<std::size_t>(st.st_size) > maxBytes)
         return tooLarge;
-    std::vector<char> buffer(64 * 1024);
+    if (sized)
+        sized(static_cast<std::size_t>(st.st_size));
+    std::vector<char> buffer(256 * 1024);
     std::size_t total = 0;
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());

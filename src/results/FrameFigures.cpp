@@ -1,7 +1,9 @@
 #include "results/FrameFigures.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -12,13 +14,70 @@ std::size_t nearestRank(double percent, std::size_t n) {
     return std::clamp<std::size_t>(static_cast<std::size_t>(std::max(rank, 1.0)), 1, n);
 }
 
-// The mean of the values from `first` on.
-double meanFrom(const std::vector<float>& values, std::size_t first) {
-    double sum = 0;
-    for (std::size_t i = first; i < values.size(); ++i)
-        sum += values[i];
-    return sum / static_cast<double>(values.size() - first);
-}
+// Order statistics of frame times without sorting them or copying them all: a count of the
+// values by their top 16 bits (for floats that are not negative, the bits order as the
+// values do) finds the group a rank falls in, and only that group is copied and ordered.
+class Ranks {
+public:
+    explicit Ranks(std::span<const float> values) : values_(values), counts_(1 << 16) {
+        for (const float v : values)
+            ++counts_[key(v)];
+    }
+
+    // The value at `index` (from 0) in ascending order.
+    float At(std::size_t index) const {
+        const auto [group, below] = groupOf(index);
+        std::vector<float> members = gather(group);
+        const auto nth = members.begin() + static_cast<std::ptrdiff_t>(index - below);
+        std::nth_element(members.begin(), nth, members.end());
+        return *nth;
+    }
+
+    // The sum of the values from `index` (from 0) on in ascending order: the largest ones.
+    double SumFrom(std::size_t index) const {
+        const auto [group, below] = groupOf(index);
+        double sum = 0;
+        std::vector<float> members;
+        members.reserve(counts_[group]);
+        for (const float v : values_) {
+            const std::uint32_t k = key(v);
+            if (k > group)
+                sum += v;
+            else if (k == group)
+                members.push_back(v);
+        }
+        const auto first = members.begin() + static_cast<std::ptrdiff_t>(index - below);
+        std::nth_element(members.begin(), first, members.end());
+        for (auto it = first; it != members.end(); ++it)
+            sum += *it;
+        return sum;
+    }
+
+private:
+    static std::uint32_t key(float v) { return v == 0 ? 0 : std::bit_cast<std::uint32_t>(v) >> 16; }
+
+    // The group holding the value at `index`, and how many values lie in lower groups.
+    std::pair<std::uint32_t, std::size_t> groupOf(std::size_t index) const {
+        std::size_t below = 0;
+        for (std::uint32_t group = 0;; ++group) {
+            if (below + counts_[group] > index)
+                return {group, below};
+            below += counts_[group];
+        }
+    }
+
+    std::vector<float> gather(std::uint32_t group) const {
+        std::vector<float> members;
+        members.reserve(counts_[group]);
+        for (const float v : values_)
+            if (key(v) == group)
+                members.push_back(v);
+        return members;
+    }
+
+    std::span<const float> values_;
+    std::vector<std::uint32_t> counts_;
+};
 
 } // namespace
 
@@ -27,39 +86,31 @@ std::optional<FrameFigures> ComputeFrameFigures(std::span<const float> frameMs) 
     if (n == 0)
         return std::nullopt;
     double total = 0;
-    for (const float ms : frameMs)
+    float slowest = 0;
+    for (const float ms : frameMs) {
+        if (!(ms >= 0) || !std::isfinite(ms))
+            return std::nullopt;
         total += ms;
+        slowest = std::max(slowest, ms);
+    }
     if (!(total > 0) || !std::isfinite(total))
         return std::nullopt;
 
-    // One copy, ordered piece by piece: the slowest 1 % at the top, its rank in place.
-    std::vector<float> v(frameMs.begin(), frameMs.end());
-    const std::size_t rank99 = nearestRank(99.0, n);
-    const std::size_t rank999 = nearestRank(99.9, n);
+    const Ranks ranks(frameMs);
     const std::size_t slowest1 = std::max<std::size_t>(1, (n + 99) / 100);
     const std::size_t slowest01 = std::max<std::size_t>(1, (n + 999) / 1000);
-    const std::size_t medianIndex = (n - 1) / 2;
-
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(medianIndex), v.end());
-    double median = v[medianIndex];
+    double median = ranks.At((n - 1) / 2);
     if (n % 2 == 0)
-        median = (median + *std::min_element(
-                               v.begin() + static_cast<std::ptrdiff_t>(medianIndex) + 1, v.end())) /
-                 2;
-    // Everything from the 1 % boundary up is ordered: the ranks and the slowest frames.
-    const std::size_t top = std::min(n - slowest1, rank99 - 1);
-    std::nth_element(v.begin() + static_cast<std::ptrdiff_t>(medianIndex),
-                     v.begin() + static_cast<std::ptrdiff_t>(top), v.end());
-    std::sort(v.begin() + static_cast<std::ptrdiff_t>(top), v.end());
+        median = (median + ranks.At(n / 2)) / 2;
 
     FrameFigures f;
     f.Frames = static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
     f.AverageFps = 1000.0 * static_cast<double>(n) / total;
-    f.Percentile1LowFps = 1000.0 / v[rank99 - 1];
-    f.Percentile01LowFps = 1000.0 / v[rank999 - 1];
-    f.Average1LowFps = 1000.0 / meanFrom(v, n - slowest1);
-    f.Average01LowFps = 1000.0 / meanFrom(v, n - slowest01);
-    f.SlowestFrameMs = v[n - 1];
+    f.Percentile1LowFps = 1000.0 / ranks.At(nearestRank(99.0, n) - 1);
+    f.Percentile01LowFps = 1000.0 / ranks.At(nearestRank(99.9, n) - 1);
+    f.Average1LowFps = 1000.0 * static_cast<double>(slowest1) / ranks.SumFrom(n - slowest1);
+    f.Average01LowFps = 1000.0 * static_cast<double>(slowest01) / ranks.SumFrom(n - slowest01);
+    f.SlowestFrameMs = slowest;
     f.MedianFrameMs = median;
     double stutterTime = 0;
     for (const float ms : frameMs) {
@@ -115,9 +166,14 @@ DemoFrames SelectDemoFrames(std::span<const LoggedFrame> log, double demoStartSe
     if (!(demoSeconds > 0))
         return demo;
     const double demoEnd = demoStartSeconds + demoSeconds;
+    const auto inDemo = [&](const LoggedFrame& frame) {
+        return frame.AtSeconds > demoStartSeconds && frame.AtSeconds <= demoEnd;
+    };
+    // Counted first: the frames are held once, not grown into.
+    demo.FrameMs.reserve(static_cast<std::size_t>(std::count_if(log.begin(), log.end(), inDemo)));
     double lastAt = demoStartSeconds;
     for (const LoggedFrame& frame : log) {
-        if (frame.AtSeconds <= demoStartSeconds || frame.AtSeconds > demoEnd)
+        if (!inDemo(frame))
             continue;
         demo.FrameMs.push_back(frame.Ms);
         lastAt = std::max<double>(lastAt, frame.AtSeconds);

@@ -9,6 +9,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -31,6 +32,15 @@ std::optional<double> fieldNumber(const char* begin, const char* end) {
     end = trimBack(begin, end);
     if (begin == end)
         return std::nullopt;
+    // Most fields are whole numbers (MangoHud 0.6.8 writes both times so): read directly.
+    if (end - begin <= 18) {
+        std::uint64_t whole = 0;
+        const char* at = begin;
+        while (at < end && static_cast<unsigned char>(*at - '0') < 10)
+            whole = whole * 10 + static_cast<unsigned>(*at++ - '0');
+        if (at == end)
+            return static_cast<double>(whole);
+    }
     double value = 0;
     const auto [stop, error] = std::from_chars(begin, end, value);
     if (error != std::errc() || stop != end || !std::isfinite(value) || value < 0)
@@ -63,6 +73,11 @@ void MangoHudLogParser::fail(const QString& why) {
     problem_ = why;
     frames_ = {};
     carry_ = {};
+}
+
+void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
+    // A frame's row is some 20 bytes at the least.
+    frames_.reserve(std::min(bytes, kMaxMangoHudLogBytes) / 20);
 }
 
 void MangoHudLogParser::Feed(const char* data, std::size_t size) {
@@ -216,7 +231,8 @@ MangoHudLogRead ReadMangoHudLogFile(const QString& path) {
     MangoHudLogParser parser;
     const std::optional<QString> why = platform::ReadOwnFileInPieces(
         path, kMaxMangoHudLogBytes,
-        [&parser](const char* data, std::size_t size) { parser.Feed(data, size); });
+        [&parser](const char* data, std::size_t size) { parser.Feed(data, size); },
+        [&parser](std::size_t size) { parser.ExpectBytes(size); });
     if (why) {
         MangoHudLogRead read;
         read.Problem = *why;

@@ -35,6 +35,9 @@ inline constexpr int kMangoHudHeaderLines = 8;
 // Reads a log fed in pieces of any size, so a long log is never held whole in memory.
 class MangoHudLogParser {
 public:
+    // Room for the frames of a log of `bytes` bytes, taken once instead of grown into (pages
+    // not written to take no memory).
+    void ExpectBytes(std::size_t bytes);
     void Feed(const char* data, std::size_t size);
     // Ends the input and hands over what was read.
     MangoHudLogRead Finish();
