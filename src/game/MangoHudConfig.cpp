@@ -58,6 +58,13 @@ QString MangoHudConfigFolder(const QString& configHome) {
     return folder + QStringLiteral("MangoHud/");
 }
 
+QString DefaultMangoHudConfigFolder() {
+    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (home.isEmpty() || !QDir::isAbsolutePath(home))
+        home = QDir::homePath() + QStringLiteral("/.config");
+    return MangoHudConfigFolder(home);
+}
+
 QByteArray MangoHudConfigText(const QString& logFolder, std::optional<int> logSeconds) {
     QByteArray text = kFirstLine + '\n';
     text += "output_folder=" + QFile::encodeName(logFolder) + '\n';

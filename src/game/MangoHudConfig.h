@@ -17,6 +17,8 @@ QStringList MangoHudConfigNames();
 
 // "<config home>/MangoHud/": $XDG_CONFIG_HOME or else ~/.config, as MangoHud reads it.
 QString MangoHudConfigFolder(const QString& configHome);
+// That folder for this user.
+QString DefaultMangoHudConfigFolder();
 
 // The configuration: every frame logged into `logFolder`, logging started with the game, no
 // overlay drawn. With `logSeconds`, logging stops after that many seconds, which is when

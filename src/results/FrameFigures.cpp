@@ -161,17 +161,21 @@ std::optional<FrameFigures> MeanFrameFigures(const std::vector<std::optional<Fra
 }
 
 DemoFrames SelectDemoFrames(std::span<const LoggedFrame> log, double demoStartSeconds,
-                            double demoSeconds) {
+                            double demoSeconds, std::optional<qint64> demoFrames) {
     DemoFrames demo;
     if (!(demoSeconds > 0))
         return demo;
     const double demoEnd = demoStartSeconds + demoSeconds;
+    const double coveredFrom = demoStartSeconds;
+    const double averageFrame =
+        demoFrames && *demoFrames > 0 ? demoSeconds / static_cast<double>(*demoFrames) : 0;
+    demoStartSeconds += std::max(kDemoStartUncertainty, averageFrame / 4);
     const auto inDemo = [&](const LoggedFrame& frame) {
         return frame.AtSeconds > demoStartSeconds && frame.AtSeconds <= demoEnd;
     };
     // Counted first: the frames are held once, not grown into.
     demo.FrameMs.reserve(static_cast<std::size_t>(std::count_if(log.begin(), log.end(), inDemo)));
-    double lastAt = demoStartSeconds;
+    double lastAt = coveredFrom;
     for (const LoggedFrame& frame : log) {
         if (!inDemo(frame))
             continue;
@@ -180,7 +184,7 @@ DemoFrames SelectDemoFrames(std::span<const LoggedFrame> log, double demoStartSe
     }
     // A log that goes on past the demo covered all of it.
     const bool reachesEnd = !log.empty() && log.back().AtSeconds >= demoEnd;
-    demo.Share = reachesEnd ? 1.0 : std::clamp((lastAt - demoStartSeconds) / demoSeconds, 0.0, 1.0);
+    demo.Share = reachesEnd ? 1.0 : std::clamp((lastAt - coveredFrom) / demoSeconds, 0.0, 1.0);
     demo.Partial = demo.Share < 1.0;
     return demo;
 }

@@ -150,6 +150,7 @@ TEST(FrameFigures, DemoFramesAreTheLogsFramesInTheDemosTime) {
         {"the demo inside the log", 100, 2.0, 5.0, 50, 21, false, 1.0},
         {"the log stops half-way through the demo", 45, 2.0, 5.0, 25, 21, true, 0.5},
         {"the log ends exactly with the demo", 70, 2.0, 5.0, 50, 21, false, 1.0},
+        {"a frame right after the start is taken for loading", 100, 1.96, 5.0, 49, 21, false, 1.0},
         {"the log stops before the demo", 15, 2.0, 5.0, 0, 0, true, 0.0},
         {"no demo time", 100, 2.0, 0.0, 0, 0, false, 0.0},
     };
@@ -163,6 +164,10 @@ TEST(FrameFigures, DemoFramesAreTheLogsFramesInTheDemosTime) {
         EXPECT_EQ(demo.Partial, c.partial);
         EXPECT_NEAR(demo.Share, c.share, 1e-6);
     }
+
+    // Long demo frames widen the margin to a quarter frame: 10 frames in 5 s, 0.5 s each.
+    EXPECT_EQ(SelectDemoFrames(log, 1.9, 5.0).FrameMs.front(), 20.0f);
+    EXPECT_EQ(SelectDemoFrames(log, 1.9, 5.0, 10).FrameMs.front(), 21.0f);
 }
 
 } // namespace
