@@ -81,6 +81,11 @@ ResultRowSummary readRow(const QJsonValue& value) {
     summary.Max = numberOrNull(row, "max");
     summary.StdDev = numberOrNull(row, "stddev");
     summary.Average = integerOrNull(row, "average");
+    // Format 2: the row's lows, when its runs recorded frame times.
+    if (const QJsonValue frames = row.value(QLatin1String("frame_times")); frames.isObject()) {
+        summary.Low1 = numberOrNull(frames.toObject(), "low_1_percentile_fps");
+        summary.Low01 = numberOrNull(frames.toObject(), "low_01_percentile_fps");
+    }
     if (summary.Count > 0 && (!summary.Mean || !summary.Min || !summary.Max))
         damaged(QStringLiteral("a row with results has no mean, min or max"));
     return summary;
@@ -144,7 +149,7 @@ ResultFileRead ReadResultFile(const QByteArray& bytes) {
         read.Problem = QStringLiteral("damaged: no format version");
         return read;
     }
-    if (format.toDouble() != ResultFormatVersion) {
+    if (format.toDouble() != ResultFormatVersion && format.toDouble() != FrameTimesFormatVersion) {
         read.Problem =
             QStringLiteral("unknown format version %1").arg(DataNumber(format.toDouble()));
         return read;

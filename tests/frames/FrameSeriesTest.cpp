@@ -1,8 +1,14 @@
 // Whole series on today's layout with the stand-in game logging its frames as MangoHud does.
+#include "SchemaCheck.h"
 #include "sequencer/SeriesFixture.h"
 
 #include "FrameLog.h"
+#include "results/DataFiles.h"
+#include "results/ResultFile.h"
 #include "run/FrameRecording.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 namespace {
 
@@ -93,6 +99,42 @@ TEST_F(FrameSeries, RunsAfterTheFirstHaveTheDemosFramesAndKnownLows) {
     // The user's configuration is back byte for byte, and nothing of the program's is left.
     EXPECT_EQ(testsupport::readFile(configFolder + "hl2_linux.conf"), kUsersConfig);
     EXPECT_EQ(QDir(configFolder).entryList(QDir::Files), QStringList{"hl2_linux.conf"});
+
+    // The data files: format 2 with the figures, the frames beside them, read back.
+    const QString data = sequencer().State().DataPath;
+    ASSERT_FALSE(data.isEmpty());
+    EXPECT_EQ(testsupport::schemaProblems({data}), QString());
+    const QJsonObject json = QJsonDocument::fromJson(testsupport::readFile(data)).object();
+    EXPECT_EQ(json["format"].toInt(), 2);
+    const QJsonObject row = json["rows"].toArray()[0].toObject();
+    const QJsonArray runs = row["runs"].toArray();
+    EXPECT_TRUE(runs[0].toObject()["frame_times"].isNull());
+    EXPECT_EQ(runs[0].toObject()["frame_times_reason"].toString(),
+              "the first run learns where the demo lies");
+    const QJsonObject second = runs[1].toObject()["frame_times"].toObject();
+    EXPECT_EQ(second["low_01_percentile_fps"].toDouble(), 25.0);
+    EXPECT_EQ(second["frames"].toInt(), run(1).Frames->Figures->Frames);
+    EXPECT_TRUE(second["partial"].toBool());
+    EXPECT_DOUBLE_EQ(row["frame_times"].toObject()["low_01_percentile_fps"].toDouble(), 25.0);
+
+    const QStringList lines =
+        QString::fromUtf8(
+            testsupport::readFile(FramesCsvPathForReport(sequencer().State().ReportPath)))
+            .split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], "resolution,run,frame,ms");
+    EXPECT_EQ(lines.size() - 1, static_cast<qsizetype>(run(1).Frames->FrameMs.size() +
+                                                       run(2).Frames->FrameMs.size()));
+    EXPECT_EQ(lines[1], "800 × 600,2,1,10");
+    EXPECT_TRUE(lines.contains(
+        QStringLiteral("800 × 600,3,%1,40")
+            .arg(std::find(run(2).Frames->FrameMs.begin(), run(2).Frames->FrameMs.end(), 40.0f) -
+                 run(2).Frames->FrameMs.begin() + 1)));
+
+    const ResultFileRead back = ReadResultFile(testsupport::readFile(data));
+    ASSERT_TRUE(back.Summary) << back.Problem.toStdString();
+    EXPECT_EQ(back.Summary->Rows[0].Low01, 25.0);
+    EXPECT_TRUE(back.Summary->Rows[0].Low1.has_value());
 }
 
 TEST_F(FrameSeries, WithoutMangoHudTheSeriesEndsNormallyAndSaysWhatToAdd) {
@@ -109,6 +151,12 @@ TEST_F(FrameSeries, WithoutMangoHudTheSeriesEndsNormallyAndSaysWhatToAdd) {
         EXPECT_EQ(run(i).Frames->Missing, "no MangoHud log");
     }
     EXPECT_EQ(testsupport::readFile(configFolder + "hl2_linux.conf"), kUsersConfig);
+    // Still format 2: the runs say why they have no frame times.
+    const QString data = sequencer().State().DataPath;
+    EXPECT_EQ(testsupport::schemaProblems({data}), QString());
+    const QJsonObject json = QJsonDocument::fromJson(testsupport::readFile(data)).object();
+    EXPECT_EQ(json["format"].toInt(), 2);
+    EXPECT_TRUE(json["rows"].toArray()[0].toObject()["frame_times"].isNull());
 }
 
 TEST_F(FrameSeries, WithTheSettingOffNothingIsTouched) {
@@ -121,6 +169,12 @@ TEST_F(FrameSeries, WithTheSettingOffNothingIsTouched) {
     EXPECT_FALSE(run(0).Frames);
     EXPECT_FALSE(QFileInfo::exists(today.home + ".local/state/Quillon/frames"));
     EXPECT_EQ(QDir(configFolder).entryList(QDir::Files), QStringList{"hl2_linux.conf"});
+    // The data files as before: format 1, no frames file.
+    const QJsonObject json =
+        QJsonDocument::fromJson(testsupport::readFile(sequencer().State().DataPath)).object();
+    EXPECT_EQ(json["format"].toInt(), 1);
+    EXPECT_FALSE(json["rows"].toArray()[0].toObject().contains("frame_times"));
+    EXPECT_FALSE(QFileInfo::exists(FramesCsvPathForReport(sequencer().State().ReportPath)));
 }
 
 } // namespace
