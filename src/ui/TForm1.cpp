@@ -250,6 +250,23 @@ void TForm1::BuildGroupBar() {
     // An addition: the kept results, in a window of their own.
     connect(RzGroupBar1->AddItem(other, QStringLiteral("ResultsItem"), QStringLiteral("Results")),
             &QAbstractButton::clicked, this, [this] { guarded([this] { ResultsItemClick(); }); });
+    // An addition: frame times through MangoHud, switched on and off here (the setting
+    // "FrameTimes").
+    QAbstractButton* frames = RzGroupBar1->AddItem(other, QStringLiteral("FrameTimesItem"), {});
+    const auto showFrames = [this, frames] {
+        frames->setText(c_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1")
+                            ? QStringLiteral("Frame times: on")
+                            : QStringLiteral("Frame times: off"));
+    };
+    showFrames();
+    connect(frames, &QAbstractButton::clicked, this, [this, showFrames] {
+        guarded([this, showFrames] {
+            const bool on = c_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+            c_.store.WriteValue(QStringLiteral("FrameTimes"),
+                                on ? QStringLiteral("0") : QStringLiteral("1"));
+            showFrames();
+        });
+    });
     connect(
         RzGroupBar1->AddItem(other, QStringLiteral("RzGroup3Items4"), QStringLiteral("About...")),
         &QAbstractButton::clicked, this, [this] { ShowAboutView(); });
