@@ -382,8 +382,13 @@ void RunSequencer::WriteDataFiles(const QString& reportPath) {
 // of them.
 void RunSequencer::BeginFrameTimes() {
     frames_.reset();
-    if (!frameTimesForced_ &&
-        ctx_.store.ReadValue(QStringLiteral("FrameTimes")) != QLatin1String("1"))
+    bool on = frameTimesForced_;
+    try {
+        on = on || ctx_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+    } catch (const AppError&) {
+        // A store that cannot be read is the series' own matter; no frame times then.
+    }
+    if (!on)
         return;
     frames_ =
         std::make_unique<FrameRecording>(DefaultMangoHudConfigFolder(), DefaultFrameLogFolder());

@@ -253,17 +253,24 @@ void TForm1::BuildGroupBar() {
     // An addition: frame times through MangoHud, switched on and off here (the setting
     // "FrameTimes").
     QAbstractButton* frames = RzGroupBar1->AddItem(other, QStringLiteral("FrameTimesItem"), {});
-    const auto showFrames = [this, frames] {
-        frames->setText(c_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1")
-                            ? QStringLiteral("Frame times: on")
-                            : QStringLiteral("Frame times: off"));
+    // A store that cannot be read counts as off here: the window's own start decides what
+    // that means.
+    const auto framesOn = [this] {
+        try {
+            return c_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+        } catch (const AppError&) {
+            return false;
+        }
+    };
+    const auto showFrames = [frames, framesOn] {
+        frames->setText(framesOn() ? QStringLiteral("Frame times: on")
+                                   : QStringLiteral("Frame times: off"));
     };
     showFrames();
-    connect(frames, &QAbstractButton::clicked, this, [this, showFrames] {
-        guarded([this, showFrames] {
-            const bool on = c_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+    connect(frames, &QAbstractButton::clicked, this, [this, showFrames, framesOn] {
+        guarded([this, showFrames, framesOn] {
             c_.store.WriteValue(QStringLiteral("FrameTimes"),
-                                on ? QStringLiteral("0") : QStringLiteral("1"));
+                                framesOn() ? QStringLiteral("0") : QStringLiteral("1"));
             showFrames();
         });
     });
