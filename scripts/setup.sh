@@ -12,6 +12,7 @@ PACKAGES=(
     xvfb xauth x11-xserver-utils x11-utils xdotool python3 python3-jsonschema
     clang libclang-rt-14-dev
     desktop-file-utils appstream lintian
+    mangohud mesa-utils
 )
 
 missing=()

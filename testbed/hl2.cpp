@@ -15,6 +15,7 @@
 // file is new, then one row per timedemo, the command line quoted. Each row also goes to
 // testbed-results.csv in its folder, which the program never deletes.
 
+#include "FrameLog.h"
 #include "StandIn.h"
 #include "platform/Registry.h"
 
@@ -28,6 +29,7 @@
 #include <QSaveFile>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -188,11 +190,12 @@ bool appendText(const QString& path, const QByteArray& header, const QByteArray&
 
 // Today's engine: a header line when the file is new, then the run's row, appended.
 bool appendModernResult(const QString& path, const QString& copyPath, const QString& demo,
-                        const GameArgs& game, double fps, const QString& commandLine) {
+                        const GameArgs& game, double fps, const QString& commandLine,
+                        std::int64_t frames, double seconds) {
     const QString row =
         QStringLiteral("%1,%2,%3,%4,%5,%6,%7,0,0,0,0,95,%8\n")
             .arg(demo, QString::number(fps, 'f', 3), QString::number(fps / 41.7, 'f', 3),
-                 QString::number(kDemoFrames / fps, 'f', 3), QString::number(kDemoFrames))
+                 QString::number(seconds, 'f', 3), QString::number(frames))
             .arg(game.width)
             .arg(game.height)
             .arg(quotedField(commandLine));
@@ -217,8 +220,25 @@ std::optional<std::optional<double>> knownRate(int start) {
     return std::optional<double>(fps);
 }
 
-void play() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(playMs()));
+// Plays for `ms`; with MangoHud logging, its log is written when logging stops, if the game
+// still runs then.
+void play(int ms, const std::optional<testbed::FrameLogConfig>& logging,
+          const std::vector<testbed::VirtualFrame>& frames) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    // Logging stops with the first frame that ends at its duration or later.
+    const auto stop = std::find_if(frames.begin(), frames.end(), [&](const auto& frame) {
+        return logging && logging->durationSeconds > 0 &&
+               frame.endSeconds >= logging->durationSeconds;
+    });
+    if (stop != frames.end() && stop->endSeconds * 1000 < ms) {
+        std::this_thread::sleep_until(
+            start + std::chrono::microseconds(std::llround(stop->endSeconds * 1e6)));
+        if (!testbed::writeFrameLog(logging->folder, QLatin1String(kOwnName), frames,
+                                    stop->endSeconds))
+            std::fprintf(stderr, "%s: cannot write the frame log\n", kOwnName);
+    }
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(ms));
     const QString hold = qEnvironmentVariable(testbed::kHoldEnv);
     while (!hold.isEmpty() && QFileInfo::exists(hold))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -266,19 +286,35 @@ int main(int argc, char** argv) {
 
     if (!demoFound)
         return 0;
-    play();
+    // With frame times asked for, the game loads and then plays exactly its frames.
+    const std::optional<testbed::FramePattern> pattern =
+        kModern ? testbed::framePattern() : std::nullopt;
+    std::int64_t demoFrames = kDemoFrames;
+    double demoSeconds = 0;
+    std::vector<testbed::VirtualFrame> frames;
+    int liveMs = playMs();
+    if (pattern) {
+        const int loadMs = qEnvironmentVariableIntValue(testbed::kLoadMsEnv);
+        frames = testbed::virtualFrames(*pattern, loadMs, liveMs, demoFrames, demoSeconds);
+        liveMs = static_cast<int>(std::lround(frames.back().endSeconds * 1000));
+    }
+    play(liveMs, pattern ? testbed::frameLogConfig(QLatin1String(kOwnName)) : std::nullopt, frames);
     if (qEnvironmentVariable(testbed::kNoResultEnv) == QLatin1String("1"))
         return 0;
     const std::optional<std::optional<double>> known = knownRate(start);
     if (known && !*known)
         return 0;
-    const double fps = known ? **known : frameRate(game.width, game.height, start);
+    double fps = known ? **known : frameRate(game.width, game.height, start);
+    if (pattern && !known)
+        fps = static_cast<double>(demoFrames) / demoSeconds;
+    if (!pattern)
+        demoSeconds = kDemoFrames / fps;
     if (kModern) {
         const QString path = episodic + QLatin1String(testbed::kModernResultFileName);
         const QString commandLine =
             (QStringList{gameDir + QLatin1String(kOwnName)} + args).join(QLatin1Char(' '));
         if (!appendModernResult(path, gameDir + QLatin1String(testbed::kModernResultCopyName), demo,
-                                game, fps, commandLine)) {
+                                game, fps, commandLine, demoFrames, demoSeconds)) {
             std::fprintf(stderr, "%s: cannot write %s\n", kOwnName, qPrintable(path));
             return 1;
         }

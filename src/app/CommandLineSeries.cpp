@@ -14,6 +14,7 @@
 #include "platform/Shell.h"
 #include "platform/WritableFolder.h"
 #include "results/DataFiles.h"
+#include "results/FrameFigures.h"
 #include "results/Statistics.h"
 #include "run/RunSequencer.h"
 #include "sysinfo/SystemInformation.h"
@@ -264,6 +265,7 @@ void CommandLineSeries::Start() {
     p.sequencer = std::make_unique<RunSequencer>(SeriesContext{p.view, p.dialogs, p.shell, p.store,
                                                                p.detection, p.preparation, p.facts,
                                                                p.fileOp, p.paths, env_.timings});
+    p.sequencer->SetFrameTimes(args_.FrameTimes);
     connect(p.sequencer.get(), &RunSequencer::RunCollected, this, &CommandLineSeries::RunCollected);
     connect(p.sequencer.get(), &RunSequencer::LauncherEnded, this,
             &CommandLineSeries::LauncherEnded);
@@ -377,12 +379,24 @@ void CommandLineSeries::PrintSummary() {
         runColumns = std::max(runColumns, static_cast<int>(row.Runs.size()));
         captionWidth = std::max(captionWidth, static_cast<int>(row.Caption.size()));
     }
+    // The lows, over the row's runs that recorded frames, when any did.
+    const auto rowFrames = [](const RowRecord& row) {
+        std::vector<std::optional<FrameFigures>> runs;
+        for (const RunRecord& run : row.Runs)
+            runs.push_back(run.Frames ? run.Frames->Figures : std::nullopt);
+        return MeanFrameFigures(runs);
+    };
+    const bool lows = std::any_of(state->Rows.begin(), state->Rows.end(),
+                                  [&](const RowRecord& row) { return rowFrames(row).has_value(); });
     const auto cell = [](const QString& text) { return text.rightJustified(9); };
     QString table = QStringLiteral("Resolution").leftJustified(captionWidth);
     for (int i = 1; i <= runColumns; ++i)
         table += cell(QStringLiteral("Run %1").arg(i));
-    table += cell(QStringLiteral("Mean")) + cell(QStringLiteral("Min")) +
-             cell(QStringLiteral("Max")) + QLatin1Char('\n');
+    table +=
+        cell(QStringLiteral("Mean")) + cell(QStringLiteral("Min")) + cell(QStringLiteral("Max"));
+    if (lows)
+        table += cell(QStringLiteral("1% low")) + cell(QStringLiteral("0.1% low"));
+    table += QLatin1Char('\n');
     for (const RowRecord& row : state->Rows) {
         std::vector<std::optional<double>> rates;
         table += row.Caption.leftJustified(captionWidth);
@@ -393,7 +407,13 @@ void CommandLineSeries::PrintSummary() {
             table += cell(fps(rate));
         }
         const RowStatistics s = ComputeStatistics(rates);
-        table += cell(fps(s.Mean)) + cell(fps(s.Min)) + cell(fps(s.Max)) + QLatin1Char('\n');
+        table += cell(fps(s.Mean)) + cell(fps(s.Min)) + cell(fps(s.Max));
+        if (lows) {
+            const std::optional<FrameFigures> f = rowFrames(row);
+            table += cell(fps(f ? std::optional(f->Percentile1LowFps) : std::nullopt)) +
+                     cell(fps(f ? std::optional(f->Percentile01LowFps) : std::nullopt));
+        }
+        table += QLatin1Char('\n');
     }
     if (!state->ReportPath.isEmpty())
         table += QStringLiteral("\nReport: ") + state->ReportPath + QLatin1Char('\n');

@@ -20,7 +20,7 @@ const QStringList& optionNames() {
         QStringLiteral("--runs"),        QStringLiteral("--demo"),
         QStringLiteral("--results"),     QStringLiteral("--note"),
         QStringLiteral("--start-steam"), QStringLiteral("--help"),
-        QStringLiteral("--version"),
+        QStringLiteral("--version"),     QStringLiteral("--frame-times"),
     };
     return names;
 }
@@ -98,6 +98,8 @@ ParsedArguments ParseSeriesArguments(const QStringList& arguments) {
             version = true;
         } else if (name == QLatin1String("--start-steam")) {
             parsed.StartSteam = true;
+        } else if (name == QLatin1String("--frame-times")) {
+            parsed.FrameTimes = true;
         } else if (name == QLatin1String("--resolution")) {
             const std::optional<ScreenSizeArgument> size = ParseScreenSize(*value);
             if (!size)
@@ -179,7 +181,7 @@ BenchmarkSettings WithArguments(BenchmarkSettings s, const SeriesArguments& argu
 QString UsageText() {
     return QStringLiteral(
         "Usage: varnholt --run [--resolution WxH]... [--runs N] [--demo PATH]\n"
-        "                [--results DIR] [--note TEXT] [--start-steam]\n"
+        "                [--results DIR] [--note TEXT] [--start-steam] [--frame-times]\n"
         "       varnholt --help | --version\n"
         "\n"
         "Runs one benchmark series without the window and exits. Options not given are\n"
@@ -194,6 +196,8 @@ QString UsageText() {
         "  --results DIR     the folder that receives the report and the data files\n"
         "  --note TEXT       the note of the report, at most 50 characters\n"
         "  --start-steam     start the Steam client when it is not running\n"
+        "  --frame-times     record every frame's time through MangoHud (the game's\n"
+        "                    launch options in Steam: mangohud %command%)\n"
         "  -h, --help        show this text\n"
         "  --version         show the program's version\n"
         "\n"

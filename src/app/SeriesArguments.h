@@ -9,7 +9,7 @@
 
 // The command line of a series run without the window:
 //   varnholt --run [--resolution WxH]... [--runs N] [--demo PATH] [--results DIR]
-//            [--note TEXT] [--start-steam]
+//            [--note TEXT] [--start-steam] [--frame-times]
 //   varnholt --help | --version
 // Pure rules: nothing here looks at files.
 
@@ -28,6 +28,7 @@ struct SeriesArguments {
     QString Results;                             // a folder; empty: as stored
     std::optional<QString> Note;
     bool StartSteam = false;
+    bool FrameTimes = false; // frame times through MangoHud for this series
 };
 
 struct ParsedArguments {

@@ -1,6 +1,7 @@
 #include "game/SeriesPreparation.h"
 
 #include "game/ConfigScript.h"
+#include "game/MangoHudConfig.h"
 #include "game/VideoSettings.h"
 
 SeriesPreparation::SeriesPreparation(SettingsStore& store, Dialogs& dialogs,
@@ -10,6 +11,8 @@ SeriesPreparation::SeriesPreparation(SettingsStore& store, Dialogs& dialogs,
 void SeriesPreparation::CheckLeftoverConfig(const GamePaths& paths) {
     paths_ = paths;
     backup_.CheckLeftoverConfig(paths_, store_);
+    // MangoHud's configuration left by a series that never ended: the user's files come back.
+    MangoHudConfigKeeper(DefaultMangoHudConfigFolder()).Restore();
 }
 
 std::optional<QString> SeriesPreparation::CheckDemo(const BenchmarkSettings& settings) {

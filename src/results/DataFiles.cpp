@@ -76,6 +76,33 @@ QJsonObject machineJson(const SystemFacts& f) {
     };
 }
 
+QJsonObject figuresJson(const FrameFigures& f) {
+    return QJsonObject{
+        {QStringLiteral("frames"), f.Frames},
+        {QStringLiteral("average_fps"), f.AverageFps},
+        {QStringLiteral("low_1_percentile_fps"), f.Percentile1LowFps},
+        {QStringLiteral("low_01_percentile_fps"), f.Percentile01LowFps},
+        {QStringLiteral("low_1_average_fps"), f.Average1LowFps},
+        {QStringLiteral("low_01_average_fps"), f.Average01LowFps},
+        {QStringLiteral("slowest_frame_ms"), f.SlowestFrameMs},
+        {QStringLiteral("median_frame_ms"), f.MedianFrameMs},
+        {QStringLiteral("stutters"), f.Stutters},
+        {QStringLiteral("stutter_time_share"), f.StutterTimeShare},
+    };
+}
+
+void addFrameTimes(QJsonObject& o, const RunFrames& frames) {
+    if (!frames.Figures) {
+        o.insert(QStringLiteral("frame_times"), QJsonValue(QJsonValue::Null));
+        o.insert(QStringLiteral("frame_times_reason"), frames.Missing);
+        return;
+    }
+    QJsonObject figures = figuresJson(*frames.Figures);
+    figures.insert(QStringLiteral("partial"), frames.Partial);
+    figures.insert(QStringLiteral("share"), frames.Share);
+    o.insert(QStringLiteral("frame_times"), figures);
+}
+
 QJsonObject runJson(const RunRecord& run) {
     QJsonObject o{
         {QStringLiteral("text"), run.Text ? QJsonValue(*run.Text) : QJsonValue(QJsonValue::Null)},
@@ -92,10 +119,12 @@ QJsonObject runJson(const RunRecord& run) {
         o.insert(QStringLiteral("seconds"), *p.Seconds);
     if (p.Variability)
         o.insert(QStringLiteral("variability"), *p.Variability);
+    if (run.Frames)
+        addFrameTimes(o, *run.Frames);
     return o;
 }
 
-QJsonObject rowJson(const RowRecord& row, int runCount) {
+QJsonObject rowJson(const RowRecord& row, int runCount, bool frameTimes) {
     QJsonArray runs;
     std::vector<std::optional<double>> fps;
     std::vector<std::optional<int>> scores;
@@ -105,7 +134,7 @@ QJsonObject rowJson(const RowRecord& row, int runCount) {
         scores.push_back(run.Score);
     }
     const RowStatistics s = ComputeStatistics(fps);
-    return QJsonObject{
+    QJsonObject o{
         {QStringLiteral("caption"), row.Caption},
         {QStringLiteral("width"), intOrNull(row.Width)},
         {QStringLiteral("height"), intOrNull(row.Height)},
@@ -117,6 +146,15 @@ QJsonObject rowJson(const RowRecord& row, int runCount) {
         {QStringLiteral("stddev"), numberOrNull(s.StdDev)},
         {QStringLiteral("average"), intOrNull(ReportAverage(scores, runCount))},
     };
+    if (frameTimes) {
+        std::vector<std::optional<FrameFigures>> figures;
+        for (const RunRecord& run : row.Runs)
+            figures.push_back(run.Frames ? run.Frames->Figures : std::nullopt);
+        const std::optional<FrameFigures> mean = MeanFrameFigures(figures);
+        o.insert(QStringLiteral("frame_times"),
+                 mean ? QJsonValue(figuresJson(*mean)) : QJsonValue(QJsonValue::Null));
+    }
+    return o;
 }
 
 QString csvField(const QString& text) {
@@ -141,12 +179,21 @@ QString DataNumber(double value) {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
+bool HasFrameTimes(const std::vector<RowRecord>& rows) {
+    for (const RowRecord& row : rows)
+        for (const RunRecord& run : row.Runs)
+            if (run.Frames)
+                return true;
+    return false;
+}
+
 QJsonObject ResultJson(const SeriesResult& r) {
+    const bool frameTimes = HasFrameTimes(r.Rows);
     QJsonArray rows;
     for (const RowRecord& row : r.Rows)
-        rows.append(rowJson(row, r.RunCount));
+        rows.append(rowJson(row, r.RunCount, frameTimes));
     return QJsonObject{
-        {QStringLiteral("format"), ResultFormatVersion},
+        {QStringLiteral("format"), frameTimes ? FrameTimesFormatVersion : ResultFormatVersion},
         {QStringLiteral("version"), r.Version},
         {QStringLiteral("started"),
          r.Started.toOffsetFromUtc(r.Started.offsetFromUtc()).toString(Qt::ISODate)},
@@ -180,6 +227,25 @@ QByteArray ResultCsvBytes(const std::vector<RowRecord>& rows) {
     return text.toUtf8();
 }
 
+QByteArray FramesCsvBytes(const std::vector<RowRecord>& rows) {
+    QByteArray text = "resolution,run,frame,ms\r\n";
+    for (const RowRecord& row : rows) {
+        const QByteArray caption = csvField(row.Caption).toUtf8();
+        int number = 0;
+        for (const RunRecord& run : row.Runs) {
+            ++number;
+            if (!run.Frames)
+                continue;
+            const QByteArray prefix = caption + ',' + QByteArray::number(number) + ',';
+            qint64 frame = 0;
+            for (const float ms : run.Frames->FrameMs)
+                text += prefix + QByteArray::number(++frame) + ',' +
+                        DataNumber(static_cast<double>(ms)).toLatin1() + "\r\n";
+        }
+    }
+    return text;
+}
+
 QString JsonPathForReport(const QString& reportPath) {
     return withEnding(reportPath, QStringLiteral(".htm"), QStringLiteral(".json"));
 }
@@ -188,13 +254,22 @@ QString CsvPathForReport(const QString& reportPath) {
     return withEnding(reportPath, QStringLiteral(".htm"), QStringLiteral(".csv"));
 }
 
+QString FramesCsvPathForReport(const QString& reportPath) {
+    return withEnding(reportPath, QStringLiteral(".htm"), QStringLiteral(".frames.csv"));
+}
+
 QString ReportPathForJson(const QString& jsonPath) {
     return withEnding(jsonPath, QStringLiteral(".json"), QStringLiteral(".htm"));
 }
 
 DataFilePaths WriteDataFiles(const SeriesResult& result, const QString& reportPath) {
-    const DataFilePaths paths{JsonPathForReport(reportPath), CsvPathForReport(reportPath)};
+    const DataFilePaths paths{JsonPathForReport(reportPath), CsvPathForReport(reportPath), {}};
     platform::WriteFileAtomically(paths.Json, ResultJsonBytes(result));
     platform::WriteFileAtomically(paths.Csv, ResultCsvBytes(result.Rows));
+    if (HasFrameTimes(result.Rows)) {
+        const QString frames = FramesCsvPathForReport(reportPath);
+        platform::WriteFileAtomically(frames, FramesCsvBytes(result.Rows));
+        return {paths.Json, paths.Csv, frames};
+    }
     return paths;
 }

@@ -39,6 +39,9 @@ struct RunSeen {
 struct RowSeen {
     bool object = false;
     Kept caption, count, mean, min, max, stddev, average;
+    // Format 2: the row's frame-time figures, when it has them.
+    bool framesObject = false;
+    Kept low1, low01;
     Kept runsKind;
     qsizetype runCount = 0;
     std::vector<RunSeen> runs; // the first ResultFileMaxRuns + 1 only
@@ -206,6 +209,25 @@ private:
                 value(&seen.average);
             else if (key == QLatin1String("runs"))
                 runs(seen);
+            else if (key == QLatin1String("frame_times"))
+                frameTimes(seen);
+            else
+                value(nullptr);
+        });
+    }
+
+    void frameTimes(RowSeen& seen) {
+        blanks();
+        seen.framesObject = peek() == '{';
+        if (!seen.framesObject) {
+            value(nullptr);
+            return;
+        }
+        object([&](const QString& key) {
+            if (key == QLatin1String("low_1_percentile_fps"))
+                value(&seen.low1);
+            else if (key == QLatin1String("low_01_percentile_fps"))
+                value(&seen.low01);
             else
                 value(nullptr);
         });
@@ -516,6 +538,11 @@ ResultRowSummary readRow(const RowSeen& row) {
     summary.Max = numberOrNull(row.max, "max");
     summary.StdDev = numberOrNull(row.stddev, "stddev");
     summary.Average = integerOrNull(row.average, "average");
+    // Format 2: the row's lows, when its runs recorded frame times.
+    if (row.framesObject) {
+        summary.Low1 = numberOrNull(row.low1, "low_1_percentile_fps");
+        summary.Low01 = numberOrNull(row.low01, "low_01_percentile_fps");
+    }
     if (summary.Count > 0 && (!summary.Mean || !summary.Min || !summary.Max))
         damaged(QStringLiteral("a row with results has no mean, min or max"));
     return summary;
@@ -577,7 +604,8 @@ ResultFileRead ReadResultFile(const QByteArray& bytes) {
         read.Problem = QStringLiteral("damaged: no format version");
         return read;
     }
-    if (seen.format.number != ResultFormatVersion) {
+    if (seen.format.number != ResultFormatVersion &&
+        seen.format.number != FrameTimesFormatVersion) {
         read.Problem =
             QStringLiteral("unknown format version %1").arg(DataNumber(seen.format.number));
         return read;

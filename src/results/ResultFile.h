@@ -24,6 +24,9 @@ struct ResultRowSummary {
     std::optional<double> StdDev;
     std::optional<int> Average;
     std::vector<std::optional<double>> Fps;
+    // The 1 % and 0.1 % lows (percentile) of a series that recorded frame times.
+    std::optional<double> Low1;
+    std::optional<double> Low01;
 };
 
 struct ResultSummary {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SlotTable.h"
+#include "results/FrameFigures.h"
 #include "run/PlayedRun.h"
 
 #include <QString>
@@ -13,6 +14,7 @@ struct RunRecord {
     std::optional<int> Score;    // the rounded score the report shows (several runs per row)
     std::optional<double> Fps;   // the frame rate; nothing for a run without a result
     PlayedRun Played;
+    std::optional<RunFrames> Frames; // nothing when frame times were not asked for
 };
 
 // The runs of one resolution row, in the order they were made.

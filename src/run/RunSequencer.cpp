@@ -1,5 +1,7 @@
 #include "run/RunSequencer.h"
 
+#include "run/FrameRecording.h"
+
 #include "game/OptionSaving.h"
 #include "game/ProcessDetection.h"
 #include "game/SettingsStore.h"
@@ -193,6 +195,7 @@ void RunSequencer::PrepareSeries() {
     prep.ApplyFilterSettings(settings_);
     prep.WriteGameSettings(settings_);
     prep.WriteConfigScript();
+    BeginFrameTimes();
 
     launchOptions_ = MakeLaunchOptions(settings_, prep.DemoName());
 
@@ -232,6 +235,8 @@ void RunSequencer::StartSlot(int slotIndex) {
         GameStart(*slot, launchOptions_, ctx_.paths.SteamFolder, ctx_.paths.SteamCommand);
     cp_.ApplicationName = game.ApplicationName;
     cp_.CommandLine = game.CommandLine;
+    if (frames_)
+        frames_->BeforeRun(QDateTime::currentDateTime());
     try {
         cp_.Run();
     } catch (const OsError&) {
@@ -292,7 +297,9 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     bool scored = false;
     RunRecord record;
 
+    std::optional<QDateTime> resultWritten;
     if (const QString resultFile = FindResultFile(episodic); !resultFile.isEmpty()) {
+        resultWritten = QFileInfo(resultFile).lastModified();
         // The working copy holds exactly what was read: a link, a FIFO or a device under the
         // result's name is never opened through, and no more than the limit is taken.
         const platform::OutsideFile read =
@@ -347,6 +354,8 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
     }
     if (lastRunOfRow && !scored)
         state_.ScoreSum = 0;
+    if (frames_)
+        record.Frames = frames_->AfterRun(record.Played, resultWritten);
     AddRun(state_.Rows, slot, std::move(record));
     emit RunCollected();
     RemoveResultFiles(episodic);
@@ -377,6 +386,7 @@ void RunSequencer::FinishSeries() {
             ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
             if (!sizeNotes_.isEmpty())
                 ctx_.dialogs.showMessage(sizeNotes_.join(QLatin1Char('\n')));
+            EndFrameTimes(true);
         });
     });
 }
@@ -403,7 +413,36 @@ void RunSequencer::WriteDataFiles(const QString& reportPath) {
     }
 }
 
+// Frame times are an addition: the series goes on as it would without them, whatever becomes
+// of them.
+void RunSequencer::BeginFrameTimes() {
+    frames_.reset();
+    bool on = frameTimesForced_;
+    try {
+        on = on || ctx_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+    } catch (const AppError&) {
+        // A store that cannot be read is the series' own matter; no frame times then.
+    }
+    if (!on)
+        return;
+    frames_ =
+        std::make_unique<FrameRecording>(DefaultMangoHudConfigFolder(), DefaultFrameLogFolder());
+    if (const std::optional<QString> why = frames_->Begin()) {
+        frames_.reset();
+        sizeNotes_ << QStringLiteral("Frame times are not recorded: %1").arg(*why);
+    }
+}
+
+void RunSequencer::EndFrameTimes(bool tell) {
+    if (!frames_)
+        return;
+    frames_->End();
+    if (tell && !frames_->AnyLog())
+        ctx_.dialogs.showMessage(NoFrameTimesMessage());
+}
+
 void RunSequencer::SeriesEnded() {
+    EndFrameTimes(false);
     running_ = false;
     ctx_.view.SetRunButtonEnabled(true);
 }

@@ -14,12 +14,14 @@
 #include <QObject>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class Dialogs;
 class ShellOpen;
 class SettingsStore;
 class ProcessDetection;
 class TJvSHFileOperation;
+class FrameRecording;
 
 // The question when the Steam client does not run, and the status once it has been started;
 // the command-line series answers the one and waits on the other.
@@ -85,6 +87,8 @@ public:
     bool SeriesRunning() const { return running_; }
     // Stops the series where it is: no step of it runs any more, not even one already waiting.
     void Stop() { stopped_ = true; }
+    // Frame times through MangoHud for the next series, whatever the setting says.
+    void SetFrameTimes(bool on) { frameTimesForced_ = on; }
 
     TJvCreateProcess& cp() { return cp_; }
     TJvCreateProcess& cp2() { return cp2_; }
@@ -106,6 +110,8 @@ private:
     void WriteDataFiles(const QString& reportPath);
     void SeriesEnded();
     void EndAfterError();
+    void BeginFrameTimes();
+    void EndFrameTimes(bool tell);
     void Guarded(const std::function<void()>& step);
     void After(int ms, std::function<void()> step);
 
@@ -122,4 +128,7 @@ private:
     bool stopped_ = false;
     // A series broken by an error is being put back; an error meanwhile ends it at once.
     bool endingAfterError_ = false;
+    // Frame times: on by the setting "FrameTimes" or SetFrameTimes.
+    bool frameTimesForced_ = false;
+    std::unique_ptr<FrameRecording> frames_;
 };

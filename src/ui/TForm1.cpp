@@ -250,6 +250,30 @@ void TForm1::BuildGroupBar() {
     // An addition: the kept results, in a window of their own.
     connect(RzGroupBar1->AddItem(other, QStringLiteral("ResultsItem"), QStringLiteral("Results")),
             &QAbstractButton::clicked, this, [this] { guarded([this] { ResultsItemClick(); }); });
+    // An addition: frame times through MangoHud, switched on and off here (the setting
+    // "FrameTimes").
+    QAbstractButton* frames = RzGroupBar1->AddItem(other, QStringLiteral("FrameTimesItem"), {});
+    // A store that cannot be read counts as off here: the window's own start decides what
+    // that means.
+    const auto framesOn = [this] {
+        try {
+            return c_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+        } catch (const AppError&) {
+            return false;
+        }
+    };
+    const auto showFrames = [frames, framesOn] {
+        frames->setText(framesOn() ? QStringLiteral("Frame times: on")
+                                   : QStringLiteral("Frame times: off"));
+    };
+    showFrames();
+    connect(frames, &QAbstractButton::clicked, this, [this, showFrames, framesOn] {
+        guarded([this, showFrames, framesOn] {
+            c_.store.WriteValue(QStringLiteral("FrameTimes"),
+                                framesOn() ? QStringLiteral("0") : QStringLiteral("1"));
+            showFrames();
+        });
+    });
     connect(
         RzGroupBar1->AddItem(other, QStringLiteral("RzGroup3Items4"), QStringLiteral("About...")),
         &QAbstractButton::clicked, this, [this] { ShowAboutView(); });

@@ -183,7 +183,7 @@ TEST(DataFiles, SchemaRejectsWhatTheFormatDoesNotAllow) {
     row.remove("stddev");
     rows[0] = row;
     json["rows"] = rows;
-    json["format"] = 2;
+    json["format"] = 3;
     testsupport::writeFile(tmp.path() + "/bad.json", QJsonDocument(json).toJson());
     const QString problems = testsupport::schemaProblems({tmp.path() + "/bad.json"});
     EXPECT_TRUE(problems.contains("stddev")) << problems.toStdString();
@@ -225,7 +225,7 @@ TEST(ResultFile, DamagedAndForeignFilesAreRefusedWithAReason) {
     QJsonObject noRows = QJsonDocument::fromJson(good).object();
     noRows.remove("rows");
     QJsonObject later = QJsonDocument::fromJson(good).object();
-    later["format"] = 2;
+    later["format"] = 3;
     QJsonObject badCount = QJsonDocument::fromJson(good).object();
     QJsonArray rows = badCount["rows"].toArray();
     QJsonObject row = rows[0].toObject();
@@ -242,7 +242,7 @@ TEST(ResultFile, DamagedAndForeignFilesAreRefusedWithAReason) {
         {"empty", QByteArray(), "damaged: not JSON"},
         {"a list", "[1, 2]", "damaged: not a JSON object"},
         {"no format", "{\"rows\": []}", "damaged: no format version"},
-        {"a later format", QJsonDocument(later).toJson(), "unknown format version 2"},
+        {"a later format", QJsonDocument(later).toJson(), "unknown format version 3"},
         {"no rows", QJsonDocument(noRows).toJson(), "damaged: \"rows\" is missing"},
         {"a count beyond the runs", QJsonDocument(badCount).toJson(),
          "damaged: \"count\" does not fit the runs"},

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+// Hands the content of `path` to `piece` in pieces of up to 256 KiB, so that a long file is
+// never held whole. Only a regular file owned by this user, not reached through a link, and
+// at most `maxBytes` long is read; `sized`, when given, learns its size before the first piece.
+// Nothing when it was read to its end, else why not.
+std::optional<QString>
+ReadOwnFileInPieces(const QString& path, std::size_t maxBytes,
+                    const std::function<void(const char* data, std::size_t size)>& piece,
+                    const std::function<void(std::size_t size)>& sized = {});
+
+} // namespace platform

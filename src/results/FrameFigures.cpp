@@ -1,0 +1,190 @@
+#include "results/FrameFigures.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+// The nearest-rank percentile of n values: the value at rank ceil(p / 100 * n), counted from 1.
+std::size_t nearestRank(double percent, std::size_t n) {
+    const double rank = std::ceil(percent / 100.0 * static_cast<double>(n) - 1e-9);
+    return std::clamp<std::size_t>(static_cast<std::size_t>(std::max(rank, 1.0)), 1, n);
+}
+
+// Order statistics of frame times without sorting them or copying them all: a count of the
+// values by their top 16 bits (for floats that are not negative, the bits order as the
+// values do) finds the group a rank falls in, and only that group is copied and ordered.
+class Ranks {
+public:
+    explicit Ranks(std::span<const float> values) : values_(values), counts_(1 << 16) {
+        for (const float v : values)
+            ++counts_[key(v)];
+    }
+
+    // The value at `index` (from 0) in ascending order.
+    float At(std::size_t index) const {
+        const auto [group, below] = groupOf(index);
+        std::vector<float> members = gather(group);
+        const auto nth = members.begin() + static_cast<std::ptrdiff_t>(index - below);
+        std::nth_element(members.begin(), nth, members.end());
+        return *nth;
+    }
+
+    // The sum of the values from `index` (from 0) on in ascending order: the largest ones.
+    double SumFrom(std::size_t index) const {
+        const auto [group, below] = groupOf(index);
+        double sum = 0;
+        std::vector<float> members;
+        members.reserve(counts_[group]);
+        for (const float v : values_) {
+            const std::uint32_t k = key(v);
+            if (k > group)
+                sum += v;
+            else if (k == group)
+                members.push_back(v);
+        }
+        const auto first = members.begin() + static_cast<std::ptrdiff_t>(index - below);
+        std::nth_element(members.begin(), first, members.end());
+        for (auto it = first; it != members.end(); ++it)
+            sum += *it;
+        return sum;
+    }
+
+private:
+    static std::uint32_t key(float v) { return v == 0 ? 0 : std::bit_cast<std::uint32_t>(v) >> 16; }
+
+    // The group holding the value at `index`, and how many values lie in lower groups.
+    std::pair<std::uint32_t, std::size_t> groupOf(std::size_t index) const {
+        std::size_t below = 0;
+        for (std::uint32_t group = 0;; ++group) {
+            if (below + counts_[group] > index)
+                return {group, below};
+            below += counts_[group];
+        }
+    }
+
+    std::vector<float> gather(std::uint32_t group) const {
+        std::vector<float> members;
+        members.reserve(counts_[group]);
+        for (const float v : values_)
+            if (key(v) == group)
+                members.push_back(v);
+        return members;
+    }
+
+    std::span<const float> values_;
+    std::vector<std::uint32_t> counts_;
+};
+
+} // namespace
+
+std::optional<FrameFigures> ComputeFrameFigures(std::span<const float> frameMs) {
+    const std::size_t n = frameMs.size();
+    if (n == 0)
+        return std::nullopt;
+    double total = 0;
+    float slowest = 0;
+    for (const float ms : frameMs) {
+        if (!(ms >= 0) || !std::isfinite(ms))
+            return std::nullopt;
+        total += ms;
+        slowest = std::max(slowest, ms);
+    }
+    if (!(total > 0) || !std::isfinite(total))
+        return std::nullopt;
+
+    const Ranks ranks(frameMs);
+    const std::size_t slowest1 = std::max<std::size_t>(1, (n + 99) / 100);
+    const std::size_t slowest01 = std::max<std::size_t>(1, (n + 999) / 1000);
+    double median = ranks.At((n - 1) / 2);
+    if (n % 2 == 0)
+        median = (median + ranks.At(n / 2)) / 2;
+
+    FrameFigures f;
+    f.Frames = static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
+    f.AverageFps = 1000.0 * static_cast<double>(n) / total;
+    f.Percentile1LowFps = 1000.0 / ranks.At(nearestRank(99.0, n) - 1);
+    f.Percentile01LowFps = 1000.0 / ranks.At(nearestRank(99.9, n) - 1);
+    f.Average1LowFps = 1000.0 * static_cast<double>(slowest1) / ranks.SumFrom(n - slowest1);
+    f.Average01LowFps = 1000.0 * static_cast<double>(slowest01) / ranks.SumFrom(n - slowest01);
+    f.SlowestFrameMs = slowest;
+    f.MedianFrameMs = median;
+    double stutterTime = 0;
+    for (const float ms : frameMs) {
+        if (ms > 2 * median) {
+            ++f.Stutters;
+            stutterTime += ms;
+        }
+    }
+    f.StutterTimeShare = stutterTime / total;
+    return f;
+}
+
+std::optional<FrameFigures> MeanFrameFigures(const std::vector<std::optional<FrameFigures>>& runs) {
+    FrameFigures sum;
+    double frames = 0;
+    double stutters = 0;
+    int count = 0;
+    for (const std::optional<FrameFigures>& run : runs) {
+        if (!run)
+            continue;
+        ++count;
+        frames += run->Frames;
+        stutters += run->Stutters;
+        sum.AverageFps += run->AverageFps;
+        sum.Percentile1LowFps += run->Percentile1LowFps;
+        sum.Percentile01LowFps += run->Percentile01LowFps;
+        sum.Average1LowFps += run->Average1LowFps;
+        sum.Average01LowFps += run->Average01LowFps;
+        sum.SlowestFrameMs += run->SlowestFrameMs;
+        sum.MedianFrameMs += run->MedianFrameMs;
+        sum.StutterTimeShare += run->StutterTimeShare;
+    }
+    if (count == 0)
+        return std::nullopt;
+    const double c = count;
+    FrameFigures mean;
+    mean.Frames = static_cast<int>(std::lround(frames / c));
+    mean.Stutters = static_cast<int>(std::lround(stutters / c));
+    mean.AverageFps = sum.AverageFps / c;
+    mean.Percentile1LowFps = sum.Percentile1LowFps / c;
+    mean.Percentile01LowFps = sum.Percentile01LowFps / c;
+    mean.Average1LowFps = sum.Average1LowFps / c;
+    mean.Average01LowFps = sum.Average01LowFps / c;
+    mean.SlowestFrameMs = sum.SlowestFrameMs / c;
+    mean.MedianFrameMs = sum.MedianFrameMs / c;
+    mean.StutterTimeShare = sum.StutterTimeShare / c;
+    return mean;
+}
+
+DemoFrames SelectDemoFrames(std::span<const LoggedFrame> log, double demoStartSeconds,
+                            double demoSeconds, std::optional<qint64> demoFrames) {
+    DemoFrames demo;
+    if (!(demoSeconds > 0))
+        return demo;
+    const double demoEnd = demoStartSeconds + demoSeconds;
+    const double coveredFrom = demoStartSeconds;
+    const double averageFrame =
+        demoFrames && *demoFrames > 0 ? demoSeconds / static_cast<double>(*demoFrames) : 0;
+    demoStartSeconds += std::max(kDemoStartUncertainty, averageFrame / 4);
+    const auto inDemo = [&](const LoggedFrame& frame) {
+        return frame.AtSeconds > demoStartSeconds && frame.AtSeconds <= demoEnd;
+    };
+    // Counted first: the frames are held once, not grown into.
+    demo.FrameMs.reserve(static_cast<std::size_t>(std::count_if(log.begin(), log.end(), inDemo)));
+    double lastAt = coveredFrom;
+    for (const LoggedFrame& frame : log) {
+        if (!inDemo(frame))
+            continue;
+        demo.FrameMs.push_back(frame.Ms);
+        lastAt = std::max<double>(lastAt, frame.AtSeconds);
+    }
+    // A log that goes on past the demo covered all of it.
+    const bool reachesEnd = !log.empty() && log.back().AtSeconds >= demoEnd;
+    demo.Share = reachesEnd ? 1.0 : std::clamp((lastAt - coveredFrom) / demoSeconds, 0.0, 1.0);
+    demo.Partial = demo.Share < 1.0;
+    return demo;
+}

@@ -1,0 +1,268 @@
+#include "run/MangoHudLog.h"
+
+#include "platform/PieceReading.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+const char* trimFront(const char* begin, const char* end) {
+    while (begin < end && (*begin == ' ' || *begin == '\t'))
+        ++begin;
+    return begin;
+}
+
+const char* trimBack(const char* begin, const char* end) {
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r'))
+        --end;
+    return end;
+}
+
+// A whole field as a finite number that is not negative.
+std::optional<double> fieldNumber(const char* begin, const char* end) {
+    begin = trimFront(begin, end);
+    end = trimBack(begin, end);
+    if (begin == end)
+        return std::nullopt;
+    // Most fields are whole numbers (MangoHud 0.6.8 writes both times so): read directly.
+    if (end - begin <= 18) {
+        std::uint64_t whole = 0;
+        const char* at = begin;
+        while (at < end && static_cast<unsigned char>(*at - '0') < 10)
+            whole = whole * 10 + static_cast<unsigned>(*at++ - '0');
+        if (at == end)
+            return static_cast<double>(whole);
+    }
+    double value = 0;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || stop != end || !std::isfinite(value) || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+// The field `column` of a line: its start and end.
+bool fieldAt(const char* begin, const char* end, int column, const char*& fieldBegin,
+             const char*& fieldEnd) {
+    const char* at = begin;
+    for (int i = 0; i < column; ++i) {
+        const void* comma = std::memchr(at, ',', static_cast<std::size_t>(end - at));
+        if (!comma)
+            return false;
+        at = static_cast<const char*>(comma) + 1;
+    }
+    const void* comma = std::memchr(at, ',', static_cast<std::size_t>(end - at));
+    fieldBegin = at;
+    fieldEnd = comma ? static_cast<const char*>(comma) : end;
+    return true;
+}
+
+} // namespace
+
+void MangoHudLogParser::fail(const QString& why) {
+    if (failed_)
+        return;
+    failed_ = true;
+    problem_ = why;
+    frames_ = {};
+    carry_ = {};
+}
+
+void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
+    // A frame's row is some 20 bytes at the least.
+    frames_.reserve(std::min(bytes, kMaxMangoHudLogBytes) / 20);
+}
+
+void MangoHudLogParser::Feed(const char* data, std::size_t size) {
+    if (failed_)
+        return;
+    bytes_ += size;
+    if (bytes_ > kMaxMangoHudLogBytes) {
+        fail(QStringLiteral("the log is larger than %1 bytes").arg(kMaxMangoHudLogBytes));
+        return;
+    }
+    const char* at = data;
+    const char* const end = data + size;
+    while (at < end && !failed_) {
+        const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
+        if (!found) {
+            if (carry_.size() + static_cast<std::size_t>(end - at) > kMaxMangoHudLogLine) {
+                fail(QStringLiteral("line %1 is too long").arg(lineNumber_ + 1));
+                return;
+            }
+            carry_.append(at, end);
+            return;
+        }
+        const char* lineEnd = static_cast<const char*>(found);
+        if (carry_.empty()) {
+            line(at, lineEnd);
+        } else {
+            carry_.append(at, lineEnd);
+            line(carry_.data(), carry_.data() + carry_.size());
+            carry_.clear();
+        }
+        at = lineEnd + 1;
+    }
+}
+
+void MangoHudLogParser::line(const char* begin, const char* end) {
+    ++lineNumber_;
+    if (static_cast<std::size_t>(end - begin) > kMaxMangoHudLogLine) {
+        fail(QStringLiteral("line %1 is too long").arg(lineNumber_));
+        return;
+    }
+    if (frameColumn_ < 0) {
+        if (!headerLine(begin, end) && lineNumber_ >= std::size_t(kMangoHudHeaderLines))
+            fail(QStringLiteral("no \"frametime\" column in the first %1 lines")
+                     .arg(kMangoHudHeaderLines));
+        return;
+    }
+    end = trimBack(begin, end);
+    if (trimFront(begin, end) == end)
+        return; // blank lines are no frames
+    frameLine(begin, end);
+}
+
+bool MangoHudLogParser::headerLine(const char* begin, const char* end) {
+    end = trimBack(begin, end);
+    int column = 0;
+    int frame = -1;
+    int elapsed = -1;
+    const char* at = begin;
+    for (;;) {
+        const void* comma = std::memchr(at, ',', static_cast<std::size_t>(end - at));
+        const char* fieldEnd = comma ? static_cast<const char*>(comma) : end;
+        const char* b = trimFront(at, fieldEnd);
+        const std::string_view name(b, static_cast<std::size_t>(trimBack(b, fieldEnd) - b));
+        if (name == "frametime" && frame < 0)
+            frame = column;
+        else if (name == "elapsed" && elapsed < 0)
+            elapsed = column;
+        ++column;
+        if (!comma)
+            break;
+        at = fieldEnd + 1;
+    }
+    if (frame < 0)
+        return false;
+    frameColumn_ = frame;
+    elapsedColumn_ = elapsed;
+    columnCount_ = column;
+    return true;
+}
+
+void MangoHudLogParser::frameLine(const char* begin, const char* end) {
+    const char* frameBegin = nullptr;
+    const char* frameEnd = nullptr;
+    if (!fieldAt(begin, end, frameColumn_, frameBegin, frameEnd)) {
+        fail(QStringLiteral("line %1 has no frame time").arg(lineNumber_));
+        return;
+    }
+    const std::optional<double> micros = fieldNumber(frameBegin, frameEnd);
+    if (!micros) {
+        fail(QStringLiteral("line %1: the frame time is no number").arg(lineNumber_));
+        return;
+    }
+    double seconds = 0;
+    if (elapsedColumn_ >= 0) {
+        const char* elapsedBegin = nullptr;
+        const char* elapsedEnd = end;
+        bool found = false;
+        if (elapsedColumn_ == columnCount_ - 1) {
+            // The last column, as MangoHud writes it: found from the line's end.
+            const char* at = end;
+            while (at > frameEnd && at[-1] != ',')
+                --at;
+            found = at > frameEnd;
+            elapsedBegin = at;
+        } else {
+            found = fieldAt(begin, end, elapsedColumn_, elapsedBegin, elapsedEnd);
+        }
+        const std::optional<double> nanos =
+            found ? fieldNumber(elapsedBegin, elapsedEnd) : std::nullopt;
+        if (!nanos) {
+            fail(QStringLiteral("line %1: the elapsed time is no number").arg(lineNumber_));
+            return;
+        }
+        seconds = *nanos / 1e9;
+    } else {
+        summedSeconds_ += *micros / 1e6;
+        seconds = summedSeconds_;
+    }
+    if (frames_.size() >= kMaxMangoHudLogFrames) {
+        fail(QStringLiteral("the log has more than %1 frames").arg(kMaxMangoHudLogFrames));
+        return;
+    }
+    frames_.push_back({static_cast<float>(*micros / 1000.0), static_cast<float>(seconds)});
+}
+
+MangoHudLogRead MangoHudLogParser::Finish() {
+    if (!failed_ && !carry_.empty()) {
+        std::string last;
+        last.swap(carry_);
+        line(last.data(), last.data() + last.size());
+    }
+    MangoHudLogRead read;
+    if (!failed_ && frameColumn_ < 0)
+        fail(QStringLiteral("no \"frametime\" column"));
+    if (failed_) {
+        read.Problem = problem_;
+        return read;
+    }
+    read.Frames = std::move(frames_);
+    frames_ = {};
+    return read;
+}
+
+MangoHudLogRead ReadMangoHudLog(const QByteArray& bytes) {
+    MangoHudLogParser parser;
+    parser.Feed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return parser.Finish();
+}
+
+MangoHudLogRead ReadMangoHudLogFile(const QString& path) {
+    MangoHudLogParser parser;
+    const std::optional<QString> why = platform::ReadOwnFileInPieces(
+        path, kMaxMangoHudLogBytes,
+        [&parser](const char* data, std::size_t size) { parser.Feed(data, size); },
+        [&parser](std::size_t size) { parser.ExpectBytes(size); });
+    if (why) {
+        MangoHudLogRead read;
+        read.Problem = *why;
+        return read;
+    }
+    return parser.Finish();
+}
+
+bool IsMangoHudLogName(const QString& fileName) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^.+_\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}\\.csv$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+QString NewestMangoHudLog(const QString& folder, qint64 since) {
+    QString newest;
+    qint64 newestTime = 0;
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::NoSymLinks);
+    for (const QFileInfo& file : files) {
+        if (!IsMangoHudLogName(file.fileName()))
+            continue;
+        const qint64 written = file.lastModified().toSecsSinceEpoch();
+        if (written < since || (!newest.isEmpty() && written < newestTime))
+            continue;
+        // Of two logs of the same second, the later name.
+        if (!newest.isEmpty() && written == newestTime &&
+            file.fileName() < QFileInfo(newest).fileName())
+            continue;
+        newest = file.absoluteFilePath();
+        newestTime = written;
+    }
+    return newest;
+}

@@ -1,0 +1,180 @@
+// Whole series on today's layout with the stand-in game logging its frames as MangoHud does.
+#include "SchemaCheck.h"
+#include "sequencer/SeriesFixture.h"
+
+#include "FrameLog.h"
+#include "results/DataFiles.h"
+#include "results/ResultFile.h"
+#include "run/FrameRecording.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace {
+
+const QByteArray kUsersConfig = "fps_limit=60\r\nposition=top-left";
+
+class FrameSeries : public SeriesFixture {
+protected:
+    void SetUp() override {
+        SeriesFixture::SetUp();
+        today = testbed::layOutModernSteam(tmp.path() + "/today", false, testsupport::binDir());
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "MANGOHUD"})
+            saved.emplace_back(name, qgetenv(name));
+        qputenv("HOME", today.home.toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_STATE_HOME");
+        qunsetenv("VARNHOLT_TESTBED_DROP_SIZE");
+        // One second of loading, then a demo of 3.5 s: 10 ms frames, every 100th 40 ms.
+        qputenv(testbed::kLoadMsEnv, "1000");
+        qputenv(testbed::kFrameMsEnv, "10,40,100");
+        qputenv("VARNHOLT_TESTBED_PLAY_MS", "3500");
+        paths.SteamFolder = today.steamRoot;
+        paths.SteamCommand = today.steamCommand;
+        paths.GameBase = today.gameDir;
+        paths.EpisodicFolder = today.episodicDir;
+        paths.CfgFolder = today.cfgDir;
+        view.settings.ResolutionChecked[1] = true;
+        store_->WriteValue("FrameTimes", "1");
+        configFolder = today.home + ".config/MangoHud/";
+        QDir().mkpath(configFolder);
+        testsupport::writeFile(configFolder + "hl2_linux.conf", kUsersConfig);
+        ASSERT_TRUE(QProcess::startDetached(today.steamCommand, {}, today.steamRoot));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(today) != 0; }));
+    }
+
+    void TearDown() override {
+        qunsetenv(testbed::kLoadMsEnv);
+        qunsetenv(testbed::kFrameMsEnv);
+        for (const auto& [name, value] : saved) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+        SeriesFixture::TearDown();
+    }
+
+    const RunRecord& run(std::size_t i) { return sequencer().State().Rows.at(0).Runs.at(i); }
+
+    testbed::ModernSteamLayout today;
+    std::vector<std::pair<const char*, QByteArray>> saved;
+    QString configFolder;
+};
+
+TEST_F(FrameSeries, RunsAfterTheFirstHaveTheDemosFramesAndKnownLows) {
+    qputenv("MANGOHUD", "1");
+    view.settings.RunCount = 3;
+    runSeries(90000);
+    EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << qPrintable(dialogs.messages.join('\n'));
+    ASSERT_EQ(sequencer().State().Rows.size(), 1u);
+    ASSERT_EQ(sequencer().State().Rows[0].Runs.size(), 3u);
+
+    ASSERT_TRUE(run(0).Frames);
+    EXPECT_FALSE(run(0).Frames->Figures);
+    EXPECT_EQ(run(0).Frames->Missing, "the first run learns where the demo lies");
+    for (std::size_t i : {1u, 2u}) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(run(i).Frames);
+        const RunFrames& frames = *run(i).Frames;
+        ASSERT_TRUE(frames.Figures) << frames.Missing.toStdString();
+        // Logging stops a second before the demo's end as the run before saw it: part of it.
+        EXPECT_TRUE(frames.Partial);
+        EXPECT_GT(frames.Share, 0.2);
+        EXPECT_LT(frames.Share, 0.9);
+        // Only the demo's frames: no loading frame of 50 ms.
+        const FrameFigures& f = *frames.Figures;
+        EXPECT_FLOAT_EQ(f.SlowestFrameMs, 40.0f);
+        EXPECT_FLOAT_EQ(f.MedianFrameMs, 10.0f);
+        EXPECT_DOUBLE_EQ(f.Percentile01LowFps, 25.0); // fewer than 1000 frames: the slowest
+        EXPECT_DOUBLE_EQ(f.Average01LowFps, 25.0);
+        const int spikes =
+            static_cast<int>(std::count(frames.FrameMs.begin(), frames.FrameMs.end(), 40.0f));
+        EXPECT_GE(spikes, 1);
+        EXPECT_EQ(f.Stutters, spikes);
+        EXPECT_EQ(f.Frames, static_cast<int>(frames.FrameMs.size()));
+        EXPECT_NEAR(f.Frames, frames.Share * 3.5 * 1000 / 10.3, 6);
+    }
+    // The user's configuration is back byte for byte, and nothing of the program's is left.
+    EXPECT_EQ(testsupport::readFile(configFolder + "hl2_linux.conf"), kUsersConfig);
+    EXPECT_EQ(QDir(configFolder).entryList(QDir::Files), QStringList{"hl2_linux.conf"});
+
+    // The data files: format 2 with the figures, the frames beside them, read back.
+    const QString data = sequencer().State().DataPath;
+    ASSERT_FALSE(data.isEmpty());
+    EXPECT_EQ(testsupport::schemaProblems({data}), QString());
+    const QJsonObject json = QJsonDocument::fromJson(testsupport::readFile(data)).object();
+    EXPECT_EQ(json["format"].toInt(), 2);
+    const QJsonObject row = json["rows"].toArray()[0].toObject();
+    const QJsonArray runs = row["runs"].toArray();
+    EXPECT_TRUE(runs[0].toObject()["frame_times"].isNull());
+    EXPECT_EQ(runs[0].toObject()["frame_times_reason"].toString(),
+              "the first run learns where the demo lies");
+    const QJsonObject second = runs[1].toObject()["frame_times"].toObject();
+    EXPECT_EQ(second["low_01_percentile_fps"].toDouble(), 25.0);
+    EXPECT_EQ(second["frames"].toInt(), run(1).Frames->Figures->Frames);
+    EXPECT_TRUE(second["partial"].toBool());
+    EXPECT_DOUBLE_EQ(row["frame_times"].toObject()["low_01_percentile_fps"].toDouble(), 25.0);
+
+    const QStringList lines =
+        QString::fromUtf8(
+            testsupport::readFile(FramesCsvPathForReport(sequencer().State().ReportPath)))
+            .split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0], "resolution,run,frame,ms");
+    EXPECT_EQ(lines.size() - 1, static_cast<qsizetype>(run(1).Frames->FrameMs.size() +
+                                                       run(2).Frames->FrameMs.size()));
+    EXPECT_EQ(lines[1], "800 × 600,2,1,10");
+    EXPECT_TRUE(lines.contains(
+        QStringLiteral("800 × 600,3,%1,40")
+            .arg(std::find(run(2).Frames->FrameMs.begin(), run(2).Frames->FrameMs.end(), 40.0f) -
+                 run(2).Frames->FrameMs.begin() + 1)));
+
+    const ResultFileRead back = ReadResultFile(testsupport::readFile(data));
+    ASSERT_TRUE(back.Summary) << back.Problem.toStdString();
+    EXPECT_EQ(back.Summary->Rows[0].Low01, 25.0);
+    EXPECT_TRUE(back.Summary->Rows[0].Low1.has_value());
+}
+
+TEST_F(FrameSeries, WithoutMangoHudTheSeriesEndsNormallyAndSaysWhatToAdd) {
+    qunsetenv("MANGOHUD");
+    view.settings.RunCount = 2;
+    qputenv("VARNHOLT_TESTBED_PLAY_MS", "300");
+    runSeries(60000);
+    EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));
+    EXPECT_EQ(dialogs.messages, QStringList{NoFrameTimesMessage()});
+    EXPECT_TRUE(NoFrameTimesMessage().contains("mangohud %command%"));
+    for (std::size_t i : {0u, 1u}) {
+        ASSERT_TRUE(run(i).Frames);
+        EXPECT_FALSE(run(i).Frames->Figures);
+        EXPECT_EQ(run(i).Frames->Missing, "no MangoHud log");
+    }
+    EXPECT_EQ(testsupport::readFile(configFolder + "hl2_linux.conf"), kUsersConfig);
+    // Still format 2: the runs say why they have no frame times.
+    const QString data = sequencer().State().DataPath;
+    EXPECT_EQ(testsupport::schemaProblems({data}), QString());
+    const QJsonObject json = QJsonDocument::fromJson(testsupport::readFile(data)).object();
+    EXPECT_EQ(json["format"].toInt(), 2);
+    EXPECT_TRUE(json["rows"].toArray()[0].toObject()["frame_times"].isNull());
+}
+
+TEST_F(FrameSeries, WithTheSettingOffNothingIsTouched) {
+    store_->WriteValue("FrameTimes", "0");
+    qputenv("MANGOHUD", "1");
+    qputenv("VARNHOLT_TESTBED_PLAY_MS", "300");
+    runSeries(60000);
+    EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_FALSE(run(0).Frames);
+    EXPECT_FALSE(QFileInfo::exists(today.home + ".local/state/Quillon/frames"));
+    EXPECT_EQ(QDir(configFolder).entryList(QDir::Files), QStringList{"hl2_linux.conf"});
+    // The data files as before: format 1, no frames file.
+    const QJsonObject json =
+        QJsonDocument::fromJson(testsupport::readFile(sequencer().State().DataPath)).object();
+    EXPECT_EQ(json["format"].toInt(), 1);
+    EXPECT_FALSE(json["rows"].toArray()[0].toObject().contains("frame_times"));
+    EXPECT_FALSE(QFileInfo::exists(FramesCsvPathForReport(sequencer().State().ReportPath)));
+}
+
+} // namespace
