@@ -128,20 +128,17 @@ void TJvAppInstances::Check() {
 }
 
 bool TJvAppInstances::OtherCopyRunning() {
-    if (!active_)
-        return false;
-    InstanceList list;
-    {
-        platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
-        list = readPruned();
-    }
-    for (const quint32 pid : list.pids)
-        if (pid != self_ && ask(pid) != InstanceAnswer::Absent)
-            return true;
-    return false;
+    return anyOtherCopy(AskActive,
+                        [](InstanceAnswer answer) { return answer != InstanceAnswer::Absent; });
 }
 
 bool TJvAppInstances::CommandLineSeriesRunning() {
+    return anyOtherCopy(AskSeries,
+                        [](InstanceAnswer answer) { return answer == InstanceAnswer::Active; });
+}
+
+bool TJvAppInstances::anyOtherCopy(char question,
+                                   const std::function<bool(InstanceAnswer)>& counts) {
     if (!active_)
         return false;
     InstanceList list;
@@ -150,7 +147,7 @@ bool TJvAppInstances::CommandLineSeriesRunning() {
         list = readPruned();
     }
     for (const quint32 pid : list.pids)
-        if (pid != self_ && ask(pid, AskSeries) == InstanceAnswer::Active)
+        if (pid != self_ && counts(ask(pid, question)))
             return true;
     return false;
 }

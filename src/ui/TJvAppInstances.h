@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QLocalServer;
@@ -76,6 +77,8 @@ private:
     platform::InstanceList readPruned();
     // Asks `question` (AskActive or AskSeries); a yes is Active, a no Inactive.
     platform::InstanceAnswer ask(quint32 pid, char question = AskActive);
+    // Whether a listed copy other than this one gives an answer that `counts`.
+    bool anyOtherCopy(char question, const std::function<bool(platform::InstanceAnswer)>& counts);
     void tellToFront(quint32 pid);
     void serve(QLocalSocket* socket);
     // Whether the process at the other end of a connected socket is this user's.
