@@ -20,7 +20,7 @@ if [ -n "$out" ]; then
     exit 1
 fi
 appstreamcli validate --no-net "$build/dist/$id.metainfo.xml"
-# The package: errors fail; warnings and below are shown (each one is explained in the README).
+# The package: errors fail; warnings and below are shown (each one is explained in docs/installing.md).
 lintian --fail-on error "$deb"
 say "validated"
 
