@@ -16,7 +16,9 @@ bool displayInUse(int number) {
            QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number));
 }
 
-QString output(const QString& program, const QStringList& args, const QString& display) {
+} // namespace
+
+QString outputOn(const QString& program, const QStringList& args, const QString& display) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
@@ -28,12 +30,10 @@ QString output(const QString& program, const QStringList& args, const QString& d
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-} // namespace
-
 QStringList windowKinds(const QString& display, const QString& title) {
     QStringList kinds;
-    const QString tree = output(QStringLiteral("xwininfo"),
-                                {QStringLiteral("-root"), QStringLiteral("-tree")}, display);
+    const QString tree = outputOn(QStringLiteral("xwininfo"),
+                                  {QStringLiteral("-root"), QStringLiteral("-tree")}, display);
     static const QRegularExpression id(QStringLiteral("^\\s+(0x[0-9a-f]+)"),
                                        QRegularExpression::MultilineOption);
     static const QRegularExpression name(
@@ -42,10 +42,10 @@ QStringList windowKinds(const QString& display, const QString& title) {
         QStringLiteral("_NET_WM_WINDOW_TYPE\\(ATOM\\) = ([A-Z_]+)"));
     for (auto it = id.globalMatch(tree); it.hasNext();) {
         const QString props =
-            output(QStringLiteral("xprop"),
-                   {QStringLiteral("-id"), it.next().captured(1), QStringLiteral("_NET_WM_NAME"),
-                    QStringLiteral("_NET_WM_WINDOW_TYPE")},
-                   display);
+            outputOn(QStringLiteral("xprop"),
+                     {QStringLiteral("-id"), it.next().captured(1), QStringLiteral("_NET_WM_NAME"),
+                      QStringLiteral("_NET_WM_WINDOW_TYPE")},
+                     display);
         const QRegularExpressionMatch n = name.match(props);
         if (!n.hasMatch() || n.captured(1) != title)
             continue;

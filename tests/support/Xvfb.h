@@ -40,6 +40,10 @@ private:
     const char* problem_ = "";
 };
 
+// What `program` with `args` prints on standard output when run against `display` (at most ten
+// seconds).
+QString outputOn(const QString& program, const QStringList& args, const QString& display);
+
 // The first window type (_NET_WM_WINDOW_TYPE, e.g. "_NET_WM_WINDOW_TYPE_DIALOG") of each window
 // titled exactly `title` on `display` that has one, read with xwininfo and xprop.
 QStringList windowKinds(const QString& display, const QString& title);

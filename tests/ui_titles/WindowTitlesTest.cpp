@@ -13,30 +13,20 @@
 
 namespace {
 
-QString run(const QString& program, const QStringList& args, const QString& display) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 // The _NET_WM_NAME of every window below the root.
 QSet<QString> windowNames(const QString& display) {
     QSet<QString> names;
-    const QString tree = run(QStringLiteral("xwininfo"),
-                             {QStringLiteral("-root"), QStringLiteral("-tree")}, display);
+    const QString tree = testsupport::outputOn(
+        QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}, display);
     static const QRegularExpression id(QStringLiteral("^\\s+(0x[0-9a-f]+)"),
                                        QRegularExpression::MultilineOption);
     static const QRegularExpression name(
         QStringLiteral("_NET_WM_NAME\\(UTF8_STRING\\) = \"(.*)\""));
     for (auto it = id.globalMatch(tree); it.hasNext();) {
-        const QString prop =
-            run(QStringLiteral("xprop"),
-                {QStringLiteral("-id"), it.next().captured(1), QStringLiteral("_NET_WM_NAME")},
-                display);
+        const QString prop = testsupport::outputOn(
+            QStringLiteral("xprop"),
+            {QStringLiteral("-id"), it.next().captured(1), QStringLiteral("_NET_WM_NAME")},
+            display);
         const QRegularExpressionMatch m = name.match(prop);
         if (m.hasMatch())
             names.insert(m.captured(1));
