@@ -41,25 +41,10 @@ protected:
         ASSERT_TRUE(QProcess::startDetached(layout.steamExe, {}, layout.steamDir));
         ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
 
-        store = std::make_unique<SettingsStore>(regDir);
-        prep = std::make_unique<SeriesPreparation>(*store, dialogs, fileOp, Timings{1, 1, 1, 1, 1});
-        StartupEnvironment startup;
-        startup.programFolder = programFolder;
-        startup.displayModes = [] {
-            return std::vector<platform::ScreenSize>{{640, 480}, {800, 600}};
-        };
-        startup.searchGame = SearchGameFolders;
-        startup.checkLeftoverConfig = [this](const GamePaths& p) { prep->CheckLeftoverConfig(p); };
-        startup.registryDirectory = regDir;
-        window = std::make_unique<TForm1>(TForm1Components{
-            *store, dialogs, shell, links, *prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1},
-            startup, [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
-            [] { return 4096ull << 20; }, [] {}});
-        window->show();
+        openOverOwnPreparation(own);
     }
 
     testbed::SteamLayout layout;
-    std::unique_ptr<SeriesPreparation> prep;
     ProcessDetection own{ProcessesBelow(tmp.path())};
 };
 

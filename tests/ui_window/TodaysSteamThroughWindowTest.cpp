@@ -47,24 +47,7 @@ protected:
 
     // The window over the program's own preparation, with today's Steam looked for in the
     // layout's home folder and the steam command in its own folder only.
-    void openWindow() {
-        store = std::make_unique<SettingsStore>(regDir);
-        prep = std::make_unique<SeriesPreparation>(*store, dialogs, fileOp, Timings{1, 1, 1, 1, 1});
-        StartupEnvironment startup;
-        startup.programFolder = programFolder;
-        startup.displayModes = [] {
-            return std::vector<platform::ScreenSize>{{640, 480}, {800, 600}};
-        };
-        startup.searchGame = SearchGameFolders;
-        startup.checkLeftoverConfig = [this](const GamePaths& p) { prep->CheckLeftoverConfig(p); };
-        startup.registryDirectory = regDir;
-        startup.steamPlaces = {layout.home, {layout.commandDir}};
-        window = std::make_unique<TForm1>(TForm1Components{
-            *store, dialogs, shell, links, *prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1},
-            startup, [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
-            [] { return 4096ull << 20; }, [] {}});
-        window->show();
-    }
+    void openWindow() { openOverOwnPreparation(own, {layout.home, {layout.commandDir}}); }
 
     // Clicks Run and waits until the button is back.
     void clickRun(int timeoutMs = 30000) {
@@ -98,7 +81,6 @@ protected:
     QByteArray savedHome;
     QString results;
     ProcessDetection own{ProcessesBelow(tmp.path())};
-    std::unique_ptr<SeriesPreparation> prep;
 };
 
 TEST_F(TodaysSteamThroughWindow, RunNowStartsTheClientThenTheSeriesEndsInTheReport) {

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "game/GameDiscovery.h"
 #include "game/ProcessDetection.h"
+#include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
 #include "game/TJvSHFileOperation.h"
 #include "platform/Registry.h"
@@ -112,6 +113,27 @@ protected:
         return *window;
     }
 
+    // The window over the program's own preparation, with `own` telling which processes count
+    // and today's Steam looked for in `places`.
+    void openOverOwnPreparation(ProcessDetection& own, const SteamPlaces& places = {}) {
+        store = std::make_unique<SettingsStore>(regDir);
+        prep = std::make_unique<SeriesPreparation>(*store, dialogs, fileOp, Timings{1, 1, 1, 1, 1});
+        StartupEnvironment startup;
+        startup.programFolder = programFolder;
+        startup.displayModes = [] {
+            return std::vector<platform::ScreenSize>{{640, 480}, {800, 600}};
+        };
+        startup.searchGame = SearchGameFolders;
+        startup.checkLeftoverConfig = [this](const GamePaths& p) { prep->CheckLeftoverConfig(p); };
+        startup.registryDirectory = regDir;
+        startup.steamPlaces = places;
+        window = std::make_unique<TForm1>(TForm1Components{
+            *store, dialogs, shell, links, *prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1},
+            startup, [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
+            [] { return 4096ull << 20; }, [] {}});
+        window->show();
+    }
+
     template <class T = QWidget> T* control(const char* name) const {
         T* found = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
@@ -164,6 +186,8 @@ protected:
     quint64 physicalMemory = 4096ull << 20;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TForm1> window;
+    // Set by openOverOwnPreparation.
+    std::unique_ptr<SeriesPreparation> prep;
     GamePaths foundPaths;
     int leftoverChecks = 0;
     int newsOpened = 0;
