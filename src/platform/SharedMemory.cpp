@@ -22,11 +22,9 @@ QByteArray systemName(const QString& name) {
     return "/" + name.toUtf8();
 }
 
-// Opens (creating it when missing) the named object, refusing one another user made.
-int openOwnObject(const QByteArray& path, const QString& what) {
-    const int fd = ::shm_open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        raise(errno, QStringLiteral("Cannot open the ") + what);
+// The status of an open named object; one someone else made under our name is not ours to
+// read or write: `fd` is closed and the error raised.
+struct stat ownObjectStatus(int fd, const QString& what) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int code = errno;
@@ -37,6 +35,15 @@ int openOwnObject(const QByteArray& path, const QString& what) {
         ::close(fd);
         raise(EACCES, QStringLiteral("The ") + what + QStringLiteral(" belongs to another user"));
     }
+    return info;
+}
+
+// Opens (creating it when missing) the named object, refusing one another user made.
+int openOwnObject(const QByteArray& path, const QString& what) {
+    const int fd = ::shm_open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        raise(errno, QStringLiteral("Cannot open the ") + what);
+    ownObjectStatus(fd, what);
     return fd;
 }
 
@@ -134,18 +141,7 @@ SharedMemory::SharedMemory(const QString& name, qsizetype size) : size_(size) {
         raise(errno, QStringLiteral("Cannot open the shared memory ") + name);
     // A fresh block has no size yet; growing it fills it with zeros. A block left short (its
     // creator died before sizing it) is grown the same way, so reading it never faults.
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int code = errno;
-        ::close(fd);
-        raise(code, QStringLiteral("Cannot open the shared memory ") + name);
-    }
-    // A block someone else made under our name is not ours to read or write.
-    if (info.st_uid != ::geteuid()) {
-        ::close(fd);
-        raise(EACCES, QStringLiteral("The shared memory ") + name +
-                          QStringLiteral(" belongs to another user"));
-    }
+    const struct stat info = ownObjectStatus(fd, QStringLiteral("shared memory ") + name);
     if (info.st_size < size && ::ftruncate(fd, size) != 0) {
         const int code = errno;
         ::close(fd);
