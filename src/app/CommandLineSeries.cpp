@@ -264,7 +264,7 @@ void CommandLineSeries::Start() {
 
     p.sequencer = std::make_unique<RunSequencer>(SeriesContext{p.view, p.dialogs, p.shell, p.store,
                                                                p.detection, p.preparation, p.facts,
-                                                               p.fileOp, p.paths, env_.timings});
+                                                               p.paths, env_.timings});
     p.sequencer->SetFrameTimes(args_.FrameTimes);
     connect(p.sequencer.get(), &RunSequencer::RunCollected, this, &CommandLineSeries::RunCollected);
     connect(p.sequencer.get(), &RunSequencer::LauncherEnded, this,

@@ -20,7 +20,6 @@ class Dialogs;
 class ShellOpen;
 class SettingsStore;
 class ProcessDetection;
-class TJvSHFileOperation;
 class FrameRecording;
 
 // The question when the Steam client does not run, and the status once it has been started;
@@ -62,7 +61,6 @@ struct SeriesContext {
     ProcessDetection& detection;
     GamePreparation& preparation;
     SystemFactsSource& factsSource;
-    TJvSHFileOperation& fileOp;
     const GamePaths& paths;
     Timings timings;
     // The local date and time at the series start.

@@ -128,9 +128,9 @@ TForm1::TForm1(TForm1Components components, QWidget* parent)
 
     BuildControls();
     ConnectHandlers();
-    sequencer_ = std::make_unique<RunSequencer>(
-        SeriesContext{*this, c_.dialogs, c_.shell, c_.store, c_.detection, c_.preparation,
-                      c_.factsSource, c_.fileOp, paths_, c_.timings});
+    sequencer_ = std::make_unique<RunSequencer>(SeriesContext{*this, c_.dialogs, c_.shell, c_.store,
+                                                              c_.detection, c_.preparation,
+                                                              c_.factsSource, paths_, c_.timings});
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

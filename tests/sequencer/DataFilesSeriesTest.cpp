@@ -25,8 +25,8 @@ protected:
 
     RunSequencer& fixedClockSequencer() {
         if (!fixed_) {
-            SeriesContext ctx{view,         dialogs, shell,    *store_, *detection_,
-                              *preparation, facts,   *fileOp_, paths,   timings};
+            SeriesContext ctx{view,         dialogs, shell, *store_, *detection_,
+                              *preparation, facts,   paths, timings};
             ctx.now = [] {
                 return QDateTime(QDate(2024, 3, 18), QTime(21, 5, 33), QTimeZone(3600));
             };

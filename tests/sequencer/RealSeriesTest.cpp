@@ -37,8 +37,8 @@ protected:
 
     RunSequencer& realSequencer() {
         if (!real_) {
-            SeriesContext ctx{view,      dialogs, shell,    *store_, *detection_,
-                              *realPrep, *info,   *fileOp_, paths,   timings};
+            SeriesContext ctx{view,      dialogs, shell, *store_, *detection_,
+                              *realPrep, *info,   paths, timings};
             real_ = std::make_unique<RunSequencer>(ctx);
         }
         return *real_;

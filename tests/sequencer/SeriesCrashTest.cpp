@@ -62,8 +62,7 @@ void RunOneSeries(const QString& root, bool waitForEnd) {
     SeriesPreparation prep(store, dialogs, fileOp, timings);
     prep.SetPaths(f.paths);
     ProcessDetection detection(ProcessesBelow(root));
-    RunSequencer sequencer(
-        {view, dialogs, shell, store, detection, prep, facts, fileOp, f.paths, timings});
+    RunSequencer sequencer({view, dialogs, shell, store, detection, prep, facts, f.paths, timings});
     sequencer.BenchButtonClick();
     if (!waitForEnd) {
         testsupport::waitUntil([] { return false; }, 60000);

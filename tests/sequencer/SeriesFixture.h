@@ -139,8 +139,8 @@ protected:
 
     RunSequencer& sequencer() {
         if (!sequencer_) {
-            SeriesContext ctx{view,         dialogs, shell,    *store_, *detection_,
-                              *preparation, facts,   *fileOp_, paths,   timings};
+            SeriesContext ctx{view,         dialogs, shell, *store_, *detection_,
+                              *preparation, facts,   paths, timings};
             sequencer_ = std::make_unique<RunSequencer>(ctx);
         }
         return *sequencer_;
