@@ -29,11 +29,7 @@ protected:
         qputenv(testbed::kLoadMsEnv, "1000");
         qputenv(testbed::kFrameMsEnv, "10,40,100");
         qputenv("VARNHOLT_TESTBED_PLAY_MS", "3500");
-        paths.SteamFolder = today.steamRoot;
-        paths.SteamCommand = today.steamCommand;
-        paths.GameBase = today.gameDir;
-        paths.EpisodicFolder = today.episodicDir;
-        paths.CfgFolder = today.cfgDir;
+        useTodaysLayout(today);
         view.settings.ResolutionChecked[1] = true;
         store_->WriteValue("FrameTimes", "1");
         configFolder = today.home + ".config/MangoHud/";

@@ -137,6 +137,15 @@ protected:
         ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
     }
 
+    // The series' paths as start-up finds them on today's layout.
+    void useTodaysLayout(const testbed::ModernSteamLayout& today) {
+        paths.SteamFolder = today.steamRoot;
+        paths.SteamCommand = today.steamCommand;
+        paths.GameBase = today.gameDir;
+        paths.EpisodicFolder = today.episodicDir;
+        paths.CfgFolder = today.cfgDir;
+    }
+
     RunSequencer& sequencer() {
         if (!sequencer_) {
             SeriesContext ctx{view,         dialogs, shell, *store_, *detection_,

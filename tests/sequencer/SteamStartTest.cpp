@@ -58,11 +58,7 @@ protected:
         savedHome = qgetenv("HOME");
         qputenv("HOME", today.home.toUtf8());
         qunsetenv("VARNHOLT_TESTBED_DROP_SIZE");
-        paths.SteamFolder = today.steamRoot;
-        paths.SteamCommand = today.steamCommand;
-        paths.GameBase = today.gameDir;
-        paths.EpisodicFolder = today.episodicDir;
-        paths.CfgFolder = today.cfgDir;
+        useTodaysLayout(today);
         view.settings.ResolutionChecked[1] = true;
     }
 
