@@ -16,7 +16,7 @@
 // each round's mean (memory) and total (processor).
 
 #include "BenchSupport.h"
-#include "run/Timings.h"
+#include "model/Timings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

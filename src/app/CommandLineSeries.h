@@ -3,7 +3,7 @@
 #include "app/SeriesArguments.h"
 #include "game/ProcessDetection.h"
 #include "game/SteamLibraries.h"
-#include "run/Timings.h"
+#include "model/Timings.h"
 
 #include <QDeadlineTimer>
 #include <QObject>

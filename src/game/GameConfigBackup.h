@@ -3,8 +3,8 @@
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
 #include "game/TJvSHFileOperation.h"
+#include "model/Timings.h"
 #include "platform/Dialogs.h"
-#include "run/Timings.h"
 
 #include <QString>
 #include <QTimer>

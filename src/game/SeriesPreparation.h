@@ -5,9 +5,9 @@
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
 #include "game/TJvSHFileOperation.h"
+#include "model/SeriesSteps.h"
+#include "model/Timings.h"
 #include "platform/Dialogs.h"
-#include "run/SeriesSteps.h"
-#include "run/Timings.h"
 
 // The game preparation of a series and its undoing, over the folders found at start-up, the
 // program's registry store (whose folder also holds the game's settings), the dialogs and the

@@ -4,7 +4,7 @@
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
 #include "model/BenchmarkSettings.h"
-#include "sysinfo/DisplayModeList.h"
+#include "model/DisplayModeList.h"
 
 #include <QString>
 #include <QStringList>

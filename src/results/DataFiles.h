@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/BenchmarkSettings.h"
+#include "model/SystemFacts.h"
 #include "results/RunRecord.h"
-#include "run/SystemFacts.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/MangoHudLog.h"
+#include "model/LoggedFrame.h"
 
 #include <QString>
 #include <optional>

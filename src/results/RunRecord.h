@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/PlayedRun.h"
 #include "model/SlotTable.h"
 #include "results/FrameFigures.h"
-#include "run/PlayedRun.h"
 
 #include <QString>
 #include <optional>

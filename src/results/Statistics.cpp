@@ -1,6 +1,6 @@
 #include "results/Statistics.h"
 
-#include "run/ScoreReading.h"
+#include "platform/Errors.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,4 +45,10 @@ std::optional<double> PercentDifference(double value, double reference) {
     if (!(reference > 0))
         return std::nullopt;
     return (value - reference) / reference * 100.0;
+}
+
+int AverageScore(qint64 sum, int runCount) {
+    if (runCount < 1)
+        throw AppError(QStringLiteral("Division by zero"));
+    return static_cast<int>(sum / runCount);
 }

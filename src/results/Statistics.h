@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct RowStatistics {
 };
 
 RowStatistics ComputeStatistics(const std::vector<std::optional<double>>& fps);
+
+// The row's average: the sum divided by the run count, truncated toward zero (the sum of a
+// row's scores can pass the range of one score). Raises AppError for a run count below 1.
+int AverageScore(qint64 sum, int runCount);
 
 // The integer average the report shows for a row: the rounded scores summed and divided by
 // the run count, truncated. Nothing where the report shows none: a series of one run per row,

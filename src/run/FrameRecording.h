@@ -1,8 +1,8 @@
 #pragma once
 
 #include "game/MangoHudConfig.h"
+#include "model/PlayedRun.h"
 #include "results/FrameFigures.h"
-#include "run/PlayedRun.h"
 
 #include <QDateTime>
 #include <QString>

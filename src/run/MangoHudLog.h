@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/LoggedFrame.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
@@ -11,12 +13,6 @@
 // values, then the column names), then one row per logged frame. Columns are found by their
 // names, since versions differ: "frametime" (microseconds) and "elapsed" (nanoseconds since
 // logging started; when a version has none, the frame times are added up instead).
-
-// One logged frame, kept small: a million frames fit in 8 MB.
-struct LoggedFrame {
-    float Ms = 0;        // the frame's time in milliseconds
-    float AtSeconds = 0; // when the frame ended, in seconds since logging started
-};
 
 struct MangoHudLogRead {
     std::optional<std::vector<LoggedFrame>> Frames; // nothing: not a log that can be read

@@ -2,7 +2,7 @@
 
 #include "model/BenchmarkSettings.h"
 #include "model/SlotTable.h"
-#include "run/SystemFacts.h"
+#include "model/SystemFacts.h"
 
 #include <QByteArray>
 #include <QLocale>

@@ -2,13 +2,13 @@
 
 #include "game/GamePaths.h"
 #include "model/LaunchCommand.h"
+#include "model/SeriesSteps.h"
 #include "model/SlotTable.h"
+#include "model/SystemFacts.h"
+#include "model/Timings.h"
 #include "results/RunRecord.h"
-#include "run/SeriesSteps.h"
 #include "run/SeriesView.h"
-#include "run/SystemFacts.h"
 #include "run/TJvCreateProcess.h"
-#include "run/Timings.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,7 +1,5 @@
 #include "run/ScoreReading.h"
 
-#include "platform/Errors.h"
-
 #include <cmath>
 #include <limits>
 #include <type_traits>
@@ -229,10 +227,4 @@ std::optional<QString> PlayedSizeNote(const PlayedRun& played, const QString& as
         .arg(*played.Height)
         .arg(width)
         .arg(height);
-}
-
-int AverageScore(qint64 sum, int runCount) {
-    if (runCount < 1)
-        throw AppError(QStringLiteral("Division by zero"));
-    return static_cast<int>(sum / runCount);
 }

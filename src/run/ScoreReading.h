@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/PlayedRun.h"
+#include "model/PlayedRun.h"
 
 #include <QByteArray>
 #include <QLocale>
@@ -59,7 +59,3 @@ std::optional<double> ScoreNumber(const QString& text, const QLocale& locale);
 // The rounded score: ScoreNumber() with halves rounded to the even neighbour. Nothing when it
 // is no number or does not fit a score.
 std::optional<int> ConvertScore(const QString& text, const QLocale& locale);
-
-// The row's average: the sum divided by the run count, truncated toward zero (the sum of a
-// row's scores can pass the range of one score). Raises AppError for a run count below 1.
-int AverageScore(qint64 sum, int runCount);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "model/SystemFacts.h"
 #include "platform/AdapterAccess.h"
-#include "run/SystemFacts.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "run/SystemFacts.h"
+#include "model/SystemFacts.h"
+#include "model/Timings.h"
 #include "run/TJvCreateProcess.h"
-#include "run/Timings.h"
 
 #include <QObject>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/SeriesSteps.h"
+#include "model/Timings.h"
 #include "platform/AdapterAccess.h"
-#include "run/SeriesSteps.h"
-#include "run/Timings.h"
 #include "sysinfo/DiagnosticsCapture.h"
 #include "sysinfo/TJvComputerInfoEx.h"
 

@@ -4,7 +4,7 @@
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
 #include "game/TJvSHFileOperation.h"
-#include "run/Timings.h"
+#include "model/Timings.h"
 #include "sysinfo/SystemInformation.h"
 #include "ui/DesktopShellOpen.h"
 #include "ui/ErrorReport.h"

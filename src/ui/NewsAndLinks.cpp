@@ -1,7 +1,6 @@
 #include "ui/NewsAndLinks.h"
 
 #include "model/Maker.h"
-#include "platform/SuperUser.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -13,14 +12,6 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
-
-void PrepareWebEngine() {
-    // Only takes effect before the application object exists.
-    if (!QCoreApplication::instance())
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (platform::RunningAsSuperUser() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-}
 
 QUrl OnlineNewsAddress() {
     return QUrl(QStringLiteral("http://") + QLatin1String(MakerWebHost) +

@@ -25,16 +25,6 @@ inline constexpr char HelpFile[] = "Help.pdf";
 inline constexpr char TweakGuidePage[] = "www.pcgamingwiki.com/wiki/Half-Life_2:_Episode_One";
 inline constexpr char HelpFileMissingMessage[] =
     "Corrupt Help file, please reinstall the Quillon Varnholt.";
-// The news window's browser, a plugin in the program folder.
-inline constexpr char NewsPluginFile[] = "newswindow.so";
-
-// Settings the browser engine needs before the QApplication exists: the OpenGL contexts it
-// renders with shared with the windows', and (as the super-user, where its sandbox refuses to
-// start) the sandbox switched off. A sandbox setting already in the environment is left alone.
-// Called later (tests), it still settles the sandbox before the first browser starts. Touches
-// nothing of the engine itself. For the news window's process only: in any other the shared
-// contexts load the graphics driver for nothing.
-void PrepareWebEngine();
 
 // The maker's news page on its web server.
 QUrl OnlineNewsAddress();

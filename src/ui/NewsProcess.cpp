@@ -1,6 +1,6 @@
 #include "ui/NewsProcess.h"
 
-#include "ui/NewsAndLinks.h"
+#include "platform/SuperUser.h"
 #include "ui/NewsWindow.h"
 #include "ui/UiLook.h"
 
@@ -30,6 +30,14 @@ QByteArray Place(const QWidget& window) {
 }
 
 } // namespace
+
+void PrepareWebEngine() {
+    // Only takes effect before the application object exists.
+    if (!QCoreApplication::instance())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (platform::RunningAsSuperUser() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
 
 QStringList NewsCommandLine(const NewsArguments& arguments) {
     QStringList line{QLatin1String(NewsSwitch),

@@ -35,6 +35,14 @@ inline bool IsNewsProcess(int argc, char** argv) {
     return argc > 1 && std::strcmp(argv[1], NewsSwitch) == 0;
 }
 
+// Settings the browser engine needs before the QApplication exists: the OpenGL contexts it
+// renders with shared with the windows', and (as the super-user, where its sandbox refuses to
+// start) the sandbox switched off. A sandbox setting already in the environment is left alone.
+// Called later (tests), it still settles the sandbox before the first browser starts. Touches
+// nothing of the engine itself. For the news window's process only: in any other the shared
+// contexts load the graphics driver for nothing.
+void PrepareWebEngine();
+
 // The news window's process: shows the window from the plugin beside the program and answers
 // the program until its window closes or it is told to go. Returns the exit code.
 int NewsProcessMain(int argc, char** argv);

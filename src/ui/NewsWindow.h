@@ -5,6 +5,9 @@
 
 class QWidget;
 
+// The news window's browser, a plugin in the program folder.
+inline constexpr char NewsPluginFile[] = "newswindow.so";
+
 // The news window as the program sees it. Its browser lives in a plugin of its own
 // (src/ui/news/), loaded only by the news window's own process (ui/NewsProcess.h): the browser
 // engine is the heaviest part of the program, and nothing of it is ever loaded into the

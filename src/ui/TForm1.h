@@ -6,11 +6,11 @@
 #include "game/SettingsStore.h"
 #include "game/StartupLoad.h"
 #include "game/TJvSHFileOperation.h"
+#include "model/SeriesSteps.h"
+#include "model/Timings.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
-#include "run/SeriesSteps.h"
 #include "run/SeriesView.h"
-#include "run/Timings.h"
 #include "ui/Links.h"
 
 #include <QWidget>

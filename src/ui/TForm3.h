@@ -2,7 +2,7 @@
 
 #include "game/OptionSaving.h"
 #include "game/SettingsStore.h"
-#include "sysinfo/DisplayModeList.h"
+#include "model/DisplayModeList.h"
 
 #include <QDialog>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "sysinfo/DisplayModeList.h"
+#include "model/DisplayModeList.h"
 #include "game/SettingsEncoding.h"
 #include "model/SlotTable.h"
 

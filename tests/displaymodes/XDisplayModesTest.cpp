@@ -1,5 +1,5 @@
+#include "model/DisplayModeList.h"
 #include "platform/DisplayModes.h"
-#include "sysinfo/DisplayModeList.h"
 
 #include "support/TestSupport.h"
 #include "support/Xvfb.h"

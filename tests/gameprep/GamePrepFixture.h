@@ -5,9 +5,9 @@
 #include "game/GameDiscovery.h"
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
+#include "model/Timings.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
-#include "run/Timings.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,6 +2,7 @@
 
 #include "model/OptionLists.h"
 #include "platform/Errors.h"
+#include "results/Statistics.h"
 #include "run/ReportLines.h"
 #include "run/ScoreReading.h"
 

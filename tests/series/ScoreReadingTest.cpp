@@ -1,5 +1,6 @@
 #include "run/ScoreReading.h"
 #include "platform/Errors.h"
+#include "results/Statistics.h"
 
 #include <gtest/gtest.h>
 

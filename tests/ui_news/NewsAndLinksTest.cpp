@@ -1,5 +1,6 @@
 #include "ui/NewsAndLinks.h"
 #include "Recorders.h"
+#include "ui/NewsProcess.h"
 #include "ui/NewsWindow.h"
 #include "ui/StartupProbe.h"
 

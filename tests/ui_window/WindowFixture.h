@@ -7,8 +7,8 @@
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
 #include "game/TJvSHFileOperation.h"
+#include "model/SeriesSteps.h"
 #include "platform/Registry.h"
-#include "run/SeriesSteps.h"
 #include "ui/TForm1.h"
 
 #include <QAbstractButton>

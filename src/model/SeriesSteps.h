@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/BenchmarkSettings.h"
-#include "run/SystemFacts.h"
+#include "model/SystemFacts.h"
 
 #include <QString>
 #include <functional>

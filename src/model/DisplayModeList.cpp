@@ -1,4 +1,4 @@
-#include "sysinfo/DisplayModeList.h"
+#include "model/DisplayModeList.h"
 
 namespace {
 
