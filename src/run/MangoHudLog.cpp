@@ -72,7 +72,6 @@ void MangoHudLogParser::fail(const QString& why) {
     failed_ = true;
     problem_ = why;
     frames_ = {};
-    carry_ = {};
 }
 
 void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
@@ -83,41 +82,16 @@ void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
 void MangoHudLogParser::Feed(const char* data, std::size_t size) {
     if (failed_)
         return;
-    bytes_ += size;
-    if (bytes_ > kMaxMangoHudLogBytes) {
-        fail(QStringLiteral("the log is larger than %1 bytes").arg(kMaxMangoHudLogBytes));
-        return;
-    }
-    const char* at = data;
-    const char* const end = data + size;
-    while (at < end && !failed_) {
-        const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
-        if (!found) {
-            if (carry_.size() + static_cast<std::size_t>(end - at) > kMaxMangoHudLogLine) {
-                fail(QStringLiteral("line %1 is too long").arg(lineNumber_ + 1));
-                return;
-            }
-            carry_.append(at, end);
-            return;
-        }
-        const char* lineEnd = static_cast<const char*>(found);
-        if (carry_.empty()) {
-            line(at, lineEnd);
-        } else {
-            carry_.append(at, lineEnd);
-            line(carry_.data(), carry_.data() + carry_.size());
-            carry_.clear();
-        }
-        at = lineEnd + 1;
-    }
+    if (const std::optional<QString> problem =
+            lines_.Feed(data, size, [this](const char* begin, const char* end) {
+                line(begin, end);
+                return !failed_;
+            }))
+        fail(*problem);
 }
 
 void MangoHudLogParser::line(const char* begin, const char* end) {
     ++lineNumber_;
-    if (static_cast<std::size_t>(end - begin) > kMaxMangoHudLogLine) {
-        fail(QStringLiteral("line %1 is too long").arg(lineNumber_));
-        return;
-    }
     if (frameColumn_ < 0) {
         if (!headerLine(begin, end) && lineNumber_ >= std::size_t(kMangoHudHeaderLines))
             fail(QStringLiteral("no \"frametime\" column in the first %1 lines")
@@ -204,11 +178,8 @@ void MangoHudLogParser::frameLine(const char* begin, const char* end) {
 }
 
 MangoHudLogRead MangoHudLogParser::Finish() {
-    if (!failed_ && !carry_.empty()) {
-        std::string last;
-        last.swap(carry_);
-        line(last.data(), last.data() + last.size());
-    }
+    if (!failed_)
+        lines_.Finish([this](const char* begin, const char* end) { line(begin, end); });
     MangoHudLogRead read;
     if (!failed_ && frameColumn_ < 0)
         fail(QStringLiteral("no \"frametime\" column"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "run/PieceLines.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
@@ -49,8 +51,7 @@ private:
     void frameLine(const char* begin, const char* end);
 
     std::vector<LoggedFrame> frames_;
-    std::string carry_; // the start of a line cut by a piece's end
-    std::size_t bytes_ = 0;
+    PieceLines lines_{kMaxMangoHudLogLine, kMaxMangoHudLogBytes, "the log"};
     std::size_t lineNumber_ = 0;
     int frameColumn_ = -1;
     int elapsedColumn_ = -1;
