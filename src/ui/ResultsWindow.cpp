@@ -196,6 +196,7 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     lows_->setRootIsDecorated(false);
     lows_->setSelectionMode(QAbstractItemView::NoSelection);
     lows_->setFocusPolicy(Qt::NoFocus);
+    lows_->header()->setStretchLastSection(false);
     runChoice_ = new QComboBox;
     runChoice_->setObjectName(QStringLiteral("FrameRun"));
     framesStatus_ = new QLabel;
@@ -220,9 +221,8 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     auto* lower = new QSplitter(Qt::Horizontal);
     lower->addWidget(chart_);
     lower->addWidget(frames_);
-    lower->setStretchFactor(0, 1);
-    lower->setStretchFactor(1, 1);
     lower->setChildrenCollapsible(false);
+    lower_ = lower;
 
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(list_);
@@ -388,6 +388,13 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
     const bool shown = std::any_of(chosen.begin(), chosen.end(), [](const ListedResult* e) {
         return hasFrameTimes(*e->Read.Summary);
     });
+    if (shown && !framesSized_) {
+        // The first time: the plot needs the room more than a few bars do. Later, the
+        // splitter keeps what the user made of it.
+        framesSized_ = true;
+        const int width = std::max(lower_->width(), 2);
+        lower_->setSizes({width * 2 / 5, width - width * 2 / 5});
+    }
     frames_->setVisible(shown);
     if (!shown)
         return;

@@ -114,7 +114,9 @@ private:
 
     QTreeWidget* list_ = nullptr;
     ResultsChart* chart_ = nullptr;
+    QSplitter* lower_ = nullptr; // the chart and the frames beside it
     QWidget* frames_ = nullptr;
+    bool framesSized_ = false;
     QTreeWidget* lows_ = nullptr;
     QComboBox* runChoice_ = nullptr;
     QLabel* framesStatus_ = nullptr;
