@@ -1,8 +1,8 @@
 #include "results/FramesFile.h"
 
 #include "platform/PieceReading.h"
-#include "run/ScoreReading.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -29,28 +29,40 @@ const char* commaBefore(const char* begin, const char* end) {
     return nullptr;
 }
 
+// The caption field as the program writes it: as it is, or in double quotes with the quotes in
+// it doubled where it holds a comma or a quote (RFC 4180). Nothing for anything else.
+std::optional<QByteArray> captionField(const char* begin, const char* end) {
+    if (begin == end || *begin != '"') {
+        if (std::find(begin, end, '"') != end)
+            return std::nullopt;
+        return QByteArray(begin, end - begin);
+    }
+    if (end - begin < 2 || end[-1] != '"')
+        return std::nullopt;
+    QByteArray field;
+    for (const char* at = begin + 1; at < end - 1; ++at) {
+        if (*at == '"') {
+            if (at + 1 == end - 1 || at[1] != '"')
+                return std::nullopt;
+            ++at;
+        }
+        field += *at;
+    }
+    return field;
+}
+
 } // namespace
 
 FramesFileParser::FramesFileParser(const QString& caption, int run)
     : wanted_(caption.toUtf8()), wantedRun_(run) {}
 
 void FramesFileParser::fail(const QString& why) {
-    if (failed_)
-        return;
-    failed_ = true;
-    problem_ = why;
+    lines_.Fail(why);
     frames_ = {};
 }
 
 void FramesFileParser::Feed(const char* data, std::size_t size) {
-    if (failed_)
-        return;
-    if (const std::optional<QString> problem =
-            lines_.Feed(data, size, [this](const char* begin, const char* end) {
-                line(begin, end);
-                return !failed_;
-            }))
-        fail(*problem);
+    lines_.Feed(data, size, [this](const char* begin, const char* end) { line(begin, end); });
 }
 
 void FramesFileParser::line(const char* begin, const char* end) {
@@ -95,21 +107,18 @@ void FramesFileParser::line(const char* begin, const char* end) {
     const QByteArray raw = QByteArray::fromRawData(begin, runComma - begin);
     const bool sameCaption = runs_ > 0 && raw == lastRaw_;
     if (!sameCaption) {
-        // Copies: `raw` points into the line, which the next piece overwrites.
-        QByteArray caption(raw.constData(), raw.size());
-        if (raw.contains('"')) {
-            const std::optional<QList<QStringList>> records = CsvRecords(QString::fromUtf8(raw), 1);
-            if (!records || records->size() != 1 || records->first().size() != 1) {
-                damaged("the caption is not a field");
-                return;
-            }
-            caption = records->first().first().toUtf8();
-        } else if (raw.contains(',')) {
+        if (!raw.startsWith('"') && raw.contains(',')) {
             damaged("more than four fields");
             return;
         }
+        const std::optional<QByteArray> caption = captionField(begin, runComma);
+        if (!caption) {
+            damaged("the caption is not a field");
+            return;
+        }
+        // A copy: `raw` points into the line, which the next piece overwrites.
         lastRaw_ = QByteArray(raw.constData(), raw.size());
-        lastCaption_ = caption;
+        lastCaption_ = *caption;
     }
     const bool sameRun = runs_ > 0 && sameCaption && run == lastRun_;
     const bool wanted = lastCaption_ == wanted_ && run == wantedRun_;
@@ -145,13 +154,12 @@ void FramesFileParser::line(const char* begin, const char* end) {
 }
 
 FramesFileRead FramesFileParser::Finish() {
-    if (!failed_)
-        lines_.Finish([this](const char* begin, const char* end) { line(begin, end); });
-    if (!failed_ && lineNumber_ == 0)
+    lines_.Finish([this](const char* begin, const char* end) { line(begin, end); });
+    if (!lines_.Failed() && lineNumber_ == 0)
         fail(QStringLiteral("empty"));
     FramesFileRead read;
-    if (failed_) {
-        read.Problem = problem_;
+    if (lines_.Failed()) {
+        read.Problem = lines_.Problem();
         return read;
     }
     read.Ok = true;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/PieceLines.h"
+#include "model/PieceLines.h"
 
 #include <QByteArray>
 #include <QString>
@@ -54,8 +54,6 @@ private:
     long long lastFrame_ = 0;
     int runs_ = 0;
     bool wantedDone_ = false;
-    bool failed_ = false;
-    QString problem_;
 };
 
 // The whole file in one piece.

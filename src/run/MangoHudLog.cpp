@@ -67,10 +67,7 @@ bool fieldAt(const char* begin, const char* end, int column, const char*& fieldB
 } // namespace
 
 void MangoHudLogParser::fail(const QString& why) {
-    if (failed_)
-        return;
-    failed_ = true;
-    problem_ = why;
+    lines_.Fail(why);
     frames_ = {};
 }
 
@@ -80,14 +77,7 @@ void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
 }
 
 void MangoHudLogParser::Feed(const char* data, std::size_t size) {
-    if (failed_)
-        return;
-    if (const std::optional<QString> problem =
-            lines_.Feed(data, size, [this](const char* begin, const char* end) {
-                line(begin, end);
-                return !failed_;
-            }))
-        fail(*problem);
+    lines_.Feed(data, size, [this](const char* begin, const char* end) { line(begin, end); });
 }
 
 void MangoHudLogParser::line(const char* begin, const char* end) {
@@ -178,13 +168,12 @@ void MangoHudLogParser::frameLine(const char* begin, const char* end) {
 }
 
 MangoHudLogRead MangoHudLogParser::Finish() {
-    if (!failed_)
-        lines_.Finish([this](const char* begin, const char* end) { line(begin, end); });
+    lines_.Finish([this](const char* begin, const char* end) { line(begin, end); });
     MangoHudLogRead read;
-    if (!failed_ && frameColumn_ < 0)
+    if (!lines_.Failed() && frameColumn_ < 0)
         fail(QStringLiteral("no \"frametime\" column"));
-    if (failed_) {
-        read.Problem = problem_;
+    if (lines_.Failed()) {
+        read.Problem = lines_.Problem();
         return read;
     }
     read.Frames = std::move(frames_);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/PieceLines.h"
+#include "model/PieceLines.h"
 
 #include <QByteArray>
 #include <QString>
@@ -57,8 +57,6 @@ private:
     int elapsedColumn_ = -1;
     int columnCount_ = 0;
     double summedSeconds_ = 0; // when the log has no elapsed column
-    bool failed_ = false;
-    QString problem_;
 };
 
 // The whole log in one piece.
