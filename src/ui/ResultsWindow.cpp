@@ -412,8 +412,7 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
         const QString of = chosen.size() > 1
                                ? QStringLiteral(" (%1)").arg(seriesLabel(*chosen[s]->Read.Summary))
                                : QString();
-        if (chosen.size() > 1)
-            header->setIcon(first, swatch(SeriesColour(s)));
+        header->setIcon(first, chosen.size() > 1 ? swatch(SeriesColour(s)) : QIcon());
         header->setToolTip(first, QStringLiteral("The mean frame rate of the runs") + of);
         header->setToolTip(first + 1,
                            QStringLiteral("1000 / the 99th percentile frame time, the mean over "

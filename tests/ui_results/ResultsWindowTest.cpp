@@ -505,6 +505,11 @@ TEST_F(ResultsFramesTest, TwoSeriesShowTheirLowsSideBySide) {
     EXPECT_EQ(mixed[1], QStringList({sd, "62.0", "-", "-", "61.0", "25.0", "25.0"}));
     EXPECT_EQ(mixed[2], QStringList({xga, "42.0", "-", "-", "61.0", "25.0", "25.0"}));
     EXPECT_EQ(runChoices().size(), 4);
+
+    // One series again: its columns are no longer marked.
+    selectAndWait({0});
+    EXPECT_EQ(lows().first().size(), 4);
+    EXPECT_TRUE(window->Lows()->headerItem()->icon(1).isNull());
 }
 
 TEST_F(ResultsFramesTest, AFramesFileThatCannotBeUsedIsToldAndNeverWaitedOn) {
