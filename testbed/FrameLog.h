@@ -24,7 +24,9 @@
 namespace testbed {
 
 // The demo's frame times a test asks for: "BASE_MS,SPIKE_MS,EVERY" (every EVERY-th frame takes
-// SPIKE_MS, the others BASE_MS). Without it the game plays as before, logging nothing.
+// SPIKE_MS, the others BASE_MS), optionally followed by ",BIG_MS,BIG_EVERY" (every
+// BIG_EVERY-th frame takes BIG_MS instead). Without it the game plays as before, logging
+// nothing.
 inline constexpr char kFrameMsEnv[] = "VARNHOLT_TESTBED_FRAME_MS";
 // How long the game loads before the demo plays (frames of 50 ms), default 0.
 inline constexpr char kLoadMsEnv[] = "VARNHOLT_TESTBED_LOAD_MS";
@@ -33,13 +35,27 @@ struct FramePattern {
     double baseMs = 0;
     double spikeMs = 0;
     int every = 0;
+    double bigMs = 0;
+    int bigEvery = 0; // 0: no big spikes
+
+    double msOf(int frame) const {
+        if (bigEvery > 0 && frame % bigEvery == 0)
+            return bigMs;
+        return frame % every == 0 ? spikeMs : baseMs;
+    }
 };
 
 inline std::optional<FramePattern> framePattern() {
     const QStringList parts = qEnvironmentVariable(kFrameMsEnv).split(QLatin1Char(','));
-    if (parts.size() != 3)
+    if (parts.size() != 3 && parts.size() != 5)
         return std::nullopt;
     FramePattern pattern{parts[0].toDouble(), parts[1].toDouble(), parts[2].toInt()};
+    if (parts.size() == 5) {
+        pattern.bigMs = parts[3].toDouble();
+        pattern.bigEvery = parts[4].toInt();
+        if (!(pattern.bigMs > 0) || pattern.bigEvery < 1)
+            return std::nullopt;
+    }
     if (!(pattern.baseMs > 0) || !(pattern.spikeMs > 0) || pattern.every < 1)
         return std::nullopt;
     return pattern;
@@ -103,7 +119,7 @@ inline std::vector<VirtualFrame> virtualFrames(const FramePattern& pattern, int 
     const double demoStart = at;
     demoFrames = 0;
     for (int i = 1;; ++i) {
-        const double ms = i % pattern.every == 0 ? pattern.spikeMs : pattern.baseMs;
+        const double ms = pattern.msOf(i);
         if ((at - demoStart) * 1000 + ms > playMs && demoFrames > 0)
             break;
         at += ms / 1000;

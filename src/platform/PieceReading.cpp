@@ -16,7 +16,8 @@ namespace platform {
 std::optional<QString>
 ReadOwnFileInPieces(const QString& path, std::size_t maxBytes,
                     const std::function<void(const char* data, std::size_t size)>& piece,
-                    const std::function<void(std::size_t size)>& sized) {
+                    const std::function<void(std::size_t size)>& sized,
+                    const std::atomic<bool>* stop) {
     const auto systemText = [] { return QString::fromLocal8Bit(std::strerror(errno)); };
     // Non-blocking: a FIFO planted under the name must not hold the reader.
     UniqueFd fd(::open(QFile::encodeName(path).constData(),
@@ -38,6 +39,8 @@ ReadOwnFileInPieces(const QString& path, std::size_t maxBytes,
     std::vector<char> buffer(256 * 1024);
     std::size_t total = 0;
     for (;;) {
+        if (stop && *stop)
+            return QStringLiteral("stopped");
         const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR)

@@ -27,21 +27,29 @@ struct NotJson {
 // and objects other than the rows and runs are stepped over, never held.
 struct Kept {
     enum Kind { Absent, Null, Boolean, Number, Text, List, Object } kind = Absent;
-    double number = 0;
+    double number = 0; // a Boolean: 1 for true
     QString text;
+};
+
+// Format 2: a run's or a row's "frame_times", its kind and, for an object, its figures.
+struct FiguresSeen {
+    Kept kind;
+    Kept frames, averageFps, low1, low01, low1Average, low01Average, slowest, median, stutters,
+        stutterShare;
+    Kept partial, share; // a run's only
 };
 
 struct RunSeen {
     bool object = false;
     Kept fps;
+    FiguresSeen frameTimes;
+    Kept reason;
 };
 
 struct RowSeen {
     bool object = false;
     Kept caption, count, mean, min, max, stddev, average;
-    // Format 2: the row's frame-time figures, when it has them.
-    bool framesObject = false;
-    Kept low1, low01;
+    FiguresSeen frameTimes;
     Kept runsKind;
     qsizetype runCount = 0;
     std::vector<RunSeen> runs; // the first ResultFileMaxRuns + 1 only
@@ -210,26 +218,40 @@ private:
             else if (key == QLatin1String("runs"))
                 runs(seen);
             else if (key == QLatin1String("frame_times"))
-                frameTimes(seen);
+                frameTimes(seen.frameTimes);
             else
                 value(nullptr);
         });
     }
 
-    void frameTimes(RowSeen& seen) {
+    void frameTimes(FiguresSeen& seen) {
         blanks();
-        seen.framesObject = peek() == '{';
-        if (!seen.framesObject) {
-            value(nullptr);
+        seen = FiguresSeen{};
+        if (peek() != '{') {
+            value(&seen.kind);
             return;
         }
+        seen.kind.kind = Kept::Object;
+        const std::pair<const char*, Kept*> members[] = {
+            {"frames", &seen.frames},
+            {"average_fps", &seen.averageFps},
+            {"low_1_percentile_fps", &seen.low1},
+            {"low_01_percentile_fps", &seen.low01},
+            {"low_1_average_fps", &seen.low1Average},
+            {"low_01_average_fps", &seen.low01Average},
+            {"slowest_frame_ms", &seen.slowest},
+            {"median_frame_ms", &seen.median},
+            {"stutters", &seen.stutters},
+            {"stutter_time_share", &seen.stutterShare},
+            {"partial", &seen.partial},
+            {"share", &seen.share},
+        };
         object([&](const QString& key) {
-            if (key == QLatin1String("low_1_percentile_fps"))
-                value(&seen.low1);
-            else if (key == QLatin1String("low_01_percentile_fps"))
-                value(&seen.low01);
-            else
-                value(nullptr);
+            Kept* keep = nullptr;
+            for (const auto& [name, kept] : members)
+                if (key == QLatin1String(name))
+                    keep = kept;
+            value(keep);
         });
     }
 
@@ -255,7 +277,14 @@ private:
             RunSeen& run = seen.runs.back();
             run.object = true;
             object([&](const QString& key) {
-                value(key == QLatin1String("fps") ? &run.fps : nullptr);
+                if (key == QLatin1String("fps"))
+                    value(&run.fps);
+                else if (key == QLatin1String("frame_times"))
+                    frameTimes(run.frameTimes);
+                else if (key == QLatin1String("frame_times_reason"))
+                    value(&run.reason);
+                else
+                    value(nullptr);
             });
         });
     }
@@ -282,6 +311,7 @@ private:
         case 't':
             word("true");
             kept.kind = Kept::Boolean;
+            kept.number = 1;
             return;
         case 'f':
             word("false");
@@ -518,6 +548,58 @@ void listOfAtMost(const Kept& kind, qsizetype count, const char* key, int maxSiz
             QStringLiteral("\"%1\" has more than %2 entries").arg(QLatin1String(key)).arg(maxSize));
 }
 
+// A figure: a finite number, not below zero.
+double figure(const Kept& kept, const char* key) {
+    const std::optional<double> value = numberOrNull(kept, key);
+    if (!value || *value < 0)
+        damaged(QStringLiteral("\"%1\" is not a figure").arg(QLatin1String(key)));
+    return *value;
+}
+
+int count(const Kept& kept, const char* key) {
+    const std::optional<int> value = integerOrNull(kept, key);
+    if (!value || *value < 0)
+        damaged(QStringLiteral("\"%1\" is not a count").arg(QLatin1String(key)));
+    return *value;
+}
+
+// "frame_times": absent (format 1) and null have no figures; anything else but an object of
+// figures is damage.
+std::optional<FrameFigures> figuresOrNull(const FiguresSeen& seen) {
+    if (seen.kind.kind == Kept::Absent || seen.kind.kind == Kept::Null)
+        return std::nullopt;
+    if (seen.kind.kind != Kept::Object)
+        damaged(QStringLiteral("\"frame_times\" is not an object"));
+    FrameFigures f;
+    f.Frames = count(seen.frames, "frames");
+    f.AverageFps = figure(seen.averageFps, "average_fps");
+    f.Percentile1LowFps = figure(seen.low1, "low_1_percentile_fps");
+    f.Percentile01LowFps = figure(seen.low01, "low_01_percentile_fps");
+    f.Average1LowFps = figure(seen.low1Average, "low_1_average_fps");
+    f.Average01LowFps = figure(seen.low01Average, "low_01_average_fps");
+    f.SlowestFrameMs = figure(seen.slowest, "slowest_frame_ms");
+    f.MedianFrameMs = figure(seen.median, "median_frame_ms");
+    f.Stutters = count(seen.stutters, "stutters");
+    f.StutterTimeShare = figure(seen.stutterShare, "stutter_time_share");
+    return f;
+}
+
+std::optional<RunFrames> runFrameTimes(const RunSeen& run) {
+    if (run.frameTimes.kind.kind == Kept::Absent)
+        return std::nullopt;
+    RunFrames frames;
+    frames.Figures = figuresOrNull(run.frameTimes);
+    if (frames.Figures) {
+        if (member(run.frameTimes.partial, "partial").kind != Kept::Boolean)
+            damaged(QStringLiteral("\"partial\" is not true or false"));
+        frames.Partial = run.frameTimes.partial.number != 0;
+        frames.Share = figure(run.frameTimes.share, "share");
+    } else if (run.reason.kind == Kept::Text) {
+        frames.Missing = run.reason.text;
+    }
+    return frames;
+}
+
 ResultRowSummary readRow(const RowSeen& row) {
     if (!row.object)
         damaged(QStringLiteral("a row is not an object"));
@@ -528,6 +610,7 @@ ResultRowSummary readRow(const RowSeen& row) {
         if (!run.object)
             damaged(QStringLiteral("a run is not an object"));
         summary.Fps.push_back(numberOrNull(run.fps, "fps"));
+        summary.RunFrameTimes.push_back(runFrameTimes(run));
     }
     const std::optional<int> count = integerOrNull(row.count, "count");
     if (!count || *count < 0 || *count > static_cast<int>(summary.Fps.size()))
@@ -538,11 +621,8 @@ ResultRowSummary readRow(const RowSeen& row) {
     summary.Max = numberOrNull(row.max, "max");
     summary.StdDev = numberOrNull(row.stddev, "stddev");
     summary.Average = integerOrNull(row.average, "average");
-    // Format 2: the row's lows, when its runs recorded frame times.
-    if (row.framesObject) {
-        summary.Low1 = numberOrNull(row.low1, "low_1_percentile_fps");
-        summary.Low01 = numberOrNull(row.low01, "low_01_percentile_fps");
-    }
+    // Format 2: the mean figures of the runs that recorded frame times.
+    summary.FrameTimes = figuresOrNull(row.frameTimes);
     if (summary.Count > 0 && (!summary.Mean || !summary.Min || !summary.Max))
         damaged(QStringLiteral("a row with results has no mean, min or max"));
     return summary;

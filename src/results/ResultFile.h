@@ -1,5 +1,7 @@
 #pragma once
 
+#include "results/FrameFigures.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -24,9 +26,11 @@ struct ResultRowSummary {
     std::optional<double> StdDev;
     std::optional<int> Average;
     std::vector<std::optional<double>> Fps;
-    // The 1 % and 0.1 % lows (percentile) of a series that recorded frame times.
-    std::optional<double> Low1;
-    std::optional<double> Low01;
+    // Format 2, per run beside Fps: its "frame_times" (figures, or why there are none, without
+    // the frames, which stand in the frames file); nothing for a run that has none (format 1).
+    std::vector<std::optional<RunFrames>> RunFrameTimes;
+    // Format 2: the row's figures, the mean over its runs with frame times.
+    std::optional<FrameFigures> FrameTimes;
 };
 
 struct ResultSummary {

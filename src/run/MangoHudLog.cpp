@@ -67,12 +67,8 @@ bool fieldAt(const char* begin, const char* end, int column, const char*& fieldB
 } // namespace
 
 void MangoHudLogParser::fail(const QString& why) {
-    if (failed_)
-        return;
-    failed_ = true;
-    problem_ = why;
+    lines_.Fail(why);
     frames_ = {};
-    carry_ = {};
 }
 
 void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
@@ -81,43 +77,11 @@ void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
 }
 
 void MangoHudLogParser::Feed(const char* data, std::size_t size) {
-    if (failed_)
-        return;
-    bytes_ += size;
-    if (bytes_ > kMaxMangoHudLogBytes) {
-        fail(QStringLiteral("the log is larger than %1 bytes").arg(kMaxMangoHudLogBytes));
-        return;
-    }
-    const char* at = data;
-    const char* const end = data + size;
-    while (at < end && !failed_) {
-        const void* found = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
-        if (!found) {
-            if (carry_.size() + static_cast<std::size_t>(end - at) > kMaxMangoHudLogLine) {
-                fail(QStringLiteral("line %1 is too long").arg(lineNumber_ + 1));
-                return;
-            }
-            carry_.append(at, end);
-            return;
-        }
-        const char* lineEnd = static_cast<const char*>(found);
-        if (carry_.empty()) {
-            line(at, lineEnd);
-        } else {
-            carry_.append(at, lineEnd);
-            line(carry_.data(), carry_.data() + carry_.size());
-            carry_.clear();
-        }
-        at = lineEnd + 1;
-    }
+    lines_.Feed(data, size, [this](const char* begin, const char* end) { line(begin, end); });
 }
 
 void MangoHudLogParser::line(const char* begin, const char* end) {
     ++lineNumber_;
-    if (static_cast<std::size_t>(end - begin) > kMaxMangoHudLogLine) {
-        fail(QStringLiteral("line %1 is too long").arg(lineNumber_));
-        return;
-    }
     if (frameColumn_ < 0) {
         if (!headerLine(begin, end) && lineNumber_ >= std::size_t(kMangoHudHeaderLines))
             fail(QStringLiteral("no \"frametime\" column in the first %1 lines")
@@ -204,16 +168,12 @@ void MangoHudLogParser::frameLine(const char* begin, const char* end) {
 }
 
 MangoHudLogRead MangoHudLogParser::Finish() {
-    if (!failed_ && !carry_.empty()) {
-        std::string last;
-        last.swap(carry_);
-        line(last.data(), last.data() + last.size());
-    }
+    lines_.Finish([this](const char* begin, const char* end) { line(begin, end); });
     MangoHudLogRead read;
-    if (!failed_ && frameColumn_ < 0)
+    if (!lines_.Failed() && frameColumn_ < 0)
         fail(QStringLiteral("no \"frametime\" column"));
-    if (failed_) {
-        read.Problem = problem_;
+    if (lines_.Failed()) {
+        read.Problem = lines_.Problem();
         return read;
     }
     read.Frames = std::move(frames_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/LoggedFrame.h"
+#include "model/PieceLines.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,15 +46,12 @@ private:
     void frameLine(const char* begin, const char* end);
 
     std::vector<LoggedFrame> frames_;
-    std::string carry_; // the start of a line cut by a piece's end
-    std::size_t bytes_ = 0;
+    PieceLines lines_{kMaxMangoHudLogLine, kMaxMangoHudLogBytes, "the log"};
     std::size_t lineNumber_ = 0;
     int frameColumn_ = -1;
     int elapsedColumn_ = -1;
     int columnCount_ = 0;
     double summedSeconds_ = 0; // when the log has no elapsed column
-    bool failed_ = false;
-    QString problem_;
 };
 
 // The whole log in one piece.

@@ -152,10 +152,14 @@ void FrameTimePlot::paint(QPainter& painter, QSize size) const {
             left += metrics.horizontalAdvance(text) + 24;
         }
         painter.setPen(Qt::black);
-        painter.drawText(QPointF(left, size.height() - line / 2.0),
-                         QStringLiteral("%1 frames, average %2 fps, %3 stutters")
-                             .arg(figures_->Frames)
-                             .arg(number(figures_->AverageFps))
-                             .arg(figures_->Stutters));
+        const QString summary = QStringLiteral("%1 frames, average %2 fps, %3 stutters")
+                                    .arg(figures_->Frames)
+                                    .arg(number(figures_->AverageFps))
+                                    .arg(figures_->Stutters);
+        if (left + metrics.horizontalAdvance(summary) <= size.width())
+            painter.drawText(QPointF(left, size.height() - line / 2.0), summary);
+        else // a narrow plot: above it, under the title, rather than cut off
+            painter.drawText(QRectF(area.left(), line + 2, area.width(), line + 2),
+                             Qt::AlignRight | Qt::AlignVCenter, summary);
     }
 }

@@ -29,6 +29,10 @@ public:
     // The plot as it is painted, at `size`.
     QImage Render(QSize size) const;
 
+    const QString& Title() const { return title_; }
+    const std::vector<float>& Frames() const { return frameMs_; }
+    const std::optional<FrameFigures>& Figures() const { return figures_; }
+
     QSize sizeHint() const override { return {640, 320}; }
 
 protected:

@@ -40,6 +40,10 @@ bool drawable(const std::optional<double>& v) {
 
 } // namespace
 
+QColor SeriesColour(std::size_t index) {
+    return SeriesColours[std::min<std::size_t>(index, std::size(SeriesColours) - 1)];
+}
+
 QString DifferenceText(double percent) {
     QString number = QString::number(percent, 'f', 1);
     if (number == QLatin1String("-0.0"))

@@ -49,6 +49,9 @@ struct ValueAxis {
 };
 ValueAxis ValueAxisFor(double highest);
 
+// The colour of the series at `index` (0 or 1) in the chart, for what is shown beside it.
+QColor SeriesColour(std::size_t index);
+
 // A text of outside origin cut for showing on one line: line breaks and other control
 // characters become blanks, and beyond `maxChars` it ends with "\u2026".
 QString ShownText(const QString& text, qsizetype maxChars);

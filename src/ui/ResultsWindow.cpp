@@ -7,16 +7,21 @@
 #include "platform/SafeFile.h"
 #include "platform/Shell.h"
 #include "results/DataFiles.h"
+#include "results/FramesFile.h"
+#include "ui/FrameTimePlot.h"
 #include "ui/ResultsChart.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -65,6 +70,39 @@ QString captionsText(const ResultSummary& s) {
     for (const ResultRowSummary& row : s.Rows)
         captions << ShownText(row.Caption, CaptionChars);
     return ShownText(captions.join(QStringLiteral(", ")), CaptionsChars);
+}
+
+QString seriesLabel(const ResultSummary& s) {
+    return dateText(s.Started) +
+           (s.Note.isEmpty() ? QString() : QStringLiteral(" ") + ShownText(s.Note, NoteChars));
+}
+
+bool hasFrameTimes(const ResultSummary& s) {
+    return std::any_of(s.Rows.begin(), s.Rows.end(),
+                       [](const ResultRowSummary& row) { return row.FrameTimes.has_value(); });
+}
+
+QString valueOrDash(const std::optional<double>& value) {
+    return value ? ChartValueText(*value) : QStringLiteral("-");
+}
+
+QIcon swatch(const QColor& colour) {
+    QPixmap pixmap(10, 10);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+// Ends a reading thread, if one runs, and drops what it still queued (its batches or frames,
+// its end): those carry the generation it was started in.
+void stopReader(QThread*& reader, std::atomic<bool>& stop, int& generation) {
+    if (!reader)
+        return;
+    stop = true;
+    reader->wait();
+    delete reader;
+    reader = nullptr;
+    stop = false;
+    ++generation;
 }
 
 ListedResult readOne(const QString& path, const QDateTime& modified) {
@@ -152,9 +190,43 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     list_->setColumnWidth(2, 260);
     chart_ = new ResultsChart;
 
+    // Beside the chart: the lows and a run's frame times, for series that recorded them.
+    lows_ = new QTreeWidget;
+    lows_->setObjectName(QStringLiteral("LowsTable"));
+    lows_->setRootIsDecorated(false);
+    lows_->setSelectionMode(QAbstractItemView::NoSelection);
+    lows_->setFocusPolicy(Qt::NoFocus);
+    lows_->header()->setStretchLastSection(false);
+    runChoice_ = new QComboBox;
+    runChoice_->setObjectName(QStringLiteral("FrameRun"));
+    framesStatus_ = new QLabel;
+    framesStatus_->setObjectName(QStringLiteral("FramesStatus"));
+    framesStatus_->setWordWrap(true);
+    plot_ = new FrameTimePlot;
+    plot_->setObjectName(QStringLiteral("FrameTimePlot"));
+    frames_ = new QWidget;
+    frames_->setObjectName(QStringLiteral("FramesPanel"));
+    auto* runLine = new QHBoxLayout;
+    auto* runLabel = new QLabel(QStringLiteral("Frame times of"));
+    runLabel->setBuddy(runChoice_);
+    runLine->addWidget(runLabel);
+    runLine->addWidget(runChoice_, 1);
+    auto* framesLayout = new QVBoxLayout(frames_);
+    framesLayout->setContentsMargins(0, 0, 0, 0);
+    framesLayout->addWidget(lows_);
+    framesLayout->addLayout(runLine);
+    framesLayout->addWidget(framesStatus_);
+    framesLayout->addWidget(plot_, 1);
+    frames_->hide();
+    auto* lower = new QSplitter(Qt::Horizontal);
+    lower->addWidget(chart_);
+    lower->addWidget(frames_);
+    lower->setChildrenCollapsible(false);
+    lower_ = lower;
+
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(list_);
-    splitter->addWidget(chart_);
+    splitter->addWidget(lower);
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 3);
 
@@ -179,6 +251,7 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     connect(openReport_, &QPushButton::clicked, this, &ResultsWindow::OpenReport);
     connect(openFolder_, &QPushButton::clicked, this, &ResultsWindow::OpenFolder);
     connect(saveChart_, &QPushButton::clicked, this, &ResultsWindow::SaveChart);
+    connect(runChoice_, &QComboBox::currentIndexChanged, this, &ResultsWindow::RunChosen);
 
     resize(StoredWindowSize(store_.ReadValue(SizeValue)).value_or(QSize(900, 600)));
     SelectionChanged();
@@ -186,18 +259,11 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
 
 ResultsWindow::~ResultsWindow() {
     StopReading();
+    StopFramesReading();
 }
 
 void ResultsWindow::StopReading() {
-    if (!reader_)
-        return;
-    stop_ = true;
-    reader_->wait();
-    delete reader_;
-    reader_ = nullptr;
-    stop_ = false;
-    // What the stopped reader still queued (batches, its end) is dropped.
-    ++generation_;
+    stopReader(reader_, stop_, generation_);
 }
 
 void ResultsWindow::Open(const QString& folder) {
@@ -205,6 +271,7 @@ void ResultsWindow::Open(const QString& folder) {
     folder_ = folder;
     ++generation_;
     damaged_ = 0;
+    ShowFrameTimes({});
     list_->clear();
     entries_.clear();
     chart_->SetSeries({});
@@ -295,21 +362,181 @@ void ResultsWindow::SelectionChanged() {
     if (chosen.size() <= 2) {
         for (const ListedResult* e : chosen) {
             const ResultSummary& s = *e->Read.Summary;
-            ChartSeries one{dateText(s.Started) +
-                                (s.Note.isEmpty()
-                                     ? QString()
-                                     : QStringLiteral(" ") + ShownText(s.Note, NoteChars)),
-                            {}};
+            ChartSeries one{seriesLabel(s), {}};
             for (const ResultRowSummary& row : s.Rows)
                 one.Bars.push_back(ChartBar{row.Caption, row.Mean, row.Min, row.Max});
             series.push_back(std::move(one));
         }
     }
     chart_->SetSeries(std::move(series));
+    ShowFrameTimes(chosen.size() <= 2 ? chosen : std::vector<const ListedResult*>{});
     openReport_->setEnabled(chosen.size() == 1 &&
                             QFileInfo::exists(ReportPathForJson(chosen.front()->Path)));
     openFolder_->setEnabled(!folder_.isEmpty());
     saveChart_->setEnabled(!chart_->Series().empty());
+}
+
+void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chosen) {
+    StopFramesReading();
+    runs_.clear();
+    {
+        const QSignalBlocker quiet(runChoice_);
+        runChoice_->clear();
+    }
+    lows_->clear();
+    plot_->SetRun({}, {}, std::nullopt);
+    const bool shown = std::any_of(chosen.begin(), chosen.end(), [](const ListedResult* e) {
+        return hasFrameTimes(*e->Read.Summary);
+    });
+    if (shown && !framesSized_) {
+        // The first time: the plot needs the room more than a few bars do. Later, the
+        // splitter keeps what the user made of it.
+        framesSized_ = true;
+        const int width = std::max(lower_->width(), 2);
+        lower_->setSizes({width * 2 / 5, width - width * 2 / 5});
+    }
+    frames_->setVisible(shown);
+    if (!shown)
+        return;
+
+    // Per resolution, as the chart groups them: each series' average and lows side by side.
+    QStringList headers{QStringLiteral("Resolution")};
+    for (std::size_t s = 0; s < chosen.size(); ++s)
+        headers << QStringLiteral("Average fps") << QStringLiteral("1% low")
+                << QStringLiteral("0.1% low");
+    lows_->setColumnCount(int(headers.size()));
+    lows_->setHeaderLabels(headers);
+    QTreeWidgetItem* header = lows_->headerItem();
+    for (std::size_t s = 0; s < chosen.size(); ++s) {
+        const int first = 1 + 3 * int(s);
+        const QString of = chosen.size() > 1
+                               ? QStringLiteral(" (%1)").arg(seriesLabel(*chosen[s]->Read.Summary))
+                               : QString();
+        header->setIcon(first, chosen.size() > 1 ? swatch(SeriesColour(s)) : QIcon());
+        header->setToolTip(first, QStringLiteral("The mean frame rate of the runs") + of);
+        header->setToolTip(first + 1,
+                           QStringLiteral("1000 / the 99th percentile frame time, the mean over "
+                                          "the runs (low_1_percentile_fps)") +
+                               of);
+        header->setToolTip(first + 2,
+                           QStringLiteral("1000 / the 99.9th percentile frame time, the mean over "
+                                          "the runs (low_01_percentile_fps)") +
+                               of);
+    }
+    for (const ChartGroup& group : chart_->Groups()) {
+        auto* item = new QTreeWidgetItem(lows_);
+        item->setText(0, ShownText(group.Caption, CaptionChars));
+        for (std::size_t s = 0; s < chosen.size(); ++s) {
+            const std::vector<ResultRowSummary>& rows = chosen[s]->Read.Summary->Rows;
+            const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) {
+                return r.Caption == group.Caption;
+            });
+            const bool ran = row != rows.end();
+            const std::optional<FrameFigures> figures =
+                ran ? row->FrameTimes : std::optional<FrameFigures>();
+            const int first = 1 + 3 * int(s);
+            item->setText(first, valueOrDash(ran ? row->Mean : std::nullopt));
+            item->setText(first + 1, valueOrDash(figures ? std::optional(figures->Percentile1LowFps)
+                                                         : std::nullopt));
+            item->setText(
+                first + 2,
+                valueOrDash(figures ? std::optional(figures->Percentile01LowFps) : std::nullopt));
+            for (int c = first; c < first + 3; ++c)
+                item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
+    for (int c = 0; c < lows_->columnCount(); ++c)
+        lows_->resizeColumnToContents(c);
+    const int rowHeight = lows_->topLevelItemCount() ? lows_->sizeHintForRow(0) : 0;
+    lows_->setFixedHeight(std::min(180, lows_->header()->sizeHint().height() +
+                                            rowHeight * lows_->topLevelItemCount() +
+                                            2 * lows_->frameWidth() + 2));
+
+    // The runs that have frame times, older series first, in run order.
+    for (const ListedResult* e : chosen) {
+        for (const ResultRowSummary& row : e->Read.Summary->Rows) {
+            for (std::size_t i = 0; i < row.RunFrameTimes.size(); ++i) {
+                const std::optional<RunFrames>& frames = row.RunFrameTimes[i];
+                if (!frames || !frames->Figures)
+                    continue;
+                QString title = QStringLiteral("%1, run %2")
+                                    .arg(ShownText(row.Caption, CaptionChars))
+                                    .arg(i + 1);
+                if (frames->Partial)
+                    title += QStringLiteral(" (partial: %1 % of the demo)")
+                                 .arg(QString::number(frames->Share * 100, 'f', 0));
+                if (chosen.size() > 1)
+                    title = dateText(e->Read.Summary->Started) + QStringLiteral(": ") + title;
+                runs_.push_back({e, row.Caption, int(i) + 1, *frames->Figures, title});
+            }
+        }
+    }
+    {
+        const QSignalBlocker quiet(runChoice_);
+        for (const PlottableRun& run : runs_)
+            runChoice_->addItem(run.Title);
+    }
+    runChoice_->setEnabled(!runs_.empty());
+    if (runs_.empty()) {
+        plot_->hide();
+        framesStatus_->setText(QStringLiteral("No run has frame times."));
+        framesStatus_->show();
+        return;
+    }
+    RunChosen(0);
+}
+
+void ResultsWindow::RunChosen(int index) {
+    StopFramesReading();
+    if (index < 0 || std::size_t(index) >= runs_.size())
+        return;
+    const PlottableRun run = runs_[std::size_t(index)];
+    plot_->hide();
+    plot_->SetRun(run.Title, {}, std::nullopt);
+    framesStatus_->setText(QStringLiteral("Reading the frame times..."));
+    framesStatus_->show();
+
+    // Read only now, and off this thread: a frames file may be long.
+    const QString path = FramesCsvPathForReport(ReportPathForJson(run.Entry->Path));
+    const int generation = framesGeneration_;
+    framesReader_ = QThread::create([this, path, run, generation] {
+        FramesFileRead read = ReadFramesFileAt(path, run.Caption, run.Run, &framesStop_);
+        QMetaObject::invokeMethod(
+            this,
+            [this, path, run, generation, read = std::move(read)]() mutable {
+                if (generation != framesGeneration_)
+                    return;
+                QString problem = read.Problem;
+                if (read.Ok && read.FrameMs.empty())
+                    problem = QStringLiteral("it holds no frames of this run");
+                else if (read.Ok && read.FrameMs.size() != std::size_t(run.Figures.Frames))
+                    problem = QStringLiteral("it holds %1 frames of this run, the data file %2")
+                                  .arg(read.FrameMs.size())
+                                  .arg(run.Figures.Frames);
+                if (problem.isEmpty()) {
+                    plot_->SetRun(run.Title, std::move(read.FrameMs), run.Figures);
+                    framesStatus_->hide();
+                    plot_->show();
+                } else {
+                    framesStatus_->setText(QStringLiteral("The frame times cannot be shown: ") +
+                                           QFileInfo(path).fileName() + QStringLiteral(": ") +
+                                           problem);
+                }
+                emit FramesShown();
+            },
+            Qt::QueuedConnection);
+    });
+    connect(framesReader_, &QThread::finished, this, [this, generation] {
+        if (generation != framesGeneration_)
+            return;
+        framesReader_->deleteLater();
+        framesReader_ = nullptr;
+    });
+    framesReader_->start();
+}
+
+void ResultsWindow::StopFramesReading() {
+    stopReader(framesReader_, framesStop_, framesGeneration_);
 }
 
 void ResultsWindow::OpenReport() {
@@ -343,6 +570,7 @@ void ResultsWindow::SaveChart() {
 void ResultsWindow::closeEvent(QCloseEvent* event) {
     // The folder is read afresh at the next Open(): nothing read from here on would be shown.
     StopReading();
+    StopFramesReading();
     QWidget::closeEvent(event);
 }
 

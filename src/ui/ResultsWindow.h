@@ -11,8 +11,11 @@
 #include <vector>
 
 class Dialogs;
+class FrameTimePlot;
+class QComboBox;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QThread;
 class QTreeWidget;
 class ResultsChart;
@@ -35,7 +38,10 @@ void ReadResultsFolder(const QString& folder, const std::atomic<bool>& stop,
 
 // The results window: the series kept in the results folder, newest first, read in the
 // background; one chosen is charted per resolution, two side by side with their difference.
-// It remembers its size in the program's key ("ResultsWindowSize", "<width>x<height>").
+// Beside the chart, for chosen series that recorded frame times, each resolution's lows and
+// the frame-time plot of a chosen run, whose frames are read from the frames file only then,
+// in the background. It remembers its size in the program's key ("ResultsWindowSize",
+// "<width>x<height>").
 class ResultsWindow : public QWidget {
     Q_OBJECT
 public:
@@ -52,10 +58,20 @@ public:
     bool Listing() const { return reader_ != nullptr; }
     QTreeWidget* List() const { return list_; }
     ResultsChart* Chart() const { return chart_; }
+    // The frame times beside the chart: hidden unless a chosen series has them.
+    QWidget* FramesPanel() const { return frames_; }
+    QTreeWidget* Lows() const { return lows_; }
+    QComboBox* RunChoice() const { return runChoice_; }
+    FrameTimePlot* Plot() const { return plot_; }
+    // What the panel says instead of the plot (reading, or why it cannot be shown).
+    QLabel* FramesStatus() const { return framesStatus_; }
+    bool ReadingFrames() const { return framesReader_ != nullptr; }
 
 signals:
     // The folder has been read to its end.
     void Listed();
+    // The chosen run's frames have been read and plotted, or the reason shown.
+    void FramesShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +85,18 @@ private:
     void OpenFolder();
     void SaveChart();
     std::vector<const ListedResult*> Chosen() const;
+    void ShowFrameTimes(const std::vector<const ListedResult*>& chosen);
+    void RunChosen(int index);
+    void StopFramesReading();
+
+    // A run that can be plotted: its series, row and number (1 for the first), its figures.
+    struct PlottableRun {
+        const ListedResult* Entry;
+        QString Caption;
+        int Run;
+        FrameFigures Figures;
+        QString Title;
+    };
 
     SettingsStore& store_;
     ShellOpen& shell_;
@@ -79,9 +107,20 @@ private:
     int damaged_ = 0;
     std::atomic<bool> stop_{false};
     QThread* reader_ = nullptr;
+    std::vector<PlottableRun> runs_;
+    int framesGeneration_ = 0;
+    std::atomic<bool> framesStop_{false};
+    QThread* framesReader_ = nullptr;
 
     QTreeWidget* list_ = nullptr;
     ResultsChart* chart_ = nullptr;
+    QSplitter* lower_ = nullptr; // the chart and the frames beside it
+    QWidget* frames_ = nullptr;
+    bool framesSized_ = false;
+    QTreeWidget* lows_ = nullptr;
+    QComboBox* runChoice_ = nullptr;
+    QLabel* framesStatus_ = nullptr;
+    FrameTimePlot* plot_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* openReport_ = nullptr;
     QPushButton* openFolder_ = nullptr;

@@ -69,6 +69,13 @@ protected:
     }
     QString stored(const QString& name) const { return SettingsStore(regDir).ReadValue(name); }
 
+    // Today's Steam below this test's folder, and no Steam path in the store: the program
+    // finds it as on a Linux machine today.
+    testbed::ModernSteamLayout layOutTodaysSteam() {
+        Registry(RegRoot::CurrentUser, regDir).deleteKey(SteamKeyPath());
+        return testbed::layOutModernSteam(tmp.path() + "/today", false, testsupport::binDir());
+    }
+
     void startClient() {
         ASSERT_TRUE(QProcess::startDetached(layout.steamExe, {}, layout.steamDir));
         ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));

@@ -1,4 +1,5 @@
 #include "CliFixture.h"
+#include "LoggingGame.h"
 #include "SchemaCheck.h"
 #include "SmallDisk.h"
 
@@ -21,6 +22,8 @@ protected:
         env.programFolder = programFolder;
         env.registryDirectory = regDir;
         env.processes = ProcessesBelow(tmp.path());
+        if (places)
+            env.steamPlaces = *places;
         env.timings = Timings{50, 50, 20, 10, 10, 200};
         env.out = [this](const QString& text) { out += text; };
         env.err = [this](const QString& text) { err += text; };
@@ -49,6 +52,7 @@ protected:
 
     QString out, err;
     bool progressBar = false;
+    std::optional<SteamPlaces> places; // nothing: this machine's
     std::unique_ptr<CommandLineSeries> series;
 };
 
@@ -252,6 +256,53 @@ TEST_F(CommandLine, AResultsFolderThatCannotBeWrittenStopsTheSeriesBeforeItStart
         expectUserScriptBack();
         store({{"ResultPath", results}});
     }
+}
+
+} // namespace
+
+namespace {
+
+// A series as "varnholt --run --frame-times" runs it, on today's Steam, whose stand-in game logs
+// known frames through MangoHud.
+class CommandLineFrameTimes : public CommandLine {
+protected:
+    void SetUp() override {
+        CommandLine::SetUp();
+        today = layOutTodaysSteam();
+        places = SteamPlaces{today.home, {today.commandDir}};
+    }
+
+    testbed::ModernSteamLayout today;
+};
+
+TEST_F(CommandLineFrameTimes, TheSummaryGainsTheLowsOfTheFramesPlayed) {
+    const LoggingGame game(today, kKnownLowsPattern, 6000);
+    ASSERT_TRUE(QProcess::startDetached(today.steamCommand, {}, today.steamRoot));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(today) != 0; }));
+    SeriesArguments a = args({{800, 600}}, 2);
+    a.FrameTimes = true;
+    EXPECT_EQ(run(a, 120000), 0) << err.toStdString();
+
+    const QStringList lines = out.split('\n');
+    ASSERT_GE(lines.size(), 2) << out.toStdString();
+    EXPECT_EQ(lines[0],
+              "Resolution    Run 1    Run 2     Mean      Min      Max   1% low 0.1% low");
+    // The first run learns where the demo lies: the row's lows are the second run's.
+    EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("800 \u00D7 600 ")))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith("    50.00    25.00")) << lines[1].toStdString();
+
+    const QJsonObject row =
+        QJsonDocument::fromJson(testsupport::readFile(series->State()->DataPath))
+            .object()["rows"]
+            .toArray()[0]
+            .toObject();
+    EXPECT_EQ(row["frame_times"]["low_1_percentile_fps"].toDouble(), kKnownLow1);
+    EXPECT_EQ(row["frame_times"]["low_01_percentile_fps"].toDouble(), kKnownLow01);
+    const QJsonObject second = row["runs"].toArray()[1].toObject()["frame_times"].toObject();
+    EXPECT_GE(second["frames"].toInt(), 250) << "enough frames for the lows to be known";
+    EXPECT_LT(second["frames"].toInt(), 1000);
+    expectUserScriptBack();
 }
 
 } // namespace

@@ -341,8 +341,7 @@ class TodaysSteamProgram : public Program {
 protected:
     void SetUp() override {
         Program::SetUp();
-        Registry(RegRoot::CurrentUser, regDir).deleteKey(SteamKeyPath());
-        today = testbed::layOutModernSteam(tmp.path() + "/today", false, testsupport::binDir());
+        today = layOutTodaysSteam();
         env.insert("HOME", today.home);
         env.insert("PATH", QDir::cleanPath(today.commandDir) + ':' + env.value("PATH"));
         testsupport::writeFile(today.cfgDir + "autoexec.cfg", UserScript);

@@ -129,8 +129,8 @@ TEST_F(FrameSeries, RunsAfterTheFirstHaveTheDemosFramesAndKnownLows) {
 
     const ResultFileRead back = ReadResultFile(testsupport::readFile(data));
     ASSERT_TRUE(back.Summary) << back.Problem.toStdString();
-    EXPECT_EQ(back.Summary->Rows[0].Low01, 25.0);
-    EXPECT_TRUE(back.Summary->Rows[0].Low1.has_value());
+    ASSERT_TRUE(back.Summary->Rows[0].FrameTimes);
+    EXPECT_EQ(back.Summary->Rows[0].FrameTimes->Percentile01LowFps, 25.0);
 }
 
 TEST_F(FrameSeries, WithoutMangoHudTheSeriesEndsNormallyAndSaysWhatToAdd) {

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         for (const ResultRowSummary& row : read.Summary->Rows)
             if (row.Fps.size() > std::size_t(ResultFileMaxRuns) || row.Count < 0 ||
-                row.Count > static_cast<int>(row.Fps.size()))
+                row.Count > static_cast<int>(row.Fps.size()) ||
+                row.RunFrameTimes.size() != row.Fps.size())
                 __builtin_trap();
     }
     return 0;

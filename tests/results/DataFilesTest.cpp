@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -218,6 +219,113 @@ TEST(ResultFile, ReadsBackWhatWasWritten) {
               (std::vector<std::optional<double>>{std::nullopt, 40.1, std::nullopt}));
     EXPECT_EQ(s.Rows[2].Count, 0);
     EXPECT_FALSE(s.Rows[2].Mean);
+}
+
+// A series of format 2: a learning run without frame times, two runs with them.
+SeriesResult framesSeries() {
+    SeriesResult r = sampleSeries();
+    r.Rows.resize(1);
+    r.Rows[0].Runs[0].Frames = RunFrames{{}, QStringLiteral("the first run learns"), false, 0, {}};
+    const std::vector<float> second = {10, 10, 40, 10};
+    r.Rows[0].Runs[1].Frames = RunFrames{ComputeFrameFigures(second), {}, true, 0.75, second};
+    const std::vector<float> third = {20, 20};
+    r.Rows[0].Runs[2].Frames = RunFrames{ComputeFrameFigures(third), {}, false, 1, third};
+    return r;
+}
+
+TEST(ResultFile, ReadsTheFrameTimesOfRunsAndRows) {
+    const SeriesResult written = framesSeries();
+    const ResultFileRead read = ReadResultFile(ResultJsonBytes(written));
+    ASSERT_TRUE(read.Summary) << read.Problem.toStdString();
+    const ResultRowSummary& row = read.Summary->Rows.at(0);
+    ASSERT_EQ(row.RunFrameTimes.size(), 3u);
+    ASSERT_TRUE(row.RunFrameTimes[0]);
+    EXPECT_FALSE(row.RunFrameTimes[0]->Figures);
+    EXPECT_EQ(row.RunFrameTimes[0]->Missing, "the first run learns");
+    for (const std::size_t i : {1u, 2u}) {
+        SCOPED_TRACE(i);
+        const RunFrames& expected = *written.Rows[0].Runs[i].Frames;
+        const std::optional<RunFrames>& got = row.RunFrameTimes[i];
+        ASSERT_TRUE(got && got->Figures);
+        EXPECT_EQ(got->Figures->Frames, expected.Figures->Frames);
+        EXPECT_EQ(got->Figures->AverageFps, expected.Figures->AverageFps);
+        EXPECT_EQ(got->Figures->Percentile1LowFps, expected.Figures->Percentile1LowFps);
+        EXPECT_EQ(got->Figures->Percentile01LowFps, expected.Figures->Percentile01LowFps);
+        EXPECT_EQ(got->Figures->Average1LowFps, expected.Figures->Average1LowFps);
+        EXPECT_EQ(got->Figures->Average01LowFps, expected.Figures->Average01LowFps);
+        EXPECT_EQ(got->Figures->SlowestFrameMs, expected.Figures->SlowestFrameMs);
+        EXPECT_EQ(got->Figures->MedianFrameMs, expected.Figures->MedianFrameMs);
+        EXPECT_EQ(got->Figures->Stutters, expected.Figures->Stutters);
+        EXPECT_EQ(got->Figures->StutterTimeShare, expected.Figures->StutterTimeShare);
+        EXPECT_EQ(got->Partial, expected.Partial);
+        EXPECT_EQ(got->Share, expected.Share);
+        EXPECT_TRUE(got->FrameMs.empty()) << "the frames stand in the frames file";
+    }
+    ASSERT_TRUE(row.FrameTimes);
+    EXPECT_DOUBLE_EQ(row.FrameTimes->Percentile1LowFps, (25.0 + 50.0) / 2);
+
+    // Format 1 has none of them.
+    const ResultFileRead old = ReadResultFile(ResultJsonBytes(sampleSeries()));
+    ASSERT_TRUE(old.Summary);
+    EXPECT_FALSE(old.Summary->Rows[0].FrameTimes);
+    ASSERT_EQ(old.Summary->Rows[0].RunFrameTimes.size(), 3u);
+    for (const std::optional<RunFrames>& run : old.Summary->Rows[0].RunFrameTimes)
+        EXPECT_FALSE(run);
+}
+
+TEST(ResultFile, DamagedFrameTimesRefuseTheFile) {
+    const QJsonObject good = QJsonDocument::fromJson(ResultJsonBytes(framesSeries())).object();
+    // Changes the second run's "frame_times" (or the row's, with `ofRow`).
+    const auto changed = [&](bool ofRow, const std::function<void(QJsonValueRef)>& change) {
+        QJsonObject file = good;
+        QJsonArray rows = file["rows"].toArray();
+        QJsonObject row = rows[0].toObject();
+        if (ofRow) {
+            change(row["frame_times"]);
+        } else {
+            QJsonArray runs = row["runs"].toArray();
+            QJsonObject run = runs[1].toObject();
+            change(run["frame_times"]);
+            runs[1] = run;
+            row["runs"] = runs;
+        }
+        rows[0] = row;
+        file["rows"] = rows;
+        return QJsonDocument(file).toJson();
+    };
+    const auto member = [](const char* key, QJsonValue value) {
+        return [key, value](QJsonValueRef ref) {
+            QJsonObject o = ref.toObject();
+            if (value.isUndefined())
+                o.remove(QLatin1String(key));
+            else
+                o[QLatin1String(key)] = value;
+            ref = o;
+        };
+    };
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* reason;
+    } cases[] = {
+        {"a text", changed(false, [](QJsonValueRef ref) { ref = "fast"; }),
+         "damaged: \"frame_times\" is not an object"},
+        {"a figure missing",
+         changed(false, member("low_1_percentile_fps", QJsonValue(QJsonValue::Undefined))),
+         "damaged: \"low_1_percentile_fps\" is missing"},
+        {"a negative figure", changed(true, member("low_01_percentile_fps", -1)),
+         "damaged: \"low_01_percentile_fps\" is not a figure"},
+        {"frames not whole", changed(false, member("frames", 1.5)),
+         "damaged: \"frames\" is not a whole number"},
+        {"partial not true or false", changed(false, member("partial", 1)),
+         "damaged: \"partial\" is not true or false"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ResultFileRead read = ReadResultFile(c.bytes);
+        EXPECT_FALSE(read.Summary);
+        EXPECT_EQ(read.Problem, QString::fromUtf8(c.reason));
+    }
 }
 
 TEST(ResultFile, DamagedAndForeignFilesAreRefusedWithAReason) {

@@ -71,6 +71,25 @@ TEST(FrameTimePlot, ARealLogIsDrawnWithItsLows) {
     EXPECT_LT(rowOf(Low01Colour()), rowOf(Low1Colour()) - 100);
 }
 
+// The line of the figures does not fit a narrow plot: its end goes above the plot instead.
+TEST(FrameTimePlot, ANarrowPlotKeepsItsFiguresWhole) {
+    const std::vector<float> frames = realFrames();
+    FrameTimePlot plot;
+    plot.SetRun("glxgears", frames, ComputeFrameFigures(frames));
+    const int line = QFontMetrics(plot.font()).height();
+    // Dark pixels in the band between the title and the plot, right of the axis labels.
+    const auto darkAbove = [&](int width) {
+        const QImage image = plot.Render({width, 360});
+        int dark = 0;
+        for (int y = line + 3; y < 2 * line + 3; ++y)
+            for (int x = width / 2; x < width; ++x)
+                dark += image.pixelColor(x, y).lightness() < 100;
+        return dark;
+    };
+    EXPECT_EQ(darkAbove(1000), 0) << "wide enough: all on the line below";
+    EXPECT_GT(darkAbove(450), 20);
+}
+
 TEST(FrameTimePlot, NoFramesSaySo) {
     FrameTimePlot plot;
     plot.SetRun("empty", {}, std::nullopt);

@@ -5,12 +5,16 @@
 #include "model/SlotTable.h"
 #include "platform/Registry.h"
 #include "results/DataFiles.h"
+#include "ui/FrameTimePlot.h"
 #include "ui/ResultsChart.h"
 #include "ui/ResultsWindow.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -335,6 +339,223 @@ TEST_F(ResultsWindowTest, LongTextsAreCutAndHugeValuesStillCharted) {
         for (int x = 0; x < image.width(); ++x)
             barPixels += image.pixelColor(x, y) == QColor(47, 123, 216);
     EXPECT_GT(barPixels, 2000) << "a mean of 1e308 is drawn as a bar";
+}
+
+// 1000 frames of 10 ms, every `every`-th one 40 ms.
+std::vector<float> spikyFrames(int every) {
+    std::vector<float> ms(1000, 10.0f);
+    for (std::size_t i = std::size_t(every); i <= ms.size(); i += std::size_t(every))
+        ms[i - 1] = 40.0f;
+    return ms;
+}
+
+// A series that recorded frame times on two rows: the first run of each learns, two have them.
+SeriesResult framesSeries(const QDateTime& started, const QString& note, int every) {
+    SeriesResult r = series(started, note, {});
+    for (const int slot : {0, 2}) {
+        r.Settings.ResolutionChecked[size_t(slot)] = true;
+        RunRecord learning = run(60);
+        learning.Frames = RunFrames{{}, QStringLiteral("the first run learns"), false, 0, {}};
+        AddRun(r.Rows, FixedSlots()[size_t(slot)], learning);
+        for (const double fps : {61.0, 62.0}) {
+            RunRecord recorded = run(fps);
+            const std::vector<float> ms = spikyFrames(every);
+            recorded.Frames = RunFrames{ComputeFrameFigures(ms), {}, fps == 62.0, 0.8, ms};
+            AddRun(r.Rows, FixedSlots()[size_t(slot)], recorded);
+        }
+    }
+    return r;
+}
+
+class ResultsFramesTest : public ResultsWindowTest {
+protected:
+    // Selects the rows and waits until the chosen run's frames are shown (or why not).
+    void selectAndWait(const QList<int>& rows) {
+        bool shown = false;
+        const QMetaObject::Connection c =
+            QObject::connect(window.get(), &ResultsWindow::FramesShown, [&shown] { shown = true; });
+        select(rows);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return shown; }, 30000));
+        QObject::disconnect(c);
+    }
+
+    QList<QStringList> lows() const {
+        QList<QStringList> table;
+        QTreeWidget* lows = window->Lows();
+        QStringList header;
+        for (int c = 0; c < lows->columnCount(); ++c)
+            header << lows->headerItem()->text(c);
+        table << header;
+        for (int i = 0; i < lows->topLevelItemCount(); ++i) {
+            QStringList line;
+            for (int c = 0; c < lows->columnCount(); ++c)
+                line << lows->topLevelItem(i)->text(c);
+            table << line;
+        }
+        return table;
+    }
+
+    QStringList runChoices() const {
+        QStringList items;
+        for (int i = 0; i < window->RunChoice()->count(); ++i)
+            items << window->RunChoice()->itemText(i);
+        return items;
+    }
+
+    QImage settledImage() {
+        QCoreApplication::processEvents();
+        return window->grab().toImage();
+    }
+};
+
+TEST_F(ResultsFramesTest, OneSeriesShowsItsLowsAndThePlotOfAChosenRun) {
+    writeFixtures();
+    WriteDataFiles(framesSeries(at(13, 20), "frames", 100), folder + "result_f.htm");
+    open();
+    ASSERT_EQ(column(1)[0], "frames");
+    selectAndWait({0});
+    EXPECT_TRUE(window->FramesPanel()->isVisible());
+    const QString sd = QStringLiteral("640 \u00D7 480"), xga = QStringLiteral("1024 \u00D7 768");
+    // 1000 frames with 10 spikes: the 99th percentile is 10 ms, the 99.9th 40 ms.
+    EXPECT_EQ(lows(), (QList<QStringList>{{"Resolution", "Average fps", "1% low", "0.1% low"},
+                                          {sd, "61.0", "100.0", "25.0"},
+                                          {xga, "61.0", "100.0", "25.0"}}));
+    EXPECT_TRUE(window->Lows()->headerItem()->toolTip(2).contains("low_1_percentile_fps"));
+    EXPECT_EQ(runChoices(),
+              QStringList({sd + ", run 2", sd + ", run 3 (partial: 80 % of the demo)",
+                           xga + ", run 2", xga + ", run 3 (partial: 80 % of the demo)"}))
+        << "the learning runs have no frame times";
+
+    // The first run with frame times is plotted with its lows.
+    EXPECT_TRUE(window->Plot()->isVisible());
+    EXPECT_FALSE(window->FramesStatus()->isVisible());
+    EXPECT_EQ(window->Plot()->Title(), sd + ", run 2");
+    EXPECT_EQ(window->Plot()->Frames(), spikyFrames(100));
+    ASSERT_TRUE(window->Plot()->Figures());
+    EXPECT_DOUBLE_EQ(window->Plot()->Figures()->Percentile1LowFps, 100.0);
+    EXPECT_DOUBLE_EQ(window->Plot()->Figures()->Percentile01LowFps, 25.0);
+
+    // Another run is read when it is chosen.
+    bool shown = false;
+    QObject::connect(window.get(), &ResultsWindow::FramesShown, [&shown] { shown = true; });
+    window->RunChoice()->setCurrentIndex(3);
+    EXPECT_TRUE(window->ReadingFrames() || shown);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shown; }, 30000));
+    EXPECT_EQ(window->Plot()->Title(), xga + ", run 3 (partial: 80 % of the demo)");
+    EXPECT_EQ(window->Plot()->Frames().size(), 1000u);
+
+    // Three chosen are not compared: nothing beside the chart.
+    select({0, 1, 2});
+    EXPECT_FALSE(window->FramesPanel()->isVisible());
+    EXPECT_FALSE(window->ReadingFrames());
+}
+
+TEST_F(ResultsFramesTest, ASeriesWithoutFrameTimesLooksAsBefore) {
+    writeFixtures();
+    WriteDataFiles(framesSeries(at(13, 20), "frames", 100), folder + "result_f.htm");
+    open();
+    QStringList headers;
+    for (int c = 0; c < window->List()->columnCount(); ++c)
+        headers << window->List()->headerItem()->text(c);
+    EXPECT_EQ(headers, QStringList({"Date", "Note", "Resolutions", "Average fps"}));
+
+    select({1}); // "new driver", format 1
+    EXPECT_FALSE(window->FramesPanel()->isVisible());
+    const QImage before = settledImage();
+    const QRect chart = window->Chart()->geometry();
+    EXPECT_EQ(chart.width(), window->Chart()->parentWidget()->width())
+        << "the chart takes the whole width, as it did";
+
+    selectAndWait({0});
+    EXPECT_TRUE(window->FramesPanel()->isVisible());
+    EXPECT_LT(window->Chart()->width(), chart.width());
+
+    select({1});
+    EXPECT_FALSE(window->FramesPanel()->isVisible());
+    const QImage after = settledImage();
+    EXPECT_EQ(window->Chart()->geometry(), chart);
+    EXPECT_EQ(after, before) << "the window shows a format-1 series as it did";
+}
+
+TEST_F(ResultsFramesTest, TwoSeriesShowTheirLowsSideBySide) {
+    writeFixtures();
+    WriteDataFiles(framesSeries(at(13, 20), "every 100", 100), folder + "result_f.htm");
+    WriteDataFiles(framesSeries(at(14, 20), "every 50", 50), folder + "result_g.htm");
+    open();
+    ASSERT_EQ(column(1).mid(0, 2), QStringList({"every 50", "every 100"}));
+    const QString sd = QStringLiteral("640 \u00D7 480"), xga = QStringLiteral("1024 \u00D7 768");
+    selectAndWait({0, 1});
+    // Older first, as the chart has them; 20 spikes in 1000 frames reach the 99th percentile.
+    EXPECT_EQ(lows(), (QList<QStringList>{{"Resolution", "Average fps", "1% low", "0.1% low",
+                                           "Average fps", "1% low", "0.1% low"},
+                                          {sd, "61.0", "100.0", "25.0", "61.0", "25.0", "25.0"},
+                                          {xga, "61.0", "100.0", "25.0", "61.0", "25.0", "25.0"}}));
+    EXPECT_FALSE(window->Lows()->headerItem()->icon(1).isNull()) << "in the chart's colours";
+    EXPECT_FALSE(window->Lows()->headerItem()->icon(4).isNull());
+    EXPECT_TRUE(window->Lows()->headerItem()->toolTip(4).contains("every 50"));
+    const QStringList runs = runChoices();
+    ASSERT_EQ(runs.size(), 8);
+    EXPECT_EQ(runs[0], column(0)[1] + ": " + sd + ", run 2");
+    EXPECT_EQ(runs[7], column(0)[0] + ": " + xga + ", run 3 (partial: 80 % of the demo)");
+
+    // Beside a series of format 1: its averages, and no lows.
+    selectAndWait({0, 4}); // "every 50" and "old driver"
+    const QList<QStringList> mixed = lows();
+    ASSERT_EQ(mixed.size(), 3);
+    EXPECT_EQ(mixed[1], QStringList({sd, "62.0", "-", "-", "61.0", "25.0", "25.0"}));
+    EXPECT_EQ(mixed[2], QStringList({xga, "42.0", "-", "-", "61.0", "25.0", "25.0"}));
+    EXPECT_EQ(runChoices().size(), 4);
+
+    // One series again: its columns are no longer marked.
+    selectAndWait({0});
+    EXPECT_EQ(lows().first().size(), 4);
+    EXPECT_TRUE(window->Lows()->headerItem()->icon(1).isNull());
+}
+
+TEST_F(ResultsFramesTest, AFramesFileThatCannotBeUsedIsToldAndNeverWaitedOn) {
+    const struct {
+        const char* stamp;
+        std::function<void(const QString& path)> spoil;
+        const char* status;
+    } cases[] = {
+        {"missing", [](const QString& path) { QFile::remove(path); },
+         "result_missing.frames.csv: No such file or directory"},
+        {"damaged",
+         [](const QString& path) {
+             QByteArray bytes = testsupport::readFile(path);
+             bytes.replace(",2,10,10\r\n", ",2,10,ten\r\n");
+             testsupport::writeFile(path, bytes);
+         },
+         "result_damaged.frames.csv: line 11: the milliseconds are no frame time"},
+        {"fewer",
+         [](const QString& path) {
+             SeriesResult shorter = framesSeries(at(1, 1), "", 100);
+             shorter.Rows[0].Runs[1].Frames->FrameMs.resize(10);
+             testsupport::writeFile(path, FramesCsvBytes(shorter.Rows));
+         },
+         "result_fewer.frames.csv: it holds 10 frames of this run, the data file 1000"},
+        {"fifo",
+         [](const QString& path) {
+             QFile::remove(path);
+             ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+         },
+         "result_fifo.frames.csv: not a regular file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stamp);
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::System))
+            QFile::remove(folder + name);
+        const QString report = folder + "result_" + c.stamp + ".htm";
+        WriteDataFiles(framesSeries(at(13, 20), c.stamp, 100), report);
+        c.spoil(FramesCsvPathForReport(report));
+        open();
+        selectAndWait({0});
+        EXPECT_FALSE(window->Plot()->isVisible());
+        EXPECT_TRUE(window->FramesStatus()->isVisible());
+        EXPECT_EQ(window->FramesStatus()->text(),
+                  QStringLiteral("The frame times cannot be shown: ") + c.status);
+        EXPECT_EQ(lows().size(), 3) << "the lows come from the data file";
+    }
 }
 
 TEST(ResultsChart, TheAxisIsFiniteForEveryHighestValue) {

@@ -2,6 +2,7 @@
 // Steam root below the home folder, the game in a second library, the steam command on the
 // PATH, the client started through "Run now?", and the report at the end.
 
+#include "LoggingGame.h"
 #include "OwnProcesses.h"
 #include "SteamLayout.h"
 #include "WindowFixture.h"
@@ -9,13 +10,17 @@
 #include "SchemaCheck.h"
 #include "game/SeriesPreparation.h"
 #include "run/ScoreReading.h"
+#include "ui/FrameTimePlot.h"
+#include "ui/ResultsWindow.h"
 
+#include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTreeWidget>
 
 namespace {
 
@@ -176,6 +181,65 @@ TEST_F(TodaysSteamThroughWindow, AClientThatDropsTheSizeIsToldAfterTheSeries) {
     ASSERT_EQ(rows.size(), 1);
     EXPECT_TRUE(onlyReport().contains("<b>Score = " + rows[0][1].toLatin1() + " FPS</b>"))
         << "the report is written as ever, with the score as read";
+}
+
+// With frame times on, a series whose game logs known frames through MangoHud ends with their
+// lows in the data file, and the results window shows them beside the chart with a run's plot.
+TEST_F(TodaysSteamThroughWindow, FrameTimesEndInTheDataFileAndTheResultsWindow) {
+    storeValues({{"800", "1"},
+                 {"RunNumber", "2"},
+                 {"Demo", "1"},
+                 {"ResultPath", results},
+                 {"FrameTimes", "1"}});
+    const LoggingGame game(layout, kKnownLowsPattern, 6000);
+    ASSERT_TRUE(QProcess::startDetached(layout.steamCommand, {}, layout.steamRoot));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+    openWindow();
+    clickRun(120000);
+    EXPECT_EQ(control<QLabel>("StatusInfo")->text(),
+              QStringLiteral("The benchmarking is successful."));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << qPrintable(dialogs.messages.join('\n'));
+
+    const QStringList data = QDir(results).entryList({"result_*.json"}, QDir::Files);
+    ASSERT_EQ(data.size(), 1);
+    EXPECT_EQ(testsupport::schemaProblems({results + data.first()}), QString());
+    const QJsonObject row = QJsonDocument::fromJson(testsupport::readFile(results + data.first()))
+                                .object()["rows"]
+                                .toArray()[0]
+                                .toObject();
+    EXPECT_EQ(row["frame_times"]["low_1_percentile_fps"].toDouble(), kKnownLow1);
+    EXPECT_EQ(row["frame_times"]["low_01_percentile_fps"].toDouble(), kKnownLow01);
+    const int frames =
+        row["runs"].toArray()[1].toObject()["frame_times"].toObject()["frames"].toInt();
+    EXPECT_GE(frames, 250);
+
+    // The results window, from the group bar: the lows beside the chart, the run's frames.
+    click("RzGroup3");
+    click("ResultsItem");
+    ResultsWindow* shown = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* r = qobject_cast<ResultsWindow*>(w))
+            shown = r;
+    ASSERT_NE(shown, nullptr);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !shown->Listing(); }, 30000));
+    ASSERT_EQ(shown->List()->topLevelItemCount(), 1);
+    bool plotted = false;
+    QObject::connect(shown, &ResultsWindow::FramesShown, [&plotted] { plotted = true; });
+    shown->List()->topLevelItem(0)->setSelected(true);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return plotted; }, 30000));
+    ASSERT_TRUE(shown->FramesPanel()->isVisible());
+    ASSERT_EQ(shown->Lows()->topLevelItemCount(), 1);
+    const QTreeWidgetItem* lows = shown->Lows()->topLevelItem(0);
+    EXPECT_EQ(lows->text(0), QString::fromUtf8("800 \u00D7 600"));
+    EXPECT_EQ(lows->text(2), "50.0");
+    EXPECT_EQ(lows->text(3), "25.0");
+    ASSERT_EQ(shown->RunChoice()->count(), 1) << "the first run learned where the demo lies";
+    EXPECT_TRUE(
+        shown->RunChoice()->itemText(0).startsWith(QString::fromUtf8("800 \u00D7 600, run 2")));
+    EXPECT_TRUE(shown->Plot()->isVisible()) << shown->FramesStatus()->text().toStdString();
+    EXPECT_EQ(shown->Plot()->Frames().size(), std::size_t(frames));
+    ASSERT_TRUE(shown->Plot()->Figures());
+    EXPECT_EQ(shown->Plot()->Figures()->Percentile1LowFps, kKnownLow1);
 }
 
 } // namespace

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "FrameLog.h"
+#include "SteamLayout.h"
+
+#include <QByteArray>
+#include <utility>
+#include <vector>
+
+// For as long as it lives: the stand-in game of today's layout, started by a stand-in client
+// started from here, plays through MangoHud with the frames of `pattern` (see
+// testbed::kFrameMsEnv) for `playMs` after a second of loading, and the program finds MangoHud's
+// configuration and its own frames folder below the layout's home. The environment is put back
+// afterwards.
+class LoggingGame {
+public:
+    LoggingGame(const testbed::ModernSteamLayout& today, const QByteArray& pattern, int playMs) {
+        const std::pair<const char*, QByteArray> values[] = {
+            {"HOME", today.home.toUtf8()},
+            {"XDG_CONFIG_HOME", {}},
+            {"XDG_STATE_HOME", {}},
+            {"MANGOHUD", "1"},
+            {testbed::kLoadMsEnv, "1000"},
+            {testbed::kFrameMsEnv, pattern},
+            {"VARNHOLT_TESTBED_PLAY_MS", QByteArray::number(playMs)},
+        };
+        for (const auto& [name, value] : values) {
+            saved_.emplace_back(name, qgetenv(name));
+            if (value.isEmpty())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+    ~LoggingGame() {
+        for (const auto& [name, value] : saved_) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    }
+    LoggingGame(const LoggingGame&) = delete;
+    LoggingGame& operator=(const LoggingGame&) = delete;
+
+private:
+    std::vector<std::pair<const char*, QByteArray>> saved_;
+};
+
+// Frames of 10 ms, every fifth 20 ms and every 250th 40 ms. Whatever part of the demo a run's
+// log covers (from 250 to 999 frames, from near its start), the 99th percentile frame is one
+// of 20 ms and the 99.9th the slowest (a run of fewer than 1000 frames): lows of 50 and 25 fps.
+inline constexpr char kKnownLowsPattern[] = "10,20,5,40,250";
+inline constexpr double kKnownLow1 = 50;
+inline constexpr double kKnownLow01 = 25;
