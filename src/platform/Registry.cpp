@@ -507,10 +507,10 @@ bool Registry::keyExists(const QString& path) const {
 }
 
 bool Registry::openKey(const QString& path, bool canCreate) {
-    const auto parts = regfile::splitKeyPath(path);
+    auto parts = regfile::splitKeyPath(path);
     if (!parts)
         return false;
-    if (keyExists(path)) {
+    if (storeKeyExists(root_, storeFile(root_, dir_), *parts)) {
         // Nothing to create.
     } else if (canCreate) {
         updateStore(
@@ -518,7 +518,7 @@ bool Registry::openKey(const QString& path, bool canCreate) {
     } else {
         return false;
     }
-    open_ = path;
+    open_ = std::move(parts);
     return true;
 }
 
@@ -527,10 +527,9 @@ void Registry::closeKey() {
 }
 
 std::optional<regfile::Value> Registry::lookup(const QString& name) const {
-    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
-    if (!parts)
+    if (!open_)
         return std::nullopt;
-    return storeValue(root_, storeFile(root_, dir_), *parts, name);
+    return storeValue(root_, storeFile(root_, dir_), *open_, name);
 }
 
 bool Registry::valueExists(const QString& name) const {
@@ -592,7 +591,7 @@ QByteArray Registry::readBinary(const QString& name) const {
 
 void Registry::writeValue(const QString& name, quint32 type, const QByteArray& data) {
     const RegistryError failed(QStringLiteral("Failed to set data for '%1'").arg(name));
-    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
+    const std::optional<QStringList>& parts = open_;
     if (!parts || !regfile::isStorableName(name) || name.size() > regfile::MaxValueNameLength)
         throw failed;
     try {
@@ -631,7 +630,7 @@ void Registry::writeBinary(const QString& name, const QByteArray& bytes) {
 }
 
 bool Registry::deleteValue(const QString& name) {
-    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
+    const std::optional<QStringList>& parts = open_;
     if (!parts)
         return false;
     bool removed = false;

@@ -265,7 +265,7 @@ TEST(RegFileParse, AppliesDeletionsOfAnImport) {
                                               "\"z\"=\"3\"\n"));
     ASSERT_TRUE(parsed.document) << parsed.error.toStdString();
     for (const Section& s : parsed.document->sections)
-        applySection(s, splitSectionPath(s.path)->second, root);
+        applySection(s, root);
     const Key* a = findKey(root, {"A"});
     ASSERT_TRUE(a);
     EXPECT_TRUE(a->subKeys.empty());
@@ -386,7 +386,7 @@ TEST(RegFileFormat, KeepsCommentsWithTheKeysAndValuesTheyStandAbove) {
     const ParseResult parsed = parse(file);
     ASSERT_TRUE(parsed.document);
     for (const Section& s : parsed.document->sections)
-        applySection(s, splitSectionPath(s.path)->second, imported);
+        applySection(s, imported);
     EXPECT_FALSE(format(Root, imported).contains(';'));
 }
 
@@ -658,7 +658,7 @@ TEST(RegFileParse, RepeatedSectionsMergeTheirValuesAlike) {
         const ParseResult parsed = parse(file);
         ASSERT_TRUE(parsed.document) << parsed.error.toStdString();
         for (const Section& s : parsed.document->sections)
-            applySection(s, splitSectionPath(s.path)->second, imported);
+            applySection(s, imported);
         EXPECT_EQ(findKey(imported, {"A"})->values, expected);
         EXPECT_EQ(findKey(imported, {"A"})->comments, QStringList());
 
