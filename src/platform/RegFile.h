@@ -142,6 +142,7 @@ struct Section {
     int line = 0;
     QStringList comments; // the ";" lines right above the section
 };
+
 } // namespace regfile
 
 // Moved as bytes, as a Value is.
