@@ -24,64 +24,35 @@ QString ErrorFor(const QString& path, int err) {
     return CannotCreateFileText(path, err);
 }
 
-// 0 when the file on `fd` holds exactly `expected` bytes.
-int SizeCheck(int fd, qint64 expected) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return errno;
-    // A file shorter than what was written lost its tail: that is no file at all.
-    return st.st_size == expected ? 0 : EIO;
-}
-
 } // namespace
-
-StreamFile::~StreamFile() {
-    Close();
-}
 
 bool StreamFile::Create(const QString& path) {
     Close();
     path_ = path;
-    written_ = 0;
     error_.clear();
     const QByteArray name = QFile::encodeName(path);
-    fd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd_ < 0)
+    const int fd =
+        ::open(name.constData(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
         return Fail(errno);
+    stream_.attach(fd);
     return true;
 }
 
 bool StreamFile::Write(const char* data, qsizetype size) {
-    if (fd_ < 0)
-        return Fail(EBADF);
-    if (const int err = writeAllBytes(fd_, data, size))
+    if (const int err = stream_.write(data, size))
         return Fail(err);
-    written_ += size;
     return true;
 }
 
 bool StreamFile::Finish() {
-    if (fd_ < 0)
-        return Fail(EBADF);
-    int err = 0;
-    if (::fsync(fd_) != 0)
-        err = errno;
-    if (err == 0)
-        err = SizeCheck(fd_, written_);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err != 0)
-        return Fail(err);
+    if (const std::optional<WriteFailure> failure = stream_.finish())
+        return Fail(failure->err);
     return true;
 }
 
 void StreamFile::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    stream_.abandon();
 }
 
 bool StreamFile::Fail(int err) {
@@ -94,26 +65,13 @@ std::optional<QString> WriteNewFile(const QString& path, const QByteArray& bytes
     // unlink takes a link itself, never what it points to.
     if (::unlink(name.constData()) != 0 && errno != ENOENT)
         return ErrorFor(path, errno);
-    UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                       mode_t(mode)));
-    if (fd.get() < 0)
-        return ErrorFor(path, errno);
-    int err = 0;
+    ReplaceOptions options;
     // The umask must not take bits the caller asked for (a program must stay runnable).
-    if (::fchmod(fd.get(), mode_t(mode)) != 0)
-        err = errno;
-    if (err == 0)
-        err = writeAllBytes(fd.get(), bytes.constData(), bytes.size());
-    if (err == 0 && ::fsync(fd.get()) != 0)
-        err = errno;
-    if (err == 0)
-        err = SizeCheck(fd.get(), bytes.size());
-    if (fd.close() != 0 && err == 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(name.constData());
-        return ErrorFor(path, err);
-    }
+    options.mode = mode;
+    options.createMode = mode;
+    const std::optional<WriteFailure> failure = ReplaceFile(path, bytes, options);
+    if (failure && failure->step != WriteStep::Folder)
+        return ErrorFor(path, failure->err);
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CheckedWrite.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -14,8 +16,8 @@ QString CannotCreateFileText(const QString& path, int err);
 // A file written piece by piece as it arrives (a download).
 class StreamFile {
 public:
-    StreamFile() = default;
-    ~StreamFile(); // an open file is closed without checks
+    // The steps of writing, syncing, measuring and closing go through `calls`.
+    explicit StreamFile(const FileCalls& calls = systemFileCalls()) : stream_(calls) {}
     StreamFile(const StreamFile&) = delete;
     StreamFile& operator=(const StreamFile&) = delete;
 
@@ -35,16 +37,15 @@ public:
 private:
     bool Fail(int err);
 
-    int fd_ = -1;
-    qint64 written_ = 0;
+    CheckedStream stream_;
     QString path_;
     QString error_;
 };
 
 // Puts a new file at `path` holding `bytes`, with permission bits `mode`: whatever is at `path`
-// (a file, a link) is removed first, and the file is created with O_EXCL and O_NOFOLLOW so that
-// nothing planted there meanwhile is written through. Every write, the sync and the close are
-// checked; on failure the partial file is removed. Nothing on success, else the error text.
+// (a file, a link) is removed first, and the file is written beside it (created with O_EXCL
+// and O_NOFOLLOW, so that nothing planted there is written through) and given the name when
+// it is whole. On failure nothing is left at `path`. Nothing on success, else the error text.
 std::optional<QString> WriteNewFile(const QString& path, const QByteArray& bytes, unsigned mode);
 
 // The content of `path` when it is a regular file owned by this user that has no other name,

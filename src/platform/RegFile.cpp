@@ -218,6 +218,27 @@ std::optional<QByteArray> utf8Text(const QByteArray& bytes) {
     return body;
 }
 
+// Splits the section's path into its root name and parts; the reason it is no key path
+// otherwise.
+QString splitSection(Section& section) {
+    const QString& path = section.path;
+    const qsizetype slash = path.indexOf(u'\\');
+    KeyNames names;
+    if (slash >= 0) {
+        names = splitKeyNames(QStringView(path).sliced(slash + 1));
+        if (names.tooDeep)
+            return names.problem;
+    }
+    const QString rootName = slash < 0 ? path : path.left(slash);
+    if (rootName.isEmpty() || !isStorableName(rootName))
+        return QStringLiteral("'%1' is not a key path").arg(shown(path));
+    if (!names.problem.isEmpty())
+        return QStringLiteral("'%1' is not a key path: %2").arg(shown(path), names.problem);
+    section.rootName = rootName;
+    section.parts = std::move(names.parts);
+    return QString();
+}
+
 // One value line; a continued hex list takes the lines after it from `lines`.
 // With `materialize` false the line is only checked: no name or text is made.
 Entry parseValue(QByteArrayView line, LineReader& lines, NamePool& names, bool materialize) {
@@ -368,19 +389,9 @@ ParseOutcome parseInto(const QByteArray& bytes, ParseSink& sink) {
                     section.removeKey = true;
                     path = path.sliced(1);
                 }
-                // Counted before it is split: a path of a million parts is refused as it is.
-                if (path.count('\\') > MaxKeyDepth)
-                    throw LineError{QStringLiteral("the key is more than %1 levels deep; the "
-                                                   "registry allows %1")
-                                        .arg(MaxKeyDepth)};
                 section.path = QString::fromUtf8(path);
-                QStringList parts = section.path.split(u'\\');
-                const QString rootName = parts.takeFirst();
-                if (rootName.isEmpty() || !isStorableName(rootName))
-                    throw LineError{QStringLiteral("'%1' is not a key path").arg(shown(path))};
-                if (const QString problem = keyPathProblem(parts); !problem.isEmpty())
-                    throw LineError{
-                        QStringLiteral("'%1' is not a key path: %2").arg(shown(path), problem)};
+                if (const QString error = splitSection(section); !error.isEmpty())
+                    throw LineError{error};
                 section.comments = std::exchange(comments, {});
                 inSection = true;
                 removing = section.removeKey;
@@ -422,32 +433,6 @@ struct FoldedHash {
         return h;
     }
 };
-struct FoldedEqual {
-    bool operator()(QStringView a, QStringView b) const { return sameName(a, b); }
-};
-
-// The values of one key by name, for keys with many values.
-class ValueIndex {
-public:
-    explicit ValueIndex(const Key& key) { rebuild(key); }
-    void rebuild(const Key& key) {
-        positions_.clear();
-        for (qsizetype i = 0; i < key.values.size(); ++i)
-            positions_.emplace(QStringView(key.values[i].name), i);
-    }
-    std::optional<qsizetype> find(QStringView name) const {
-        const auto it = positions_.find(name);
-        return it == positions_.end() ? std::nullopt : std::optional<qsizetype>(it->second);
-    }
-    void add(const Key& key) {
-        positions_.emplace(QStringView(key.values.back().name), key.values.size() - 1);
-    }
-
-private:
-    // The views point into the names' own buffers, which stay put while the names live.
-    std::unordered_map<QStringView, qsizetype, FoldedHash, FoldedEqual> positions_;
-};
-
 // ---------------------------------------------------------------------------------------------
 // Writing
 
@@ -693,6 +678,21 @@ QString keyPathProblem(const QStringList& parts) {
     return QString();
 }
 
+KeyNames splitKeyNames(QStringView names) {
+    KeyNames result;
+    // Counted before it is split: a path of a million parts is refused as it is.
+    if (names.count(u'\\') >= MaxKeyDepth) {
+        result.tooDeep = true;
+        result.problem =
+            QStringLiteral("the key is more than %1 levels deep; the registry allows %1")
+                .arg(MaxKeyDepth);
+        return result;
+    }
+    result.parts = names.toString().split(u'\\');
+    result.problem = keyPathProblem(result.parts);
+    return result;
+}
+
 std::optional<QStringList> splitKeyPath(const QString& path) {
     QStringView p = path;
     if (p.startsWith(u'\\'))
@@ -701,13 +701,10 @@ std::optional<QStringList> splitKeyPath(const QString& path) {
         p.chop(1);
     if (p.isEmpty())
         return QStringList();
-    // Never more parts than the limit allows, whatever the text holds.
-    if (p.count(u'\\') >= MaxKeyDepth)
+    KeyNames names = splitKeyNames(p);
+    if (!names.problem.isEmpty())
         return std::nullopt;
-    const QStringList parts = p.toString().split(u'\\');
-    if (!keyPathProblem(parts).isEmpty())
-        return std::nullopt;
-    return parts;
+    return std::move(names.parts);
 }
 
 const Key* findKey(const Key& root, const QStringList& parts) {
@@ -772,99 +769,12 @@ ParseResult parse(const QByteArray& bytes) {
 }
 
 std::optional<std::pair<QString, QStringList>> splitSectionPath(const QString& path) {
-    if (path.count(u'\\') > MaxKeyDepth)
+    Section section;
+    section.path = path;
+    if (!splitSection(section).isEmpty())
         return std::nullopt;
-    QStringList parts = path.split(u'\\');
-    const QString rootName = parts.takeFirst();
-    if (rootName.isEmpty() || !isStorableName(rootName) || !keyPathProblem(parts).isEmpty())
-        return std::nullopt;
-    return std::make_pair(rootName, parts);
+    return std::make_pair(std::move(section.rootName), std::move(section.parts));
 }
-
-void TreeBuilder::indexChildren(const Key& key, int id) {
-    for (qsizetype i = 0; i < qsizetype(key.subKeys.size()); ++i)
-        index_.insert({id, key.subKeys[size_t(i)].name.toCaseFolded()}, Node{i, nextId_++});
-    indexed_.insert(id);
-}
-
-Key& TreeBuilder::create(const QStringList& parts) {
-    Key* key = &root_;
-    int id = 0;
-    for (const QString& part : parts) {
-        const std::pair<int, QString> name{id, part.toCaseFolded()};
-        auto it = index_.constFind(name);
-        if (it == index_.constEnd() && !indexed_.contains(id)) {
-            indexChildren(*key, id);
-            it = index_.constFind(name);
-        }
-        Node node;
-        if (it == index_.constEnd()) {
-            key->subKeys.emplace_back(part);
-            node = Node{qsizetype(key->subKeys.size()) - 1, nextId_++};
-            index_.insert(name, node);
-            indexed_.insert(node.id); // a new key has no children to find
-        } else {
-            node = *it;
-        }
-        key = &key->subKeys[size_t(node.position)];
-        id = node.id;
-    }
-    return *key;
-}
-
-void TreeBuilder::apply(const Section& section, const QStringList& parts, bool keepComments) {
-    if (section.removeKey) {
-        if (removeKey(root_, parts)) {
-            // Positions after the removed key have shifted: start the index afresh.
-            index_.clear();
-            indexed_.clear();
-        }
-        return;
-    }
-    Key& key = create(parts);
-    if (keepComments)
-        key.comments += section.comments;
-    // Few values are looked up one by one; many through an index.
-    std::optional<ValueIndex> byName;
-    if (key.values.size() + section.entries.size() > 16)
-        byName.emplace(key);
-    for (const Entry& entry : section.entries) {
-        const Value& v = entry.value;
-        if (entry.remove) {
-            if (key.removeValue(v.name) && byName)
-                byName->rebuild(key);
-            continue;
-        }
-        Value* existing = nullptr;
-        if (byName) {
-            if (const auto at = byName->find(v.name))
-                existing = &key.values[*at];
-        } else {
-            for (Value& candidate : key.values) {
-                if (sameName(candidate.name, v.name)) {
-                    existing = &candidate;
-                    break;
-                }
-            }
-        }
-        if (existing) {
-            existing->type = v.type;
-            existing->data = v.data;
-            if (keepComments)
-                existing->comments += v.comments;
-            continue;
-        }
-        key.values.append(keepComments ? v : Value(v.name, v.type, v.data));
-        if (byName)
-            byName->add(key);
-    }
-}
-
-void applySection(const Section& section, const QStringList& parts, Key& root) {
-    TreeBuilder(root).apply(section, parts, false);
-}
-
-namespace {
 
 // The values of one key by name while a file is read into it: an open-addressing table of
 // positions, reused from key to key, so that a file of many values needs no allocation per
@@ -916,65 +826,122 @@ private:
     size_t count_ = 0;
 };
 
-// Reads a store file straight into its tree, comments and all. A section's values are
-// gathered first and then added to their key in one step, so that its list of values grows
-// once rather than value by value.
+TreeBuilder::TreeBuilder(Key& root) : root_(root), slots_(std::make_unique<ValueSlots>()) {}
+
+TreeBuilder::~TreeBuilder() = default;
+
+void TreeBuilder::indexChildren(const Key& key, int id) {
+    for (qsizetype i = 0; i < qsizetype(key.subKeys.size()); ++i)
+        index_.insert({id, key.subKeys[size_t(i)].name.toCaseFolded()}, Node{i, nextId_++});
+    indexed_.insert(id);
+}
+
+Key& TreeBuilder::create(const QStringList& parts) {
+    Key* key = &root_;
+    int id = 0;
+    for (const QString& part : parts) {
+        const std::pair<int, QString> name{id, part.toCaseFolded()};
+        auto it = index_.constFind(name);
+        if (it == index_.constEnd() && !indexed_.contains(id)) {
+            indexChildren(*key, id);
+            it = index_.constFind(name);
+        }
+        Node node;
+        if (it == index_.constEnd()) {
+            key->subKeys.emplace_back(part);
+            node = Node{qsizetype(key->subKeys.size()) - 1, nextId_++};
+            index_.insert(name, node);
+            indexed_.insert(node.id); // a new key has no children to find
+        } else {
+            node = *it;
+        }
+        key = &key->subKeys[size_t(node.position)];
+        id = node.id;
+    }
+    return *key;
+}
+
+void TreeBuilder::apply(Section section, bool keepComments) {
+    if (section.removeKey) {
+        if (removeKey(root_, section.parts)) {
+            // Positions after the removed key have shifted: start the index afresh.
+            index_.clear();
+            indexed_.clear();
+        }
+        return;
+    }
+    Key& key = create(section.parts);
+    if (keepComments)
+        key.comments += section.comments;
+    if (section.entries.isEmpty())
+        return;
+    // The list of values grows once for the section rather than value by value.
+    key.values.reserve(key.values.size() + section.entries.size());
+    slots_->reset(key);
+    for (Entry& entry : section.entries) {
+        Value& v = entry.value;
+        if (entry.remove) {
+            if (key.removeValue(v.name))
+                slots_->reset(key);
+            continue;
+        }
+        if (const auto at = slots_->find(key, v.name)) {
+            Value& existing = key.values[*at];
+            existing.type = v.type;
+            existing.data = std::move(v.data);
+            if (keepComments)
+                existing.comments += v.comments;
+            continue;
+        }
+        if (!keepComments)
+            v.comments.clear();
+        key.values.append(std::move(v));
+        slots_->insert(key, key.values.size() - 1);
+    }
+}
+
+void applySection(const Section& section, Key& root) {
+    TreeBuilder(root).apply(section, false);
+}
+
+namespace {
+
+// A section of a store file must lie below the file's own root.
+void checkRoot(const Section& section, const QString& rootName) {
+    if (!sameName(section.rootName, rootName))
+        throw LineError{QStringLiteral("the key [%1] does not belong to %2")
+                            .arg(shown(section.path), rootName)};
+}
+
+// Reads a store file straight into its tree, comments and all: each section whole, its values
+// gathered first, goes through the one builder.
 class TreeSink : public ParseSink {
 public:
     TreeSink(Key& root, const QString& rootName) : builder_(root), rootName_(rootName) {}
 
     void section(Section&& section, qsizetype) override {
         flush();
-        const auto split = splitSectionPath(section.path);
-        if (!split || !sameName(split->first, rootName_))
-            throw LineError{QStringLiteral("the key [%1] does not belong to %2")
-                                .arg(shown(section.path), rootName_)};
-        if (section.removeKey) {
-            builder_.apply(section, split->second, true);
-            return;
-        }
-        current_ = &builder_.create(split->second);
-        current_->comments += section.comments;
+        checkRoot(section, rootName_);
+        pending_ = std::move(section);
+        // Keys of one file tend to hold alike numbers of values: room for as many as the last
+        // one held saves growing the list value by value.
+        pending_->entries.reserve(lastEntries_);
     }
+    void entry(Entry&& entry) override { pending_->entries.append(std::move(entry)); }
 
-    void entry(Entry&& entry) override { pending_.push_back(std::move(entry)); }
-
-    // Adds the gathered values to the current key: a value of a name it holds already takes
-    // the new type and data.
     void flush() {
-        if (!current_ || pending_.empty()) {
-            pending_.clear();
-            return;
+        if (pending_) {
+            lastEntries_ = pending_->entries.size();
+            builder_.apply(std::move(*pending_), true);
+            pending_.reset();
         }
-        Key& key = *current_;
-        key.values.reserve(key.values.size() + qsizetype(pending_.size()));
-        slots_.reset(key);
-        for (Entry& entry : pending_) {
-            if (entry.remove) {
-                if (key.removeValue(entry.value.name))
-                    slots_.reset(key);
-                continue;
-            }
-            if (const auto at = slots_.find(key, entry.value.name)) {
-                Value& existing = key.values[*at];
-                existing.type = entry.value.type;
-                existing.data = std::move(entry.value.data);
-                existing.comments += entry.value.comments;
-                continue;
-            }
-            key.values.append(std::move(entry.value));
-            slots_.insert(key, key.values.size() - 1);
-        }
-        pending_.clear();
-        current_ = nullptr;
     }
 
 private:
     TreeBuilder builder_;
     QString rootName_;
-    Key* current_ = nullptr;
-    std::vector<Entry> pending_;
-    ValueSlots slots_;
+    std::optional<Section> pending_;
+    qsizetype lastEntries_ = 0;
 };
 
 } // namespace
@@ -1008,13 +975,10 @@ IndexResult indexRoot(const QByteArray& bytes, const QString& rootName) {
     public:
         explicit IndexSink(IndexedRoot& index) : index_(index) {}
         void section(Section&& section, qsizetype offset) override {
-            const auto split = splitSectionPath(section.path);
-            if (!split || !sameName(split->first, index_.rootName))
-                throw LineError{QStringLiteral("the key [%1] does not belong to %2")
-                                    .arg(shown(section.path), index_.rootName)};
+            checkRoot(section, index_.rootName);
             if (!index_.sections.empty())
                 index_.sections.back().end = offset;
-            index_.sections.push_back({split->second, section.removeKey, offset, -1});
+            index_.sections.push_back({std::move(section.parts), section.removeKey, offset, -1});
             index_.removesKeys = index_.removesKeys || section.removeKey;
         }
         void entry(Entry&&) override {}

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -106,6 +107,16 @@ bool isStorableName(const QString& name);
 // longer than MaxKeyNameLength, more than MaxKeyDepth of them. Empty when they can.
 QString keyPathProblem(const QStringList& parts);
 
+// The key names of "A\B" (nothing taken off either end), split once and never into more parts
+// than MaxKeyDepth allows, whatever the text holds. `problem` says why they cannot be stored
+// (see keyPathProblem); `tooDeep` when that is their number, found before any split.
+struct KeyNames {
+    QStringList parts;
+    QString problem;
+    bool tooDeep = false;
+};
+KeyNames splitKeyNames(QStringView names);
+
 // "\A\B", "A\B" and "A\B\" name the same key; "" and "\" the root itself. Nullopt for a
 // path keyPathProblem refuses ("\\A", "A\\B", too deep, a name too long).
 std::optional<QStringList> splitKeyPath(const QString& path);
@@ -124,11 +135,21 @@ struct Entry {
 };
 struct Section {
     QString path;           // as written, root name included
+    QString rootName;       // its first part
+    QStringList parts;      // the keys below the root
     bool removeKey = false; // [-path]
     QList<Entry> entries;
     int line = 0;
     QStringList comments; // the ";" lines right above the section
 };
+
+} // namespace regfile
+
+// Moved as bytes, as a Value is.
+Q_DECLARE_TYPEINFO(regfile::Entry, Q_RELOCATABLE_TYPE);
+
+namespace regfile {
+
 struct Document {
     QList<Section> sections;
     QStringList trailingComments;
@@ -149,14 +170,22 @@ ParseResult parse(const QByteArray& bytes);
 // path keyPathProblem refuses.
 std::optional<std::pair<QString, QStringList>> splitSectionPath(const QString& path);
 
-// Applies sections to a tree as an import does. Keys are found through an index of the keys
-// it has seen, so that a file of many keys is applied in linear time.
+class ValueSlots;
+
+// Applies sections to a tree as an import does, and as a store file is read. Keys are found
+// through an index of the keys it has seen, and a key's values through a table, so that a file
+// of many keys and values is applied in linear time.
 class TreeBuilder {
 public:
-    explicit TreeBuilder(Key& root) : root_(root) {}
-    // `parts` is the section's path below the root. With keepComments the section's and its
-    // values' comments go with them into the tree.
-    void apply(const Section& section, const QStringList& parts, bool keepComments);
+    explicit TreeBuilder(Key& root);
+    ~TreeBuilder();
+    TreeBuilder(const TreeBuilder&) = delete;
+    TreeBuilder& operator=(const TreeBuilder&) = delete;
+
+    // The section at its parts below the root. With keepComments the section's and its values'
+    // comments go with them into the tree. A value of a name the key holds already takes the
+    // new type and data; "name"=- removes one, "[-path]" the key.
+    void apply(Section section, bool keepComments);
     Key& create(const QStringList& parts);
 
 private:
@@ -172,11 +201,11 @@ private:
     // the parent is in indexed_.
     QHash<std::pair<int, QString>, Node> index_;
     QSet<int> indexed_;
+    std::unique_ptr<ValueSlots> slots_;
 };
 
-// Applies one section as an import does (comments are not taken); parts are its path below
-// the root.
-void applySection(const Section& section, const QStringList& parts, Key& root);
+// Applies one section as an import does (comments are not taken).
+void applySection(const Section& section, Key& root);
 
 struct RootResult {
     std::optional<Key> root;

@@ -1,7 +1,8 @@
 #include "platform/Registry.h"
-#include "platform/UniqueFd.h"
 
+#include "platform/CheckedWrite.h"
 #include "platform/Errors.h"
+#include "platform/UniqueFd.h"
 
 #include <QDir>
 #include <QFile>
@@ -352,51 +353,42 @@ QString writeTarget(const QString& path) {
     fail(QStringLiteral("Cannot read the registry store file"), path, ELOOP);
 }
 
-// Makes the rename itself durable.
-void syncFolder(const QString& dir) {
-    UniqueFd fd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
-        fail(QStringLiteral("Cannot flush the registry folder"), dir, errno);
-}
-
 // Replaces the file at `path` without a moment in which a reader could see a partial file:
 // the new text is complete and on disk before it takes the file's name. Returns the stamp of
 // the new file when it is the one now at `path`. A `mode` of 0 leaves the new file's mode to
 // the user's file creation mask.
 std::optional<FileStamp> replaceFile(const QString& path, const QByteArray& bytes, mode_t mode) {
-    // One fixed name is enough: only the lock holder writes it. Whatever a killed writer (or
-    // anyone else) left under it is removed, never followed.
+    platform::ReplaceOptions options;
+    if (mode != 0)
+        options.mode = mode;
+    options.createMode = 0644;
+    // One fixed name is enough: only the lock holder writes it.
     const QString tmp = path + QStringLiteral(".tmp");
-    const QByteArray tmpName = QFile::encodeName(tmp);
-    const QByteArray name = QFile::encodeName(path);
-    struct stat written {};
-    try {
-        if (::unlink(tmpName.constData()) != 0 && errno != ENOENT)
-            fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
-        UniqueFd fd(::open(tmpName.constData(),
-                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (fd.get() < 0)
-            fail(QStringLiteral("Cannot create the registry file"), tmp, errno);
-        if (mode != 0 && ::fchmod(fd.get(), mode & 07777) != 0)
-            fail(QStringLiteral("Cannot set the mode of the registry file"), tmp, errno);
-        if (const int err = writeAllBytes(fd.get(), bytes.constData(), bytes.size()))
-            fail(QStringLiteral("Cannot write the registry file"), tmp, err);
-        if (::fsync(fd.get()) != 0 || ::fstat(fd.get(), &written) != 0)
-            fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
-        if (written.st_size != bytes.size())
-            fail(QStringLiteral("Cannot flush the registry file"), tmp, EIO);
-        if (fd.close() != 0)
-            fail(QStringLiteral("Cannot flush the registry file"), tmp, errno);
-        if (::rename(tmpName.constData(), name.constData()) != 0)
-            fail(QStringLiteral("Cannot replace the registry store file"), path, errno);
-    } catch (...) {
-        ::unlink(tmpName.constData());
-        throw;
+    options.temporary = tmp;
+    platform::FileIdentity written;
+    if (const auto failure =
+            platform::ReplaceFile(path, bytes, options, platform::systemFileCalls(), &written)) {
+        switch (failure->step) {
+        case platform::WriteStep::Create:
+            fail(QStringLiteral("Cannot create the registry file"), tmp, failure->err);
+        case platform::WriteStep::Mode:
+            fail(QStringLiteral("Cannot set the mode of the registry file"), tmp, failure->err);
+        case platform::WriteStep::Write:
+            fail(QStringLiteral("Cannot write the registry file"), tmp, failure->err);
+        case platform::WriteStep::Sync:
+        case platform::WriteStep::Close:
+            fail(QStringLiteral("Cannot flush the registry file"), tmp, failure->err);
+        case platform::WriteStep::Rename:
+            fail(QStringLiteral("Cannot replace the registry store file"), path, failure->err);
+        case platform::WriteStep::Folder:
+            fail(QStringLiteral("Cannot flush the registry folder"), QFileInfo(path).path(),
+                 failure->err);
+        }
     }
-    syncFolder(QFileInfo(path).path());
     struct stat now {};
-    if (::stat(name.constData(), &now) != 0 || now.st_ino != written.st_ino ||
-        now.st_dev != written.st_dev || now.st_size != bytes.size())
+    if (::stat(QFile::encodeName(path).constData(), &now) != 0 ||
+        quint64(now.st_ino) != written.inode || quint64(now.st_dev) != written.device ||
+        now.st_size != bytes.size())
         return std::nullopt;
     return FileStamp(now);
 }
@@ -515,10 +507,10 @@ bool Registry::keyExists(const QString& path) const {
 }
 
 bool Registry::openKey(const QString& path, bool canCreate) {
-    const auto parts = regfile::splitKeyPath(path);
+    auto parts = regfile::splitKeyPath(path);
     if (!parts)
         return false;
-    if (keyExists(path)) {
+    if (storeKeyExists(root_, storeFile(root_, dir_), *parts)) {
         // Nothing to create.
     } else if (canCreate) {
         updateStore(
@@ -526,7 +518,7 @@ bool Registry::openKey(const QString& path, bool canCreate) {
     } else {
         return false;
     }
-    open_ = path;
+    open_ = std::move(parts);
     return true;
 }
 
@@ -535,10 +527,9 @@ void Registry::closeKey() {
 }
 
 std::optional<regfile::Value> Registry::lookup(const QString& name) const {
-    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
-    if (!parts)
+    if (!open_)
         return std::nullopt;
-    return storeValue(root_, storeFile(root_, dir_), *parts, name);
+    return storeValue(root_, storeFile(root_, dir_), *open_, name);
 }
 
 bool Registry::valueExists(const QString& name) const {
@@ -600,7 +591,7 @@ QByteArray Registry::readBinary(const QString& name) const {
 
 void Registry::writeValue(const QString& name, quint32 type, const QByteArray& data) {
     const RegistryError failed(QStringLiteral("Failed to set data for '%1'").arg(name));
-    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
+    const std::optional<QStringList>& parts = open_;
     if (!parts || !regfile::isStorableName(name) || name.size() > regfile::MaxValueNameLength)
         throw failed;
     try {
@@ -639,7 +630,7 @@ void Registry::writeBinary(const QString& name, const QByteArray& bytes) {
 }
 
 bool Registry::deleteValue(const QString& name) {
-    const auto parts = open_ ? regfile::splitKeyPath(*open_) : std::nullopt;
+    const std::optional<QStringList>& parts = open_;
     if (!parts)
         return false;
     bool removed = false;

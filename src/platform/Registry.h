@@ -97,5 +97,5 @@ private:
 
     RegRoot root_;
     QString dir_;
-    std::optional<QString> open_;
+    std::optional<QStringList> open_; // the open key's path, split once as it was opened
 };

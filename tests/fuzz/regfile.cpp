@@ -42,6 +42,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    // An import of the same file makes the same tree without its comments: the store's read
+    // and the import merge through one builder. Each section was split as splitSectionPath
+    // splits its path.
+    const regfile::ParseResult parsed = regfile::parse(bytes);
+    check(parsed.document.has_value());
+    regfile::Key imported(rootName);
+    regfile::TreeBuilder builder(imported);
+    for (const regfile::Section& section : parsed.document->sections) {
+        const auto split = regfile::splitSectionPath(section.path);
+        check(split && split->first == section.rootName && split->second == section.parts);
+        builder.apply(section, false);
+    }
+    regfile::Key bare = root;
+    bare.trailingComments.clear();
+    std::vector<regfile::Key*> uncommented{&bare};
+    while (!uncommented.empty()) {
+        regfile::Key* key = uncommented.back();
+        uncommented.pop_back();
+        key->comments.clear();
+        for (regfile::Value& v : key->values)
+            v.comments.clear();
+        for (regfile::Key& sub : key->subKeys)
+            uncommented.push_back(&sub);
+    }
+    check(imported == bare);
+
     // What the store writes reads back, and writing that again gives the same bytes: a store
     // file never turns into one the next reader refuses or reads differently.
     const regfile::FormattedFile written = regfile::formatWithLayout(rootName, root);

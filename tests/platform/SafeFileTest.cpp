@@ -1,4 +1,5 @@
 #include "platform/SafeFile.h"
+#include "platform/CheckedFile.h"
 #include "platform/Errors.h"
 #include "platform/FileCalls.h"
 #include "support/FileSizeLimit.h"
@@ -206,5 +207,48 @@ TEST(SafeFile, EveryStepIsCheckedAndTheNameIsTakenLast) {
         const auto last =
             c.failing ? std::find(order.begin(), order.end(), *c.failing) + 1 : order.end();
         EXPECT_EQ(steps, std::vector<Step>(order.begin(), last));
+    }
+}
+
+// A download is written at its own name as it arrives; every write, the sync, the size check
+// and the close go through the same checked steps, and whichever fails is reported.
+TEST(SafeFile, AStreamedFileChecksEveryStep) {
+    struct Case {
+        const char* what;
+        std::optional<Step> failing;
+        int err;
+        int reported;
+    };
+    const Case cases[] = {
+        {"no failure", std::nullopt, 0, 0},     {"write", Step::Write, ENOSPC, ENOSPC},
+        {"sync", Step::Sync, EIO, EIO},         {"size check", Step::Size, 0, EIO},
+        {"close", Step::Close, EDQUOT, EDQUOT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir tmp;
+        const QString path = tmp.path() + "/Upgrader4.exe";
+        FailingCalls calls(path, c.failing, c.err);
+        platform::StreamFile file(calls);
+        ASSERT_TRUE(file.Create(path));
+        const bool written = file.Write("first", 5) && file.Write(" second", 7);
+        const bool finished = written && file.Finish();
+        EXPECT_EQ(written, c.failing != Step::Write);
+        EXPECT_EQ(finished, !c.failing.has_value());
+        if (c.failing)
+            EXPECT_EQ(file.ErrorText(),
+                      QStringLiteral("Cannot create file \"%1\". %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(c.reported))));
+        else
+            EXPECT_EQ(readFile(path), "first second");
+        std::vector<Step> steps;
+        for (const auto& [step, content] : calls.seen)
+            steps.push_back(step);
+        const std::vector<Step> all = {Step::Write, Step::Write, Step::Sync, Step::Size,
+                                       Step::Close};
+        const auto last = c.failing == Step::Write ? all.begin() + 1
+                          : c.failing ? std::find(all.begin() + 2, all.end(), *c.failing) + 1
+                                      : all.end();
+        EXPECT_EQ(steps, std::vector<Step>(all.begin(), last));
     }
 }

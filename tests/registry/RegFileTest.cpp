@@ -265,7 +265,7 @@ TEST(RegFileParse, AppliesDeletionsOfAnImport) {
                                               "\"z\"=\"3\"\n"));
     ASSERT_TRUE(parsed.document) << parsed.error.toStdString();
     for (const Section& s : parsed.document->sections)
-        applySection(s, splitSectionPath(s.path)->second, root);
+        applySection(s, root);
     const Key* a = findKey(root, {"A"});
     ASSERT_TRUE(a);
     EXPECT_TRUE(a->subKeys.empty());
@@ -386,7 +386,7 @@ TEST(RegFileFormat, KeepsCommentsWithTheKeysAndValuesTheyStandAbove) {
     const ParseResult parsed = parse(file);
     ASSERT_TRUE(parsed.document);
     for (const Section& s : parsed.document->sections)
-        applySection(s, splitSectionPath(s.path)->second, imported);
+        applySection(s, imported);
     EXPECT_FALSE(format(Root, imported).contains(';'));
 }
 
@@ -572,4 +572,105 @@ TEST(RegFileFormat, ARewriteCopiesTheBlocksOfUnchangedKeys) {
     EXPECT_EQ(rewritten->bytes.count("\"b\"=\"X\""), 2) << "Alpha and Gamma copied";
     EXPECT_EQ(rewritten->bytes.count("\"b\"=\"2\""), 1) << "beta written anew";
     EXPECT_TRUE(rewritten->bytes.contains("\"a\"=\"9\""));
+}
+
+// A section line that names no key of this root is refused with the same words and line by
+// every reader: the whole read, the index and the import's parse.
+TEST(RegFileParse, NamesWhatIsWrongWithASectionPath) {
+    const QByteArray deep = "HKEY_LOCAL_MACHINE" + QByteArray("\\k").repeated(513);
+    struct Case {
+        QByteArray section;
+        QString error;
+        bool parseAccepts = false; // another root's key: only a store file refuses it
+    };
+    const Case cases[] = {
+        {"[HKEY_LOCAL_MACHINE\\\\A]",
+         R"('HKEY_LOCAL_MACHINE\\A' is not a key path: a key name is empty)"},
+        {"[HKEY_LOCAL_MACHINE\\]",
+         R"('HKEY_LOCAL_MACHINE\' is not a key path: a key name is empty)"},
+        {"[-HKEY_LOCAL_MACHINE\\A\\]",
+         R"('HKEY_LOCAL_MACHINE\A\' is not a key path: a key name is empty)"},
+        {"[\\A]", R"('\A' is not a key path)"},
+        {"[]", "'' is not a key path"},
+        {"[HKEY_LOCAL_MACHINE\\A\\" + QByteArray(256, 'n') + "]",
+         "'HKEY_LOCAL_MACHINE\\A\\" + QString(59, 'n') + "...' is not a key path: the key name '" +
+             QString(80, 'n') + "...' is 256 characters long; the registry allows 255"},
+        {"[" + deep + "]", "the key is more than 512 levels deep; the registry allows 512"},
+        {"[\\" + deep + "]", "the key is more than 512 levels deep; the registry allows 512"},
+        {"[HKEY_CURRENT_USER\\A]",
+         R"(the key [HKEY_CURRENT_USER\A] does not belong to HKEY_LOCAL_MACHINE)", true},
+        {"[HKEY_LOCAL_MACHINEX]",
+         "the key [HKEY_LOCAL_MACHINEX] does not belong to "
+         "HKEY_LOCAL_MACHINE",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section.left(100).toStdString());
+        const QByteArray file = fileWith("; above\n" + c.section + "\n");
+        const RootResult read = readRoot(file, Root);
+        EXPECT_FALSE(read.root);
+        EXPECT_EQ(read.error, c.error);
+        EXPECT_EQ(read.errorLine, 4);
+        const IndexResult indexed = indexRoot(file, Root);
+        EXPECT_EQ(indexed.error, c.error);
+        EXPECT_EQ(indexed.errorLine, 4);
+        const ParseResult parsed = parse(file);
+        EXPECT_EQ(parsed.document.has_value(), c.parseAccepts) << parsed.error.toStdString();
+        if (!c.parseAccepts) {
+            EXPECT_EQ(parsed.error, c.error);
+            EXPECT_EQ(parsed.errorLine, 4);
+        }
+    }
+    // A section of the root alone and of any case is the root's own.
+    const RootResult atRoot = readRoot(fileWith("[hkey_local_machine]\n\"v\"=\"1\"\n"), Root);
+    ASSERT_TRUE(atRoot.root) << atRoot.error.toStdString();
+    EXPECT_EQ(atRoot.root->values, QList<Value>{stringValue("v", "1")});
+}
+
+// A key listed in several sections takes their values in file order, whichever way it is read:
+// a name seen again (in any case) keeps its place and first case and takes the new data, a
+// removed one goes, and comments gather on what they stand above. Few values and many (where
+// values are found through an index) alike.
+TEST(RegFileParse, RepeatedSectionsMergeTheirValuesAlike) {
+    for (const int many : {3, 40}) {
+        SCOPED_TRACE(many);
+        QByteArray body = "; first\n[HKEY_LOCAL_MACHINE\\A]\n";
+        QList<Value> expected;
+        for (int i = 0; i < many; ++i) {
+            body += "\"v" + QByteArray::number(i) + "\"=\"" + QByteArray::number(i) + "\"\n";
+            expected.append(stringValue("v" + QString::number(i), QString::number(i)));
+        }
+        body += "; note\n\"Gone\"=dword:00000001\n"
+                "[HKEY_LOCAL_MACHINE\\B]\n\"b\"=\"1\"\n"
+                "; second\n[hkey_local_machine\\a]\n"
+                "; upper\n\"V1\"=dword:00000007\n"
+                "\"gone\"=-\n"
+                "\"new\"=\"n\"\n"
+                "\"v0\"=-\n"
+                "\"V0\"=\"back\"\n";
+        expected[1] = Value("v1", TypeDWord, encodeDWord(7));
+        expected.removeFirst();
+        expected.append(stringValue("new", "n"));
+        expected.append(stringValue("V0", "back"));
+        const QByteArray file = fileWith(body);
+
+        Key imported{Root, {}, {}};
+        const ParseResult parsed = parse(file);
+        ASSERT_TRUE(parsed.document) << parsed.error.toStdString();
+        for (const Section& s : parsed.document->sections)
+            applySection(s, imported);
+        EXPECT_EQ(findKey(imported, {"A"})->values, expected);
+        EXPECT_EQ(findKey(imported, {"A"})->comments, QStringList());
+
+        const RootResult read = readRoot(file, Root);
+        ASSERT_TRUE(read.root) << read.error.toStdString();
+        const Key* a = findKey(*read.root, {"A"});
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->name, "A");
+        EXPECT_EQ(a->comments, (QStringList{"; first", "; second"}));
+        expected[0].comments = QStringList{"; upper"};
+        EXPECT_EQ(a->values, expected);
+        EXPECT_EQ(indexRoot(file, Root).root->key({"a"})->values, expected);
+        EXPECT_EQ(read.root->subKeys.size(), 2u);
+    }
 }

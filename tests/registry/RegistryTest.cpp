@@ -438,3 +438,38 @@ TEST_F(RegistryStore, AStoreFileThatIsNotARegularFileIsRefused) {
               QStringLiteral("The registry store file '%1' is not a regular file").arg(fifo));
     EXPECT_TRUE(QFileInfo(hklmFile()).isDir());
 }
+
+// The store's own writes say which step failed and on which file; whatever is left under the
+// temporary file's name (by a killed writer, or planted as a link) is replaced, never followed.
+TEST_F(RegistryStore, AStoreWriteNamesTheFailedStepAndFollowsNoLeftover) {
+    Registry reg = withEveryType();
+    const QByteArray before = readFile(hklmFile());
+    const auto addBlob = [&] {
+        updateStore(
+            RegRoot::LocalMachine,
+            [](regfile::Key& tree) {
+                regfile::createKey(tree, {"Big"})
+                    .setValue(regfile::Value("Blob", regfile::TypeBinary, QByteArray(10000, 'x')));
+            },
+            dir());
+    };
+    QString error;
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.ready());
+        error = registryErrorOf(addBlob);
+    }
+    EXPECT_EQ(
+        error,
+        QStringLiteral("Cannot write the registry file '%1.tmp': File too large").arg(hklmFile()));
+    EXPECT_EQ(readFile(hklmFile()), before);
+
+    const QString victim = tmp_.path() + "/victim";
+    writeFile(victim, "kept");
+    ASSERT_TRUE(QFile::link(victim, hklmFile() + ".tmp"));
+    addBlob();
+    EXPECT_EQ(readFile(victim), "kept");
+    EXPECT_TRUE(readFile(hklmFile()).contains("[HKEY_LOCAL_MACHINE\\Big]"));
+    EXPECT_EQ(QDir(dir()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList({"HKEY_LOCAL_MACHINE.reg", "HKEY_LOCAL_MACHINE.reg.lock"}));
+}

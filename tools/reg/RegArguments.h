@@ -51,15 +51,10 @@ inline KeyName parseKey(const QString& text) {
         path.chop(1);
     if (path.isEmpty())
         return {*root, {}};
-    // Counted before it is split, so that a path of a million levels costs nothing more.
-    if (path.count(u'\\') >= regfile::MaxKeyDepth)
-        throw Failure{QStringLiteral("Invalid key name: the key is more than %1 levels deep; the "
-                                     "registry allows %1.")
-                          .arg(regfile::MaxKeyDepth)};
-    const QStringList parts = path.toString().split(u'\\');
-    if (const QString problem = regfile::keyPathProblem(parts); !problem.isEmpty())
-        throw Failure{QStringLiteral("Invalid key name: %1.").arg(problem)};
-    return {*root, parts};
+    regfile::KeyNames names = regfile::splitKeyNames(path);
+    if (!names.problem.isEmpty())
+        throw Failure{QStringLiteral("Invalid key name: %1.").arg(names.problem)};
+    return {*root, std::move(names.parts)};
 }
 
 inline void checkValueName(const QString& name) {

@@ -256,26 +256,21 @@ int import(const Request& r) {
     }
 
     // Every section is checked before anything is stored; each root then changes at once.
-    struct Placed {
-        const regfile::Section* section;
-        QStringList parts;
-    };
-    std::map<RegRoot, QList<Placed>> byRoot;
+    std::map<RegRoot, QList<const regfile::Section*>> byRoot;
     for (const regfile::Section& section : parsed.document->sections) {
-        const auto split = regfile::splitSectionPath(section.path);
-        const auto root = split ? rootFromName(split->first) : std::nullopt;
+        const auto root = rootFromName(section.rootName);
         if (!root)
             throw Failure{QStringLiteral("%1: line %2: '%3' does not begin with a root key")
                               .arg(fileName)
                               .arg(section.line)
                               .arg(section.path.left(80))};
-        byRoot[*root].append({&section, split->second});
+        byRoot[*root].append(&section);
     }
     for (const auto& [root, sections] : byRoot) {
         updateStore(root, [&](regfile::Key& tree) {
             regfile::TreeBuilder builder(tree);
-            for (const Placed& p : sections)
-                builder.apply(*p.section, p.parts, false);
+            for (const regfile::Section* section : sections)
+                builder.apply(*section, false);
         });
     }
     out(QStringLiteral("The operation completed successfully.\n"));
