@@ -89,7 +89,7 @@ int createFixed(const QString& tmp, mode_t mode, QByteArray& tmpName) {
 
 // The steps between creation and rename; the new file is open on `stream`.
 std::optional<WriteFailure> fill(CheckedStream& stream, const QByteArray& name,
-                                 const QByteArray& bytes, const ReplaceOptions& options) {
+                                 const FileFiller& fillWith, const ReplaceOptions& options) {
     if (options.likeExisting) {
         struct stat st {};
         if (::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
@@ -101,8 +101,8 @@ std::optional<WriteFailure> fill(CheckedStream& stream, const QByteArray& name,
     }
     if (options.mode && ::fchmod(stream.fd(), mode_t(*options.mode) & 07777) != 0)
         return WriteFailure{WriteStep::Mode, errno};
-    if (const int err = stream.write(bytes.constData(), bytes.size()))
-        return WriteFailure{WriteStep::Write, err};
+    if (std::optional<WriteFailure> failure = fillWith(stream))
+        return failure;
     return stream.finish();
 }
 
@@ -111,6 +111,17 @@ std::optional<WriteFailure> fill(CheckedStream& stream, const QByteArray& name,
 std::optional<WriteFailure> ReplaceFile(const QString& path, const QByteArray& bytes,
                                         const ReplaceOptions& options, const FileCalls& calls,
                                         FileIdentity* written) {
+    const auto writeBytes = [&bytes](CheckedStream& stream) -> std::optional<WriteFailure> {
+        if (const int err = stream.write(bytes.constData(), bytes.size()))
+            return WriteFailure{WriteStep::Write, err};
+        return std::nullopt;
+    };
+    return ReplaceFileWith(path, writeBytes, options, calls, written);
+}
+
+std::optional<WriteFailure> ReplaceFileWith(const QString& path, const FileFiller& fillWith,
+                                            const ReplaceOptions& options, const FileCalls& calls,
+                                            FileIdentity* written) {
     const QByteArray name = QFile::encodeName(path);
     const auto createMode = mode_t(options.createMode);
     QByteArray tmpName;
@@ -126,7 +137,7 @@ std::optional<WriteFailure> ReplaceFile(const QString& path, const QByteArray& b
         if (::fstat(fd, &st) == 0)
             *written = FileIdentity{quint64(st.st_dev), quint64(st.st_ino)};
     }
-    std::optional<WriteFailure> failure = fill(stream, name, bytes, options);
+    std::optional<WriteFailure> failure = fill(stream, name, fillWith, options);
     // Only a whole file, synced and closed, takes the name.
     if (!failure) {
         if (const int err = calls.rename(tmpName.constData(), name.constData()))

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // The one way a file is put on the disk so that a full disk is never taken for a whole file:
@@ -78,5 +79,14 @@ std::optional<WriteFailure> ReplaceFile(const QString& path, const QByteArray& b
                                         const ReplaceOptions& options,
                                         const FileCalls& calls = systemFileCalls(),
                                         FileIdentity* written = nullptr);
+
+// What a replacing file is filled with: written through the stream; a failure gives it up.
+using FileFiller = std::function<std::optional<WriteFailure>(CheckedStream&)>;
+
+// ReplaceFile with the contents written by `fillWith` (a copy streamed from another file).
+std::optional<WriteFailure> ReplaceFileWith(const QString& path, const FileFiller& fillWith,
+                                            const ReplaceOptions& options,
+                                            const FileCalls& calls = systemFileCalls(),
+                                            FileIdentity* written = nullptr);
 
 } // namespace platform

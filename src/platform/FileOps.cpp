@@ -1,4 +1,5 @@
 #include "platform/FileOps.h"
+#include "platform/CheckedWrite.h"
 #include "platform/UniqueFd.h"
 
 #include <QByteArray>
@@ -20,8 +21,8 @@ FileError errorFor(const QString& path, int code) {
     return {path, QString::fromLocal8Bit(text), code == EXDEV};
 }
 
-// Copies the rest of `in` into `out`; 0 on success, else errno and whether reading failed.
-int copyContents(int in, int out, bool& readFailed) {
+// Copies the rest of `in` into the new file; a failure to read is told by `readFailed`.
+std::optional<WriteFailure> copyContents(int in, CheckedStream& out, bool& readFailed) {
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
@@ -29,12 +30,12 @@ int copyContents(int in, int out, bool& readFailed) {
             continue;
         if (n < 0) {
             readFailed = true;
-            return errno;
+            return WriteFailure{WriteStep::Write, errno};
         }
         if (n == 0)
-            return 0;
-        if (const int err = writeAllBytes(out, buffer, n))
-            return err;
+            return std::nullopt;
+        if (const int err = out.write(buffer, n))
+            return WriteFailure{WriteStep::Write, err};
     }
 }
 
@@ -42,7 +43,6 @@ int copyContents(int in, int out, bool& readFailed) {
 
 std::optional<FileError> CopyFileReplacing(const QString& from, const QString& to) {
     const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
     // Opened without waiting: a FIFO under the name would hold the copy until a writer came.
     UniqueFd in(::open(source.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (in.get() < 0)
@@ -56,25 +56,13 @@ std::optional<FileError> CopyFileReplacing(const QString& from, const QString& t
     if (!S_ISREG(info.st_mode))
         return FileError{from, QStringLiteral("not a regular file"), false};
 
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
-    QByteArray temporary = folder + "." + target.mid(slash + 1) + ".XXXXXX";
-    UniqueFd out(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (out.get() < 0)
-        return errorFor(to, errno);
-
-    const auto fail = [&](const QString& path, int code) {
-        ::unlink(temporary.constData());
-        return errorFor(path, code);
-    };
+    // Whole or not at all: the copy takes the name only once it is on the disk.
     bool readFailed = false;
-    if (const int code = copyContents(in.get(), out.get(), readFailed); code != 0)
-        return fail(readFailed ? from : to, code);
-    if (::fchmod(out.get(), info.st_mode & 07777) != 0 || ::fsync(out.get()) != 0 ||
-        out.close() != 0)
-        return fail(to, errno);
-    if (::rename(temporary.constData(), target.constData()) != 0)
-        return fail(to, errno);
+    const auto copy = [&](CheckedStream& out) { return copyContents(in.get(), out, readFailed); };
+    ReplaceOptions options;
+    options.mode = info.st_mode & 07777;
+    if (const std::optional<WriteFailure> failure = ReplaceFileWith(to, copy, options))
+        return errorFor(readFailed ? from : to, failure->err);
     return std::nullopt;
 }
 

@@ -1,4 +1,5 @@
 #include "Recorders.h"
+#include "support/SmallDisk.h"
 #include "support/TestSupport.h"
 
 #include "game/TJvSHFileOperation.h"
@@ -142,6 +143,24 @@ TEST_F(FileOperation, FailuresAreShownAndTheCallerGoesOn) {
         EXPECT_EQ(readFile(at("dest.txt")), "old") << c.name;
         EXPECT_EQ(entries(""), QStringList({"a folder", "blocker", "dest.txt"})) << c.name;
     }
+}
+
+// A copy that does not fit is no copy: the destination keeps its contents, nothing half
+// written is left beside it, and the failure names the destination.
+TEST_F(FileOperation, ACopyOntoAFullDiskLeavesTheDestination) {
+    SmallDisk disk;
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
+    writeFile(at("demo.dem"), QByteArray(40000, 'd'));
+    const QString dest = disk.path() + "demo.dem";
+    writeFile(dest, "old");
+    disk.fill();
+    EXPECT_FALSE(run(foCopy, at("demo.dem"), dest));
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.first().contains(dest + ": No space left on device"))
+        << dialogs.messages.first().toStdString();
+    EXPECT_EQ(readFile(dest), "old");
+    EXPECT_EQ(disk.entries(disk.path()), QStringList{"demo.dem"});
 }
 
 TEST_F(FileOperation, MoveAcrossFileSystemsCopiesThenRemoves) {
