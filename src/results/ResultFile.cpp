@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 namespace {
@@ -75,20 +76,16 @@ public:
         blanks();
         if (peek() == '{') {
             seen.object = true;
-            object([&](const QString& key) {
-                if (key == QLatin1String("format"))
-                    value(&seen.format);
-                else if (key == QLatin1String("version"))
-                    value(&seen.version);
-                else if (key == QLatin1String("note"))
-                    value(&seen.note);
-                else if (key == QLatin1String("started"))
-                    value(&seen.started);
-                else if (key == QLatin1String("rows"))
-                    rows(seen);
-                else
-                    value(nullptr);
-            });
+            members({{"format", &seen.format},
+                     {"version", &seen.version},
+                     {"note", &seen.note},
+                     {"started", &seen.started}},
+                    [&](const QString& key) {
+                        if (key != QLatin1String("rows"))
+                            return false;
+                        rows(seen);
+                        return true;
+                    });
         } else {
             value(nullptr);
         }
@@ -172,6 +169,22 @@ private:
         }
     }
 
+    using KeptMembers = std::initializer_list<std::pair<const char*, Kept*>>;
+
+    // Reads an object: the members named in `kept` into their places, the others through
+    // `other(key)`, which says whether it read the value; what nobody reads is passed over.
+    template <class Other> void members(KeptMembers kept, Other other) {
+        object([&](const QString& key) {
+            for (const auto& [name, keep] : kept)
+                if (key == QLatin1String(name)) {
+                    value(keep);
+                    return;
+                }
+            if (!other(key))
+                value(nullptr);
+        });
+    }
+
     void rows(FileSeen& seen) {
         blanks();
         // A later "rows" replaces an earlier one, as a later member of the same name does.
@@ -200,28 +213,22 @@ private:
             return;
         }
         seen.object = true;
-        object([&](const QString& key) {
-            if (key == QLatin1String("caption"))
-                value(&seen.caption);
-            else if (key == QLatin1String("count"))
-                value(&seen.count);
-            else if (key == QLatin1String("mean"))
-                value(&seen.mean);
-            else if (key == QLatin1String("min"))
-                value(&seen.min);
-            else if (key == QLatin1String("max"))
-                value(&seen.max);
-            else if (key == QLatin1String("stddev"))
-                value(&seen.stddev);
-            else if (key == QLatin1String("average"))
-                value(&seen.average);
-            else if (key == QLatin1String("runs"))
-                runs(seen);
-            else if (key == QLatin1String("frame_times"))
-                frameTimes(seen.frameTimes);
-            else
-                value(nullptr);
-        });
+        members({{"caption", &seen.caption},
+                 {"count", &seen.count},
+                 {"mean", &seen.mean},
+                 {"min", &seen.min},
+                 {"max", &seen.max},
+                 {"stddev", &seen.stddev},
+                 {"average", &seen.average}},
+                [&](const QString& key) {
+                    if (key == QLatin1String("runs"))
+                        runs(seen);
+                    else if (key == QLatin1String("frame_times"))
+                        frameTimes(seen.frameTimes);
+                    else
+                        return false;
+                    return true;
+                });
     }
 
     void frameTimes(FiguresSeen& seen) {
@@ -232,27 +239,19 @@ private:
             return;
         }
         seen.kind.kind = Kept::Object;
-        const std::pair<const char*, Kept*> members[] = {
-            {"frames", &seen.frames},
-            {"average_fps", &seen.averageFps},
-            {"low_1_percentile_fps", &seen.low1},
-            {"low_01_percentile_fps", &seen.low01},
-            {"low_1_average_fps", &seen.low1Average},
-            {"low_01_average_fps", &seen.low01Average},
-            {"slowest_frame_ms", &seen.slowest},
-            {"median_frame_ms", &seen.median},
-            {"stutters", &seen.stutters},
-            {"stutter_time_share", &seen.stutterShare},
-            {"partial", &seen.partial},
-            {"share", &seen.share},
-        };
-        object([&](const QString& key) {
-            Kept* keep = nullptr;
-            for (const auto& [name, kept] : members)
-                if (key == QLatin1String(name))
-                    keep = kept;
-            value(keep);
-        });
+        members({{"frames", &seen.frames},
+                 {"average_fps", &seen.averageFps},
+                 {"low_1_percentile_fps", &seen.low1},
+                 {"low_01_percentile_fps", &seen.low01},
+                 {"low_1_average_fps", &seen.low1Average},
+                 {"low_01_average_fps", &seen.low01Average},
+                 {"slowest_frame_ms", &seen.slowest},
+                 {"median_frame_ms", &seen.median},
+                 {"stutters", &seen.stutters},
+                 {"stutter_time_share", &seen.stutterShare},
+                 {"partial", &seen.partial},
+                 {"share", &seen.share}},
+                [](const QString&) { return false; });
     }
 
     void runs(RowSeen& seen) {
@@ -276,16 +275,13 @@ private:
             seen.runs.emplace_back();
             RunSeen& run = seen.runs.back();
             run.object = true;
-            object([&](const QString& key) {
-                if (key == QLatin1String("fps"))
-                    value(&run.fps);
-                else if (key == QLatin1String("frame_times"))
-                    frameTimes(run.frameTimes);
-                else if (key == QLatin1String("frame_times_reason"))
-                    value(&run.reason);
-                else
-                    value(nullptr);
-            });
+            members({{"fps", &run.fps}, {"frame_times_reason", &run.reason}},
+                    [&](const QString& key) {
+                        if (key != QLatin1String("frame_times"))
+                            return false;
+                        frameTimes(run.frameTimes);
+                        return true;
+                    });
         });
     }
 
