@@ -309,26 +309,32 @@ TEST_F(RealProcesses, AnotherUsersGameAndClientDoNotCount) {
     EXPECT_TRUE(withOwn.IsSteamRunning());
 }
 
+// This test program's entry in the process list; nothing when the list or the entry is missing.
+std::optional<ProcessEntry> ownEntry() {
+    const auto all = platform::ListProcesses();
+    if (!all)
+        return std::nullopt;
+    const qint64 self = QCoreApplication::applicationPid();
+    const auto me = std::find_if(all->begin(), all->end(),
+                                 [&](const ProcessEntry& p) { return p.pid == self; });
+    if (me == all->end())
+        return std::nullopt;
+    return *me;
+}
+
 TEST(ProcessList, TheRealUserIdIsReadFromTheStatus) {
     EXPECT_EQ(platform::RealUserId("Name:\tsleep\nUid:\t65534\t0\t0\t0\nGid:\t0\n"), 65534);
     EXPECT_EQ(platform::RealUserId("Name:\tsleep\n"), -1);
     EXPECT_EQ(platform::RealUserId("Uid:\tx\n"), -1);
-    const auto all = platform::ListProcesses();
-    ASSERT_TRUE(all);
-    const qint64 self = QCoreApplication::applicationPid();
-    const auto me = std::find_if(all->begin(), all->end(),
-                                 [&](const ProcessEntry& p) { return p.pid == self; });
-    ASSERT_NE(me, all->end());
+    const std::optional<ProcessEntry> me = ownEntry();
+    ASSERT_TRUE(me);
     EXPECT_EQ(me->uid, qint64(::getuid()));
 }
 
 TEST(ProcessList, ListsThisProgramAndNoDeadPids) {
-    const auto all = platform::ListProcesses();
-    ASSERT_TRUE(all);
     const qint64 self = QCoreApplication::applicationPid();
-    const auto me = std::find_if(all->begin(), all->end(),
-                                 [&](const ProcessEntry& p) { return p.pid == self; });
-    ASSERT_NE(me, all->end());
+    const std::optional<ProcessEntry> me = ownEntry();
+    ASSERT_TRUE(me);
     EXPECT_EQ(me->name, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
     EXPECT_TRUE(platform::IsProcessAlive(self));
     EXPECT_FALSE(platform::IsProcessAlive(0));
