@@ -18,14 +18,6 @@ QString CannotCreateFileText(const QString& path, int err) {
         .arg(QFileInfo(path).absoluteFilePath(), QString::fromLocal8Bit(std::strerror(err)));
 }
 
-namespace {
-
-QString ErrorFor(const QString& path, int err) {
-    return CannotCreateFileText(path, err);
-}
-
-} // namespace
-
 bool StreamFile::Create(const QString& path) {
     Close();
     path_ = path;
@@ -56,7 +48,7 @@ void StreamFile::Close() {
 }
 
 bool StreamFile::Fail(int err) {
-    error_ = ErrorFor(path_, err);
+    error_ = CannotCreateFileText(path_, err);
     return false;
 }
 
@@ -64,14 +56,14 @@ std::optional<QString> WriteNewFile(const QString& path, const QByteArray& bytes
     const QByteArray name = QFile::encodeName(path);
     // unlink takes a link itself, never what it points to.
     if (::unlink(name.constData()) != 0 && errno != ENOENT)
-        return ErrorFor(path, errno);
+        return CannotCreateFileText(path, errno);
     ReplaceOptions options;
     // The umask must not take bits the caller asked for (a program must stay runnable).
     options.mode = mode;
     options.createMode = mode;
     const std::optional<WriteFailure> failure = ReplaceFile(path, bytes, options);
     if (failure && failure->step != WriteStep::Folder)
-        return ErrorFor(path, failure->err);
+        return CannotCreateFileText(path, failure->err);
     return std::nullopt;
 }
 

@@ -61,7 +61,9 @@ std::optional<FileError> CopyFileReplacing(const QString& from, const QString& t
     const auto copy = [&](CheckedStream& out) { return copyContents(in.get(), out, readFailed); };
     ReplaceOptions options;
     options.mode = info.st_mode & 07777;
-    if (const std::optional<WriteFailure> failure = ReplaceFileWith(to, copy, options))
+    const std::optional<WriteFailure> failure = ReplaceFileWith(to, copy, options);
+    // A folder that could not be synced holds the copy already: it is no failed copy.
+    if (failure && failure->step != WriteStep::Folder)
         return errorFor(readFailed ? from : to, failure->err);
     return std::nullopt;
 }
