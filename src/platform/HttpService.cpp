@@ -177,7 +177,13 @@ HttpResult PerformGet(const HttpRequest& request, HttpExchange& exchange) {
     // libcurl has no per-read time-out: a stall of that length at under one byte a second
     // ends the transfer instead.
     const int stallMs = std::max(request.receiveTimeoutMs, request.sendTimeoutMs);
-    if (stallMs > 0) {
+    if (request.floorBytesPerSecond > 0 && request.floorWindowMs > 0) {
+        // A stall is below any floor: the shorter of the two windows ends it.
+        const int windowMs =
+            stallMs > 0 ? std::min(stallMs, request.floorWindowMs) : request.floorWindowMs;
+        lazycurl::easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, long(request.floorBytesPerSecond));
+        lazycurl::easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long((windowMs + 999) / 1000));
+    } else if (stallMs > 0) {
         lazycurl::easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
         lazycurl::easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long((stallMs + 999) / 1000));
     }

@@ -29,6 +29,10 @@ struct HttpRequest {
     int connectTimeoutMs = 0; // 0: the service's own
     int receiveTimeoutMs = 0; // longest silence while receiving; 0: none
     int sendTimeoutMs = 0;    // longest stall while sending; 0: none
+    // A floor under the rate: fewer than floorBytesPerSecond on average over floorWindowMs
+    // (whole seconds) ends the exchange as a time-out. 0: none beyond the stall above.
+    int floorBytesPerSecond = 0;
+    int floorWindowMs = 0;
     bool followRedirects = true;
     bool cookies = true;
     bool verifyPeer = true; // the certificate's authority and dates

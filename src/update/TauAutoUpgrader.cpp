@@ -1,6 +1,7 @@
 #include "update/TauAutoUpgrader.h"
 
 #include "platform/CheckedFile.h"
+#include "platform/Digest.h"
 #include "platform/Errors.h"
 #include "platform/FileAttributes.h"
 #include "platform/NetworkFacts.h"
@@ -8,7 +9,6 @@
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
-#include "platform/Signature.h"
 #include "update/HttpUrl.h"
 #include "update/UpgraderMessages.h"
 
@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <utility>
@@ -86,6 +87,7 @@ TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
     CloseApplication = [] { QCoreApplication::quit(); };
     IsOnline = [] { return ComputerIsOnline(registryDir()); };
     QFile::remove(TempFolder + QLatin1StringView(UpgradeHelperFileName));
+    RemoveListedDownloads();
     memoryLimit_ = http_.MemoryLimit;
     autoCheckTimer_.setSingleShot(false);
     connect(&autoCheckTimer_, &QTimer::timeout, this, &TauAutoUpgrader::AutoCheckTimerFired);
@@ -122,6 +124,12 @@ void TauAutoUpgrader::AutoCheckTimerFired() {
 }
 
 TauAutoUpgrader::~TauAutoUpgrader() {
+    // Closed during a verified upgrade: nothing downloaded (and so far verified) stays for
+    // anyone to move later; the transfer is stopped first so that it writes nothing more.
+    if (Signed() && downloading_ && !finished_) {
+        http_.StopTransfer(true, true);
+        DiscardDownloads();
+    }
     if (wizard_) {
         wizard_->OnCancelConfirmed = nullptr;
         wizard_->OnFinished = nullptr;
@@ -158,8 +166,11 @@ bool TauAutoUpgrader::StartCheck(bool checkOnly, bool automatic) {
         autoCheck_ = automatic;
         infoMode_ = true;
         updateAvailable_ = false;
-        signatureOf_ = SignatureOf::Nothing;
+        manifestMode_ = false;
+        manifest_.reset();
         http_.MemoryLimit = memoryLimit_;
+        http_.BodyLimit = -1;
+        http_.RateFloor = Signed() ? DownloadFloor : TauRateFloor{};
         http_.CacheOptions = CacheOptions | coPragmaNoCache;
         if (http_.StartTransfer(InfoFileURL, QString()) && checkOnly) {
             QEventLoop wait;
@@ -183,7 +194,7 @@ void TauAutoUpgrader::DecisionDone() {
 // that may start another transfer or open a modal box goes to the next turn of the loop.
 void TauAutoUpgrader::InstallHandlers() {
     http_.HeaderInfoHandler = [this](const TauHeaderInfo& info, bool& continueTransfer) {
-        if (infoMode_ || signatureOf_ != SignatureOf::Nothing)
+        if (infoMode_ || manifestMode_)
             return;
         lastModified_ = info.LastModified;
         if (WizardOpen())
@@ -202,7 +213,7 @@ void TauAutoUpgrader::InstallHandlers() {
     };
     http_.ProgressHandler = [this](const QString&, qint64 contentLength, qint64 bytesRead,
                                    const ProgressFigures& figures, const QByteArray*) {
-        if (infoMode_ || signatureOf_ != SignatureOf::Nothing)
+        if (infoMode_ || manifestMode_)
             return;
         const int total =
             TotalPercentsDone(index_, static_cast<int>(files_.size()), figures.percentDone);
@@ -217,44 +228,44 @@ void TauAutoUpgrader::InstallHandlers() {
         }
     };
     http_.DoneHandler = [this](const QString&, const QByteArray* output, qint64) {
-        if (signatureOf_ != SignatureOf::Nothing) {
+        if (manifestMode_) {
             const QByteArray body = output ? *output : http_.MemoryOutput();
-            QTimer::singleShot(0, this, [this, body] { SignatureArrived(body); });
+            QTimer::singleShot(0, this, [this, body] { ManifestArrived(body); });
             return;
         }
         if (infoMode_) {
             const QByteArray body = output ? *output : http_.MemoryOutput();
             QTimer::singleShot(0, this, [this, body] {
                 if (!Signed()) {
-                    InfoFileArrived(body);
+                    InfoFileArrived(body, nullptr);
                     return;
                 }
                 unverifiedInfo_ = body;
-                FetchSignature(SignatureOf::InfoFile, InfoFileURL);
+                FetchManifest();
             });
             return;
         }
         QTimer::singleShot(0, this, [this] {
             if (Signed() && aborted_)
-                return; // cancelled meanwhile: no signature to fetch
+                return; // cancelled meanwhile: nothing to check
             if (Signed())
-                FetchSignature(SignatureOf::UpdateFile, currentUrl_);
+                CheckDownload();
             else
                 FileComplete();
         });
     };
-    // Whatever keeps a signature from arriving whole counts as a missing signature.
+    // Whatever keeps the manifest from arriving whole counts as a missing manifest.
     const auto noSignature = [this] {
-        QTimer::singleShot(0, this, [this] { SignatureArrived(std::nullopt); });
+        QTimer::singleShot(0, this, [this] { ManifestArrived(std::nullopt); });
     };
     http_.SkippedHandler = [this, noSignature] {
-        if (signatureOf_ != SignatureOf::Nothing)
+        if (manifestMode_)
             noSignature();
         else if (!infoMode_)
             QTimer::singleShot(0, this, [this] { DownloadLoop(false); });
     };
     http_.HTTPErrorHandler = [this, noSignature](int statusCode, const QByteArray*) {
-        if (signatureOf_ != SignatureOf::Nothing) {
+        if (manifestMode_) {
             noSignature();
             return;
         }
@@ -267,13 +278,13 @@ void TauAutoUpgrader::InstallHandlers() {
         });
     };
     http_.ConnLostHandler = [this, noSignature](const QString&, const QByteArray*, qint64, qint64) {
-        if (signatureOf_ != SignatureOf::Nothing)
+        if (manifestMode_)
             noSignature();
         else
             QTimer::singleShot(0, this, [this] { TransferBroken(false); });
     };
     http_.HostUnreachableHandler = [this, noSignature] {
-        if (signatureOf_ != SignatureOf::Nothing)
+        if (manifestMode_)
             noSignature();
         else
             QTimer::singleShot(0, this, [this] { TransferBroken(true); });
@@ -281,15 +292,21 @@ void TauAutoUpgrader::InstallHandlers() {
     // An information file too large to hold is a damaged one. A download that cannot be
     // written whole (no file, a full disk) would leave the wizard waiting for nothing, or the
     // helper installing a short file: the upgrade is cancelled with the reason shown.
-    // A signature longer than one is no signature.
+    // A manifest larger than one may be is none; an update file longer than the manifest says
+    // is not the maker's.
     http_.OutputFailedHandler = [this, noSignature](const QString& message) {
-        if (signatureOf_ != SignatureOf::Nothing) {
+        if (manifestMode_) {
             noSignature();
             return;
         }
-        QTimer::singleShot(0, this, [this, message] {
+        const bool overLimit = http_.State().OverLimit;
+        QTimer::singleShot(0, this, [this, message, overLimit] {
             if (infoMode_) {
                 InfoFileUnusable();
+                return;
+            }
+            if (Signed() && overLimit) {
+                Refuse(NotReleasedText(currentUrl_));
                 return;
             }
             if (prompts_)
@@ -359,43 +376,98 @@ void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
     CloseWizard();
 }
 
-// The signature of the information file or of the update file just downloaded; its URL is the
-// file's own with the suffix. It is held in memory and can be no longer than a signature.
-void TauAutoUpgrader::FetchSignature(SignatureOf what, const QString& fileUrl) {
-    signatureOf_ = what;
-    http_.MemoryLimit = platform::SignatureBytes;
-    http_.CacheOptions =
-        what == SignatureOf::InfoFile ? CacheOptions | coPragmaNoCache : CacheOptions;
-    if (!http_.StartTransfer(fileUrl + QLatin1StringView(SignatureUrlSuffix), QString()))
-        SignatureArrived(std::nullopt);
+// The release manifest beside the information file, held in memory.
+void TauAutoUpgrader::FetchManifest() {
+    manifestMode_ = true;
+    http_.MemoryLimit = ManifestLimits::Bytes;
+    http_.CacheOptions = CacheOptions | coPragmaNoCache;
+    if (!http_.StartTransfer(ManifestUrl(), QString()))
+        ManifestArrived(std::nullopt);
 }
 
-void TauAutoUpgrader::SignatureArrived(const std::optional<QByteArray>& signature) {
-    const SignatureOf what = std::exchange(signatureOf_, SignatureOf::Nothing);
+// The checker believes the manifest only: signed with the maker's key, not expired, naming
+// the information file that came by its size and digest, and every entry of it in order.
+void TauAutoUpgrader::ManifestArrived(const std::optional<QByteArray>& text) {
+    manifestMode_ = false;
     http_.MemoryLimit = memoryLimit_;
-    if (what == SignatureOf::InfoFile) {
-        const QByteArray info = std::exchange(unverifiedInfo_, QByteArray());
-        if (signature && platform::VerifySignature(PublicKey, info, *signature))
-            InfoFileArrived(info);
-        else
-            SignatureFailed(InfoFileURL);
-    } else if (what == SignatureOf::UpdateFile) {
-        // The download as it lies on disk now, which is what the helper will move.
-        const std::optional<QByteArray> bytes =
-            platform::ReadOwnFile(currentDownload_, SignedFileLimit);
-        if (signature && bytes && platform::VerifySignature(PublicKey, *bytes, *signature))
-            FileComplete();
-        else
-            SignatureFailed(currentUrl_);
+    const QByteArray info = std::exchange(unverifiedInfo_, QByteArray());
+    if (!text) {
+        SignatureFailed(ManifestUrl());
+        return;
     }
+    const ParsedManifest parsed = ParseManifest(*text, PublicKey);
+    switch (parsed.Problem) {
+    case ManifestProblem::None:
+        break;
+    case ManifestProblem::TargetTwice:
+        Refuse(TargetTwiceText(ManifestUrl()));
+        return;
+    case ManifestProblem::Malformed:
+    case ManifestProblem::BadSignature:
+        SignatureFailed(ManifestUrl());
+        return;
+    }
+    const ReleaseManifest& manifest = parsed.Manifest;
+    // An old manifest replayed for ever would keep every newer release away unseen.
+    if (ManifestExpired(manifest, QDateTime::currentDateTimeUtc().date())) {
+        InformationExpired();
+        return;
+    }
+    const UpdateInfo parsedInfo = ParseUpdateInfo(InfoText(info));
+    QStringList entries;
+    for (const ManifestFile& file : manifest.Files)
+        entries << file.Entry;
+    if (info.size() != manifest.InfoSize || platform::Sha256(info) != manifest.InfoSha256 ||
+        parsedInfo.Damaged || parsedInfo.Files != entries ||
+        parsedInfo.InfoVersion != manifest.Version) {
+        Refuse(NotReleasedText(InfoFileURL));
+        return;
+    }
+    manifest_ = manifest;
+    InfoFileArrived(info, &*manifest_);
+}
+
+bool TauAutoUpgrader::ManifestNewer(const ReleaseManifest& manifest) const {
+    if (VersionControl == byNumber)
+        return CompareVersionText(manifest.Version, VersionNumber) > 0;
+    const QDate today = QDate::currentDate();
+    return ParseInfoDate(VersionDate, today) < manifest.Released;
 }
 
 void TauAutoUpgrader::SignatureFailed(const QString& fileUrl) {
+    Refuse(SignatureFailedText(fileUrl));
+}
+
+void TauAutoUpgrader::Refuse(const QString& message) {
     infoMode_ = false;
     DiscardDownloads();
     if (prompts_)
-        prompts_->ShowError(SignatureFailedText(fileUrl));
+        prompts_->ShowError(message);
     CancelUpgrade();
+}
+
+// Said plainly, also in an automatic check: "no update" would be the attacker's word.
+void TauAutoUpgrader::InformationExpired() {
+    infoMode_ = false;
+    updateAvailable_ = false;
+    DecisionDone();
+    if (prompts_)
+        prompts_->ShowError(UpdateInfoExpiredText());
+}
+
+// The download as it lies on disk now, which is what the helper will move: exactly the size
+// and digest the manifest lists for this entry.
+void TauAutoUpgrader::CheckDownload() {
+    const ManifestFile& listed = manifest_->Files.at(index_);
+    qint64 size = -1;
+    const std::optional<QByteArray> digest =
+        platform::Sha256OfOwnFile(currentDownload_, listed.Size, &size);
+    if (!digest || size != listed.Size || *digest != listed.Sha256) {
+        Refuse(NotReleasedText(currentUrl_));
+        return;
+    }
+    verified_ << QueuedFile{QDir::cleanPath(currentTarget_), listed.Sha256};
+    FileComplete();
 }
 
 // Removes every file this upgrade downloaded, wherever its target lies.
@@ -403,6 +475,30 @@ void TauAutoUpgrader::DiscardDownloads() {
     for (const QString& path : std::as_const(downloads_))
         QFile::remove(path);
     downloads_.clear();
+}
+
+// Every path this upgrade may download to, before the first byte: whatever ends the program
+// before the downloads are moved or removed, the next start removes them.
+void TauAutoUpgrader::ListDownloads() {
+    const UpgradeFolders folders = CurrentUpgradeFolders(AppFolder, TempFolder);
+    QByteArray list;
+    for (const QString& entry : std::as_const(files_))
+        list += ResolveFileEntry(entry, folders).DownloadPath.toUtf8() + '\n';
+    platform::WriteNewFile(TempFolder + QLatin1StringView(DownloadListFileName), list, 0600);
+}
+
+void TauAutoUpgrader::RemoveListedDownloads() {
+    const QString listPath = TempFolder + QLatin1StringView(DownloadListFileName);
+    if (const std::optional<QByteArray> list =
+            platform::ReadOwnFile(listPath, qint64(InfoFileLimits::Files + 1) * 4 * 8192)) {
+        for (const QByteArray& line : list->split('\n')) {
+            const QString path = QString::fromUtf8(line);
+            if (path.startsWith(QLatin1Char('/')) &&
+                path.endsWith(QLatin1StringView(DownloadSuffix)))
+                QFile::remove(path);
+        }
+    }
+    QFile::remove(listPath);
 }
 
 void TauAutoUpgrader::FileComplete() {
@@ -416,7 +512,7 @@ void TauAutoUpgrader::FileComplete() {
     DownloadLoop(false);
 }
 
-void TauAutoUpgrader::InfoFileArrived(const QByteArray& body) {
+void TauAutoUpgrader::InfoFileArrived(const QByteArray& body, const ReleaseManifest* manifest) {
     const UpdateInfo info = ParseUpdateInfo(InfoText(body));
     if (info.Damaged) {
         InfoFileUnusable();
@@ -426,6 +522,9 @@ void TauAutoUpgrader::InfoFileArrived(const QByteArray& body) {
     files_ = info.Files;
     const VersionCheck check{VersionControl, VersionNumber, VersionDate, QDate::currentDate()};
     updateAvailable_ = UpdateAvailable(info, check);
+    // A verified release is newer by the manifest's word, or it is no update (a rollback).
+    if (manifest && !ManifestNewer(*manifest))
+        updateAvailable_ = false;
     if (!updateAvailable_) {
         DecisionDone();
         if (OnNoUpdateAvailable)
@@ -476,6 +575,22 @@ void TauAutoUpgrader::OpenBrowser(const QString& url) {
         shell_->open(full);
 }
 
+// Two entries of a verified release that land on one file would have the helper move one
+// download twice, or the second over the first: the release is refused before any download.
+bool TauAutoUpgrader::TargetsDistinct() {
+    const UpgradeFolders folders = CurrentUpgradeFolders(AppFolder, TempFolder);
+    QSet<QString> seen;
+    for (const QString& entry : std::as_const(files_)) {
+        const QString target = QDir::cleanPath(ResolveFileEntry(entry, folders).Target);
+        if (seen.contains(target)) {
+            Refuse(TargetTwiceText(ManifestUrl()));
+            return false;
+        }
+        seen.insert(target);
+    }
+    return true;
+}
+
 // Every target lies in the program's folder or the temporary folder; the first that does not
 // cancels the upgrade before anything is downloaded.
 bool TauAutoUpgrader::TargetsAllowed() {
@@ -500,12 +615,15 @@ void TauAutoUpgrader::DownloadLoop(bool first) {
         endPage_ = false;
         index_ = 0;
         downloads_.clear();
-        if (!TargetsAllowed())
+        verified_.clear();
+        if (!TargetsAllowed() || (Signed() && !TargetsDistinct()))
             return;
         // The helper moves every download it finds in the program's folder: one left by an
         // earlier upgrade was never verified.
-        if (Signed())
+        if (Signed()) {
             DeleteDownloadsInAppFolder();
+            ListDownloads();
+        }
         if (Wizard.Enabled && wizard_)
             wizard_->Open(Wizard);
     } else {
@@ -529,6 +647,9 @@ void TauAutoUpgrader::DownloadLoop(bool first) {
         currentDownload_ = target.DownloadPath;
         lastModified_ = QDateTime();
         http_.CacheOptions = CacheOptions;
+        // Not a byte more than the manifest lists is read, and no slower than the floor.
+        http_.BodyLimit = Signed() ? manifest_->Files.at(index_).Size : -1;
+        http_.RateFloor = Signed() ? DownloadFloor : TauRateFloor{};
         // Hidden and temporary until the helper puts the file in its place.
         http_.OutputFileAttributes = {atrHidden | atrTemporary, atrHidden | atrTemporary};
         downloads_ << currentDownload_;
@@ -567,22 +688,31 @@ void TauAutoUpgrader::LostFile(int statusCode) {
     if (ShowMessages & mLostFile)
         continueUpgrade = prompts_ && prompts_->AskYesNoWarning(LostFileCaption(statusCode),
                                                                 LostFileText(currentUrl_));
-    if (continueUpgrade)
+    if (continueUpgrade) {
+        // Left out: in a verified upgrade it is not in the queue, and nothing is left under
+        // its download name either.
+        if (Signed())
+            QFile::remove(currentDownload_);
         DownloadLoop(false);
-    else
+    } else {
         CancelUpgrade();
+    }
 }
 
 void TauAutoUpgrader::CancelUpgrade() {
     aborted_ = true;
-    signatureOf_ = SignatureOf::Nothing;
+    manifestMode_ = false;
     unverifiedInfo_.clear();
     endPage_ = false;
-    downloading_ = false;
+    const bool wasDownloading = std::exchange(downloading_, false);
     infoMode_ = false;
     DecisionDone();
-    http_.StopTransfer(false, false);
+    // A verified upgrade keeps no partial file, in any folder: the stopped transfer deletes its
+    // own, and every earlier download goes now.
+    http_.StopTransfer(Signed(), false);
     CloseWizard();
+    if (Signed() && wasDownloading)
+        DiscardDownloads();
     DeleteDownloadsInAppFolder();
     if (OnAborted)
         OnAborted();
@@ -618,7 +748,7 @@ void TauAutoUpgrader::RestartThroughHelper() {
         failure = platform::WriteNewFile(helper, source.readAll(), 0700);
     if (!failure) {
         platform::SetFileAttributes(helper, platform::DosAttribute::Temporary);
-        const QString queue = QueueFileText(files_);
+        const QString queue = Signed() ? VerifiedQueueText(verified_) : QueueFileText(files_);
         if (!queue.isEmpty())
             failure = platform::WriteNewFile(queuePath, queue.toUtf8(), 0600);
         else

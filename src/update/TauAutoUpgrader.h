@@ -1,8 +1,8 @@
 #pragma once
 
+#include "update/ReleaseManifest.h"
 #include "update/TauCustomHTTP.h"
 #include "update/UpdateInfo.h"
-#include "update/UpdateSignatures.h"
 #include "update/UpgradePaths.h"
 #include "update/UpgraderViews.h"
 
@@ -75,12 +75,17 @@ public:
     TauCacheOptions CacheOptions =
         coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
     TauAutoUpgraderWizard Wizard;
-    // The maker's Ed25519 public key (32 bytes). Set, the information file and every update
-    // file must have a valid signature at its URL + SignatureUrlSuffix, each checked before it
-    // is used; a missing or bad one cancels the upgrade with a message naming the file, and
-    // nothing downloaded is left for the helper. A key of another length fails every check.
-    // Empty: no signature is asked for.
+    // The maker's Ed25519 public key (32 bytes). Set, only the release manifest signed with it
+    // (at InfoFileURL + ManifestUrlSuffix, see ReleaseManifest.h) is believed: the information
+    // file must be the one it lists, the version it names must be newer, it must not have
+    // expired, and every download must have exactly the size and SHA-256 it lists before it
+    // counts. Whatever fails cancels the upgrade with a message, and no download that was not
+    // verified is left anywhere for the helper. A key of another length fails every check.
+    // Empty: no manifest is asked for and the checker works as it always did.
     QByteArray PublicKey;
+    // With a key: a download slower than this on average over its window ends as broken off
+    // (tests shorten it).
+    TauRateFloor DownloadFloor{1024, 30000};
     TauHTTPProxy& Proxy() { return http_.Proxy; }
     TauHTTPTimeouts& Timeouts() { return http_.Timeouts; }
     // What a time-out of 0 stands for (tests shorten it).
@@ -160,13 +165,19 @@ public:
     const QString& UpgradeMsg() const { return upgradeMsg_; }
 
 private:
-    enum class SignatureOf { Nothing, InfoFile, UpdateFile };
-
     bool Signed() const { return !PublicKey.isEmpty(); }
-    void FetchSignature(SignatureOf what, const QString& fileUrl);
-    void SignatureArrived(const std::optional<QByteArray>& signature);
+    QString ManifestUrl() const { return InfoFileURL + QLatin1StringView(ManifestUrlSuffix); }
+    void FetchManifest();
+    void ManifestArrived(const std::optional<QByteArray>& text);
     void SignatureFailed(const QString& fileUrl);
+    void Refuse(const QString& message);
+    void InformationExpired();
+    bool ManifestNewer(const ReleaseManifest& manifest) const;
+    bool TargetsDistinct();
+    void CheckDownload();
     void DiscardDownloads();
+    void ListDownloads();
+    void RemoveListedDownloads();
     void FileComplete();
     bool StartCheck(bool checkOnly, bool automatic);
     void AutoCheckTimerFired();
@@ -175,7 +186,7 @@ private:
     bool TargetsAllowed();
     void InfoFileUnusable();
     void InstallHandlers();
-    void InfoFileArrived(const QByteArray& body);
+    void InfoFileArrived(const QByteArray& body, const ReleaseManifest* manifest);
     void DecisionDone();
     void DownloadLoop(bool first);
     void EndPageClosed();
@@ -213,10 +224,12 @@ private:
     QString currentTarget_;
     QDateTime lastModified_;
 
-    SignatureOf signatureOf_ = SignatureOf::Nothing; // the running transfer fetches a signature
-    QByteArray unverifiedInfo_;                      // the information file awaiting its signature
-    QStringList downloads_;                          // the download paths of this upgrade
-    qint64 memoryLimit_ = 0;                         // the client's own, for the information file
+    bool manifestMode_ = false;               // the running transfer fetches the manifest
+    QByteArray unverifiedInfo_;               // the information file awaiting the manifest
+    std::optional<ReleaseManifest> manifest_; // of the running upgrade, once believed
+    QList<QueuedFile> verified_;              // downloads that matched the manifest, in order
+    QStringList downloads_;                   // the download paths of this upgrade
+    qint64 memoryLimit_ = 0;                  // the client's own, for the information file
 
     bool autoCheckOn_ = false;
     int autoCheckDelay_ = 10000;

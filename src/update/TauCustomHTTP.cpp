@@ -298,6 +298,8 @@ void TauCustomHTTP::WorkerSteps() {
     request.connectTimeoutMs = orSystem(Timeouts.ConnectTimeout, SystemTimeouts.ConnectTimeout);
     request.receiveTimeoutMs = orSystem(Timeouts.ReceiveTimeout, SystemTimeouts.ReceiveTimeout);
     request.sendTimeoutMs = orSystem(Timeouts.SendTimeout, SystemTimeouts.SendTimeout);
+    request.floorBytesPerSecond = RateFloor.BytesPerSecond;
+    request.floorWindowMs = RateFloor.WindowMs;
     request.followRedirects = !(InternetOptions & ioNoAutoRedirect);
     request.cookies = !(InternetOptions & ioNoCookies);
     request.verifyHost = !(InternetOptions & ioIgnoreCertificateInvalid);
@@ -401,6 +403,10 @@ bool TauCustomHTTP::OutputFails(const QString& message) {
 
 bool TauCustomHTTP::OpenOutput() {
     const bool wanted = state_.StatusCode == 200 || state_.StatusCode == 206;
+    if (wanted && BodyLimit >= 0 && state_.ContentLength > BodyLimit) {
+        state_.OverLimit = true;
+        return OutputFails(OverLimitText());
+    }
     if (wanted && !OutputFileName.isEmpty()) {
         namespace dos = platform::DosAttribute;
         const QString path = OutputFileName;
@@ -441,7 +447,16 @@ QString TauCustomHTTP::TooLargeText() const {
     return QStringLiteral("The answer from %1 is larger than %2 bytes.").arg(URL).arg(MemoryLimit);
 }
 
+QString TauCustomHTTP::OverLimitText() const {
+    return QStringLiteral("The answer from %1 is longer than %2 bytes.").arg(URL).arg(BodyLimit);
+}
+
 bool TauCustomHTTP::AppendBlock(const char* data, qsizetype size) {
+    if (BodyLimit >= 0 && size > BodyLimit - state_.BytesRead &&
+        (state_.StatusCode == 200 || state_.StatusCode == 206)) {
+        state_.OverLimit = true;
+        return OutputFails(OverLimitText());
+    }
     if (file_) {
         // Every block must reach the file whole: a full disk fails the transfer.
         if (!file_->Write(data, size)) {

@@ -85,6 +85,12 @@ inline constexpr TauHTTPTimeouts SystemHTTPTimeouts{60000, 60000, 60000};
 
 enum TauThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
+// Bytes per second and the window in milliseconds (whole seconds count); 0: no floor.
+struct TauRateFloor {
+    int BytesPerSecond = 0;
+    int WindowMs = 0;
+};
+
 // The response head as the header notification gets it. Dates are local; invalid when absent.
 struct TauHeaderInfo {
     int StatusCode = -1;
@@ -110,7 +116,8 @@ struct TransferState {
     QString ContentType;
     TauHeaderInfo Headers;
     ProgressFigures Progress;
-    QString OutputError; // why the output could not take the body
+    QString OutputError;    // why the output could not take the body
+    bool OverLimit = false; // the body was longer than BodyLimit
 };
 
 // Downloads one URL at a time on a worker thread of its own, into memory or into a file, and
@@ -143,6 +150,12 @@ public:
     // Largest body kept in memory. A larger answer of 200 or 206 fails (OutputFailedHandler);
     // the body of any other status is cut there. File outputs are written to disk only.
     qint64 MemoryLimit = 1024 * 1024;
+    // The exact length a body of 200 or 206 may have at most, in memory or in a file: an
+    // announced or received byte beyond it fails the transfer (OutputFailedHandler, with
+    // State().OverLimit set), and nothing past it is read. -1: no limit beyond MemoryLimit.
+    qint64 BodyLimit = -1;
+    // A transfer slower than this on average over the window ends as a broken-off one.
+    TauRateFloor RateFloor;
 
     // Waits. Set `continueTransfer` false to skip the body.
     std::function<void(const TauHeaderInfo& info, bool& continueTransfer)> HeaderInfoHandler;
@@ -202,6 +215,7 @@ private:
     bool AppendBlock(const char* data, qsizetype size);
     bool OutputFails(const QString& message);
     QString TooLargeText() const;
+    QString OverLimitText() const;
     void Complete(quint64 generation);
     void FinishStopped(quint64 generation);
     void CloseOutputFile();

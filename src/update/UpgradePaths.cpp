@@ -65,7 +65,9 @@ FileEntryTarget ResolveFileEntry(const QString& entry, const UpgradeFolders& fol
     if (eq >= 0) {
         result.Url = entry.left(eq);
         result.Named = true;
-        result.Target = ExpandFolderMacros(entry.mid(eq + 1), folders);
+        // Cleaned once, here: the containment check, the queue and the helper's moves all see
+        // the same path, so "%current%/x" or "./x" cannot pass for a file other than "x".
+        result.Target = QDir::cleanPath(ExpandFolderMacros(entry.mid(eq + 1), folders));
         result.Entry = result.Url + QLatin1Char('=') + result.Target;
     } else {
         result.Url = entry;
@@ -125,6 +127,14 @@ QString QueueFileText(const QStringList& entries) {
         if (eq >= 0)
             text += entry.mid(eq + 1) + QStringLiteral("\r\n");
     }
+    return text;
+}
+
+QString VerifiedQueueText(const QList<QueuedFile>& files) {
+    QString text = QLatin1StringView(VerifiedQueueFirstLine) + QStringLiteral("\r\n");
+    for (const QueuedFile& file : files)
+        text += file.Target + QLatin1Char('\t') + QString::fromLatin1(file.Sha256.toHex()) +
+                QStringLiteral("\r\n");
     return text;
 }
 

@@ -2,6 +2,8 @@
 
 #include "update/UpdateInfo.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +12,9 @@
 inline constexpr char UpgradeQueueFileName[] = "UpgraderQueue.txt";
 inline constexpr char UpgradeHelperFileName[] = "Upgrader4.exe";
 inline constexpr char DownloadSuffix[] = ".uTMP";
+// In the temporary folder while a verified upgrade runs: every download path it may write, one
+// per line, so that the next start removes what a crash or a signal left behind.
+inline constexpr char DownloadListFileName[] = "UpgraderDownloads.txt";
 // The environment variable that tells the helper where its queue is.
 inline constexpr char UpgradeQueueVariable[] = "VARNHOLT_UPGRADE_QUEUE";
 
@@ -42,7 +47,7 @@ QString ExpandFolderMacros(const QString& text, const UpgradeFolders& folders);
 
 struct FileEntryTarget {
     QString Url;          // the URL side
-    QString Target;       // the absolute file the download replaces
+    QString Target;       // the absolute file the download replaces, "." and ".." resolved
     QString DownloadPath; // Target + ".uTMP"
     bool Named = false;   // the entry named its target (URL=target)
     QString Entry;        // the entry as written back: URL=absolute target, or the URL alone
@@ -64,6 +69,19 @@ int TotalPercentsDone(int index, int count, int percentsDone);
 // that name a target; empty when none does (no queue file is written then). `entries` are
 // written-back entries (see ResolveFileEntry).
 QString QueueFileText(const QStringList& entries);
+
+// A download that was checked against the release manifest, for the helper.
+struct QueuedFile {
+    QString Target;    // absolute, cleaned
+    QByteArray Sha256; // 32 raw bytes
+};
+
+// The queue of a verified upgrade: the line VerifiedQueueFirstLine, then one line per file, its
+// absolute target, a tab and the SHA-256 of the download in hex, CR LF after each. The helper
+// moves only the files such a queue lists, each after checking its digest again, and scans no
+// folder (also when the queue lists nothing).
+inline constexpr char VerifiedQueueFirstLine[] = "#verified";
+QString VerifiedQueueText(const QList<QueuedFile>& files);
 
 // The helper's command line: its path, the program's path, then "+" with the restart
 // parameters and the method digit. Nothing is quoted: the helper joins its arguments again.

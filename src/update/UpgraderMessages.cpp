@@ -143,3 +143,27 @@ QString SignatureFailedText(const QString& url) {
                           "cancelled.")
         .arg(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
 }
+
+namespace {
+
+QString UrlFileName(const QString& url) {
+    const QString path = QUrl(url).path();
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+QString NotReleasedText(const QString& url) {
+    return QStringLiteral("\"%1\" is not the file the maker released. The upgrade was cancelled.")
+        .arg(UrlFileName(url));
+}
+
+QString TargetTwiceText(const QString& url) {
+    return QStringLiteral("The release described by \"%1\" names a file twice. The upgrade was "
+                          "cancelled.")
+        .arg(UrlFileName(url));
+}
+
+QString UpdateInfoExpiredText() {
+    return QStringLiteral("The update information has expired; check the maker's site.");
+}

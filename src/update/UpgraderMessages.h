@@ -43,3 +43,10 @@ QString AddressRefusedText(const QString& address);
 // A downloaded file (the information file or an update file, named by the file name part of
 // its URL) whose signature is missing or does not match it under the maker's key.
 QString SignatureFailedText(const QString& url);
+// Beyond the catalogue, for a release with a signed manifest: a file (the information file or
+// an update file) that is not the one the manifest lists, by size or digest; a manifest that
+// names one file twice; a manifest past its expiry date (an old one replayed, so that nothing
+// newer is ever seen).
+QString NotReleasedText(const QString& url);
+QString TargetTwiceText(const QString& url);
+QString UpdateInfoExpiredText();

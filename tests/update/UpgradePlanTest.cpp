@@ -8,7 +8,8 @@
 void PrintTo(const HelperStep& s, std::ostream* os) {
     *os << static_cast<int>(s.Kind) << " " << s.Path.toStdString() << " -> "
         << s.Target.toStdString() << " [" << s.Arguments.join(',').toStdString()
-        << "] hidden=" << s.Hidden << " runnable=" << s.Executable;
+        << "] hidden=" << s.Hidden << " runnable=" << s.Executable
+        << " sha256=" << s.Sha256.toHex().toStdString();
 }
 
 namespace {
@@ -21,20 +22,20 @@ const QString Queue = QStringLiteral("/tmp/UpgraderQueue.txt");
 const QStringList Restart = {QStringLiteral("/afterupgrade")};
 
 HelperStep Wait(const QString& path) {
-    return {K::WaitForEnd, path, {}, {}, false, false};
+    return {K::WaitForEnd, path, {}, {}, false, false, {}};
 }
 HelperStep Queued(const QString& target) {
-    return {K::MoveQueued, target + ".uTMP", target, {}, false, false};
+    return {K::MoveQueued, target + ".uTMP", target, {}, false, false, {}};
 }
 HelperStep Scanned(const QString& name, const QString& to, bool runnable = false,
                    bool hidden = false) {
-    return {K::ReplaceScanned, App + name + ".uTMP", App + to, {}, hidden, runnable};
+    return {K::ReplaceScanned, App + name + ".uTMP", App + to, {}, hidden, runnable, {}};
 }
 HelperStep Start(const QString& path) {
-    return {K::Start, path, {}, Restart, false, false};
+    return {K::Start, path, {}, Restart, false, false, {}};
 }
 HelperStep Remove(const QString& path) {
-    return {K::Remove, path, {}, {}, false, false};
+    return {K::Remove, path, {}, {}, false, false, {}};
 }
 
 TEST(ParseHelperCommand, ReadsBackWhatTheProgramWrote) {
@@ -93,6 +94,38 @@ TEST(ParseHelperCommand, RefusesACommandLineBeyondItsLimit) {
 TEST(QueueTargets, AbsolutePathsOneALine) {
     EXPECT_EQ(QueueTargets("/a b/c\r\n\r\nrelative\r\n/d\r\n"), (QStringList{"/a b/c", "/d"}));
     EXPECT_EQ(QueueTargets("/a\n/b"), QStringList{"/a\n/b"}); // only CR LF ends a line
+    // One file however it is spelt, and once: the scan then knows it as queued.
+    EXPECT_EQ(QueueTargets("/opt/app//varnholt\r\n/opt/app/./varnholt\r\n/opt/app/x/../y\r\n"),
+              (QStringList{"/opt/app/varnholt", "/opt/app/y"}));
+}
+
+const QByteArray DigestA(32, 'a');
+const QByteArray DigestB(32, 'b');
+
+QString VerifiedLine(const QString& target, const QByteArray& digest) {
+    return target + "\t" + QString::fromLatin1(digest.toHex()) + "\r\n";
+}
+
+HelperStep Verified(const QString& target, const QByteArray& digest, bool runnable = false,
+                    bool hidden = false) {
+    return {K::MoveVerified, target + ".uTMP", target, {}, hidden, runnable, digest};
+}
+
+TEST(VerifiedQueueTargets, OnlyWellFormedLinesOfAVerifiedQueue) {
+    const QString queue = "#verified\r\n" + VerifiedLine("/opt/app//a", DigestA) +
+                          "/opt/app/plain\r\n" + "/opt/app/short\tabc\r\n" + "/opt/app/upper\t" +
+                          QString(64, u'A') + "\r\n" + VerifiedLine("relative", DigestA) +
+                          VerifiedLine("/opt/app/./a", DigestB) +
+                          VerifiedLine("/opt/app/b", DigestB);
+    EXPECT_TRUE(IsVerifiedQueue(queue));
+    const QList<VerifiedTarget> targets = VerifiedQueueTargets(queue);
+    ASSERT_EQ(targets.size(), 2);
+    EXPECT_EQ(targets[0].Target, "/opt/app/a");
+    EXPECT_EQ(targets[0].Sha256, DigestA);
+    EXPECT_EQ(targets[1].Target, "/opt/app/b");
+    // Lines of the verified kind in a plain queue count for nothing.
+    EXPECT_FALSE(IsVerifiedQueue(VerifiedLine("/opt/app/a", DigestA)));
+    EXPECT_TRUE(VerifiedQueueTargets(VerifiedLine("/opt/app/a", DigestA)).isEmpty());
 }
 
 HelperFacts Facts(const char* methodDigit, QList<ScannedFile> scan, bool ownDownloaded = false,
@@ -143,6 +176,39 @@ TEST(PlanUpgrade, StepsForEachKindOfDelivery) {
         {"external mode without a setup restarts the program",
          Facts("1", {{"data.dat.uTMP", false}}),
          {Wait(Program), Scanned("data.dat", "data.dat"), Start(Program), Remove(Queue)}},
+    };
+    for (const auto& c : cases) {
+        const UpgradePlan plan = PlanUpgrade(c.facts);
+        EXPECT_TRUE(plan.Valid) << c.what;
+        EXPECT_EQ(plan.Steps, c.steps) << c.what;
+    }
+}
+
+// A verified queue moves what it lists, each with its digest, and nothing the scan finds: a
+// leftover download in the program's folder stays where it is.
+TEST(PlanUpgrade, AVerifiedQueueMovesOnlyWhatItLists) {
+    const QString queue = "#verified\r\n" + VerifiedLine(Program, DigestA) +
+                          VerifiedLine(App + "system/dxdiag", DigestB);
+    const QList<ScannedFile> scan{{"varnholt.uTMP", true}, {"left.exe.uTMP", true}};
+    const struct {
+        const char* what;
+        HelperFacts facts;
+        QList<HelperStep> steps;
+    } cases[] = {
+        {"normal mode",
+         Facts("0", scan, true, queue),
+         {Wait(Program), Verified(Program, DigestA, true), Verified(App + "system/dxdiag", DigestB),
+          Start(Program), Remove(Queue)}},
+        {"nothing listed: nothing moved, no scan",
+         Facts("0", scan, true, "#verified\r\n"),
+         {Wait(Program), Start(Program), Remove(Queue)}},
+        {"external setup from the list",
+         Facts("1", scan, false,
+               "#verified\r\n" + VerifiedLine(App + "data.dat", DigestA) +
+                   VerifiedLine(App + "setup.exe", DigestB)),
+         {Wait(Program), Verified(App + "data.dat", DigestA),
+          Verified(App + "setup.exe", DigestB, true, true), Start(App + "setup.exe"), Remove(Queue),
+          Wait(App + "setup.exe"), Remove(App + "setup.exe"), Start(Program)}},
     };
     for (const auto& c : cases) {
         const UpgradePlan plan = PlanUpgrade(c.facts);

@@ -1,20 +1,26 @@
-// signrelease: the maker's key pair and the signatures the update checker asks for.
-//   signrelease keygen PUBFILE SECFILE   a new key pair; neither file may exist yet
-//   signrelease sign SECFILE FILE...     writes FILE.sig beside each FILE
-//   signrelease verify PUBFILE FILE...   checks each FILE against FILE.sig
-// Key files hold the key in base64 on one line; a FILE.sig holds the raw 64-byte detached
-// Ed25519 signature of FILE's bytes. Exit code 0 on success, 1 with a message on stderr
-// otherwise, 2 for a wrong command line.
+// signrelease: the maker's key pair and the signed release manifest the update checker asks for.
+//   signrelease keygen PUBFILE SECFILE         a new key pair; neither file may exist yet
+//   signrelease sign SECFILE FOLDER [DAYS]     writes FOLDER/update.txt.manifest, believed for
+//                                              DAYS days from today (90 when not given)
+//   signrelease verify PUBFILE FOLDER          checks FOLDER against its manifest
+// FOLDER holds the release as it will be uploaded: the information file update.txt and, for each
+// of its entries, the file named by the last part of the entry's URL. Key files hold the key in
+// base64 on one line. Exit code 0 on success, 1 with a message on stderr otherwise (verify: when
+// anything is bad), 2 for a wrong command line.
 
 #include "platform/CheckedFile.h"
+#include "platform/Digest.h"
 #include "platform/Errors.h"
 #include "platform/SafeFile.h"
 #include "platform/Signature.h"
-#include "update/UpdateSignatures.h"
+#include "update/ReleaseManifest.h"
+#include "update/UpdateInfo.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QFileInfo>
 #include <QStringList>
+#include <QUrl>
 
 #include <cstdio>
 #include <optional>
@@ -22,8 +28,11 @@
 namespace {
 
 const char Usage[] = "usage: signrelease keygen PUBFILE SECFILE\n"
-                     "       signrelease sign SECFILE FILE...\n"
-                     "       signrelease verify PUBFILE FILE...\n";
+                     "       signrelease sign SECFILE FOLDER [DAYS]\n"
+                     "       signrelease verify PUBFILE FOLDER\n";
+
+const char InfoFileName[] = "update.txt";
+constexpr int DefaultDays = 90;
 
 void Print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit() + '\n';
@@ -49,6 +58,20 @@ std::optional<QByteArray> ReadKey(const QString& path, int length, QString& why)
     return decoded.decoded;
 }
 
+QString AsFolder(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+// The release folder's file for an entry: the last part of its URL's path.
+QString FileOfEntry(const QString& folder, const QString& entry) {
+    const qsizetype eq = entry.indexOf(QLatin1Char('='));
+    const QString url = eq < 0 ? entry : entry.left(eq);
+    QString path = QUrl(url).path();
+    if (path.isEmpty())
+        path = url;
+    return folder + path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 int Keygen(const QString& publicPath, const QString& secretPath) {
     for (const QString& path : {publicPath, secretPath}) {
         if (QFileInfo(path).exists() || QFileInfo(path).isSymLink())
@@ -68,49 +91,100 @@ int Keygen(const QString& publicPath, const QString& secretPath) {
     return 0;
 }
 
-int Sign(const QString& secretPath, const QStringList& files) {
+int Sign(const QString& secretPath, const QString& folderArg, int days) {
     QString why;
     const std::optional<QByteArray> secretKey =
         ReadKey(secretPath, platform::SignatureSecretKeyBytes, why);
     if (!secretKey)
         return Fail(QStringLiteral("cannot read the secret key %1: %2").arg(secretPath, why));
-    const QByteArray publicKey = platform::PublicKeyOfSecretKey(*secretKey);
-    for (const QString& file : files) {
-        const std::optional<QByteArray> bytes = platform::ReadOwnFile(file, SignedFileLimit, &why);
-        if (!bytes)
-            return Fail(QStringLiteral("cannot read %1: %2").arg(file, why));
-        const QByteArray signature = platform::SignMessage(*secretKey, *bytes);
-        if (signature.isEmpty() || !platform::VerifySignature(publicKey, *bytes, signature))
-            return Fail(QStringLiteral("cannot sign %1").arg(file));
-        const QString sigPath = file + QLatin1StringView(SignatureUrlSuffix);
-        try {
-            platform::WriteFileAtomically(sigPath, signature);
-        } catch (const AppError& error) {
-            return Fail(error.message());
-        }
-        Print(stdout, sigPath);
+    const QString folder = AsFolder(folderArg);
+    const QString infoPath = folder + QLatin1StringView(InfoFileName);
+    const std::optional<QByteArray> info =
+        platform::ReadOwnFile(infoPath, InfoFileLimits::Bytes, &why);
+    if (!info)
+        return Fail(QStringLiteral("cannot read %1: %2").arg(infoPath, why));
+    const UpdateInfo parsed = ParseUpdateInfo(InfoText(*info));
+    if (parsed.Damaged || parsed.InfoVersion.isEmpty())
+        return Fail(QStringLiteral("%1 is damaged or names no #version").arg(infoPath));
+
+    ReleaseManifest manifest;
+    const QDate today = QDate::currentDate();
+    manifest.Version = parsed.InfoVersion;
+    const QDate written = ParseInfoDate(parsed.InfoDate, QDate());
+    manifest.Released = written.isValid() ? written : today;
+    manifest.Expires = today.addDays(days);
+    manifest.InfoSize = info->size();
+    manifest.InfoSha256 = platform::Sha256(*info);
+    for (const QString& entry : parsed.Files) {
+        const QString path = FileOfEntry(folder, entry);
+        ManifestFile file;
+        file.Entry = entry;
+        const std::optional<QByteArray> digest =
+            platform::Sha256OfOwnFile(path, ManifestLimits::FileBytes, &file.Size, &why);
+        if (!digest)
+            return Fail(QStringLiteral("cannot read %1: %2").arg(path, why));
+        file.Sha256 = *digest;
+        manifest.Files << file;
     }
+    const QByteArray body = ManifestBody(manifest);
+    const QByteArray signature = platform::SignMessage(*secretKey, ManifestSigningMessage(body));
+    const QByteArray text = SignedManifestText(body, signature);
+    // What the checker will do with it, before it is written.
+    const ParsedManifest check = ParseManifest(text, platform::PublicKeyOfSecretKey(*secretKey));
+    if (check.Problem == ManifestProblem::TargetTwice)
+        return Fail(QStringLiteral("%1 names one target twice").arg(infoPath));
+    if (check.Problem != ManifestProblem::None || !(check.Manifest == manifest))
+        return Fail(QStringLiteral("cannot sign %1").arg(infoPath));
+    const QString manifestPath = infoPath + QLatin1StringView(ManifestUrlSuffix);
+    try {
+        platform::WriteFileAtomically(manifestPath, text);
+    } catch (const AppError& error) {
+        return Fail(error.message());
+    }
+    Print(stdout, QStringLiteral("%1: version %2, %3 files, believed until %4")
+                      .arg(manifestPath, manifest.Version)
+                      .arg(manifest.Files.size())
+                      .arg(manifest.Expires.toString(Qt::ISODate)));
     return 0;
 }
 
-int Verify(const QString& publicPath, const QStringList& files) {
+int Verify(const QString& publicPath, const QString& folderArg) {
     QString why;
     const std::optional<QByteArray> publicKey =
         ReadKey(publicPath, platform::SignaturePublicKeyBytes, why);
     if (!publicKey)
         return Fail(QStringLiteral("cannot read the public key %1: %2").arg(publicPath, why));
-    int result = 0;
-    for (const QString& file : files) {
-        const std::optional<QByteArray> bytes = platform::ReadOwnFile(file, SignedFileLimit, &why);
-        const std::optional<QByteArray> signature = platform::ReadOwnFile(
-            file + QLatin1StringView(SignatureUrlSuffix), platform::SignatureBytes, &why);
-        if (bytes && signature && platform::VerifySignature(*publicKey, *bytes, *signature)) {
-            Print(stdout, file + QStringLiteral(": good"));
-        } else {
-            Print(stdout, file + QStringLiteral(": BAD"));
-            result = 1;
-        }
+    const QString folder = AsFolder(folderArg);
+    const QString infoPath = folder + QLatin1StringView(InfoFileName);
+    const QString manifestPath = infoPath + QLatin1StringView(ManifestUrlSuffix);
+    const std::optional<QByteArray> text =
+        platform::ReadOwnFile(manifestPath, ManifestLimits::Bytes, &why);
+    const ParsedManifest parsed = text ? ParseManifest(*text, *publicKey) : ParsedManifest{};
+    if (parsed.Problem != ManifestProblem::None) {
+        Print(stdout, manifestPath + QStringLiteral(": BAD"));
+        return 1;
     }
+    const ReleaseManifest& manifest = parsed.Manifest;
+    int result = 0;
+    if (ManifestExpired(manifest, QDate::currentDate())) {
+        Print(stdout, manifestPath + QStringLiteral(": expired on ") +
+                          manifest.Expires.toString(Qt::ISODate));
+        result = 1;
+    } else {
+        Print(stdout, manifestPath + QStringLiteral(": good"));
+    }
+    const auto report = [&](const QString& path, qint64 size, const QByteArray& sha256) {
+        qint64 found = -1;
+        const std::optional<QByteArray> digest =
+            platform::Sha256OfOwnFile(path, ManifestLimits::FileBytes, &found, &why);
+        const bool good = digest && found == size && *digest == sha256;
+        Print(stdout, path + (good ? QStringLiteral(": good") : QStringLiteral(": BAD")));
+        if (!good)
+            result = 1;
+    };
+    report(infoPath, manifest.InfoSize, manifest.InfoSha256);
+    for (const ManifestFile& file : manifest.Files)
+        report(FileOfEntry(folder, file.Entry), file.Size, file.Sha256);
     return result;
 }
 
@@ -122,10 +196,14 @@ int main(int argc, char** argv) {
     const QString command = args.value(0);
     if (command == u"keygen" && args.size() == 3)
         return Keygen(args[1], args[2]);
-    if (command == u"sign" && args.size() >= 3)
-        return Sign(args[1], args.mid(2));
-    if (command == u"verify" && args.size() >= 3)
-        return Verify(args[1], args.mid(2));
+    if (command == u"sign" && (args.size() == 3 || args.size() == 4)) {
+        bool ok = true;
+        const int days = args.size() == 4 ? args[3].toInt(&ok) : DefaultDays;
+        if (ok && days > 0 && days <= 3660)
+            return Sign(args[1], args[2], days);
+    }
+    if (command == u"verify" && args.size() == 3)
+        return Verify(args[1], args[2]);
     std::fputs(Usage, stderr);
     return 2;
 }

@@ -1,6 +1,7 @@
 #include "update/helper/UpgradeHelper.h"
 
 #include "platform/CheckedFile.h"
+#include "platform/Digest.h"
 #include "platform/FileAttributes.h"
 #include "platform/FileOps.h"
 #include "update/UpgradePaths.h"
@@ -13,6 +14,9 @@
 #include <QThread>
 
 namespace {
+
+// The largest download the helper checks: as large as a manifest may list.
+constexpr qint64 HelperDownloadLimit = qint64(4) * 1024 * 1024 * 1024;
 
 // Execute permission for whoever may read the file: a moved program must stay runnable.
 void KeepRunnable(const QString& path) {
@@ -124,7 +128,31 @@ void UpgradeHelper::carryOut(const HelperStep& step) {
             Settle(step.Target, platform::DosAttribute::Archive, wasExecutable);
         break;
     }
+    case HelperStepKind::MoveVerified: {
+        // The download is checked again here: whatever changed it since the program checked it
+        // (or lies there in its place) is removed, never moved.
+        const std::optional<QByteArray> digest =
+            platform::Sha256OfOwnFile(step.Path, HelperDownloadLimit);
+        if (!digest || *digest != step.Sha256) {
+            qWarning("Upgrader: %s is not the file that was checked; it is removed",
+                     qPrintable(step.Path));
+            QFile::remove(step.Path);
+            break;
+        }
+        const bool wasExecutable = QFileInfo(step.Target).isExecutable();
+        if (!platform::RenameReplacing(step.Path, step.Target)) {
+            const quint32 attributes =
+                step.Hidden ? platform::DosAttribute::Hidden | platform::DosAttribute::Archive
+                            : platform::DosAttribute::Archive;
+            Settle(step.Target, attributes, step.Executable || wasExecutable);
+        }
+        break;
+    }
     case HelperStepKind::ReplaceScanned: {
+        // A download already moved (or gone) leaves its target alone: deleting the target
+        // without anything to put in its place would lose the file.
+        if (!QFileInfo(step.Path).isFile())
+            break;
         const bool wasExecutable = QFileInfo(step.Target).isExecutable();
         platform::SetFileAttributes(step.Target, 0);
         QFile::remove(step.Target);

@@ -1,8 +1,11 @@
 #include "update/helper/UpgradePlan.h"
 
 #include "platform/CommandLine.h"
+#include "update/UpgradePaths.h"
 
+#include <QDir>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -55,11 +58,84 @@ std::optional<HelperCommand> ParseHelperCommand(const QStringList& args) {
 QStringList QueueTargets(const QString& queueText) {
     QStringList targets;
     for (const QString& line : queueText.split(QStringLiteral("\r\n"))) {
-        if (line.startsWith(QLatin1Char('/')))
-            targets << line;
+        if (!line.startsWith(QLatin1Char('/')))
+            continue;
+        const QString target = QDir::cleanPath(line);
+        if (!targets.contains(target))
+            targets << target;
     }
     return targets;
 }
+
+bool IsVerifiedQueue(const QString& queueText) {
+    return queueText.startsWith(QLatin1StringView(VerifiedQueueFirstLine) + QStringLiteral("\r\n"));
+}
+
+QList<VerifiedTarget> VerifiedQueueTargets(const QString& queueText) {
+    QList<VerifiedTarget> targets;
+    if (!IsVerifiedQueue(queueText))
+        return targets;
+    QSet<QString> seen;
+    for (const QString& line : queueText.split(QStringLiteral("\r\n"))) {
+        const qsizetype tab = line.lastIndexOf(QLatin1Char('\t'));
+        if (tab < 1 || !line.startsWith(QLatin1Char('/')))
+            continue;
+        const QString hex = line.mid(tab + 1);
+        if (hex.size() != 64 || !std::all_of(hex.begin(), hex.end(), [](QChar c) {
+                return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f');
+            }))
+            continue;
+        const QString target = QDir::cleanPath(line.left(tab));
+        if (seen.contains(target))
+            continue;
+        seen.insert(target);
+        targets << VerifiedTarget{target, QByteArray::fromHex(hex.toLatin1())};
+    }
+    return targets;
+}
+
+namespace {
+
+// Only the files the verified queue lists, each checked again; no folder is scanned.
+void PlanVerified(const HelperFacts& facts, const QList<VerifiedTarget>& verified,
+                  UpgradePlan& plan) {
+    const HelperCommand& command = plan.Command;
+    const QStringList restartArgs = splitArguments(command.RestartParams);
+    QList<HelperStep>& steps = plan.Steps;
+    if (facts.ProgramExists)
+        steps << HelperStep{
+            HelperStepKind::WaitForEnd, command.ProgramPath, {}, {}, false, false, {}};
+    const QString program = QDir::cleanPath(command.ProgramPath);
+    QString setupPath;
+    for (const VerifiedTarget& file : verified) {
+        const bool inFolder = FolderOf(file.Target) == FolderOf(program);
+        const bool setup = command.External && setupPath.isEmpty() && inFolder &&
+                           file.Target != program &&
+                           NameOf(file.Target).endsWith(QStringLiteral("exe"));
+        if (setup)
+            setupPath = file.Target;
+        steps << HelperStep{
+            HelperStepKind::MoveVerified,    file.Target + Suffix, file.Target, {}, setup,
+            setup || file.Target == program, file.Sha256};
+    }
+    steps << HelperStep{HelperStepKind::Start,
+                        setupPath.isEmpty() ? command.ProgramPath : setupPath,
+                        {},
+                        restartArgs,
+                        false,
+                        false,
+                        {}};
+    if (!facts.QueueRefused)
+        steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false, {}};
+    if (!setupPath.isEmpty()) {
+        steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false, {}};
+        steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false, {}};
+        steps << HelperStep{
+            HelperStepKind::Start, command.ProgramPath, {}, restartArgs, false, false, {}};
+    }
+}
+
+} // namespace
 
 UpgradePlan PlanUpgrade(const HelperFacts& facts) {
     UpgradePlan plan;
@@ -68,17 +144,23 @@ UpgradePlan PlanUpgrade(const HelperFacts& facts) {
         return plan;
     plan.Valid = true;
     plan.Command = *command;
+    if (IsVerifiedQueue(facts.QueueText)) {
+        PlanVerified(facts, VerifiedQueueTargets(facts.QueueText), plan);
+        return plan;
+    }
     const QString folder = command->Folder;
     const QString exeName = NameOf(command->ProgramPath);
     const QStringList restartArgs = splitArguments(command->RestartParams);
     QList<HelperStep>& steps = plan.Steps;
 
     if (facts.ProgramExists)
-        steps << HelperStep{HelperStepKind::WaitForEnd, command->ProgramPath, {}, {}, false, false};
+        steps << HelperStep{
+            HelperStepKind::WaitForEnd, command->ProgramPath, {}, {}, false, false, {}};
 
     QSet<QString> queued;
     for (const QString& target : QueueTargets(facts.QueueText)) {
-        steps << HelperStep{HelperStepKind::MoveQueued, target + Suffix, target, {}, false, false};
+        steps << HelperStep{
+            HelperStepKind::MoveQueued, target + Suffix, target, {}, false, false, {}};
         if (FolderOf(target) == folder)
             queued.insert(NameOf(target) + Suffix);
     }
@@ -107,19 +189,23 @@ UpgradePlan PlanUpgrade(const HelperFacts& facts) {
                 name = exeName;
             }
         }
-        steps << HelperStep{
-            HelperStepKind::ReplaceScanned, folder + file.FileName, folder + name, {}, hidden,
-            runnable || name == exeName};
+        steps << HelperStep{HelperStepKind::ReplaceScanned,
+                            folder + file.FileName,
+                            folder + name,
+                            {},
+                            hidden,
+                            runnable || name == exeName,
+                            {}};
     }
 
-    steps << HelperStep{HelperStepKind::Start, programPath, {}, restartArgs, false, false};
+    steps << HelperStep{HelperStepKind::Start, programPath, {}, restartArgs, false, false, {}};
     if (!facts.QueueRefused)
-        steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false};
+        steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false, {}};
     if (!setupPath.isEmpty()) {
-        steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false};
-        steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false};
+        steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false, {}};
+        steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false, {}};
         steps << HelperStep{
-            HelperStepKind::Start, command->ProgramPath, {}, restartArgs, false, false};
+            HelperStepKind::Start, command->ProgramPath, {}, restartArgs, false, false, {}};
     }
     return plan;
 }

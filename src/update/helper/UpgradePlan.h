@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -34,9 +35,23 @@ QStringList HelperArguments(const QStringList& argv,
 // is).
 std::optional<HelperCommand> ParseHelperCommand(const QStringList& args);
 
-// The absolute targets of the queue file, one per CR LF line; empty lines are skipped, and so is
-// every line that is not an absolute path.
+// The absolute targets of the queue file, one per CR LF line, "." and ".." resolved; empty
+// lines are skipped, and so is every line that is not an absolute path. A target listed twice
+// counts once.
 QStringList QueueTargets(const QString& queueText);
+
+// A line of a verified queue: the target, a tab and the download's SHA-256 in hex.
+struct VerifiedTarget {
+    QString Target;    // absolute, cleaned
+    QByteArray Sha256; // 32 raw bytes
+};
+
+// A queue that begins with the line VerifiedQueueFirstLine (see UpgradePaths.h).
+bool IsVerifiedQueue(const QString& queueText);
+
+// The well-formed lines of a verified queue, each target once; other lines are ignored.
+// Nothing for a queue of the plain kind.
+QList<VerifiedTarget> VerifiedQueueTargets(const QString& queueText);
 
 // A file "<name>.uTMP" in the program's folder, in directory order.
 struct ScannedFile {
@@ -59,6 +74,7 @@ struct HelperFacts {
 enum class HelperStepKind {
     WaitForEnd,     // until Path can be opened for writing (its program has ended)
     MoveQueued,     // rename Path over Target; on success Target becomes a plain file
+    MoveVerified,   // as MoveQueued, only when Path's SHA-256 is Sha256; otherwise Path goes
     ReplaceScanned, // Target made writable, deleted, Path renamed to it, attributes set
     Start,          // Path started with Arguments, not waited for
     Remove,         // delete Path
@@ -71,6 +87,7 @@ struct HelperStep {
     QStringList Arguments;
     bool Hidden = false;     // ReplaceScanned: the target is the setup program
     bool Executable = false; // ReplaceScanned: the target is a program and must stay runnable
+    QByteArray Sha256;       // MoveVerified: what Path must hash to
     bool operator==(const HelperStep&) const = default;
 };
 
@@ -90,4 +107,10 @@ struct UpgradePlan {
 // external mode without one simply restarts the program and never treats the program as setup.
 // Downloads that the queue names are left to the queue step, so a failed queue move never gets
 // its target deleted by the folder scan.
+//
+// A verified queue (the program held the maker's key and checked every download against the
+// signed manifest) replaces both the queue step and the folder scan: only the files it lists
+// are moved, each after its digest is checked again, and no other download in any folder is
+// touched. The program's file keeps its name; in external mode the setup is the first listed
+// file in the program's folder, other than the program, whose name ends in "exe".
 UpgradePlan PlanUpgrade(const HelperFacts& facts);
