@@ -6,10 +6,13 @@
 #include "TestSupport.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/Digest.h"
 #include "platform/Signature.h"
+#include "update/ReleaseManifest.h"
 #include "update/UpgraderMessages.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -173,6 +176,11 @@ protected:
                   QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
         EXPECT_FALSE(QFile::exists(temp_ + "Upgrader4.exe"));
 
+        configure();
+    }
+
+    // The checker's settings and recorders, on the checker made last.
+    void configure() {
         up_->InfoFileURL = server_->url("update.txt");
         up_->VersionControl = byNumber;
         up_->VersionNumber = "1.3.0.0";
@@ -524,7 +532,7 @@ TEST_F(UpdateCheck, ATargetOutsideTheProgramsFolderCancelsTheUpgrade) {
         QString target;
         QString named; // the target as the message names it
     } cases[] = {
-        {"../home/.bashrc", app_ + "../home/.bashrc"},
+        {"../home/.bashrc", root_.path() + "/home/.bashrc"}, // as cleaned once
         {outside + ".profile", outside + ".profile"},
         {"%current%escape/.bashrc", app_ + "escape/.bashrc"},
     };
@@ -648,8 +656,9 @@ TEST_F(UpdateCheck, TheAutomaticCheckRunsOnItsTimerWhileOnline) {
     EXPECT_EQ(prompts_.log, QStringList{"information: " + UpgraderMessages(24)});
 }
 
-// The same checker holding the maker's public key: a key pair made for the test, the server's
-// files signed beside themselves (FILE.sig, the raw signature).
+// The same checker holding the maker's public key: a key pair made for the test, each release
+// on the server described by a manifest signed with it. The program folder holds release 1.5:
+// the program, its help, the diagnostics tool it runs and a data file of the user's.
 class SignedUpdateCheck : public UpdateCheck {
 protected:
     void SetUp() override {
@@ -658,191 +667,356 @@ protected:
             return;
         keys_ = platform::GenerateSigningKeys();
         ASSERT_EQ(keys_.publicKey.size(), platform::SignaturePublicKeyBytes);
+        configureSigned();
+        marker_ = root_.path() + "/started.txt";
+        writeFile(app_ + "prog", Script("1.5", marker_));
+        MakeRunnable(app_ + "prog");
+        writeFile(app_ + "Help.pdf", "%PDF help 1.5");
+        ASSERT_TRUE(QDir().mkpath(app_ + "system"));
+        writeFile(app_ + "system/dxdiag", "#!/bin/sh\necho genuine dxdiag\n");
+        MakeRunnable(app_ + "system/dxdiag");
+        ASSERT_TRUE(QDir().mkpath(app_ + "data"));
+        writeFile(app_ + "data/extra.dat", "the user's data");
+
+        // Release 1.4, still on the server, and release 1.6, the newest.
+        ASSERT_TRUE(QDir().mkpath(www_ + "old"));
+        writeFile(www_ + "old/prog", Script("1.4", marker_));
+        writeFile(www_ + "old/dxdiag", "#!/bin/sh\necho dxdiag 1.4\n");
+        publish(www_ + "old/", InfoFile("1.4", {server_->url("old/prog")}));
+        writeFile(www_ + "prog", Script("1.6", marker_));
+        writeFile(www_ + "Help.pdf", "%PDF help 1.6");
+        writeFile(www_ + "dxdiag", "#!/bin/sh\necho dxdiag 1.6\n");
+    }
+
+    void configureSigned() {
         up_->PublicKey = keys_.publicKey;
+        up_->VersionNumber = "1.5";
+        up_->ProgramPath = app_ + "prog";
     }
 
-    QByteArray signatureOf(const QString& name, const platform::SigningKeys& keys) const {
-        return platform::SignMessage(keys.secretKey, readFile(www_ + name));
-    }
-    void sign(const QString& name) { writeFile(www_ + name + ".sig", signatureOf(name, keys_)); }
-
-    // Gives `name` a signature of the kind asked for; `other` is another file of the release.
-    void signAs(const QString& name, const QString& kind, const QString& other) {
-        const QString sig = www_ + name + ".sig";
-        QByteArray good = signatureOf(name, keys_);
-        if (kind == "good") {
-            writeFile(sig, good);
-        } else if (kind == "missing") {
-            QFile::remove(sig);
-        } else if (kind == "bad") {
-            good[10] = char(good[10] ^ 0x01);
-            writeFile(sig, good);
-        } else if (kind == "swapped") {
-            writeFile(sig, signatureOf(other, keys_));
-        } else if (kind == "other key") {
-            writeFile(sig, signatureOf(name, platform::GenerateSigningKeys()));
-        } else if (kind == "longer") {
-            writeFile(sig, good + good);
-        } else if (kind == "empty") {
-            writeFile(sig, "");
-        } else {
-            FAIL() << "no such kind " << kind.toStdString();
+    // The maker's release in `folder`: the information file and its manifest, made from the
+    // files lying there now, believed for `days` days from today.
+    void publish(const QString& folder, const QByteArray& info, int days = 30) {
+        writeFile(folder + "update.txt", info);
+        const UpdateInfo parsed = ParseUpdateInfo(InfoText(info));
+        ReleaseManifest manifest;
+        const QDate today = QDateTime::currentDateTimeUtc().date();
+        manifest.Version = parsed.InfoVersion;
+        manifest.Released = today;
+        manifest.Expires = today.addDays(days);
+        manifest.InfoSize = info.size();
+        manifest.InfoSha256 = platform::Sha256(info);
+        for (const QString& entry : parsed.Files) {
+            const QString url = entry.left(entry.indexOf('=') < 0 ? entry.size() : entry.indexOf('='));
+            const QByteArray bytes = readFile(folder + QUrl(url).fileName());
+            manifest.Files << ManifestFile{bytes.size(), platform::Sha256(bytes), entry};
         }
+        const QByteArray body = ManifestBody(manifest);
+        writeFile(folder + "update.txt.manifest",
+                  SignedManifestText(body, platform::SignMessage(keys_.secretKey,
+                                                                 ManifestSigningMessage(body))));
+    }
+    void publish(const QByteArray& info, int days = 30) { publish(www_, info, days); }
+
+    // The 1.6 release: the program, its help and the diagnostics tool.
+    QByteArray release16(const QString& progPath = "prog", const QString& dxdiagPath = "dxdiag") {
+        return InfoFile("1.6", {server_->url(progPath), server_->url("Help.pdf"),
+                                server_->url(dxdiagPath) + "=%system%dxdiag"});
     }
 
-    // Nothing is left for a helper: no download, no queue, no helper.
-    void expectNothingMovedIntoPlace() {
-        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
-        EXPECT_FALSE(QFile::exists(app_ + "data/b.dat.uTMP"));
-        EXPECT_FALSE(QFile::exists(app_ + "data/b.dat"));
-        EXPECT_FALSE(QFile::exists(temp_ + "a2.dat.uTMP"));
-        EXPECT_FALSE(QFile::exists(temp_ + "UpgraderQueue.txt"));
-        EXPECT_FALSE(QFile::exists(temp_ + "Upgrader4.exe"));
+    // Every file below the program folder with its bytes and permissions.
+    QMap<QString, QByteArray> programFolder() const {
+        QMap<QString, QByteArray> files;
+        QDirIterator it(app_, QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files[path.mid(app_.size())] =
+                readFile(path) + " mode " + QByteArray::number(int(QFile::permissions(path)));
+        }
+        return files;
+    }
+
+    // The downloads anywhere below the program folder.
+    QStringList downloadsLeft() const {
+        QStringList found;
+        QDirIterator it(app_, {"*.uTMP"}, QDir::Files | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next().mid(app_.size());
+        return found;
+    }
+
+    // Runs an upgrade through to the real helper and waits until it has restarted the program.
+    void upgradeAndRestart() {
+        restartAtEnd_ = true;
+        wizard_.log.clear();
+        up_->RunUpdateCheck(false);
+        finishAtTheEndPage();
+        ASSERT_EQ(events_.mid(events_.size() - 2), (QStringList{"end", "close"}))
+            << events_.join(", ").toStdString();
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo(marker_).size() > 0; }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temp_ + "UpgraderQueue.txt"); }, 20000));
+    }
+
+    // Refused: the message, no helper, no queue, the program folder as it was.
+    void expectRefused(const QMap<QString, QByteArray>& before, const QString& message) {
+        EXPECT_TRUE(prompts_.log.contains("error: " + message))
+            << prompts_.log.join("\n").toStdString();
+        EXPECT_TRUE(events_.contains("aborted")) << events_.join(", ").toStdString();
         EXPECT_FALSE(events_.contains("end"));
-        EXPECT_FALSE(events_.contains("close"));
+        EXPECT_FALSE(QFile::exists(temp_ + "Upgrader4.exe"));
+        EXPECT_FALSE(QFile::exists(temp_ + "UpgraderQueue.txt"));
+        EXPECT_EQ(programFolder(), before);
+        EXPECT_FALSE(QFile::exists(marker_));
     }
 
     platform::SigningKeys keys_;
+    QString marker_;
 };
 
-// The information file is used only with a valid signature of its own: otherwise the check
-// ends with a message naming it, before anything it says is acted on.
-TEST_F(SignedUpdateCheck, TheInformationFileNeedsItsSignature) {
-    writeFile(www_ + "a.dat", "a");
-    sign("a.dat");
-    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("a.dat")}));
-    const QString refused = "error: " + SignatureFailedText(server_->url("update.txt"));
+// A genuine newer release installs and restarts; the information file and every download are
+// checked against the manifest, nothing else is fetched beside them.
+TEST_F(SignedUpdateCheck, AGenuineNewerReleaseInstallsAndRestarts) {
+    publish(release16());
+    upgradeAndRestart();
+    EXPECT_EQ(readFile(marker_), "1.6 /afterupgrade\n");
+    EXPECT_EQ(readFile(app_ + "Help.pdf"), "%PDF help 1.6");
+    EXPECT_EQ(readFile(app_ + "system/dxdiag"), "#!/bin/sh\necho dxdiag 1.6\n");
+    EXPECT_TRUE(QFileInfo(app_ + "system/dxdiag").isExecutable());
+    EXPECT_EQ(readFile(app_ + "data/extra.dat"), "the user's data");
+    EXPECT_TRUE(downloadsLeft().isEmpty()) << downloadsLeft().join(", ").toStdString();
+    const QStringList log = server_->log();
+    EXPECT_TRUE(log.contains("/update.txt.manifest"));
+    EXPECT_FALSE(log.filter(".sig").size()) << log.join(", ").toStdString();
+}
+
+// Finding 1: any file the maker ever released, served in place of another, from the same or an
+// older release, directly or by a redirection, and an older release replayed whole.
+TEST_F(SignedUpdateCheck, FilesOfOtherReleasesOrOtherNamesAreRefused) {
+    const QMap<QString, QByteArray> before = programFolder();
     const struct {
-        const char* kind;
-        QStringList events;
-        QStringList messages;
+        const char* name;
+        std::function<void()> attack;
+        QString refusedUrl;
     } cases[] = {
-        {"good", {"begin", "later"}, {"ask: " + AskUpgradeText("Quillon Varnholt", "Fixes.")}},
-        {"missing", {"aborted"}, {refused}},
-        {"bad", {"aborted"}, {refused}},
-        {"swapped", {"aborted"}, {refused}},
-        {"other key", {"aborted"}, {refused}},
-        {"longer", {"aborted"}, {refused}},
-        {"empty", {"aborted"}, {refused}},
+        {"rollback: 1.4's program in the 1.6 release",
+         [&] { writeFile(www_ + "prog", readFile(www_ + "old/prog")); },
+         server_->url("prog")},
+        {"cross-file: the help served as the program",
+         [&] { writeFile(www_ + "prog", readFile(www_ + "Help.pdf")); },
+         server_->url("prog")},
+        {"the program longer than listed",
+         [&] { writeFile(www_ + "prog", readFile(www_ + "prog") + "\necho more\n"); },
+         server_->url("prog")},
+        {"redirect to 1.4's files",
+         [&] {
+             const QByteArray info = release16("redirect/prog");
+             writeFile(www_ + "redirect/prog", readFile(www_ + "prog")); // what the maker signed
+             publish(info);
+         },
+         server_->url("redirect/prog")},
+        {"1.4's information file under 1.6's manifest",
+         [&] { writeFile(www_ + "update.txt", readFile(www_ + "old/update.txt")); },
+         server_->url("update.txt")},
     };
-    prompts_.upgradeAnswer = false;
+    QDir().mkpath(www_ + "redirect");
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.kind);
+        SCOPED_TRACE(c.name);
         events_.clear();
         prompts_.log.clear();
-        signAs("update.txt", c.kind, "a.dat");
+        writeFile(www_ + "prog", Script("1.6", marker_));
+        publish(release16());
+        c.attack();
+        restartAtEnd_ = true;
         check();
-        EXPECT_EQ(events_, c.events);
-        EXPECT_EQ(prompts_.log, c.messages);
+        ASSERT_TRUE(waitUntil([this] { return events_.contains("aborted") && !up_->Busy(); }))
+            << events_.join(", ").toStdString();
+        expectRefused(before, NotReleasedText(c.refusedUrl));
         EXPECT_FALSE(wizard_.open);
     }
-    EXPECT_EQ(server_->log().count("/update.txt.sig"), qsizetype(std::size(cases)));
-    EXPECT_FALSE(server_->log().contains("/a.dat"));
 
-    // An unsigned redirection opens nothing.
+    // 1.4 replayed whole, with its own genuine manifest: no update.
     events_.clear();
     prompts_.log.clear();
-    writeFile(www_ + "update.txt", InfoFile("1.4", {"quillon.example/download"}, "#method=2\r\n"));
-    signAs("update.txt", "swapped", "a.dat");
+    const qsizetype fetched = server_->log().count("/old/prog");
+    up_->InfoFileURL = server_->url("old/update.txt");
     check();
-    EXPECT_EQ(events_, QStringList{"aborted"});
-    EXPECT_TRUE(shell_.opened.isEmpty());
-
-    // A check-only caller learns of no update.
-    events_.clear();
-    EXPECT_FALSE(up_->RunUpdateCheck(true));
-    EXPECT_EQ(events_, QStringList{"aborted"});
+    EXPECT_EQ(events_, QStringList{"no update"});
+    EXPECT_EQ(programFolder(), before);
+    EXPECT_EQ(server_->log().count("/old/prog"), fetched);
 }
 
-// A signature is no longer than its 64 bytes: a server that sends more, without telling the
-// length and without ending, is refused at once rather than waited for.
-TEST_F(SignedUpdateCheck, NoMoreThanASignatureIsRead) {
-    writeFile(www_ + "update.txt", InfoFile("1.4", {server_->url("a.dat")}));
-    signAs("update.txt", "longer", {});
-    up_->InfoFileURL = server_->url("opensig/update.txt");
-    check();
-    EXPECT_EQ(events_, QStringList{"aborted"});
-    EXPECT_EQ(prompts_.log,
-              QStringList{"error: " + SignatureFailedText(server_->url("opensig/update.txt"))});
-    server_->release();
-}
-
-// Every update file is verified once it is in: a missing or bad signature cancels the upgrade
-// with a message naming the file, and whatever was downloaded is removed, in the program's
-// folder and beside the other targets alike.
-TEST_F(SignedUpdateCheck, AnUpdateFileWithoutAValidSignatureCancelsTheUpgrade) {
-    writeFile(www_ + "a.dat", QByteArray(3000, 'a'));
-    writeFile(www_ + "b.dat", QByteArray(2000, 'b'));
-    writeFile(www_ + "update.txt",
-              InfoFile("1.4", {server_->url("a.dat"), server_->url("a.dat") + "=%temp%a2.dat",
-                               server_->url("b.dat") + "=data/b.dat"}));
-    sign("update.txt");
-    const QStringList twoDone{"begin", "done a.dat.uTMP", "done a2.dat.uTMP", "aborted"};
+// The manifest itself: missing, by another key, made for another information file.
+TEST_F(SignedUpdateCheck, OnlyTheMakersManifestIsBelieved) {
+    const QMap<QString, QByteArray> before = programFolder();
+    const QString manifestUrl = server_->url("update.txt.manifest");
     const struct {
-        const char* file;
-        const char* kind;
-        QStringList events;
+        const char* name;
+        std::function<void()> attack;
+        QString message;
     } cases[] = {
-        {"b.dat", "missing", twoDone}, {"b.dat", "bad", twoDone},
-        {"b.dat", "swapped", twoDone}, {"b.dat", "other key", twoDone},
-        {"b.dat", "longer", twoDone},  {"a.dat", "swapped", {"begin", "aborted"}},
+        {"missing", [&] { QFile::remove(www_ + "update.txt.manifest"); },
+         SignatureFailedText(manifestUrl)},
+        {"another key",
+         [&] {
+             keys_ = platform::GenerateSigningKeys();
+             publish(release16());
+         },
+         SignatureFailedText(manifestUrl)},
+        {"a per-file style signature in place of the manifest's",
+         [&] {
+             QByteArray text = readFile(www_ + "update.txt.manifest");
+             const qsizetype at = text.lastIndexOf("signature ");
+             const QByteArray body = text.left(at);
+             writeFile(www_ + "update.txt.manifest",
+                       SignedManifestText(body, platform::SignMessage(keys_.secretKey, body)));
+         },
+         SignatureFailedText(manifestUrl)},
+        {"names a file twice",
+         [&] {
+             publish(InfoFile("1.6", {server_->url("prog"),
+                                      server_->url("Help.pdf") + "=%current%/prog"}));
+         },
+         TargetTwiceText(manifestUrl)},
     };
+    const platform::SigningKeys genuine = keys_;
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " " + c.kind);
+        SCOPED_TRACE(c.name);
         events_.clear();
         prompts_.log.clear();
-        wizard_.log.clear();
-        sign("a.dat");
-        sign("b.dat");
-        signAs(c.file, c.kind, QString(c.file) == "a.dat" ? "b.dat" : "a.dat");
+        keys_ = genuine;
+        publish(release16());
+        c.attack();
         check();
-        EXPECT_EQ(events_, c.events);
-        ASSERT_FALSE(prompts_.log.isEmpty());
-        EXPECT_EQ(prompts_.log.last(), "error: " + SignatureFailedText(server_->url(c.file)));
-        EXPECT_FALSE(wizard_.open);
-        EXPECT_EQ(wizard_.log.last(), "closed");
-        expectNothingMovedIntoPlace();
+        EXPECT_EQ(events_, QStringList{"aborted"});
+        expectRefused(before, c.message);
+        EXPECT_FALSE(server_->log().contains("/prog"));
     }
 }
 
-// With every signature good the upgrade goes on as without any, and a download left in the
-// program's folder by an earlier, broken-off upgrade (never verified) is not moved into place.
-TEST_F(SignedUpdateCheck, GoodSignaturesUpgradeAndOldDownloadsAreNotTaken) {
-    writeFile(app_ + "prog.sh.uTMP", "left by an earlier upgrade");
-    writeFile(www_ + "a.dat", QByteArray(3000, 'a'));
-    writeFile(www_ + "b.dat", QByteArray(2000, 'b'));
-    writeFile(www_ + "update.txt",
-              InfoFile("1.4", {server_->url("a.dat"), server_->url("b.dat") + "=data/b.dat"}));
-    for (const char* name : {"update.txt", "a.dat", "b.dat"})
-        sign(name);
-    restartAtEnd_ = false;
-    up_->RunUpdateCheck(false);
-    finishAtTheEndPage();
-    EXPECT_EQ(events_, (QStringList{"begin", "done a.dat.uTMP", "done b.dat.uTMP", "end"}));
-    EXPECT_EQ(readFile(app_ + "a.dat.uTMP"), QByteArray(3000, 'a'));
-    EXPECT_EQ(readFile(app_ + "data/b.dat.uTMP"), QByteArray(2000, 'b'));
-    EXPECT_EQ(leftovers(), QStringList{"a.dat.uTMP"});
-    for (const char* path : {"/update.txt.sig", "/a.dat.sig", "/b.dat.sig"})
-        EXPECT_TRUE(server_->log().contains(path)) << path;
-}
-
-// A download that breaks off in a signed upgrade leaves no partial file for a later helper.
-TEST_F(SignedUpdateCheck, ABrokenOffDownloadLeavesNothingBehind) {
-    writeFile(www_ + "a.dat", QByteArray(3000, 'a'));
-    writeFile(www_ + "b.dat", QByteArray(2000, 'b'));
-    writeFile(www_ + "update.txt",
-              InfoFile("1.4", {server_->url("a.dat"), server_->url("short/b.dat")}));
-    for (const char* name : {"update.txt", "a.dat"})
-        sign(name);
+// Finding 4: an old manifest answered for ever would keep every newer release away; once it has
+// expired the checker says so, also where it would have said "no update".
+TEST_F(SignedUpdateCheck, AnExpiredManifestIsSaidPlainly) {
+    up_->ShowMessages |= mNoUpdateAvailable;
+    for (const char* version : {"1.6", "1.5"}) {
+        SCOPED_TRACE(version);
+        events_.clear();
+        prompts_.log.clear();
+        publish(InfoFile(version, {server_->url("prog")}), -1);
+        up_->RunUpdateCheck(false);
+        ASSERT_TRUE(waitUntil([this] { return !prompts_.log.isEmpty() && !up_->Busy(); }));
+        EXPECT_EQ(prompts_.log, QStringList{"error: " + UpdateInfoExpiredText()});
+        EXPECT_FALSE(events_.contains("no update"));
+        EXPECT_FALSE(events_.contains("begin"));
+    }
+    // Its last day still counts.
+    events_.clear();
+    prompts_.log.clear();
+    publish(InfoFile("1.5", {server_->url("prog")}), 0);
     check();
-    ASSERT_TRUE(waitUntil([this] { return events_.contains("connection lost"); }, 20000));
-    EXPECT_EQ(events_, (QStringList{"begin", "done a.dat.uTMP", "connection lost"}));
-    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
+    EXPECT_EQ(events_, QStringList{"no update"});
 }
 
-// The whole way with a release signed by the release tool: its key pair, its signatures, the
-// real helper putting the new program in place and starting it.
-TEST_F(SignedUpdateCheck, AReleaseSignedByTheToolUpgradesEndToEnd) {
+// Finding 2: a download stalled in a subfolder, then cancelled (or the program closed, or ended
+// without a chance to clean up); in the next upgrade the file is answered 404 and skipped. Nothing
+// of the stalled bytes is ever installed, the rest of the release is.
+TEST_F(SignedUpdateCheck, AStalledDownloadLeavesNothingForALaterSkip) {
+    const QByteArray dxdiag = readFile(app_ + "system/dxdiag");
+    const QString partial = app_ + "system/dxdiag.uTMP";
+    const struct {
+        const char* name;
+        int way; // 0 cancel, 1 close, 2 ended without cleaning up
+    } cases[] = {{"cancel", 0}, {"close", 1}, {"killed", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        events_.clear();
+        prompts_.log.clear();
+        QFile::remove(marker_);
+        writeFile(www_ + "dxdiag", "#!/bin/sh\necho attacker\n" + QByteArray(4000, '#'));
+        writeFile(www_ + "prog", Script("1.6", marker_));
+        publish(release16("prog", "hold/dxdiag"));
+        up_->RunUpdateCheck(false);
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo(partial).size() > 0; }, 20000));
+        const QByteArray list = readFile(temp_ + "UpgraderDownloads.txt");
+        EXPECT_TRUE(list.contains(partial.toUtf8())) << list.constData();
+        if (c.way == 0) {
+            up_->CancelUpgrade();
+            ASSERT_TRUE(waitUntil([&] { return !up_->Busy(); }, 20000));
+        } else {
+            const QByteArray bytes = readFile(partial);
+            up_.reset();
+            if (c.way == 2) { // as a crash would have left them
+                writeFile(partial, bytes);
+                writeFile(temp_ + "UpgraderDownloads.txt", list);
+            }
+            up_ = std::make_unique<TauAutoUpgrader>(); // the next start
+            configure();
+            configureSigned();
+        }
+        server_->release();
+        EXPECT_TRUE(downloadsLeft().isEmpty()) << downloadsLeft().join(", ").toStdString();
+
+        // The next upgrade: the file is not there now, the user skips it.
+        events_.clear();
+        QFile::remove(www_ + "dxdiag");
+        prompts_.lostFileAnswer = true;
+        upgradeAndRestart();
+        EXPECT_TRUE(events_.contains("lost dxdiag 404"));
+        EXPECT_EQ(readFile(app_ + "system/dxdiag"), dxdiag);
+        EXPECT_EQ(readFile(marker_), "1.6 /afterupgrade\n");
+        EXPECT_TRUE(downloadsLeft().isEmpty()) << downloadsLeft().join(", ").toStdString();
+        // Back to 1.5 for the next round.
+        writeFile(app_ + "prog", Script("1.5", marker_));
+        MakeRunnable(app_ + "prog");
+    }
+}
+
+// Finding 3: targets written "%current%/x" or "./x" are the files "x": the genuine release
+// installs them and nothing else is removed, with the key and without.
+TEST_F(SignedUpdateCheck, TargetsSpeltDifferentlyAreTheSameFile) {
+    writeFile(www_ + "news.so", "news 1.6");
+    writeFile(app_ + "news.so", "news 1.5");
+    const QByteArray info = InfoFile(
+        "1.6", {server_->url("prog") + "=%current%/prog", server_->url("news.so") + "=./news.so",
+                server_->url("Help.pdf")});
+    for (const bool signedRelease : {true, false}) {
+        SCOPED_TRACE(signedRelease ? "signed" : "unsigned");
+        events_.clear();
+        QFile::remove(marker_);
+        writeFile(app_ + "prog", Script("1.5", marker_));
+        MakeRunnable(app_ + "prog");
+        up_->PublicKey = signedRelease ? keys_.publicKey : QByteArray();
+        publish(info);
+        upgradeAndRestart();
+        EXPECT_EQ(readFile(marker_), "1.6 /afterupgrade\n");
+        EXPECT_EQ(readFile(app_ + "news.so"), "news 1.6");
+        EXPECT_EQ(readFile(app_ + "Help.pdf"), "%PDF help 1.6");
+        EXPECT_EQ(readFile(app_ + "data/extra.dat"), "the user's data");
+        EXPECT_TRUE(QFile::exists(app_ + "system/dxdiag"));
+        EXPECT_TRUE(downloadsLeft().isEmpty()) << downloadsLeft().join(", ").toStdString();
+    }
+}
+
+// A trickle keeps no download alive: below the floor it ends as a broken connection, and the
+// partial file goes.
+TEST_F(SignedUpdateCheck, ADownloadBelowTheFloorEnds) {
+    up_->DownloadFloor = {1000, 1000};
+    writeFile(www_ + "prog", Script("1.6", marker_) + QByteArray(3000, '#'));
+    const QMap<QString, QByteArray> before = programFolder();
+    publish(release16("trickle/prog"));
+    up_->RunUpdateCheck(false);
+    ASSERT_TRUE(waitUntil([this] { return events_.contains("connection lost"); }, 20000))
+        << events_.join(", ").toStdString();
+    server_->release();
+    ASSERT_TRUE(waitUntil([this] { return !up_->Busy(); }));
+    EXPECT_EQ(events_, (QStringList{"begin", "connection lost"}));
+    EXPECT_EQ(programFolder(), before);
+}
+
+// The whole way with a release made by the release tool: its key pair, the manifest it makes
+// from the release folder, its check of the folder, the real helper installing the release.
+TEST_F(SignedUpdateCheck, AReleaseMadeByTheToolUpgradesEndToEnd) {
     const QString keys = root_.path() + "/keys/";
     ASSERT_TRUE(QDir().mkpath(keys));
     const auto tool = [](const QStringList& args) {
@@ -863,35 +1037,23 @@ TEST_F(SignedUpdateCheck, AReleaseSignedByTheToolUpgradesEndToEnd) {
     EXPECT_EQ(readFile(keys + "release.sec"), secret);
     EXPECT_FALSE(QFile::exists(keys + "other.pub"));
 
-    const QString marker = root_.path() + "/started.txt";
-    up_->ProgramPath = app_ + "prog";
-    writeFile(app_ + "prog", Script("old", marker));
-    MakeRunnable(app_ + "prog");
-    writeFile(www_ + "prog", Script("new", marker));
     writeFile(www_ + "x.dat", "data v2");
     writeFile(www_ + "update.txt",
-              InfoFile("1.4", {server_->url("prog"), server_->url("x.dat") + "=data/x.dat"}));
-    ASSERT_EQ(
-        tool({"sign", keys + "release.sec", www_ + "update.txt", www_ + "prog", www_ + "x.dat"}),
-        0);
-    EXPECT_EQ(
-        tool({"verify", keys + "release.pub", www_ + "update.txt", www_ + "prog", www_ + "x.dat"}),
-        0);
-    EXPECT_EQ(QFileInfo(www_ + "prog.sig").size(), platform::SignatureBytes);
+              InfoFile("1.6", {server_->url("prog"), server_->url("x.dat") + "=data/x.dat"}));
+    ASSERT_EQ(tool({"sign", keys + "release.sec", www_}), 0);
+    EXPECT_EQ(tool({"verify", keys + "release.pub", www_}), 0);
 
     up_->PublicKey = QByteArray::fromBase64(readFile(keys + "release.pub").trimmed());
-    restartAtEnd_ = true;
-    up_->RunUpdateCheck(false);
-    finishAtTheEndPage();
-    EXPECT_EQ(events_.mid(events_.size() - 2), (QStringList{"end", "close"}));
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }, 20000));
-    EXPECT_EQ(readFile(marker), "new /afterupgrade\n");
-    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temp_ + "UpgraderQueue.txt"); }, 20000));
+    upgradeAndRestart();
+    EXPECT_EQ(readFile(marker_), "1.6 /afterupgrade\n");
     EXPECT_EQ(readFile(app_ + "data/x.dat"), "data v2");
 
-    // A file changed after signing no longer passes the tool's own check.
+    // A file changed after signing, or a manifest past its date, fails the tool's own check.
     writeFile(www_ + "x.dat", "data v3");
-    EXPECT_EQ(tool({"verify", keys + "release.pub", www_ + "x.dat"}), 1);
+    EXPECT_EQ(tool({"verify", keys + "release.pub", www_}), 1);
+    writeFile(www_ + "x.dat", "data v2");
+    EXPECT_EQ(tool({"verify", keys + "other.pub", www_}), 1);
+    EXPECT_EQ(tool({"sign", keys + "release.sec", www_, "0"}), 2);
 }
 
 TEST(OnlineTest, RemoteConnectionValueElseTheHostsLastAddress) {

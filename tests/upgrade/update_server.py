@@ -11,6 +11,8 @@ port takes connections and never answers. Paths:
   /auth/NAME     FOLDER/NAME for the credentials quillon:secret, else 401 (realm "updates")
   /opensig/NAME  FOLDER/NAME; a NAME ending in ".sig" is sent without a length and the
                  connection kept open until /release
+  /redirect/NAME a redirection (302) to /old/NAME
+  /trickle/NAME  FOLDER/NAME at one byte every tenth of a second
   /log           the paths asked for so far (this one excepted), one per line
 Ends when its standard input closes.
 """
@@ -54,8 +56,14 @@ class Handler(BaseHTTPRequestHandler):
             released.set()
             self.head(200, 0)
             return
+        if path.startswith("/redirect/"):
+            self.send_response(302)
+            self.send_header("Location", "/old/" + path[len("/redirect/"):])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         mode = ""
-        for prefix in ("/hold/", "/short/", "/auth/", "/opensig/"):
+        for prefix in ("/hold/", "/short/", "/auth/", "/opensig/", "/trickle/"):
             if path.startswith(prefix):
                 mode, path = prefix, "/" + path[len(prefix):]
         if mode == "/auth/" and self.headers.get("Authorization") != CREDENTIALS:
@@ -90,6 +98,16 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.flush()
             released.wait(300)
             self.wfile.write(body[len(body) // 2:])
+        elif mode == "/trickle/":
+            try:
+                for i in range(len(body)):
+                    self.wfile.write(body[i:i + 1])
+                    self.wfile.flush()
+                    if released.wait(0.1):
+                        break
+            except OSError:
+                pass
+            self.close_connection = True
         elif mode == "/short/":
             self.wfile.write(body[: len(body) // 2])
             self.wfile.flush()
