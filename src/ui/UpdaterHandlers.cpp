@@ -10,7 +10,7 @@ void Configure(TauAutoUpgrader& updater, const QString& versionNumber) {
     updater.ShowMessages = mAskUpgrade | mConnLost | mLostFile;
     updater.SetRestartParams(QStringLiteral("/afterupgrade"));
     updater.MiscFilesUpgrade = mfuAlwaysDownload;
-    // Updates come over plain HTTP: only what the maker signed is used.
+    // Updates come over plain HTTP: only what the maker's signed manifest lists is used.
     updater.PublicKey = QByteArray::fromBase64(ReleasePublicKey);
     updater.Wizard.Enabled = true;
     updater.Wizard.HideFileLocation = true;

@@ -11,7 +11,7 @@ namespace updater {
 inline constexpr char InfoFileURL[] = "http://quillon.example/benchmarks/update.txt";
 
 // The maker's release key (Ed25519, base64; made with tools/signrelease, see docs/updates.md).
-// The information file and every update file must carry a signature made with its secret key.
+// Only a release manifest signed with its secret key is believed (see docs/updates.md).
 inline constexpr char ReleasePublicKey[] = "AsZN4Gjp4O3e//Z2P8X/I9cyrlGtfn+rrGpEB2nLqVs=";
 
 // The settings this program gives the checker; `versionNumber` is the program's own version.

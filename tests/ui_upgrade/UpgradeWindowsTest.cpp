@@ -6,7 +6,9 @@
 #include "ui/UpdaterHandlers.h"
 
 #include "TestSupport.h"
+#include "platform/Digest.h"
 #include "platform/Signature.h"
+#include "update/ReleaseManifest.h"
 #include "update/UpgraderMessages.h"
 
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using testsupport::readFile;
@@ -31,9 +34,26 @@ using testsupport::writeFile;
 
 namespace {
 
-// A key pair of the test's own stands in for the maker's: the file gets its signature beside it.
+// A key pair of the test's own stands in for the maker's: the information file gets its signed
+// manifest beside it, listing the files of its entries as they lie beside it (empty when not).
 void SignBeside(const QString& path, const platform::SigningKeys& keys) {
-    writeFile(path + ".sig", platform::SignMessage(keys.secretKey, readFile(path)));
+    const QByteArray info = readFile(path);
+    const UpdateInfo parsed = ParseUpdateInfo(InfoText(info));
+    ReleaseManifest manifest;
+    manifest.Version = parsed.InfoVersion;
+    manifest.Released = QDate::currentDate();
+    manifest.Expires = QDateTime::currentDateTimeUtc().date().addDays(30);
+    manifest.InfoSize = info.size();
+    manifest.InfoSha256 = platform::Sha256(info);
+    for (const QString& entry : parsed.Files) {
+        const QString beside = QFileInfo(path).absolutePath() + "/" + QUrl(entry).fileName();
+        const QByteArray bytes = QFile::exists(beside) ? readFile(beside) : QByteArray();
+        manifest.Files << ManifestFile{bytes.size(), platform::Sha256(bytes), entry};
+    }
+    const QByteArray body = ManifestBody(manifest);
+    writeFile(path + ManifestUrlSuffix,
+              SignedManifestText(
+                  body, platform::SignMessage(keys.secretKey, ManifestSigningMessage(body))));
 }
 
 // Acts on the modal window that the next step opens, once it is up.
@@ -363,8 +383,8 @@ TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
     }
 }
 
-// The program holds the maker's key: an information file without the maker's signature is
-// refused with a box naming it, and the main window says the update was aborted.
+// The program holds the maker's key: an information file without the maker's signed manifest
+// is refused with a box naming the manifest, and the main window says the update was aborted.
 TEST(UpdaterHandlers, TheProgramUsesOnlyWhatTheMakerSigned) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -373,7 +393,7 @@ TEST(UpdaterHandlers, TheProgramUsesOnlyWhatTheMakerSigned) {
     const struct {
         const char* name;
         bool signedByOther;
-    } cases[] = {{"no signature", false}, {"a signature by another key", true}};
+    } cases[] = {{"no manifest", false}, {"a manifest by another key", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.signedByOther)
@@ -395,7 +415,7 @@ TEST(UpdaterHandlers, TheProgramUsesOnlyWhatTheMakerSigned) {
         });
         updater::CheckForUpdate(updater);
         ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty() && !updater.Busy(); }));
-        EXPECT_EQ(shown, SignatureFailedText(url));
+        EXPECT_EQ(shown, SignatureFailedText(url + ManifestUrlSuffix));
         EXPECT_EQ(caption, UpgraderMessages(0));
         EXPECT_EQ(dialogs.messages, QStringList{"Update aborted."});
     }

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 #include "platform/CommandLine.h"
+#include "platform/Digest.h"
 #include "platform/FileAttributes.h"
 #include "platform/ProcessList.h"
 
@@ -115,6 +116,38 @@ TEST_F(UpgradeHelperProcess, MovesQueuedAndScannedDownloadsAndRestartsTheNewProg
     EXPECT_FALSE(QFile::exists(temp_ + "UpgraderQueue.txt"));
     EXPECT_TRUE(QDir(app_).entryList({"*.uTMP"}, QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_FALSE(QFile::exists(app_ + "data/x.dat.uTMP"));
+}
+
+// A verified queue: only the files it lists are moved, each only when it still hashes to the
+// digest the program checked; a file changed since is removed, and a download the queue does
+// not list (left in the program's folder or in a subfolder) is not touched.
+TEST_F(UpgradeHelperProcess, AVerifiedQueueMovesOnlyListedFilesThatStillMatch) {
+    const QString marker = root_.path() + "/started.txt";
+    writeScript(program_, marker, "old", true);
+    writeScript(program_ + ".uTMP", marker, "new", false);
+    const QByteArray programDigest = platform::Sha256(readFile(program_ + ".uTMP"));
+    writeFile(app_ + "data/x.dat", "old data");
+    writeFile(app_ + "data/x.dat.uTMP", "swapped after the check");
+    writeFile(app_ + "help.exe", "old help");
+    writeFile(app_ + "help.exe.uTMP", "never checked");
+    ASSERT_TRUE(QDir().mkpath(app_ + "system"));
+    writeFile(app_ + "system/dxdiag", "genuine");
+    writeFile(app_ + "system/dxdiag.uTMP", "left by a stalled download");
+    writeFile(temp_ + "UpgraderQueue.txt",
+              VerifiedQueueText({{program_, programDigest},
+                                 {app_ + "data/x.dat", platform::Sha256("checked data")}})
+                  .toUtf8());
+
+    startHelper(umSelfUpgrade);
+    ASSERT_TRUE(waitUntil([&] { return helperEnded(); }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return !Marker(marker).isEmpty(); }, 60000));
+    EXPECT_EQ(Marker(marker), "new /afterupgrade");
+    EXPECT_TRUE(QFileInfo(program_).isExecutable());
+    EXPECT_EQ(readFile(app_ + "data/x.dat"), "old data");
+    EXPECT_FALSE(QFile::exists(app_ + "data/x.dat.uTMP"));
+    EXPECT_EQ(readFile(app_ + "help.exe"), "old help");
+    EXPECT_EQ(readFile(app_ + "system/dxdiag"), "genuine");
+    EXPECT_FALSE(QFile::exists(temp_ + "UpgraderQueue.txt"));
 }
 
 // As the program writes it out: the helper beside its queue in the temporary folder. Once its

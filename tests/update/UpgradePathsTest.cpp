@@ -112,6 +112,12 @@ TEST(ResolveFileEntry, TargetAndDownloadPath) {
         {"http://h/x.dat=/srv/x.dat", "/srv/x.dat", true, "http://h/x.dat=/srv/x.dat"},
         {"http://h/get?f=a=b.dat", "/opt/my app/a=b.dat", true,
          "http://h/get?f=/opt/my app/a=b.dat"},
+        // Cleaned once: every later step sees the one spelling of the file.
+        {"http://h/v=%current%/varnholt", "/opt/my app/varnholt", true,
+         "http://h/v=/opt/my app/varnholt"},
+        {"http://h/n=./news.so", "/opt/my app/news.so", true, "http://h/n=/opt/my app/news.so"},
+        {"http://h/d=%system%/../system/dxdiag", "/opt/my app/system/dxdiag", true,
+         "http://h/d=/opt/my app/system/dxdiag"},
     };
     for (const auto& c : cases) {
         const FileEntryTarget t = ResolveFileEntry(QString::fromLatin1(c.entry), Folders());
@@ -134,6 +140,14 @@ TEST(QueueFileText, ListsNamedTargetsOnly) {
     EXPECT_EQ(QueueFileText({"http://h/a", "http://h/b=/opt/a b/c", "http://h/d=/e"}),
               "/opt/a b/c\r\n/e\r\n");
     EXPECT_EQ(QueueFileText({"http://h/a", "http://h/b"}), "");
+}
+
+TEST(VerifiedQueueText, MarkedAndEveryFileWithItsDigest) {
+    EXPECT_EQ(
+        VerifiedQueueText({{"/opt/a b/c", QByteArray(32, '\x01')}, {"/e", QByteArray(32, '\xff')}}),
+        "#verified\r\n/opt/a b/c\t" + QStringLiteral("01").repeated(32) + "\r\n/e\t" +
+            QString(64, u'f') + "\r\n");
+    EXPECT_EQ(VerifiedQueueText({}), "#verified\r\n");
 }
 
 // What the program writes, split into arguments as process creation does, comes back whole

@@ -4,9 +4,9 @@
 
 #include "SmallDisk.h"
 #include "TestSupport.h"
+#include "platform/Digest.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
-#include "platform/Digest.h"
 #include "platform/Signature.h"
 #include "update/ReleaseManifest.h"
 #include "update/UpgraderMessages.h"
@@ -707,14 +707,15 @@ protected:
         manifest.InfoSize = info.size();
         manifest.InfoSha256 = platform::Sha256(info);
         for (const QString& entry : parsed.Files) {
-            const QString url = entry.left(entry.indexOf('=') < 0 ? entry.size() : entry.indexOf('='));
+            const QString url =
+                entry.left(entry.indexOf('=') < 0 ? entry.size() : entry.indexOf('='));
             const QByteArray bytes = readFile(folder + QUrl(url).fileName());
             manifest.Files << ManifestFile{bytes.size(), platform::Sha256(bytes), entry};
         }
         const QByteArray body = ManifestBody(manifest);
         writeFile(folder + "update.txt.manifest",
-                  SignedManifestText(body, platform::SignMessage(keys_.secretKey,
-                                                                 ManifestSigningMessage(body))));
+                  SignedManifestText(
+                      body, platform::SignMessage(keys_.secretKey, ManifestSigningMessage(body))));
     }
     void publish(const QByteArray& info, int days = 30) { publish(www_, info, days); }
 
@@ -801,11 +802,9 @@ TEST_F(SignedUpdateCheck, FilesOfOtherReleasesOrOtherNamesAreRefused) {
         QString refusedUrl;
     } cases[] = {
         {"rollback: 1.4's program in the 1.6 release",
-         [&] { writeFile(www_ + "prog", readFile(www_ + "old/prog")); },
-         server_->url("prog")},
+         [&] { writeFile(www_ + "prog", readFile(www_ + "old/prog")); }, server_->url("prog")},
         {"cross-file: the help served as the program",
-         [&] { writeFile(www_ + "prog", readFile(www_ + "Help.pdf")); },
-         server_->url("prog")},
+         [&] { writeFile(www_ + "prog", readFile(www_ + "Help.pdf")); }, server_->url("prog")},
         {"the program longer than listed",
          [&] { writeFile(www_ + "prog", readFile(www_ + "prog") + "\necho more\n"); },
          server_->url("prog")},
@@ -875,8 +874,8 @@ TEST_F(SignedUpdateCheck, OnlyTheMakersManifestIsBelieved) {
          SignatureFailedText(manifestUrl)},
         {"names a file twice",
          [&] {
-             publish(InfoFile("1.6", {server_->url("prog"),
-                                      server_->url("Help.pdf") + "=%current%/prog"}));
+             publish(InfoFile(
+                 "1.6", {server_->url("prog"), server_->url("Help.pdf") + "=%current%/prog"}));
          },
          TargetTwiceText(manifestUrl)},
     };
@@ -977,9 +976,9 @@ TEST_F(SignedUpdateCheck, AStalledDownloadLeavesNothingForALaterSkip) {
 TEST_F(SignedUpdateCheck, TargetsSpeltDifferentlyAreTheSameFile) {
     writeFile(www_ + "news.so", "news 1.6");
     writeFile(app_ + "news.so", "news 1.5");
-    const QByteArray info = InfoFile(
-        "1.6", {server_->url("prog") + "=%current%/prog", server_->url("news.so") + "=./news.so",
-                server_->url("Help.pdf")});
+    const QByteArray info =
+        InfoFile("1.6", {server_->url("prog") + "=%current%/prog",
+                         server_->url("news.so") + "=./news.so", server_->url("Help.pdf")});
     for (const bool signedRelease : {true, false}) {
         SCOPED_TRACE(signedRelease ? "signed" : "unsigned");
         events_.clear();
