@@ -1047,11 +1047,13 @@ TEST_F(SignedUpdateCheck, AReleaseMadeByTheToolUpgradesEndToEnd) {
     EXPECT_EQ(readFile(marker_), "1.6 /afterupgrade\n");
     EXPECT_EQ(readFile(app_ + "data/x.dat"), "data v2");
 
-    // A file changed after signing, or a manifest past its date, fails the tool's own check.
+    // A file changed after signing, or another key, fails the tool's own check; a manifest
+    // believed for no day at all is not made.
     writeFile(www_ + "x.dat", "data v3");
     EXPECT_EQ(tool({"verify", keys + "release.pub", www_}), 1);
     writeFile(www_ + "x.dat", "data v2");
-    EXPECT_EQ(tool({"verify", keys + "other.pub", www_}), 1);
+    ASSERT_EQ(tool({"keygen", keys + "second.pub", keys + "second.sec"}), 0);
+    EXPECT_EQ(tool({"verify", keys + "second.pub", www_}), 1);
     EXPECT_EQ(tool({"sign", keys + "release.sec", www_, "0"}), 2);
 }
 
