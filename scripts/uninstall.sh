@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Removes what scripts/install.sh (without a folder) put into the home:
 #   scripts/uninstall.sh [--purge]
-# The program folder ~/.local/lib/varnholt/, the link ~/.local/bin/varnholt, the desktop entry,
-# the icons, the metainfo and the manual page. The user's results (the folder Benchmark/ in the
-# program folder, ~/.local/share/varnholt/) and options (the program key in the registry store)
-# stay, unless --purge is given; --purge also removes the log ~/.local/state/Quillon/varnholt.log.
-# A results folder the user chose elsewhere is never touched.
+# Exactly the files the install recorded in ~/.local/lib/varnholt/installed-files, each only while
+# it is unchanged (its digest), and the folders the install made once they are empty. Nothing is
+# followed through a link: a file whose way from the home leads through one stays. Whatever else
+# is left (the user's results in the program folder's Benchmark/, demos or notes put there, a
+# changed file) stays, and the script says what stayed.
+#
+# --purge also removes what the program made for the user: the options (the program key in the
+# registry store), the results in the program folder's Benchmark/ and ~/.local/share/varnholt/,
+# the log ~/.local/state/Quillon/varnholt.log, the frame logs (<state>/Quillon/frames/) and the
+# old instance key, and it puts back the MangoHud configuration a series that never ended left
+# parked. It works after a plain uninstall too. A results folder the user chose elsewhere is
+# never touched.
 set -euo pipefail
 
 purge=0
@@ -19,61 +26,222 @@ if [ -z "${HOME:-}" ]; then
     exit 1
 fi
 
-prefix=$HOME/.local
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${VARNHOLT_BUILD_DIR:-$source_dir/build}
+home=${HOME%/}
+prefix=$home/.local
 program_dir=$prefix/lib/varnholt
-share=$prefix/share
-id=example.quillon.Varnholt
+manifest=$program_dir/installed-files
 key='HKLM\SOFTWARE\Quillon\Ostrevo'
 
-if [ ! -d "$program_dir" ]; then
-    echo "uninstall: Quillon Varnholt is not installed in $program_dir" >&2
+kept=()     # what stayed, with the reason
+removed=0
+
+# The first link on the way from the home down to $1 (itself included), if any; for a path
+# outside the home, $1 itself.
+linked_on_the_way() {
+    case $1 in
+    "$home"/*) ;;
+    *)
+        [ -L "$1" ] && echo "$1"
+        return
+        ;;
+    esac
+    local rest=${1#"$home"/} at=$home part
+    local IFS=/
+    for part in $rest; do
+        at=$at/$part
+        if [ -L "$at" ]; then
+            echo "$at"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Whether $1 (a path below the home) may be touched: no link on its way, itself included.
+reachable() {
+    local at
+    if at=$(linked_on_the_way "$1"); then
+        kept+=("$1 (reached through the link $at)")
+        return 1
+    fi
+    return 0
+}
+
+# Removes a folder the program made, with all in it, when it is reached through no link.
+remove_tree() {
+    if [ -e "$1" ] || [ -L "$1" ]; then
+        if reachable "$1"; then
+            rm -rf -- "$1"
+            removed=1
+        fi
+    fi
+}
+
+installed=0
+if [ -e "$manifest" ] || [ -L "$manifest" ]; then
+    if reachable "$manifest" && [ -f "$manifest" ]; then
+        installed=1
+    fi
+fi
+if [ $installed -eq 0 ] && [ $purge -eq 0 ]; then
+    if [ ${#kept[@]} -gt 0 ]; then
+        echo "uninstall: ${kept[0]}; nothing was removed" >&2
+    else
+        echo "uninstall: Quillon Varnholt is not installed in $program_dir (no $manifest)" >&2
+    fi
     exit 1
 fi
 
-# Before the program folder goes: its registry tool removes the options.
-if [ $purge -eq 1 ] && [ -x "$program_dir/reg" ]; then
-    "$program_dir/reg" delete "$key" /f >/dev/null 2>&1 || true
-fi
-
-# The link only when it is ours.
-if [ -L "$prefix/bin/varnholt" ] &&
-    [ "$(readlink "$prefix/bin/varnholt")" = "$program_dir/varnholt" ]; then
-    rm -f "$prefix/bin/varnholt"
-fi
-rm -f "$share/applications/$id.desktop" "$share/metainfo/$id.metainfo.xml" \
-    "$share/man/man1/varnholt.1.gz" "$share/icons/hicolor/scalable/apps/$id.svg"
-for size in 48 64 128 256; do
-    rm -f "$share/icons/hicolor/${size}x$size/apps/$id.png"
-done
-
-kept=""
+# Before the program folder goes: a registry tool removes the options (the installed one, else
+# the build's, as after a plain uninstall).
 if [ $purge -eq 1 ]; then
-    rm -rf "$program_dir" "$share/varnholt"
-    rm -f "$HOME/.local/state/Quillon/varnholt.log"
-else
-    # Everything of the program folder but the results.
-    find "$program_dir" -mindepth 1 -maxdepth 1 ! -name Benchmark -exec rm -rf {} +
-    if [ -d "$program_dir/Benchmark" ] && [ -n "$(ls -A "$program_dir/Benchmark")" ]; then
-        kept="$program_dir/Benchmark"
+    reg=""
+    for candidate in "$program_dir/reg" "$build_dir/bin/reg"; do
+        if [ -f "$candidate" ] && [ -x "$candidate" ] && ! linked_on_the_way "$candidate" >/dev/null; then
+            reg=$candidate
+            break
+        fi
+    done
+    if [ -n "$reg" ]; then
+        "$reg" delete "$key" /f >/dev/null 2>&1 || true
     else
-        rm -rf "$program_dir"
+        kept+=("the options in the registry store (no registry tool here to remove them: reg delete '$key' /f)")
     fi
 fi
 
-# The folders the install made, where nothing else is left in them.
-for dir in "$prefix/bin" "$share/applications" "$share/metainfo" "$share/man/man1" \
-    "$share/man" "$share/icons/hicolor/scalable/apps" "$share/icons/hicolor/scalable" \
-    "$share/icons/hicolor/48x48/apps" "$share/icons/hicolor/48x48" \
-    "$share/icons/hicolor/64x64/apps" "$share/icons/hicolor/64x64" \
-    "$share/icons/hicolor/128x128/apps" "$share/icons/hicolor/128x128" \
-    "$share/icons/hicolor/256x256/apps" "$share/icons/hicolor/256x256" \
-    "$share/icons/hicolor" "$share/icons" "$prefix/lib"; do
-    rmdir "$dir" 2>/dev/null || true
-done
+made_dirs=()
+if [ $installed -eq 1 ]; then
+    while IFS= read -r line; do
+        case $line in
+        "#"* | "") ;;
+        "dir  "*) made_dirs+=("$home/${line#dir  }") ;;
+        "link  "*)
+            rest=${line#link  }
+            path=$home/${rest%%  *}
+            target=${rest#*  }
+            if [ -L "$path" ] && reachable "$(dirname "$path")"; then
+                if [ "$(readlink "$path")" = "$target" ]; then
+                    rm -f -- "$path"
+                    removed=1
+                else
+                    kept+=("$path (a link the install did not make)")
+                fi
+            fi
+            ;;
+        *)
+            sum=${line%%  *}
+            path=$home/${line#*  }
+            if [ ! -e "$path" ] && [ ! -L "$path" ]; then
+                continue
+            fi
+            reachable "$path" || continue
+            if [ ! -f "$path" ]; then
+                kept+=("$path (not the file the install wrote)")
+            elif [ "$(sha256sum <"$path" | cut -d' ' -f1)" = "$sum" ]; then
+                rm -f -- "$path"
+                removed=1
+            else
+                kept+=("$path (changed since the install)")
+            fi
+            ;;
+        esac
+    done <"$manifest"
+fi
 
-echo "uninstall: Quillon Varnholt removed from $program_dir"
+if [ $purge -eq 1 ]; then
+    remove_tree "$program_dir/Benchmark"
+    remove_tree "$program_dir/dxinfo.txt"
+    remove_tree "$prefix/share/varnholt"
+    remove_tree "$prefix/state/Quillon/varnholt.log"
+    remove_tree "$prefix/state/Quillon/instance-key"
+    state_home=${XDG_STATE_HOME:-}
+    case $state_home in /*) ;; *) state_home=$prefix/state ;; esac
+    state_home=${state_home%/}
+    case $state_home/ in
+    "$home"/*) remove_tree "$state_home/Quillon/frames" ;;
+    *) [ ! -e "$state_home/Quillon/frames" ] || { rm -rf -- "$state_home/Quillon/frames"; removed=1; } ;;
+    esac
+    for dir in "$state_home/Quillon" "$prefix/state/Quillon"; do
+        if [ -d "$dir" ] && ! linked_on_the_way "$dir" >/dev/null; then
+            rmdir -- "$dir" 2>/dev/null || true
+        fi
+    done
+
+    # MangoHud's configuration as a series that never ended left it: the program's own file
+    # goes, the user's parked one comes back (beside a file the user put in place meanwhile,
+    # under a free name).
+    config_home=${XDG_CONFIG_HOME:-}
+    case $config_home in /*) ;; *) config_home=$home/.config ;; esac
+    mangohud=${config_home%/}/MangoHud
+    first_line="# Written by Quillon Varnholt for a benchmark series: frame times of the game. Your own file comes back after the series."
+    for name in hl2_linux.conf wine-hl2.conf; do
+        path=$mangohud/$name
+        parked=$path.varnholt-kept
+        if [ -f "$path" ] && [ ! -L "$path" ] && [ "$(head -n 1 "$path")" = "$first_line" ]; then
+            rm -f -- "$path"
+            removed=1
+        fi
+        if [ -e "$parked" ] || [ -L "$parked" ]; then
+            if [ ! -e "$path" ] && [ ! -L "$path" ] ||
+                { [ -f "$path" ] && [ ! -L "$path" ] && [ ! -s "$path" ]; }; then
+                mv -f -- "$parked" "$path"
+                echo "uninstall: your MangoHud configuration $path is back"
+            else
+                n=2
+                while [ -e "$mangohud/${name%.conf}($n).conf" ] || [ -L "$mangohud/${name%.conf}($n).conf" ]; do
+                    n=$((n + 1))
+                done
+                mv -- "$parked" "$mangohud/${name%.conf}($n).conf"
+                echo "uninstall: your MangoHud configuration parked by a series is back as $mangohud/${name%.conf}($n).conf"
+            fi
+            removed=1
+        fi
+    done
+fi
+
+if [ $installed -eq 1 ]; then
+    rm -f -- "$manifest"
+fi
+# The folders the install made, deepest first, where nothing else is left in them.
+if [ ${#made_dirs[@]} -gt 0 ]; then
+    while IFS= read -r dir; do
+        if [ -d "$dir" ] && [ ! -L "$dir" ] && ! linked_on_the_way "$dir" >/dev/null; then
+            rmdir -- "$dir" 2>/dev/null || true
+        fi
+    done < <(printf '%s\n' "${made_dirs[@]}" | awk '{ print length($0) "\t" $0 }' | sort -rn | cut -f2-)
+    # A program folder that stays (results in it) keeps the record of the folders the install
+    # made, so that a later uninstall (--purge) can still take them away.
+    if [ -d "$program_dir" ] && [ ! -L "$program_dir" ]; then
+        for dir in "${made_dirs[@]}"; do
+            [ ! -d "$dir" ] || echo "dir  ${dir#"$home"/}"
+        done >"$manifest"
+    fi
+fi
+
+if [ $installed -eq 1 ]; then
+    echo "uninstall: Quillon Varnholt removed from $program_dir"
+elif [ $removed -eq 1 ]; then
+    echo "uninstall: what Quillon Varnholt left for you is removed"
+else
+    echo "uninstall: nothing of Quillon Varnholt was left to remove"
+fi
 if [ $purge -eq 0 ]; then
     echo "uninstall: your options stay in the registry store; scripts/uninstall.sh --purge removes them"
-    [ -z "$kept" ] || echo "uninstall: your results stay in $kept"
-    [ ! -d "$share/varnholt" ] || echo "uninstall: your results stay in $share/varnholt"
+    if [ -d "$program_dir/Benchmark" ] && [ -n "$(ls -A "$program_dir/Benchmark")" ]; then
+        echo "uninstall: your results stay in $program_dir/Benchmark"
+    fi
+    [ ! -d "$prefix/share/varnholt" ] || echo "uninstall: your results stay in $prefix/share/varnholt"
 fi
+if [ -d "$program_dir" ] && [ ! -L "$program_dir" ]; then
+    others=$(cd "$program_dir" && find . -mindepth 1 -maxdepth 1 ! -name Benchmark ! -name installed-files -printf '%P\n' | sort)
+    if [ -n "$others" ]; then
+        echo "uninstall: kept in $program_dir, not made by the install:"
+        printf '%s\n' "$others" | sed 's/^/    /'
+    fi
+fi
+for what in "${kept[@]}"; do
+    echo "uninstall: kept $what"
+done
+exit 0

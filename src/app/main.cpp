@@ -1,6 +1,5 @@
 #include "Version.h"
 #include "app/CommandLineMain.h"
-#include "game/ProgramFolder.h"
 #include "platform/Errors.h"
 #include "platform/InterruptSignals.h"
 #include "ui/AppComponents.h"
@@ -16,7 +15,6 @@
 #include "ui/UiLook.h"
 #include "ui/UpdaterHandlers.h"
 #include "ui/WidgetDialogs.h"
-#include "update/PackageUpdates.h"
 
 #include <QIcon>
 #include <cstdio>
@@ -69,8 +67,7 @@ int main(int argc, char** argv) {
         // A package's copy is updated by the package manager: the check only says so.
         TForm1 form1(components.ForMainWindow(
             [&] { news.Open(&form1); },
-            UpdateCheckAction(ProgramIsPackaged(components.ProgramFolder()), components.Dialogs(),
-                              [&] { updater::CheckForUpdate(Updater); })));
+            components.UpdateCheck([&] { updater::CheckForUpdate(Updater); })));
         // The news goes while a series runs: the game gets the machine.
         QObject::connect(&form1, &TForm1::SeriesRunningChanged, &news, &NewsHost::SeriesRunning);
         updaterPrompts.SetOwner(&form1);

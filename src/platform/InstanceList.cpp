@@ -41,39 +41,21 @@ QString InstanceBaseName(const QString& executablePath) {
         .replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
-QString FitObjectName(const QString& name, int maxBytes) {
-    if (name.toUtf8().size() <= maxBytes)
-        return name;
-    const QString tail =
-        QLatin1Char('~') +
-        QString::fromLatin1(
-            QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
-    // Cut whole characters (a surrogate pair counts as one) until the rest fits.
-    QString head = name;
-    while (!head.isEmpty() && (head + tail).toUtf8().size() > maxBytes)
-        head.chop(head.size() >= 2 && head.back().isLowSurrogate() ? 2 : 1);
-    return head + tail;
-}
-
 QString InstanceNames::messageName(quint32 pid) const {
-    return messageBase + QLatin1Char('_') + QString::number(pid);
+    return messageBase + QLatin1Char('-') + QString::number(pid);
 }
 
-InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId,
-                                  const QString& secret) {
-    // Semaphores live as "sem.NAME" files and shared memory as "NAME" files, so both must stay
-    // well below NAME_MAX (255). A local socket address holds 107 bytes; the message name
-    // keeps room for a leading "/" and "_" with a pid.
-    constexpr int fileNameBytes = 200;
-    constexpr int socketNameBytes = 90;
-    QString base = InstanceBaseName(executablePath) + QLatin1Char('_') + QString::number(userId);
-    if (!secret.isEmpty())
-        base += QLatin1Char('_') + secret;
+InstanceNames InstanceObjectNames(const QString& executablePath, const QString& folder) {
+    const QString base =
+        folder + QStringLiteral("instances-") +
+        QString::fromLatin1(QCryptographicHash::hash(InstanceBaseName(executablePath).toUtf8(),
+                                                     QCryptographicHash::Sha1)
+                                .toHex()
+                                .left(16));
     InstanceNames names;
-    names.lock = FitObjectName(base + QStringLiteral("_Otx"), fileNameBytes);
-    names.map = FitObjectName(base + QStringLiteral("_Map"), fileNameBytes);
-    names.messageBase =
-        QLatin1Char('/') + FitObjectName(base + QStringLiteral("_Msg"), socketNameBytes);
+    names.lock = base + QStringLiteral(".lock");
+    names.map = base + QStringLiteral(".list");
+    names.messageBase = base;
     return names;
 }
 
@@ -141,7 +123,7 @@ InstanceVerdict DecideInstance(const InstanceList& list, quint32 self,
         const InstanceAnswer answer = answers[asked++];
         if (answer == InstanceAnswer::Inactive)
             return verdict;
-        if (answer == InstanceAnswer::Absent)
+        if (answer == InstanceAnswer::Absent || answer == InstanceAnswer::Silent)
             continue;
         if (oldestActive == 0)
             oldestActive = pid;

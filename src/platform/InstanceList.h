@@ -26,9 +26,10 @@ struct InstanceList {
 // each "/" turned into "_".
 QString InstanceBaseName(const QString& executablePath);
 
-// The names of the objects the copies of one executable share. `lock` and `map` are names
-// of NamedLock and SharedMemory; messageName(pid) is the local socket (in the abstract
-// namespace, so it vanishes with its process) on which that copy answers the others.
+// The files of the objects the copies of one executable share, all in the user's private
+// folder (GuardFolder(), mode 0700): nobody else can read, make or take them. `lock` and `map`
+// are the files of NamedLock and SharedMemory; messageName(pid) is the local socket on which
+// that copy answers the others.
 struct InstanceNames {
     QString lock;
     QString map;
@@ -36,18 +37,9 @@ struct InstanceNames {
     QString messageName(quint32 pid) const;
 };
 
-// Names from InstanceBaseName() and the user's id: base + "_" + uid, then "_" + `secret` when
-// there is one, then "_Otx", "_Map" and "_Msg", each cut to what the operating system takes
-// (see FitObjectName()). The objects live in places every user shares: each user's copies keep
-// to names of their own, and a secret only the user can read (UserSecret.h) keeps others from
-// making them first.
-InstanceNames InstanceObjectNames(const QString& executablePath, unsigned userId,
-                                  const QString& secret = QString());
-
-// `name` made fit for a system object: kept as it is when its UTF-8 form has at most
-// `maxBytes` bytes, otherwise cut and ended with "~" and 16 hex digits of its SHA-1, so long
-// paths still give distinct names and every copy computes the same one.
-QString FitObjectName(const QString& name, int maxBytes);
+// Names in `folder` (ending with "/") from InstanceBaseName(): "instances-", 16 hex digits of
+// its SHA-1 (short, so a socket address holds it), then ".lock", ".list" and "-<pid>".
+InstanceNames InstanceObjectNames(const QString& executablePath, const QString& folder);
 
 // Reads the list from the shared bytes. A count beyond the places (a foreign or broken
 // block) is read as full. Fewer bytes than InstanceListBytes read as zeros.
@@ -68,7 +60,7 @@ void PruneInstances(InstanceList& list, const std::function<bool(quint32)>& aliv
 enum class InstanceAnswer {
     Active,   // it answered "active"
     Inactive, // it answered "not active"
-    Silent,   // it holds its name but gave no answer in time: counted as active
+    Silent,   // it holds its name but gave no answer in time: a hung copy, counted as gone
     Absent,   // nothing listens under its name: not a running copy of ours
 };
 
@@ -81,7 +73,8 @@ struct InstanceVerdict {
 // Decides whether the copy `self` may run, from the pruned list and the answers of the other
 // copies in list order (`answers[i]` belongs to the i-th pid other than `self`; a shorter
 // vector means the asking stopped at an inactive answer). At most one copy runs: this copy
-// ends when an older copy is active. A younger copy that is still starting up does not end an
+// ends when an older copy is active; one that never answers is hung or no copy of ours, and
+// does not keep this one from running. A younger copy that is still starting up does not end an
 // older one (both checking at once would otherwise both end).
 InstanceVerdict DecideInstance(const InstanceList& list, quint32 self,
                                const std::vector<InstanceAnswer>& answers);

@@ -48,9 +48,10 @@ QString AsFolder(const QByteArray& path) {
     return QFile::decodeName(path) + QLatin1Char('/');
 }
 
-} // namespace
-
-QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot) {
+// The folders every process of the user finds again: "<runtimeDir>/varnholt/", else
+// "<tempRoot>/varnholt-<uid>/". Empty when neither can be had; `root` is then the temporary
+// folder when it is a safe parent.
+QString KnownPrivateFolder(const QString& runtimeDir, const QString& tempRoot, QString* root) {
     if (!runtimeDir.isEmpty() && SafeParent(QFile::encodeName(QDir::cleanPath(runtimeDir)))) {
         const QByteArray path = QFile::encodeName(QDir::cleanPath(runtimeDir) + "/varnholt");
         if (MadePrivate(path))
@@ -58,13 +59,24 @@ QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot) {
     }
     if (tempRoot.isEmpty())
         return {};
-    const QString root = QDir::cleanPath(tempRoot);
-    if (!SafeParent(QFile::encodeName(root)))
+    const QString cleanRoot = QDir::cleanPath(tempRoot);
+    if (!SafeParent(QFile::encodeName(cleanRoot)))
         return {};
     const QByteArray own =
-        QFile::encodeName(root + QStringLiteral("/varnholt-%1").arg(::geteuid()));
+        QFile::encodeName(cleanRoot + QStringLiteral("/varnholt-%1").arg(::geteuid()));
     if (MadePrivate(own))
         return AsFolder(own);
+    *root = cleanRoot;
+    return {};
+}
+
+} // namespace
+
+QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot) {
+    QString root;
+    const QString known = KnownPrivateFolder(runtimeDir, tempRoot, &root);
+    if (!known.isEmpty() || root.isEmpty())
+        return known;
     // The usual name is taken by someone else: a fresh one nobody can have prepared.
     QByteArray pattern = QFile::encodeName(root + QStringLiteral("/varnholt-XXXXXX"));
     if (::mkdtemp(pattern.data()) != nullptr && IsPrivateFolder(pattern))
@@ -74,6 +86,11 @@ QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot) {
 
 QString PrivateTempFolder() {
     return PrivateTempFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath());
+}
+
+QString GuardFolder() {
+    QString root;
+    return KnownPrivateFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath(), &root);
 }
 
 } // namespace platform

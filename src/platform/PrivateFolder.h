@@ -16,4 +16,9 @@ QString PrivateTempFolder(const QString& runtimeDir, const QString& tempRoot);
 // The same for this process: $XDG_RUNTIME_DIR and Qt's temporary folder.
 QString PrivateTempFolder();
 
+// The private folder every copy of the program finds again, for what the copies share (the
+// single-instance guard): the first two of the above, never a fresh one. Empty when neither
+// can be had.
+QString GuardFolder();
+
 } // namespace platform

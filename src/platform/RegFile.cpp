@@ -1067,6 +1067,28 @@ qsizetype formattedSizeGuess(const Key& root) {
     return size;
 }
 
+// Whether the file's section lines alone ("[" + the key's full path + "]" and a line end, for
+// every key below the root) pass `maxSize` bytes: then the file is larger still and is not
+// built at all. A path's UTF-16 length is at most its UTF-8 length. A few hundred kilobytes of
+// deep keys with long names would otherwise have hundreds of megabytes written before the
+// file is given up.
+bool sectionLinesExceed(const QString& rootName, const Key& root, qsizetype maxSize) {
+    qsizetype size = 0;
+    std::vector<std::pair<const Key*, qsizetype>> pending{{&root, rootName.size()}};
+    while (!pending.empty()) {
+        const auto [key, pathLength] = pending.back();
+        pending.pop_back();
+        if (key != &root) {
+            size += pathLength + 3;
+            if (size > maxSize)
+                return true;
+        }
+        for (const Key& sub : key->subKeys)
+            pending.emplace_back(&sub, pathLength + 1 + sub.name.size());
+    }
+    return false;
+}
+
 } // namespace
 
 namespace {
@@ -1100,6 +1122,8 @@ void writeBlock(Writer& w, const Key& key, const QByteArray& path, bool isRoot) 
 
 std::optional<FormattedFile> formatWithin(const QString& rootName, const Key& root,
                                           qsizetype maxSize) {
+    if (sectionLinesExceed(rootName, root, maxSize))
+        return std::nullopt;
     FormattedFile file;
     file.bytes.reserve(std::min(formattedSizeGuess(root), maxSize + 1));
     Writer w(file.bytes);

@@ -20,4 +20,12 @@ void WriteFileAtomically(const QString& path, const QByteArray& bytes, const Fil
         throw AppError(CannotCreateFileText(path, failure->err));
 }
 
+void WriteFileAtomically(const QString& path, const FileFiller& fillWith) {
+    ReplaceOptions options;
+    options.likeExisting = true;
+    const std::optional<WriteFailure> failure = ReplaceFileWith(path, fillWith, options);
+    if (failure && failure->step != WriteStep::Folder)
+        throw AppError(CannotCreateFileText(path, failure->err));
+}
+
 } // namespace platform

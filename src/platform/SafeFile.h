@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "platform/CheckedWrite.h"
+
 namespace platform {
 
 // Puts `bytes` at `path` whole or not at all: they go to a new file beside it, every write,
@@ -13,6 +15,10 @@ namespace platform {
 //
 // QSaveFile is not used: on a full tmpfs its commit() was seen to succeed with the data lost.
 void WriteFileAtomically(const QString& path, const QByteArray& bytes);
+
+// The same with the contents written in pieces by `fillWith`, for a file too large to be held
+// whole in memory first.
+void WriteFileAtomically(const QString& path, const FileFiller& fillWith);
 
 class FileCalls;
 // The same with the steps that write, sync, measure, close and rename the new file given.

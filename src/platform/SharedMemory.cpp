@@ -2,6 +2,8 @@
 
 #include "platform/Errors.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -19,7 +21,12 @@ namespace {
 }
 
 QByteArray systemName(const QString& name) {
-    return "/" + name.toUtf8();
+    return QFile::encodeName(name);
+}
+
+// Opens an existing file of that name, never through a link.
+int openFile(const QByteArray& path, int flags) {
+    return ::open(path.constData(), flags | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
 // The status of an open named object; one someone else made under our name is not ours to
@@ -40,7 +47,7 @@ struct stat ownObjectStatus(int fd, const QString& what) {
 
 // Opens (creating it when missing) the named object, refusing one another user made.
 int openOwnObject(const QByteArray& path, const QString& what) {
-    const int fd = ::shm_open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = openFile(path, O_RDWR | O_CREAT);
     if (fd < 0)
         raise(errno, QStringLiteral("Cannot open the ") + what);
     ownObjectStatus(fd, what);
@@ -75,7 +82,7 @@ void NamedLock::open() {
 }
 
 bool NamedLock::stillNamed() const {
-    const int probe = ::shm_open(systemName(name_).constData(), O_RDONLY | O_CLOEXEC, 0);
+    const int probe = openFile(systemName(name_), O_RDONLY);
     if (probe < 0)
         return false;
     struct stat named {};
@@ -119,11 +126,11 @@ void NamedLock::release() {
 }
 
 void NamedLock::remove(const QString& name) {
-    ::shm_unlink(systemName(name).constData());
+    ::unlink(systemName(name).constData());
 }
 
 bool NamedLock::exists(const QString& name) {
-    const int fd = ::shm_open(systemName(name).constData(), O_RDONLY | O_CLOEXEC, 0);
+    const int fd = openFile(systemName(name), O_RDONLY);
     if (fd < 0)
         return false;
     ::close(fd);
@@ -132,20 +139,26 @@ bool NamedLock::exists(const QString& name) {
 
 SharedMemory::SharedMemory(const QString& name, qsizetype size) : size_(size) {
     const QByteArray path = systemName(name);
-    int fd = ::shm_open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = openFile(path, O_RDWR | O_CREAT | O_EXCL);
     if (fd >= 0)
         created_ = true;
     else if (errno == EEXIST)
-        fd = ::shm_open(path.constData(), O_RDWR | O_CLOEXEC, 0600);
+        fd = openFile(path, O_RDWR);
     if (fd < 0)
         raise(errno, QStringLiteral("Cannot open the shared memory ") + name);
-    // A fresh block has no size yet; growing it fills it with zeros. A block left short (its
-    // creator died before sizing it) is grown the same way, so reading it never faults.
+    // A fresh block has no size yet. Its room is reserved (zero-filled), not just its size set:
+    // a sparse block on a full file system would fault (SIGBUS) on the first write into it,
+    // where a failed reservation is an error. A block left short (its creator died before
+    // sizing it) is grown the same way, so reading it never faults.
     const struct stat info = ownObjectStatus(fd, QStringLiteral("shared memory ") + name);
-    if (info.st_size < size && ::ftruncate(fd, size) != 0) {
-        const int code = errno;
-        ::close(fd);
-        raise(code, QStringLiteral("Cannot size the shared memory ") + name);
+    if (info.st_size < size) {
+        const int code = ::posix_fallocate(fd, 0, off_t(size));
+        if (code != 0) {
+            ::close(fd);
+            if (created_)
+                ::unlink(path.constData());
+            raise(code, QStringLiteral("Cannot size the shared memory ") + name);
+        }
     }
     void* data = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     const int code = errno;
@@ -168,11 +181,11 @@ void SharedMemory::write(const QByteArray& bytes) {
 }
 
 void SharedMemory::remove(const QString& name) {
-    ::shm_unlink(systemName(name).constData());
+    ::unlink(systemName(name).constData());
 }
 
 bool SharedMemory::exists(const QString& name) {
-    const int fd = ::shm_open(systemName(name).constData(), O_RDONLY | O_CLOEXEC, 0);
+    const int fd = openFile(systemName(name), O_RDONLY);
     if (fd < 0)
         return false;
     ::close(fd);

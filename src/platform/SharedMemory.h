@@ -4,12 +4,12 @@
 #include <QString>
 #include <QtGlobal>
 
-// Named objects that the processes of one user share: a lock and a block of memory. Names
-// are given without the leading "/" and must not contain "/"; see FitObjectName() for the
-// length. Every failed system call raises OsError.
+// Named objects that the processes of one user share: a lock and a block of memory, each a
+// file (its full path), which belongs in a folder only the user may enter (GuardFolder());
+// a link under the name is refused. Every failed system call raises OsError.
 namespace platform {
 
-// A named lock between processes: a record lock on a shared object of that name, which only
+// A named lock between processes: a record lock on a file of that name, which only
 // this user may open (mode 0600; one made by another user under the name is refused). The
 // system drops it when its holder ends, however it ends. The last user of the name may remove
 // it while holding it: a waiter that then gets the removed one opens the name anew.

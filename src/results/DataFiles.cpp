@@ -227,8 +227,11 @@ QByteArray ResultCsvBytes(const std::vector<RowRecord>& rows) {
     return text.toUtf8();
 }
 
-QByteArray FramesCsvBytes(const std::vector<RowRecord>& rows) {
+bool FramesCsvPieces(const std::vector<RowRecord>& rows,
+                     const std::function<bool(const QByteArray&)>& put) {
+    constexpr qsizetype pieceBytes = 64 * 1024;
     QByteArray text = "resolution,run,frame,ms\r\n";
+    text.reserve(pieceBytes + 1024);
     for (const RowRecord& row : rows) {
         const QByteArray caption = csvField(row.Caption).toUtf8();
         int number = 0;
@@ -238,11 +241,27 @@ QByteArray FramesCsvBytes(const std::vector<RowRecord>& rows) {
                 continue;
             const QByteArray prefix = caption + ',' + QByteArray::number(number) + ',';
             qint64 frame = 0;
-            for (const float ms : run.Frames->FrameMs)
+            // "+ 0.0": a zero with a sign is written as 0, which the reader takes.
+            for (const float ms : run.Frames->FrameMs) {
                 text += prefix + QByteArray::number(++frame) + ',' +
-                        DataNumber(static_cast<double>(ms)).toLatin1() + "\r\n";
+                        DataNumber(static_cast<double>(ms) + 0.0).toLatin1() + "\r\n";
+                if (text.size() >= pieceBytes) {
+                    if (!put(text))
+                        return false;
+                    text.truncate(0); // keeps its room
+                }
+            }
         }
     }
+    return text.isEmpty() || put(text);
+}
+
+QByteArray FramesCsvBytes(const std::vector<RowRecord>& rows) {
+    QByteArray text;
+    FramesCsvPieces(rows, [&text](const QByteArray& piece) {
+        text += piece;
+        return true;
+    });
     return text;
 }
 
@@ -268,7 +287,16 @@ DataFilePaths WriteDataFiles(const SeriesResult& result, const QString& reportPa
     platform::WriteFileAtomically(paths.Csv, ResultCsvBytes(result.Rows));
     if (HasFrameTimes(result.Rows)) {
         const QString frames = FramesCsvPathForReport(reportPath);
-        platform::WriteFileAtomically(frames, FramesCsvBytes(result.Rows));
+        // Streamed: the text of millions of frames is never held whole.
+        platform::WriteFileAtomically(frames, [&result](platform::CheckedStream& stream) {
+            std::optional<platform::WriteFailure> failure;
+            FramesCsvPieces(result.Rows, [&](const QByteArray& piece) {
+                if (const int err = stream.write(piece.constData(), piece.size()))
+                    failure = platform::WriteFailure{platform::WriteStep::Write, err};
+                return !failure;
+            });
+            return failure;
+        });
         return {paths.Json, paths.Csv, frames};
     }
     return paths;

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <functional>
 #include <vector>
 
 // The data files written beside every report: result_<stamp>.json, the whole series for
@@ -41,6 +42,10 @@ QByteArray ResultJsonBytes(const SeriesResult& result);
 QByteArray ResultCsvBytes(const std::vector<RowRecord>& rows);
 // UTF-8, "resolution,run,frame,ms" and one line per frame of each run, CR LF after every line.
 QByteArray FramesCsvBytes(const std::vector<RowRecord>& rows);
+// The same handed out in pieces of about 64 KiB, so that a run's millions of frames are never
+// held as text all at once; stops, returning false, when `put` returns false.
+bool FramesCsvPieces(const std::vector<RowRecord>& rows,
+                     const std::function<bool(const QByteArray&)>& put);
 
 // A number as the data files write it: the shortest text that reads back the same, with a
 // point.

@@ -1,5 +1,9 @@
 #include "results/FrameFigures.h"
 
+#include "results/FrameLimits.h"
+
+#include <QLocale>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -121,6 +125,35 @@ std::optional<FrameFigures> ComputeFrameFigures(std::span<const float> frameMs) 
     }
     f.StutterTimeShare = stutterTime / total;
     return f;
+}
+
+RecordableFigures RecordableFrameFigures(std::span<const float> frameMs) {
+    RecordableFigures r;
+    if (frameMs.empty()) {
+        r.Missing = QStringLiteral("no frames");
+        return r;
+    }
+    if (frameMs.size() > kMaxFramesPerRun) {
+        r.Missing = QStringLiteral("more than %1 frames").arg(kMaxFramesPerRun);
+        return r;
+    }
+    for (const float ms : frameMs) {
+        if (!(ms >= 0) || !(ms <= kMaxFrameMs)) {
+            r.Missing = QStringLiteral("a frame time of %1 ms (not from 0 to one hour)")
+                            .arg(QString::number(static_cast<double>(ms), 'g',
+                                                 QLocale::FloatingPointShortest));
+            return r;
+        }
+    }
+    r.Figures = ComputeFrameFigures(frameMs);
+    const FrameFigures* f = r.Figures ? &*r.Figures : nullptr;
+    if (!f || !std::isfinite(f->AverageFps) || !std::isfinite(f->Percentile1LowFps) ||
+        !std::isfinite(f->Percentile01LowFps) || !std::isfinite(f->Average1LowFps) ||
+        !std::isfinite(f->Average01LowFps) || !std::isfinite(f->StutterTimeShare)) {
+        r.Figures.reset();
+        r.Missing = QStringLiteral("the frame times are (nearly) all zero");
+    }
+    return r;
 }
 
 std::optional<FrameFigures> MeanFrameFigures(const std::vector<std::optional<FrameFigures>>& runs) {

@@ -27,6 +27,16 @@ struct FrameFigures {
 // Nothing for no frames or frames whose times add up to nothing.
 std::optional<FrameFigures> ComputeFrameFigures(std::span<const float> frameMs);
 
+// The figures of a run's frames as the data files can hold them, or why they cannot: a frame
+// the frames file does not hold (not a time from 0 to kMaxFrameMs, such as a suspend of the
+// machine), more than kMaxFramesPerRun frames, or figures that are no finite numbers (frame
+// times nearly all zero). Nothing when there are no frames.
+struct RecordableFigures {
+    std::optional<FrameFigures> Figures;
+    QString Missing; // set exactly when Figures is not
+};
+RecordableFigures RecordableFrameFigures(std::span<const float> frameMs);
+
 // The figures of a resolution row: the mean of each figure over the runs that have them
 // (frames, stutters and the slowest frame too). Nothing when no run has figures.
 std::optional<FrameFigures> MeanFrameFigures(const std::vector<std::optional<FrameFigures>>& runs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PieceLines.h"
+#include "results/FrameLimits.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,12 +17,8 @@
 
 inline constexpr std::size_t kMaxFramesFileBytes = std::size_t(1) << 30;
 inline constexpr std::size_t kMaxFramesFileLine = 1024;
-// The frames of one run kept at most (a MangoHud log of the most frames read).
-inline constexpr std::size_t kMaxFramesPerRun = 16'000'000;
 // The runs one file may hold: as many as a data file's rows and runs.
 inline constexpr int kMaxFramesFileRuns = 64 * 64;
-// A frame longer than an hour is no frame of a timedemo.
-inline constexpr double kMaxFrameMs = 3'600'000;
 
 struct FramesFileRead {
     bool Ok = false;

@@ -133,9 +133,15 @@ RunFrames FrameRecording::AfterRun(const PlayedRun& played,
     read = {};
     frames.Partial = demo.Partial;
     frames.Share = demo.Share;
-    frames.Figures = ComputeFrameFigures(demo.FrameMs);
-    if (!frames.Figures)
-        frames.Missing = QStringLiteral("the MangoHud log has no frames of the demo");
+    RecordableFigures figures = RecordableFrameFigures(demo.FrameMs);
+    frames.Figures = figures.Figures;
+    if (!frames.Figures) {
+        // Frames the data files cannot hold are left out: they would make them unreadable.
+        frames.Missing = demo.FrameMs.empty()
+                             ? QStringLiteral("the MangoHud log has no frames of the demo")
+                             : figures.Missing;
+        return frames;
+    }
     frames.FrameMs = std::move(demo.FrameMs);
     return frames;
 }

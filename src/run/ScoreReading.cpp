@@ -42,7 +42,10 @@ QStringList TextFileLines(const QByteArray& bytes) {
 std::optional<QString> ReadRunScore(const QStringList& lines) {
     if (lines.size() < 4)
         return std::nullopt;
-    const QString& scoreLine = lines.at(3);
+    return ScoreField(lines.at(3));
+}
+
+QString ScoreField(const QString& scoreLine) {
     if (scoreLine.count(QLatin1Char(',')) < 3)
         return QString();
     return scoreLine.section(QLatin1Char(','), 2, 2);
@@ -164,11 +167,45 @@ std::optional<T> numberIn(const QStringList& header, const QStringList& row, QLa
     }
 }
 
-// Today's engine names its columns in a first line; the system's game did not.
-bool namesAnFpsColumn(const QString& text) {
-    const qsizetype end = text.indexOf(QLatin1Char('\n'));
-    const std::optional<QList<QStringList>> first = CsvRecords(end < 0 ? text : text.left(end));
-    return first && !first->isEmpty() && columnOf(first->first(), QLatin1String("fps")) >= 0;
+// The line of `bytes` at `index` (from 0), lines ending at CR LF, LF or CR as TextFileLines
+// splits them; nothing when there are not that many. Only that line is made a text.
+std::optional<QString> lineAt(const QByteArray& bytes, qsizetype index) {
+    const qsizetype n = bytes.size();
+    qsizetype start = 0;
+    for (qsizetype seen = 0; seen < index; ++seen) {
+        qsizetype at = start;
+        while (at < n && bytes[at] != '\n' && bytes[at] != '\r')
+            ++at;
+        if (at == n)
+            return std::nullopt;
+        start = at + (bytes[at] == '\r' && at + 1 < n && bytes[at + 1] == '\n' ? 2 : 1);
+    }
+    if (start == n)
+        return std::nullopt; // the last line end closes the last line
+    qsizetype end = start;
+    while (end < n && bytes[end] != '\n' && bytes[end] != '\r')
+        ++end;
+    return QString::fromLocal8Bit(bytes.constData() + start, end - start);
+}
+
+// The fields of one line of today's result file. The engine writes one row per line, so a
+// quote never spans lines: one left open costs only the fields from it on.
+QStringList lineFields(const QByteArray& line,
+                       CsvBrokenQuote brokenQuote = CsvBrokenQuote::KeepFieldsBefore) {
+    const std::optional<QList<QStringList>> records =
+        CsvRecords(QString::fromLocal8Bit(line), 4096, brokenQuote);
+    return records && !records->isEmpty() ? records->first() : QStringList();
+}
+
+// The line of `bytes` from `begin` to `end` without its line end (LF, CR LF).
+QByteArray lineBetween(const QByteArray& bytes, qsizetype begin, qsizetype end) {
+    if (end > begin && bytes[end - 1] == '\r')
+        --end;
+    return bytes.mid(begin, end - begin);
+}
+
+bool blank(const QByteArray& line) {
+    return line.trimmed().isEmpty();
 }
 
 } // namespace
@@ -177,25 +214,38 @@ RunResult ReadRunResult(const QByteArray& bytes) {
     RunResult result;
     if (bytes.size() > kMaxResultFileBytes)
         return result;
-    const QString text = QString::fromLocal8Bit(bytes);
-    if (!namesAnFpsColumn(text)) {
-        result.ScoreText = ReadRunScore(TextFileLines(bytes));
+    // Today's engine names its columns in a first line; the system's game did not.
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    const QByteArray firstLine = lineBetween(bytes, 0, firstEnd < 0 ? bytes.size() : firstEnd);
+    const QStringList header = lineFields(firstLine, CsvBrokenQuote::Refuse);
+    const qsizetype fps = columnOf(header, QLatin1String("fps"));
+    if (fps < 0) {
+        const std::optional<QString> scoreLine = lineAt(bytes, 3);
+        if (scoreLine)
+            result.ScoreText = ScoreField(*scoreLine);
         return result;
     }
+    if (firstEnd < 0)
+        return result;
 
-    std::optional<QList<QStringList>> records =
-        CsvRecords(text, 4096, CsvBrokenQuote::KeepFieldsBefore);
-    if (!records)
+    // The last line that is not blank, found from the end: rows are lines, and a file of
+    // millions of them is never split whole.
+    QByteArray last;
+    qsizetype end = bytes.size();
+    while (end > firstEnd + 1) {
+        qsizetype begin = end;
+        while (begin > firstEnd + 1 && bytes[begin - 1] != '\n')
+            --begin;
+        const QByteArray line = lineBetween(bytes, begin, end);
+        if (!blank(line)) {
+            last = line;
+            break;
+        }
+        end = begin - 1;
+    }
+    if (last.isEmpty())
         return result;
-    // Blank lines are no rows.
-    records->removeIf([](const QStringList& record) {
-        return record.isEmpty() || (record.size() == 1 && record.first().trimmed().isEmpty());
-    });
-    if (records->size() < 2)
-        return result;
-    const QStringList& header = records->first();
-    const QStringList& row = records->last();
-    const qsizetype fps = columnOf(header, QLatin1String("fps"));
+    const QStringList row = lineFields(last);
     if (fps >= row.size())
         return result;
     const QString score = row[fps].trimmed();

@@ -17,6 +17,8 @@ QStringList TextFileLines(const QByteArray& bytes);
 // line; empty when that line has fewer than three commas. Nothing when the file has fewer than
 // four lines, which the program treats as a run without a result.
 std::optional<QString> ReadRunScore(const QStringList& lines);
+// The score text of that fourth line alone.
+QString ScoreField(const QString& scoreLine);
 
 // The records of a CSV text: fields separated by commas; a field in double quotes may hold
 // commas, line ends and doubled quotes; a record ends at LF or CR LF. Nothing when a record
@@ -37,8 +39,9 @@ struct RunResult {
 };
 
 // The result file's bytes. When its first line names a column "fps" (today's engine: a header
-// line, then one row per timedemo), the score text is that column of the last row (a quote
-// left open in a later column, as a command line may hold, costs only the columns from it on),
+// line, then one row per timedemo, each on a line of its own), the score text is that column
+// of the last line that is not blank (a quote left open, as a command line may hold, costs
+// only that line's columns from it on; a quote never reaches into another line),
 // and the row's "width", "height", "numframes", "totaltime" and "framerate variability" are
 // what the run played; a missing row, a short row or an fps that is no number is a run without a
 // result. Otherwise the fourth line's third field, as ReadRunScore. A file larger than

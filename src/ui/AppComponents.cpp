@@ -1,6 +1,8 @@
 #include "ui/AppComponents.h"
 
 #include "game/MachineStartup.h"
+#include "game/ProgramFolder.h"
+#include "update/PackageUpdates.h"
 
 #include <QCoreApplication>
 
@@ -31,4 +33,8 @@ TForm1Components AppComponents::ForMainWindow(std::function<void()> openNews,
         [this] { return facts_.JvComputerInfoEx1().Memory().TotalPhysicalMemory(); },
         [] { QCoreApplication::quit(); },
     };
+}
+
+std::function<void()> AppComponents::UpdateCheck(std::function<void()> check) {
+    return UpdateCheckAction(ProgramIsPackaged(programFolder_), dialogs_, std::move(check));
 }

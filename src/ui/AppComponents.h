@@ -27,6 +27,10 @@ public:
     TForm1Components ForMainWindow(std::function<void()> openNews,
                                    std::function<void()> checkForUpdate);
 
+    // What "Check for newer version" does: `check`, or in a copy a package owns (judged by
+    // this program folder, the one every other part uses) only the package's message.
+    std::function<void()> UpdateCheck(std::function<void()> check);
+
     const QString& ProgramFolder() const { return programFolder_; }
     SettingsStore& Store() { return store_; }
     WidgetDialogs& Dialogs() { return dialogs_; }

@@ -1,13 +1,14 @@
 #include "ui/TJvAppInstances.h"
 
 #include "platform/Errors.h"
+#include "platform/PrivateFolder.h"
 #include "platform/ProcessList.h"
 #include "platform/SharedMemory.h"
 #include "platform/UserIdentity.h"
-#include "platform/UserSecret.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
@@ -19,10 +20,15 @@ using platform::InstanceList;
 
 TJvAppInstances::TJvAppInstances(QObject* parent, const QString& executablePath,
                                  InstanceWaits waits)
-    : QObject(parent), waits_(waits), self_(quint32(QCoreApplication::applicationPid())),
-      names_(platform::InstanceObjectNames(
-          executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath,
-          currentUserId(), platform::UserSecret(platform::UserSecretFile()))) {
+    : QObject(parent), waits_(waits), self_(quint32(QCoreApplication::applicationPid())) {
+    const QString folder = platform::GuardFolder();
+    if (folder.isEmpty()) {
+        qWarning("Single-instance guard off: no private folder of the user's to keep it in");
+        return;
+    }
+    names_ = platform::InstanceObjectNames(
+        executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath,
+        folder);
     try {
         Register();
         active_ = true;
@@ -45,7 +51,9 @@ void TJvAppInstances::Register() {
     // Listen before entering the list: a listed copy that is alive always has its name, so a
     // listed pid without one is some other process that got the pid of a dead copy.
     server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::AbstractNamespaceOption);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // A socket file under our pid is a dead copy's: the folder is the user's alone.
+    QLocalServer::removeServer(names_.messageName(self_));
     if (!server_->listen(names_.messageName(self_)))
         throw AppError(QStringLiteral("Cannot listen on ") + names_.messageName(self_) +
                        QStringLiteral(": ") + server_->errorString());
@@ -83,7 +91,12 @@ void TJvAppInstances::Unregister() {
 InstanceList TJvAppInstances::readPruned() {
     // Copies that died without taking themselves off stay listed; drop them on every read.
     InstanceList list = platform::ReadInstanceList(map_->read());
-    platform::PruneInstances(list, [](quint32 pid) { return platform::IsProcessAlive(pid); });
+    platform::PruneInstances(list, [this](quint32 pid) {
+        if (platform::IsProcessAlive(pid))
+            return true;
+        QFile::remove(names_.messageName(pid)); // its socket file stayed behind
+        return false;
+    });
     return list;
 }
 
@@ -124,6 +137,7 @@ void TJvAppInstances::Check() {
     if (verdict.runOn)
         return;
     tellToFront(verdict.activate);
+    server_->close(); // its socket file goes with it: nothing of this copy stays behind
     std::_Exit(0);
 }
 
@@ -157,7 +171,6 @@ InstanceAnswer TJvAppInstances::ask(quint32 pid, char question) {
     // Waits in an event loop of its own, so this copy's server keeps answering meanwhile: two
     // copies that check at the same time reach each other.
     QLocalSocket socket;
-    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     QEventLoop loop;
     QTimer timeout;
     timeout.setSingleShot(true);
@@ -169,8 +182,7 @@ InstanceAnswer TJvAppInstances::ask(quint32 pid, char question) {
         loop.quit();
     };
     connect(&socket, &QLocalSocket::connected, &loop, [&] {
-        // Anyone may bind a name in the abstract namespace: another user's process that
-        // holds a listed copy's name is not that copy.
+        // Only this user can make the name; still, a peer of another user is not our copy.
         if (!sameUser(socket.socketDescriptor()))
             finish(InstanceAnswer::Absent);
         else
@@ -202,7 +214,6 @@ InstanceAnswer TJvAppInstances::ask(quint32 pid, char question) {
 
 void TJvAppInstances::tellToFront(quint32 pid) {
     QLocalSocket socket;
-    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     socket.connectToServer(names_.messageName(pid));
     if (!socket.waitForConnected(waits_.answerMs) || !sameUser(socket.socketDescriptor()))
         return;

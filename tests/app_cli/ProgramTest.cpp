@@ -152,8 +152,15 @@ TEST_F(Program, WithoutADisplayTheWindowIsRefusedInOneLine) {
 
 TEST_F(Program, RefusesBesideARunningCopy) {
     startClient();
-    // This test process takes the place of a window copy of the program in the copies' list.
+    // This test process takes the place of a window copy of the program in the copies' list,
+    // in the runtime folder the program is given (the copies of a user meet in it).
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(tmp.path()));
     TJvAppInstances windowCopy(nullptr, program);
+    if (runtime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtime);
     ASSERT_TRUE(windowCopy.isActive());
     start({"--run", "--resolution", "640x480"});
     // The running copy answers from its event loop.

@@ -49,6 +49,10 @@ TEST(FrameFigures, KnownFramesGiveKnownFigures) {
          repeated({{495, 4.0f}, {2, 12.0f}, {2, 20.0f}, {1, 36.0f}}), 500,
          500000.0 / (1980 + 24 + 40 + 36), 1000.0 / 4, 1000.0 / 36, 1000.0 / 20, 1000.0 / 36, 36, 4,
          5, 100.0 / 2080},
+        // The slowest 0.1 % of 1500 frames are two frames (1.5 rounded up), of 1 % fifteen.
+        {"1500 frames: the slowest 0.1 % rounds up",
+         repeated({{1497, 10.0f}, {1, 30.0f}, {1, 40.0f}, {1, 60.0f}}), 1500, 1500000.0 / 15100,
+         100, 25, 15000.0 / 250, 20, 60, 10, 3, 130.0 / 15100},
         // Twice the median is 20 ms: the 20 ms frame is no stutter.
         {"ten spikes in 1000", thousandWithTenSpikes(), 1000, 1e6 / 10190, 100, 1000.0 / 36,
          1000.0 / 29, 1000.0 / 38, 38, 10, 9, 270.0 / 10190},
@@ -79,6 +83,31 @@ TEST(FrameFigures, KnownFramesGiveKnownFigures) {
 TEST(FrameFigures, NoFiguresWithoutTime) {
     EXPECT_FALSE(ComputeFrameFigures(std::vector<float>{}));
     EXPECT_FALSE(ComputeFrameFigures(std::vector<float>{0.0f, 0.0f}));
+}
+
+// What the data files cannot hold has no figures, and says why: the writer leaves it out.
+TEST(FrameFigures, OnlyFramesTheDataFilesHoldAreRecorded) {
+    const struct {
+        const char* name;
+        std::vector<float> frames;
+        const char* missing; // empty: recorded
+    } cases[] = {
+        {"usual frames", thousandWithTenSpikes(), ""},
+        {"a frame of exactly an hour", repeated({{99, 10.0f}, {1, 3'600'000.0f}}), ""},
+        {"a frame longer than an hour (a suspend)", repeated({{99, 10.0f}, {1, 3'600'001.0f}}),
+         "a frame time of 3600001 ms (not from 0 to one hour)"},
+        // The 1 % low of 0 ms frames is infinite: JSON has no number for it.
+        {"frame times nearly all zero", repeated({{1999, 0.0f}, {1, 10.0f}}),
+         "the frame times are (nearly) all zero"},
+        {"all zero", repeated({{10, 0.0f}}), "the frame times are (nearly) all zero"},
+        {"no frames", {}, "no frames"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RecordableFigures r = RecordableFrameFigures(c.frames);
+        EXPECT_EQ(r.Missing, QString::fromUtf8(c.missing));
+        EXPECT_EQ(r.Figures.has_value(), *c.missing == 0);
+    }
 }
 
 TEST(FrameFigures, RowIsTheMeanOfItsRunsWithFigures) {

@@ -1,6 +1,6 @@
 #include "platform/InstanceList.h"
+#include "platform/Errors.h"
 #include "platform/SharedMemory.h"
-#include "platform/UserSecret.h"
 
 #include "TestSupport.h"
 
@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QUuid>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -34,48 +36,29 @@ INSTANTIATE_TEST_SUITE_P(
                       // Paths that differ only in letter case share one identity.
                       BaseNameCase{"/OPT/Quillon/VARNHOLT", "JCL_OPT_QUILLON_VARNHOLT"}));
 
-TEST(InstanceNamesTest, ShortNamesAreKeptAndLongOnesCutDistinctlyAndWithinTheSystemLimits) {
-    EXPECT_EQ(FitObjectName("JCL_OPT_A_Map", 200), "JCL_OPT_A_Map");
-
+TEST(InstanceNamesTest, AllInTheFolderShortAndOneSetPerExecutable) {
+    const QString folder = "/run/user/1000/varnholt/";
     const QString deep = "/" + QString("verylongfolder/").repeated(40);
-    const InstanceNames a = InstanceObjectNames(deep + "a/varnholt", 1000);
-    const InstanceNames b = InstanceObjectNames(deep + "b/varnholt", 1000);
+    const InstanceNames a = InstanceObjectNames(deep + "a/varnholt", folder);
+    const InstanceNames b = InstanceObjectNames(deep + "b/varnholt", folder);
     for (const InstanceNames& names : {a, b}) {
-        EXPECT_LE(names.lock.toUtf8().size(), 200);
-        EXPECT_LE(names.map.toUtf8().size(), 200);
-        EXPECT_FALSE(names.lock.contains('/'));
-        EXPECT_FALSE(names.map.contains('/'));
-        // A local socket address holds 107 bytes, pid included.
-        EXPECT_LE(names.messageName(4294967295u).toUtf8().size(), 107);
-        EXPECT_EQ(names.messageName(7).count('/'), 1);
-        EXPECT_TRUE(names.messageName(7).startsWith('/'));
+        for (const QString& name : {names.lock, names.map, names.messageName(4294967295u)}) {
+            EXPECT_TRUE(name.startsWith(folder)) << name.toStdString();
+            EXPECT_EQ(name.lastIndexOf('/'), folder.size() - 1) << name.toStdString();
+        }
+        // A local socket address holds 107 bytes, the folder and the pid included.
+        EXPECT_LE(names.messageName(4294967295u).toUtf8().size(), 80);
     }
     EXPECT_NE(a.lock, b.lock);
     EXPECT_NE(a.map, b.map);
     EXPECT_NE(a.messageBase, b.messageBase);
     EXPECT_NE(a.lock, a.map);
-    EXPECT_EQ(InstanceObjectNames(deep + "a/varnholt", 1000).map, a.map) << "every copy must agree";
-
-    // Cutting never splits a character.
-    const QString wide = QString("ö").repeated(150) + QString::fromUtf8("\U0001F600").repeated(5);
-    const QString cut = FitObjectName(wide, 101);
-    EXPECT_LE(cut.toUtf8().size(), 101);
-    EXPECT_EQ(QString::fromUtf8(cut.toUtf8()), cut);
-    EXPECT_TRUE(cut.startsWith("ööö"));
-
-    const InstanceNames plain = InstanceObjectNames("/opt/q/varnholt", 1000);
-    EXPECT_EQ(plain.lock, "JCL_OPT_Q_VARNHOLT_1000_Otx");
-    EXPECT_EQ(plain.map, "JCL_OPT_Q_VARNHOLT_1000_Map");
-    EXPECT_EQ(plain.messageName(42), "/JCL_OPT_Q_VARNHOLT_1000_Msg_42");
-
-    // Each user's copies of one installed program keep to names of their own, long paths too.
-    for (const QString& path : {QString("/opt/q/varnholt"), deep + "a/varnholt"}) {
-        const InstanceNames mine = InstanceObjectNames(path, 1000);
-        const InstanceNames theirs = InstanceObjectNames(path, 1001);
-        EXPECT_NE(mine.lock, theirs.lock);
-        EXPECT_NE(mine.map, theirs.map);
-        EXPECT_NE(mine.messageBase, theirs.messageBase);
-    }
+    EXPECT_NE(a.messageName(7), a.messageName(8));
+    EXPECT_EQ(InstanceObjectNames(deep + "a/varnholt", folder).map, a.map)
+        << "every copy must agree";
+    EXPECT_EQ(InstanceObjectNames("/OPT/Q/VARNHOLT", folder).map,
+              InstanceObjectNames("/opt/q/varnholt", folder).map)
+        << "paths that differ in letter case only share one identity";
 }
 
 TEST(InstanceListLayoutTest, FieldsSitAtTheirOffsetsLittleEndian) {
@@ -151,7 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         VerdictCase{"Alone", {100}, {}, true, 0},
         VerdictCase{"OlderActive", {50, 100}, {A::Active}, false, 50},
-        VerdictCase{"OlderSilentCountsAsActive", {50, 100}, {A::Silent}, false, 50},
+        // A copy that never answers is hung, or holds the name without being ours.
+        VerdictCase{"OlderSilentIsGone", {50, 100}, {A::Silent}, true, 0},
+        VerdictCase{"SilentPassedOver", {40, 50, 100}, {A::Silent, A::Active}, false, 50},
         VerdictCase{"OlderAbsentIsNoCopy", {50, 100}, {A::Absent}, true, 0},
         VerdictCase{"OlderInactive", {50, 100}, {A::Inactive}, true, 0},
         VerdictCase{"OnlyYoungerStartingUp", {100, 150}, {A::Active}, true, 0},
@@ -163,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The shared objects themselves, under names no other test or copy uses.
 TEST(SharedObjectsTest, BlockIsZeroFilledByItsCreatorSharedAndRemovable) {
-    const QString name = "VarnholtTest_" + QUuid::createUuid().toString(QUuid::Id128);
+    QTemporaryDir dir;
+    const QString name = dir.path() + "/instances.list";
     ASSERT_FALSE(SharedMemory::exists(name));
     {
         SharedMemory first(name, InstanceListBytes);
@@ -185,8 +171,44 @@ TEST(SharedObjectsTest, BlockIsZeroFilledByItsCreatorSharedAndRemovable) {
     SharedMemory::remove(name);
 }
 
+// A full file system (another user filled /dev/shm, say) is an error the guard reports, never
+// a fault on the first write into a block that has no room behind it.
+TEST(SharedObjectsTest, ABlockWithoutRoomIsAnErrorNotAFault) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    if (::geteuid() != 0 || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=8k") != 0)
+        GTEST_SKIP() << "needs root to mount a small file system";
+    struct Unmount {
+        QByteArray at;
+        ~Unmount() { ::umount2(at.constData(), MNT_DETACH); }
+    } unmount{mountPoint};
+    {
+        QFile filler(dir.path() + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray page(4096, 'x');
+        while (filler.write(page) == page.size() && filler.flush()) {
+        }
+    }
+    const QString name = dir.path() + "/instances.list";
+    // In a process of its own: a fault must not take the test (and the mount) with it.
+    EXPECT_EXIT(
+        {
+            try {
+                SharedMemory block(name, InstanceListBytes);
+                block.write(QByteArray(InstanceListBytes, '\xff'));
+            } catch (const OsError&) {
+                std::_Exit(0);
+            }
+            std::_Exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(SharedMemory::exists(name)) << "the block that could not be made is gone";
+}
+
 TEST(SharedObjectsTest, LockIsSharedByNameAndALeftLockIsTakenOver) {
-    const QString name = "VarnholtTest_" + QUuid::createUuid().toString(QUuid::Id128);
+    QTemporaryDir dir;
+    const QString name = dir.path() + "/instances.lock";
     NamedLock one(name);
     NamedLock other(name);
     EXPECT_TRUE(one.acquire(5000));
@@ -198,35 +220,6 @@ TEST(SharedObjectsTest, LockIsSharedByNameAndALeftLockIsTakenOver) {
     EXPECT_FALSE(other.acquire(1));
     other.release();
     NamedLock::remove(name);
-}
-
-// The secret the names carry: made once, only for this user, and kept; a file that others
-// could read or that is not the user's own is no secret.
-TEST(UserSecretTest, MadeOnceReadableOnlyByTheUserAndKept) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString file = dir.path() + "/state/Quillon/instance-key";
-    const QString secret = UserSecret(file);
-    EXPECT_EQ(secret.size(), 32);
-    EXPECT_EQ(QFile::permissions(file) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
-    EXPECT_EQ(UserSecret(file), secret) << "every copy reads the same";
-    EXPECT_NE(UserSecret(dir.path() + "/other-key"), secret);
-    EXPECT_EQ(QDir(dir.path() + "/state/Quillon").entryList(QDir::Files),
-              QStringList{"instance-key"})
-        << "no draft is left";
-
-    QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ReadOther);
-    EXPECT_EQ(UserSecret(file), "") << "others may read it";
-    QFile::remove(file);
-    const QString elsewhere = dir.path() + "/elsewhere";
-    testsupport::writeFile(elsewhere, QByteArray(32, 'a'));
-    QFile::setPermissions(elsewhere, QFileDevice::ReadUser | QFileDevice::WriteUser);
-    ASSERT_TRUE(QFile::link(elsewhere, file));
-    EXPECT_EQ(UserSecret(file), "") << "a link";
-    QFile::remove(file);
-    testsupport::writeFile(file, "not hex at all, thirty-two bytes");
-    QFile::setPermissions(file, QFileDevice::ReadUser | QFileDevice::WriteUser);
-    EXPECT_EQ(UserSecret(file), "") << "damaged";
 }
 
 } // namespace

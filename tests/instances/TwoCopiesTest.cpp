@@ -3,9 +3,9 @@
 // their list with nobody else.
 
 #include "platform/InstanceList.h"
+#include "platform/PrivateFolder.h"
 #include "platform/SharedMemory.h"
 #include "platform/UserIdentity.h"
-#include "platform/UserSecret.h"
 
 #include "TestSupport.h"
 
@@ -91,24 +91,28 @@ protected:
         ASSERT_TRUE(QFileInfo(testsupport::binPath("instancetest")).isExecutable())
             << "build the instancetest tool first";
         ASSERT_TRUE(folder_.isValid());
-        // The copies keep their secret in a home of this test's own.
-        oldHome_ = qgetenv("HOME");
-        const QString home = folder_.path() + "/home";
-        ASSERT_TRUE(QDir().mkpath(home));
-        qputenv("HOME", QFile::encodeName(home));
+        // The copies keep their guard in a runtime folder of this test's own.
+        for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"})
+            saved_.emplace_back(name, qgetenv(name));
+        runtime_ = folder_.path() + "/run";
+        ASSERT_TRUE(QDir().mkpath(runtime_));
+        QFile::setPermissions(runtime_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_));
+        ASSERT_TRUE(QDir().mkpath(folder_.path() + "/tmp"));
+        qputenv("TMPDIR", QFile::encodeName(folder_.path() + "/tmp"));
     }
     void TearDown() override {
-        // A failed test may leave a list behind; its names are this test's own.
-        for (const QString& executable : made_)
-            SharedMemory::remove(ourNames(executable).map);
-        for (const QString& executable : made_)
-            NamedLock::remove(ourNames(executable).lock);
-        qputenv("HOME", oldHome_);
+        for (const auto& [name, value] : saved_) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
     }
 
     // The names of this user's copies of `executable`, as the copies make them.
     static InstanceNames ourNames(const QString& executable) {
-        return InstanceObjectNames(executable, currentUserId(), UserSecret(UserSecretFile()));
+        return InstanceObjectNames(executable, GuardFolder());
     }
 
     // A copy of the guarded program in a folder of this test.
@@ -131,20 +135,18 @@ protected:
         return ReadInstanceList(SharedMemory(map, InstanceListBytes).read());
     }
 
-    // Whatever is left in the shared objects' folder under the names of that executable's
-    // copies for `uid`: the list, the lock, or a semaphore under the lock's name.
-    static QStringList leftObjects(const QString& executable, unsigned uid) {
-        const InstanceNames names =
-            uid == currentUserId() ? ourNames(executable) : InstanceObjectNames(executable, uid);
-        QStringList left;
-        for (const QString& name : {names.map, names.lock, "sem." + names.lock})
-            if (QFileInfo::exists("/dev/shm/" + name))
-                left << name;
-        return left;
+    // Whatever of the guard of that executable's copies is left in a user's guard folder: the
+    // list, the lock, a socket.
+    static QStringList leftObjects(const QString& executable, const QString& folder) {
+        const InstanceNames names = InstanceObjectNames(executable, folder);
+        const QString prefix = QFileInfo(names.messageBase).fileName();
+        return QDir(folder).entryList({prefix + "*"}, QDir::AllEntries | QDir::System |
+                                                          QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
-    // Starts programs as the user "nobody"; empty when this test cannot (not root, or no
-    // setpriv), and `folder_` is then left as it is.
+    // Starts programs as the user "nobody", with a runtime folder of that user's own
+    // (theirRuntime()); empty when this test cannot (not root, or no setpriv), and `folder_` is
+    // then left as it is.
     QStringList asAnotherUser() {
         const QString setpriv = QStandardPaths::findExecutable("setpriv");
         if (::geteuid() != 0 || setpriv.isEmpty())
@@ -152,12 +154,23 @@ protected:
         // The other user must reach the copies of the program.
         QFile::setPermissions(folder_.path(), QFile::permissions(folder_.path()) | QFile::ExeOther |
                                                   QFile::ReadOther);
-        return {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+        QDir().mkpath(theirRuntime());
+        if (::chown(QFile::encodeName(theirRuntime()).constData(), 65534, 65534) != 0)
+            return {};
+        return {setpriv,
+                "--reuid=65534",
+                "--regid=65534",
+                "--clear-groups",
+                "--",
+                "env",
+                "XDG_RUNTIME_DIR=" + theirRuntime()};
     }
+    QString theirRuntime() const { return folder_.path() + "/run-nobody"; }
 
     QTemporaryDir folder_;
+    QString runtime_;
     QStringList made_;
-    QByteArray oldHome_;
+    std::vector<std::pair<const char*, QByteArray>> saved_;
 };
 
 using Pids = std::vector<quint32>;
@@ -214,7 +227,7 @@ TEST_F(TwoCopiesTest, AfterTheOnlyCopyEndedNormallyOrCrashedANewStartRuns) {
         ASSERT_TRUE(only.ended());
         EXPECT_EQ(only.exitCode(), 0);
         EXPECT_FALSE(listOf(executable)) << "the list goes with the last copy";
-        EXPECT_EQ(leftObjects(executable, currentUserId()), QStringList())
+        EXPECT_EQ(leftObjects(executable, GuardFolder()), QStringList())
             << "and so does every other object of the guard";
     }
     {
@@ -256,42 +269,56 @@ TEST_F(TwoCopiesTest, AnotherUserRunsTheSameExecutableWithAGuardOfItsOwn) {
         ASSERT_TRUE(copy->ended());
     }
     // Their list is theirs to remove: it is gone with their last copy.
-    EXPECT_FALSE(SharedMemory::exists(InstanceObjectNames(executable, 65534).map));
-    EXPECT_EQ(leftObjects(executable, 65534), QStringList());
-    EXPECT_EQ(leftObjects(executable, currentUserId()), QStringList());
+    EXPECT_EQ(leftObjects(executable, theirRuntime() + "/varnholt/"), QStringList());
+    EXPECT_EQ(leftObjects(executable, GuardFolder()), QStringList());
 }
 
-// The names carry a secret only this user can read: objects another user makes in advance
-// under the names they can work out (path and uid) do not switch our guard off.
-TEST_F(TwoCopiesTest, ObjectsAnotherUserMadeFirstDoNotSwitchOurGuardOff) {
+// The guard keeps its names in a folder only this user may enter: another user can neither
+// make them first nor listen under them, and a folder of the name that another user made is
+// not taken for ours.
+TEST_F(TwoCopiesTest, AnotherUserCanNeitherMakeNorTakeOurNames) {
     const QStringList other = asAnotherUser();
     if (other.isEmpty())
-        GTEST_SKIP() << "needs root and setpriv to make objects as another user";
+        GTEST_SKIP() << "needs root and setpriv to act as another user";
+    const QString python = "/usr/bin/python3";
+    if (!QFileInfo(python).isExecutable())
+        GTEST_SKIP() << "needs " << python.toStdString();
     const QString executable = executableIn("a");
-    const InstanceNames guessed = InstanceObjectNames(executable, currentUserId());
-    QStringList planted;
-    for (const QString& name : {guessed.map, guessed.lock, "sem." + guessed.lock})
-        planted << "/dev/shm/" + name;
-    ASSERT_EQ(QProcess::execute(other.first(), other.mid(1) +
-                                                   QStringList{"/bin/sh", "-c",
-                                                               "umask 0 && for f in \"$@\"; do : > "
-                                                               "\"$f\" || exit 1; done",
-                                                               "plant"} +
-                                                   planted),
+    // Their own folder where ours would be: open to all, a socket and a list planted in it.
+    const QString planted = runtime_ + "/varnholt";
+    ASSERT_EQ(QProcess::execute("/bin/sh", {"-c", "chmod 1777 \"$1\"", "sh", runtime_}), 0);
+    ASSERT_EQ(QProcess::execute(other.first(),
+                                other.mid(1) + QStringList{"/bin/sh", "-c",
+                                                           "umask 0 && mkdir \"$1\" && : > "
+                                                           "\"$1/x\"",
+                                                           "plant", planted}),
               0);
-    for (const QString& path : planted)
-        ASSERT_TRUE(QFileInfo(path).ownerId() == 65534) << path.toStdString();
-
     Copy first(executable);
-    const bool ran = first.running();
-    Copy second(executable);
-    const bool secondEnded = second.ended();
-    for (const QString& path : planted)
-        QFile::remove(path);
-    ASSERT_TRUE(ran) << first.errors().constData();
+    ASSERT_TRUE(first.running()) << first.errors().constData();
     EXPECT_FALSE(first.errors().contains("guard off")) << first.errors().constData();
-    EXPECT_TRUE(secondEnded) << "the guard still keeps a second copy out";
+    const QString ours = GuardFolder();
+    EXPECT_EQ(ours, folder_.path() + "/tmp/varnholt-" + QString::number(::geteuid()) + "/");
+    EXPECT_EQ(QFileInfo(ours).ownerId(), ::geteuid());
+    EXPECT_EQ(QFile::permissions(ours) & 0x0777,
+              QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    Copy second(executable);
+    EXPECT_TRUE(second.ended()) << "the guard still keeps a second copy out";
     EXPECT_EQ(second.exitCode(), 0);
+
+    // Nothing of theirs can go into our folder: no list, no socket under a copy's name.
+    const InstanceNames names = ourNames(executable);
+    EXPECT_NE(QProcess::execute(other.first(),
+                                other.mid(1) +
+                                    QStringList{"/bin/sh", "-c", ": > \"$1\"", "plant", names.map}),
+              0);
+    EXPECT_NE(QProcess::execute(other.first(),
+                                other.mid(1) + QStringList{python, "-c",
+                                                           "import socket, sys\n"
+                                                           "s = socket.socket(socket.AF_UNIX)\n"
+                                                           "s.bind(sys.argv[1])\n",
+                                                           names.messageName(4242)}),
+              0);
+    EXPECT_EQ(listOf(executable)->pids, Pids{first.pid()});
     first.quit();
     ASSERT_TRUE(first.ended());
 }
@@ -310,60 +337,55 @@ TEST_F(TwoCopiesTest, AListOrLockAnotherUserMadeUnderOurNamesIsLeftAlone) {
         block.write(WriteInstanceList(planted));
         before = block.read();
     }
-    ASSERT_EQ(::chown(("/dev/shm/" + names.map.toUtf8()).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(names.map).constData(), 65534, 65534), 0);
 
     Copy copy(executable);
     ASSERT_TRUE(copy.running()) << copy.errors().constData();
     EXPECT_TRUE(copy.errors().contains("belongs to another user")) << copy.errors().constData();
-    ::chown(("/dev/shm/" + names.map.toUtf8()).constData(), 0, 0);
+    ::chown(QFile::encodeName(names.map).constData(), 0, 0);
     EXPECT_EQ(SharedMemory(names.map, InstanceListBytes).read(), before)
         << "nothing of it was read as ours or written";
     copy.quit();
     ASSERT_TRUE(copy.ended());
 }
 
-TEST_F(TwoCopiesTest, AnotherUsersProcessUnderAListedCopysNameIsNotThatCopy) {
-    const QStringList other = asAnotherUser();
-    if (other.isEmpty())
-        GTEST_SKIP() << "needs root and setpriv to start a process as another user";
-    // The system's own: a user's interpreter (pyenv, say) may not be reachable for another.
+// A listed copy that holds its name but never answers (hung, or its queue full) is passed
+// over: the new copy runs, and does so without waiting twice.
+TEST_F(TwoCopiesTest, AListedCopyThatNeverAnswersDoesNotKeepANewOneOut) {
     const QString python = "/usr/bin/python3";
     if (!QFileInfo(python).isExecutable())
         GTEST_SKIP() << "needs " << python.toStdString();
     const QString executable = executableIn("a");
     const InstanceNames names = ourNames(executable);
-    // A dead copy's pid, now another user's process that answers under its name "active".
-    QProcess squatter;
-    squatter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    squatter.start(other.first(), other.mid(1) + QStringList{python, "-c", R"(
-import os, socket, sys
+    // Listens under its own pid's name, and never takes a connection.
+    QProcess hung;
+    hung.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    hung.start(python, {"-c", R"(
+import os, socket, sys, time
 s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-s.bind("\0" + sys.argv[1] + "_" + str(os.getpid()))
-s.listen(8)
+s.bind(sys.argv[1] + "-" + str(os.getpid()))
+s.listen(0)
 print("ready", flush=True)
-while True:
-    c, _ = s.accept()
-    if b"\x04" in c.recv(16):
-        c.sendall(b"\x05\x01")
+time.sleep(600)
 )",
-                                                             names.messageBase});
-    ASSERT_TRUE(squatter.waitForStarted());
-    ASSERT_TRUE(testsupport::waitUntil([&] { return squatter.canReadLine(); }, StartMs));
+                        names.messageBase});
+    ASSERT_TRUE(hung.waitForStarted());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return hung.canReadLine(); }, StartMs));
     {
         InstanceList list;
         list.maxInstances = InstanceListMaxMark;
-        list.pids = {quint32(squatter.processId())};
+        list.pids = {quint32(hung.processId())};
         SharedMemory(names.map, InstanceListBytes).write(WriteInstanceList(list));
     }
 
     Copy copy(executable);
     const bool ran = copy.running();
-    squatter.kill();
-    squatter.waitForFinished();
-    ASSERT_TRUE(ran) << "a foreign answer must not end our copy";
-    EXPECT_EQ(listOf(executable)->pids, Pids{copy.pid()}) << "the foreign pid is dropped";
+    hung.kill();
+    hung.waitForFinished();
+    ASSERT_TRUE(ran) << "a copy that never answers must not end ours";
     copy.quit();
     ASSERT_TRUE(copy.ended());
+    EXPECT_EQ(copy.exitCode(), 0);
 }
 
 } // namespace

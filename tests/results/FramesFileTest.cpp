@@ -40,6 +40,24 @@ std::vector<RowRecord> sampleRows() {
     };
 }
 
+// As many runs as a data file's rows and runs may hold are read; one more is refused.
+TEST(FramesFile, TheRunCapIsTheDataFilesRowsAndRuns) {
+    const auto withRuns = [](int runs) {
+        QByteArray bytes = "resolution,run,frame,ms\r\n";
+        for (int run = 1; run <= runs; ++run)
+            bytes += "640 x 480," + QByteArray::number(run) + ",1,10\r\n";
+        return bytes;
+    };
+    const FramesFileRead full = ReadFramesFile(withRuns(kMaxFramesFileRuns),
+                                               QStringLiteral("640 x 480"), kMaxFramesFileRuns);
+    ASSERT_TRUE(full.Ok) << full.Problem.toStdString();
+    EXPECT_EQ(full.FrameMs, std::vector<float>{10});
+    const FramesFileRead over =
+        ReadFramesFile(withRuns(kMaxFramesFileRuns + 1), QStringLiteral("640 x 480"), 1);
+    EXPECT_FALSE(over.Ok);
+    EXPECT_EQ(over.Problem, QStringLiteral("more than %1 runs").arg(kMaxFramesFileRuns));
+}
+
 TEST(FramesFile, ReadsBackTheRunAskedForAsDataFilesWriteIt) {
     const QByteArray bytes = FramesCsvBytes(sampleRows());
     const struct {

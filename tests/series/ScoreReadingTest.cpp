@@ -144,6 +144,14 @@ TEST(ResultCsv, TodaysEngineGivesTheFpsColumnOfTheLastRow) {
                         "/g/hl2_linux +map \"x -w 640\n",
          QStringLiteral("61.5")},
         {"a lone quote before the fps", "cmdline,fps\n\"/g/hl2_linux,77.7\n", std::nullopt},
+        // Rows are lines: a quote left open in one row never reaches the next one's fields.
+        {"a lone quote in an earlier row",
+         TodaysHeader + "d,147.5,1,1,1,640,480,0,0,0,0,95,/g/hl2 \"x\nd,112.0,1,1,1,640,480,0,0,"
+                        "0,0,95,/g/hl2\"\n",
+         QStringLiteral("112.0")},
+        {"a lone quote in the fps column's row above the last",
+         "cmdline,fps\n\"a,147.5\n\"b\",112.0\n", QStringLiteral("112.0")},
+        {"only blank lines after the header", TodaysHeader + " \r\n\r\n\n", std::nullopt},
         {"the system's own file", "h1\r\nh2\r\nh3\r\nrovdemo1,640x480,123.45,5400\r\n",
          QStringLiteral("123.45")},
         {"the system's own file, short", "h1\r\nh2\r\n", std::nullopt},

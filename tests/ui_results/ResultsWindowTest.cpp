@@ -534,6 +534,14 @@ TEST_F(ResultsFramesTest, AFramesFileThatCannotBeUsedIsToldAndNeverWaitedOn) {
              testsupport::writeFile(path, FramesCsvBytes(shorter.Rows));
          },
          "result_fewer.frames.csv: it holds 10 frames of this run, the data file 1000"},
+        // More frames than the data file names are no more this run's than fewer.
+        {"more",
+         [](const QString& path) {
+             SeriesResult longer = framesSeries(at(1, 1), "", 100);
+             longer.Rows[0].Runs[1].Frames->FrameMs.resize(1001, 10.0f);
+             testsupport::writeFile(path, FramesCsvBytes(longer.Rows));
+         },
+         "result_more.frames.csv: it holds 1001 frames of this run, the data file 1000"},
         {"fifo",
          [](const QString& path) {
              QFile::remove(path);

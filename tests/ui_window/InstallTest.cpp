@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "Version.h"
+#include "game/MangoHudConfig.h"
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
 
@@ -182,6 +183,7 @@ TEST_F(HomeInstall, UninstallRemovesItAllButTheResultsAndOptionsUnlessPurged) {
          << "/.local/lib/varnholt"
          << "/.local/lib/varnholt/Benchmark"
          << "/.local/lib/varnholt/Benchmark/result_1.htm"
+         << "/.local/lib/varnholt/installed-files" // the folders the install made
          << "/.local/share/varnholt"
          << "/.local/share/varnholt/Benchmark"
          << "/.local/share/varnholt/Benchmark/r.csv"
@@ -201,6 +203,134 @@ TEST_F(HomeInstall, UninstallRemovesItAllButTheResultsAndOptionsUnlessPurged) {
 
     EXPECT_EQ(run(QStringLiteral("uninstall.sh")).first, 1) << "nothing left to remove";
     EXPECT_EQ(run(QStringLiteral("uninstall.sh"), {QStringLiteral("--all")}).first, 2);
+}
+
+TEST_F(HomeInstall, UninstallKeepsWhatTheInstallDidNotWriteAndSaysSo) {
+    ASSERT_EQ(run(QStringLiteral("install.sh")).first, 0);
+    const QString program = home + QStringLiteral("/.local/lib/varnholt/");
+    // The user's own things in the program folder, and one installed file the user changed.
+    testsupport::writeFile(program + QStringLiteral("Demos/mine.dem"), "HL2DEMO");
+    testsupport::writeFile(program + QStringLiteral("notes.txt"), "my notes");
+    testsupport::writeFile(program + QStringLiteral("Help.pdf"), "my own help");
+    testsupport::writeFile(program + QStringLiteral("Benchmark/result_1.htm"), "a series");
+
+    const auto [code, output] = run(QStringLiteral("uninstall.sh"));
+    ASSERT_EQ(code, 0) << output.toStdString();
+    QStringList kept = before;
+    kept << "/.local/lib"
+         << "/.local/lib/varnholt"
+         << "/.local/lib/varnholt/Benchmark"
+         << "/.local/lib/varnholt/Benchmark/result_1.htm"
+         << "/.local/lib/varnholt/Demos"
+         << "/.local/lib/varnholt/Demos/mine.dem"
+         << "/.local/lib/varnholt/Help.pdf"
+         << "/.local/lib/varnholt/installed-files"
+         << "/.local/lib/varnholt/notes.txt";
+    kept.sort();
+    EXPECT_EQ(files(), kept);
+    EXPECT_EQ(testsupport::readFile(program + QStringLiteral("Help.pdf")), "my own help");
+    for (const char* said :
+         {"notes.txt", "Demos", "Help.pdf (changed since the install)", "Benchmark"})
+        EXPECT_TRUE(output.contains(QLatin1String(said))) << said << "\n" << output.toStdString();
+}
+
+TEST_F(HomeInstall, InstallLeavesTheUsersOwnProgramLinkAndLinkedFolderAlone) {
+    // A varnholt of the user's own on the PATH.
+    testsupport::writeFile(home + QStringLiteral("/.local/bin/varnholt"), "#!/bin/sh\nmine\n");
+    auto [code, output] = run(QStringLiteral("install.sh"));
+    EXPECT_EQ(code, 1) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("/.local/bin/varnholt"))) << output.toStdString();
+    EXPECT_EQ(testsupport::readFile(home + QStringLiteral("/.local/bin/varnholt")),
+              "#!/bin/sh\nmine\n");
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/.local/lib/varnholt")));
+    QFile::remove(home + QStringLiteral("/.local/bin/varnholt"));
+
+    // The program folder a link into someone else's folder: nothing written through it.
+    const QString elsewhere = tmp.path() + QStringLiteral("/elsewhere");
+    testsupport::writeFile(elsewhere + QStringLiteral("/varnholt"), "theirs");
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.local/lib")));
+    ASSERT_TRUE(QFile::link(elsewhere, home + QStringLiteral("/.local/lib/varnholt")));
+    std::tie(code, output) = run(QStringLiteral("install.sh"));
+    EXPECT_EQ(code, 1) << output.toStdString();
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{QStringLiteral("varnholt")});
+    EXPECT_EQ(testsupport::readFile(elsewhere + QStringLiteral("/varnholt")), "theirs");
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/.local/share/applications/"
+                                                         "example.quillon.Varnholt.desktop")));
+}
+
+// Another home with an install and results, reached from this home through a link.
+TEST_F(HomeInstall, UninstallFollowsNoLinkOutOfTheHome) {
+    const QString other = tmp.path() + QStringLiteral("/other home");
+    QProcessEnvironment otherEnv = env;
+    otherEnv.insert(QStringLiteral("HOME"), other);
+    otherEnv.insert(QStringLiteral("VARNHOLT_REGISTRY_DIR"), tmp.path() + QStringLiteral("/r2/"));
+    ASSERT_EQ(script(QStringLiteral("install.sh"), {}, otherEnv).first, 0);
+    testsupport::writeFile(other + QStringLiteral("/.local/lib/varnholt/Benchmark/r.htm"), "res");
+    testsupport::writeFile(other + QStringLiteral("/.local/share/varnholt/Benchmark/r.csv"), "r");
+    const auto otherFiles = [&] {
+        QStringList found;
+        QDirIterator it(other, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        found.sort();
+        return found;
+    };
+    const QStringList theirs = otherFiles();
+
+    for (const char* linked : {"/.local/lib", "/.local"}) {
+        SCOPED_TRACE(linked);
+        const QString link = home + QLatin1String(linked);
+        QDir(home + QStringLiteral("/.local/lib")).removeRecursively();
+        if (QString::fromLatin1(linked) == QStringLiteral("/.local")) {
+            ASSERT_TRUE(QDir(home + QStringLiteral("/.local")).removeRecursively());
+            ASSERT_TRUE(QFile::link(other + QStringLiteral("/.local"), link));
+        } else {
+            ASSERT_TRUE(QFile::link(other + QStringLiteral("/.local/lib"), link));
+        }
+        for (const QStringList& arguments : {QStringList{}, QStringList{"--purge"}}) {
+            const auto [code, output] = run(QStringLiteral("uninstall.sh"), arguments);
+            EXPECT_NE(output.indexOf(QStringLiteral("link")), -1) << output.toStdString();
+            (void)code;
+            EXPECT_EQ(otherFiles(), theirs) << output.toStdString();
+        }
+        QFile::remove(link);
+        ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.local")));
+    }
+}
+
+TEST_F(HomeInstall, PurgeAfterAPlainUninstallRemovesWhatTheProgramLeftAndPutsBackMangoHud) {
+    ASSERT_EQ(run(QStringLiteral("install.sh")).first, 0);
+    const QString state = home + QStringLiteral("/.local/state/Quillon/");
+    testsupport::writeFile(home + QStringLiteral("/.local/lib/varnholt/Benchmark/r.htm"), "r");
+    testsupport::writeFile(state + QStringLiteral("frames/hl2_2026-12-11_08-00-00.csv"), "log");
+    testsupport::writeFile(state + QStringLiteral("instance-key"), "0123");
+    SettingsStore(registry).WriteValue(QStringLiteral("Note"), QStringLiteral("kept"));
+    // A series killed while MangoHud's configuration was the program's: the user's file parked.
+    const QString mangohud = home + QStringLiteral("/.config/MangoHud/");
+    testsupport::writeFile(mangohud + QStringLiteral("hl2_linux.conf"),
+                           MangoHudConfigText(state + QStringLiteral("frames"), std::nullopt));
+    testsupport::writeFile(mangohud + ParkedMangoHudConfigName(QStringLiteral("hl2_linux.conf")),
+                           "fps_limit=60\n");
+    testsupport::writeFile(mangohud + QStringLiteral("wine-hl2.conf"),
+                           MangoHudConfigText(state + QStringLiteral("frames"), std::nullopt));
+
+    auto [code, output] = run(QStringLiteral("uninstall.sh"));
+    ASSERT_EQ(code, 0) << output.toStdString();
+    std::tie(code, output) = run(QStringLiteral("uninstall.sh"), {QStringLiteral("--purge")});
+    ASSERT_EQ(code, 0) << output.toStdString();
+
+    QStringList expected = before;
+    expected << "/.config"
+             << "/.config/MangoHud"
+             << "/.config/MangoHud/hl2_linux.conf";
+    expected.sort();
+    EXPECT_EQ(files(), expected) << output.toStdString();
+    EXPECT_EQ(testsupport::readFile(mangohud + QStringLiteral("hl2_linux.conf")), "fps_limit=60\n");
+    EXPECT_FALSE(SettingsStore(registry).HasProgramKey());
+    // Again: nothing left, still no failure.
+    EXPECT_EQ(run(QStringLiteral("uninstall.sh"), {QStringLiteral("--purge")}).first, 0);
 }
 
 } // namespace
