@@ -71,6 +71,10 @@ std::optional<ProcessLook> LookAtProcess(qint64 pid) {
     if (!cmdline)
         return std::nullopt;
     look.arguments = CommandLineArguments(*cmdline);
+    // Just after its exec the new program runs before its arguments are in place: nothing to
+    // judge it by yet.
+    if (look.arguments.isEmpty())
+        return std::nullopt;
     look.workingFolder = linkTarget(base + "/cwd");
     return look;
 }

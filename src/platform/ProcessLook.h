@@ -19,7 +19,8 @@ struct ProcessLook {
 // one without it counts too). At most `maxArguments` are kept.
 QStringList CommandLineArguments(const QByteArray& cmdline, qsizetype maxArguments = 4096);
 
-// Nothing when the process is gone or belongs to someone we may not look at. The command line
+// Nothing when the process is gone, belongs to someone we may not look at, or shows no
+// arguments (a kernel thread, or a program that has only just been loaded). The command line
 // is read up to a limit, so a process cannot make us read without end.
 std::optional<ProcessLook> LookAtProcess(qint64 pid);
 
