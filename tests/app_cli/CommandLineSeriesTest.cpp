@@ -11,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
+#include <csignal>
 
 namespace {
 
@@ -411,6 +413,23 @@ TEST_F(CommandLineTodaysGame, AGameThatNeverComesEndsTheSeriesAtTheDeadline) {
     EXPECT_TRUE(err.contains(QLatin1String(GameNeverStartedStatus) + "\n"));
     EXPECT_TRUE(err.contains(GameNeverStartedMessage(1000) + "\n")) << err.toStdString();
     EXPECT_TRUE(testbed::readGameLog(today).isEmpty());
+    expectTodaysScriptBack();
+}
+
+// The wait for the game stops as any other: Ctrl-C ends the series with the user's script back.
+TEST_F(CommandLineTodaysGame, AnInterruptEndsTheWaitForTheGame) {
+    qputenv("VARNHOLT_TESTBED_START_DELAY_MS", "60000");
+    QTimer interrupter;
+    bool interrupted = false;
+    QObject::connect(&interrupter, &QTimer::timeout, [&] {
+        if (!interrupted && series && err.contains("waiting for Steam to start the game")) {
+            interrupted = true;
+            series->Interrupt(SIGINT);
+        }
+    });
+    interrupter.start(20);
+    EXPECT_EQ(run(args({{640, 480}}, 2)), 128 + SIGINT) << err.toStdString();
+    EXPECT_TRUE(interrupted);
     expectTodaysScriptBack();
 }
 
