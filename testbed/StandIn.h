@@ -31,6 +31,12 @@ inline constexpr char kModernResultCopyName[] = "testbed-results.csv";
 // "1": today's client drops "-width" and "-height" from the arguments it hands on, as it does
 // when minimised to the tray, so the game runs at its own size.
 inline constexpr char kDropSizeEnv[] = "VARNHOLT_TESTBED_DROP_SIZE";
+// "1": today's client hands on no argument at all, as it does in the tray or in Big Picture
+// mode; the game then sits at its menu until it is ended.
+inline constexpr char kDropArgsEnv[] = "VARNHOLT_TESTBED_DROP_ARGS";
+// Milliseconds: today's client takes the request at once but starts the game this much later,
+// as when it first updates the game or prepares its shaders.
+inline constexpr char kStartDelayEnv[] = "VARNHOLT_TESTBED_START_DELAY_MS";
 // The size today's game runs at when it is given none.
 inline constexpr int kModernOwnWidth = 1920;
 inline constexpr int kModernOwnHeight = 1080;

@@ -13,7 +13,8 @@
 // without "-width" and "-height" it runs at 1920 x 1080, and that it appends its result to
 // episodic/SourceBench.csv as today's engine does: a header line naming the columns when the
 // file is new, then one row per timedemo, the command line quoted. Each row also goes to
-// testbed-results.csv in its folder, which the program never deletes.
+// testbed-results.csv in its folder, which the program never deletes. Started without
+// "+timedemoquit" it sits at its menu until it is ended (SIGTERM), as the real game does.
 
 #include "FrameLog.h"
 #include "StandIn.h"
@@ -244,6 +245,12 @@ void play(int ms, const std::optional<testbed::FrameLogConfig>& logging,
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
+// No demo to play: the game waits for its user until a signal ends it.
+[[noreturn]] void sitAtMenu() {
+    for (;;)
+        ::pause();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -284,6 +291,8 @@ int main(int argc, char** argv) {
     const int start = earlierStarts(logPath);
     appendLog(logPath, entry);
 
+    if (kModern && game.timedemo.isEmpty())
+        sitAtMenu();
     if (!demoFound)
         return 0;
     // With frame times asked for, the game loads and then plays exactly its frames.

@@ -17,8 +17,11 @@
 // Built a second time as today's "steam" command (TESTBED_MODERN), which works the same way on
 // the Steam root that $HOME/.steam/root leads to: "-applaunch 380 ARGS" starts hl2_linux in the
 // first library of steamapps/libraryfolders.vdf that holds "steamapps/common/Half-Life 2/",
-// and with VARNHOLT_TESTBED_DROP_SIZE=1 it leaves "-width" and "-height" out of ARGS. It
-// starts hl2_linux itself rather than through hl2.sh, so that it can return once the game runs.
+// and with VARNHOLT_TESTBED_DROP_SIZE=1 it leaves "-width" and "-height" out of ARGS, with
+// VARNHOLT_TESTBED_DROP_ARGS=1 every one of them (as a client in the tray or in Big Picture
+// does). It starts hl2_linux itself rather than through hl2.sh, so that it can return once the
+// game runs. With VARNHOLT_TESTBED_START_DELAY_MS=N it returns at once and the game starts N ms
+// later, as when the client first updates the game or prepares its shaders.
 
 #include "StandIn.h"
 
@@ -29,6 +32,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -37,6 +41,7 @@
 #include <poll.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -141,9 +146,16 @@ QString findGame(const QString& steamDir) {
     ::_exit(127);
 }
 
+void sleepMs(int ms) {
+    timespec left{ms / 1000, long(ms % 1000) * 1000000L};
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
 // Starts the game in a session of its own, not as our child, with /dev/null for its standard
-// streams and its folder as working directory. Returns once it has exec'd or failed to.
-int startDetached(const QString& exe, const QStringList& args) {
+// streams and its folder as working directory. Returns once it has exec'd or failed to; with
+// a delay, at once, and the game starts that much later (a failure then goes unreported).
+int startDetached(const QString& exe, const QStringList& args, int delayMs) {
     const QByteArray path = QFile::encodeName(exe);
     const QByteArray dir = QFile::encodeName(QFileInfo(exe).absolutePath());
     std::vector<QByteArray> storage{path};
@@ -174,6 +186,11 @@ int startDetached(const QString& exe, const QStringList& args) {
             reportAndExit(errorPipe[1], errno);
         if (game > 0)
             ::_exit(0);
+        if (delayMs > 0) {
+            ::close(errorPipe[1]);
+            errorPipe[1] = -1;
+            sleepMs(delayMs);
+        }
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -189,10 +206,14 @@ int startDetached(const QString& exe, const QStringList& args) {
                 reportAndExit(errorPipe[1], errno);
         }
         // Nothing the launcher inherited reaches the game, except the pipe that closes on exec.
-        const unsigned keep = unsigned(errorPipe[1]);
-        if (keep > 3)
-            ::close_range(3, keep - 1, 0);
-        ::close_range(keep + 1, ~0U, 0);
+        if (errorPipe[1] < 0) {
+            ::close_range(3, ~0U, 0);
+        } else {
+            const unsigned keep = unsigned(errorPipe[1]);
+            if (keep > 3)
+                ::close_range(3, keep - 1, 0);
+            ::close_range(keep + 1, ~0U, 0);
+        }
         ::execv(path.constData(), argv.data());
         reportAndExit(errorPipe[1], errno);
     }
@@ -234,9 +255,15 @@ int launch(const QString& steamDir, const QStringList& rest) {
         return kExitNoGame;
     }
     QStringList args = rest.mid(1);
-    if (kModern && qEnvironmentVariable(testbed::kDropSizeEnv) == QLatin1String("1"))
-        args = withoutSize(args);
-    return startDetached(game, args);
+    int delayMs = 0;
+    if (kModern) {
+        if (qEnvironmentVariable(testbed::kDropSizeEnv) == QLatin1String("1"))
+            args = withoutSize(args);
+        if (qEnvironmentVariable(testbed::kDropArgsEnv) == QLatin1String("1"))
+            args.clear();
+        delayMs = std::max(0, qEnvironmentVariableIntValue(testbed::kStartDelayEnv));
+    }
+    return startDetached(game, args, delayMs);
 }
 
 QByteArray pidFilePath(const QString& steamDir) {

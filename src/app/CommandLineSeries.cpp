@@ -21,6 +21,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 
@@ -104,6 +105,12 @@ public:
     void SetResolutionLineVisible(bool) override {}
     void SetRunsLabel(const QString& text) override { runsLabel_ = text; }
     void SetRunsLabelVisible(bool) override {}
+    void SetGameLine(const QString& text) override {
+        if (gameLine)
+            gameLine(text);
+    }
+    // Each run's frame rate has its line as the run is collected.
+    void SetFinishedRunLine(const QString&) override {}
     WindowBounds NormalBounds() const override { return {}; }
     void SetBounds(const WindowBounds&) override {}
     void RepaintNow() override {}
@@ -112,6 +119,7 @@ public:
     BenchmarkSettings settings;
     QString status;
     std::function<void()> runButtonEnabled;
+    std::function<void(const QString&)> gameLine;
 
 private:
     std::function<void(const QString&)> line_;
@@ -181,6 +189,8 @@ void CommandLineSeries::Say(const QString& text) {
 }
 
 QString CommandLineSeries::WaitLeft() const {
+    if (!gameLine_.isEmpty())
+        return QStringLiteral("  ") + gameLine_;
     const qint64 left = waitEnd_.remainingTime();
     if (left <= 0)
         return {};
@@ -197,6 +207,25 @@ void CommandLineSeries::LauncherEnded(int waitMs) {
     waitEnd_ = QDeadlineTimer(waitMs);
     RedrawCountdown();
     countdown_->start(env_.timings.countdownStep);
+}
+
+void CommandLineSeries::GameLine(const QString& text) {
+    if (closing_)
+        return;
+    if (env_.progressBar) {
+        gameLine_ = text;
+        env_.err(QStringLiteral("\r\x1b[K") + ProgressBar() + WaitLeft());
+        return;
+    }
+    // One line each time the wait turns into another, not one for every second of it.
+    static const QRegularExpression time(QStringLiteral(" \\(\\d+:\\d\\d\\)"));
+    QString kind = text;
+    kind.remove(time);
+    if (kind == gameLine_)
+        return;
+    gameLine_ = kind;
+    if (!kind.isEmpty())
+        Say(QStringLiteral("  ") + kind);
 }
 
 void CommandLineSeries::RedrawCountdown() {
@@ -271,6 +300,7 @@ void CommandLineSeries::Start() {
             &CommandLineSeries::LauncherEnded);
     // The end of every series path gives the Run button back; what follows is decided once the
     // step that did so is over.
+    p.view.gameLine = [this](const QString& text) { GameLine(text); };
     p.view.runButtonEnabled = [this] {
         QTimer::singleShot(0, this, &CommandLineSeries::CheckEnded);
     };

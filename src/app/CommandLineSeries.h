@@ -63,6 +63,9 @@ private:
     // counted down beside the progress bar.
     void LauncherEnded(int waitMs);
     void RedrawCountdown();
+    // Today's layout: what the run waits for. Beside the progress bar on a terminal; elsewhere
+    // one line whenever the wait turns into another.
+    void GameLine(const QString& text);
     void CheckEnded();
     void Close(int exitStatus);
     void StopGame();
@@ -70,13 +73,15 @@ private:
     // One line of progress on standard error, with the progress bar below it on a terminal.
     void Say(const QString& text);
     QString ProgressBar() const;
-    // "  waiting N s", the seconds of the wait that are left; empty outside a wait.
+    // "  waiting N s", the seconds of the wait that are left, or today's game line; empty outside
+    // a wait.
     QString WaitLeft() const;
 
     CommandLineEnvironment env_;
     SeriesArguments args_;
     std::unique_ptr<Parts> parts_;
     QDeadlineTimer waitEnd_{0};
+    QString gameLine_;
     QTimer* countdown_ = nullptr;
     bool finishing_ = false;
     bool closing_ = false;

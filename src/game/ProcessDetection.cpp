@@ -48,13 +48,20 @@ void KeepUserProcesses(std::vector<platform::ProcessEntry>& processes, qint64 ui
 }
 
 ProcessSource SystemProcesses() {
-    return {[]() {
-                auto processes = platform::ListProcesses();
-                if (processes)
-                    KeepUserProcesses(*processes, qint64(currentUserId()));
-                return processes;
-            },
-            &platform::IsProcessAlive};
+    ProcessSource source{[]() {
+                             auto processes = platform::ListProcesses();
+                             if (processes)
+                                 KeepUserProcesses(*processes, qint64(currentUserId()));
+                             return processes;
+                         },
+                         &platform::IsProcessAlive};
+    source.enumerateNamed = [](const std::function<bool(const QString&)>& wanted) {
+        auto processes = platform::ListProcessesNamed(wanted);
+        if (processes)
+            KeepUserProcesses(*processes, qint64(currentUserId()));
+        return processes;
+    };
+    return source;
 }
 
 ProcessDetection::ProcessDetection(ProcessSource source) : source_(std::move(source)) {}
@@ -75,4 +82,20 @@ bool ProcessDetection::IsSteamRunning() {
 bool ProcessDetection::IsGameRunning() const {
     const std::optional<std::vector<platform::ProcessEntry>> processes = source_.enumerate();
     return processes.has_value() && GameRunningIn(*processes, source_.isAlive);
+}
+
+GameSighting ProcessDetection::LookForGames(const QString& gameFolder) const {
+    const std::optional<std::vector<platform::ProcessEntry>> processes =
+        source_.enumerateNamed ? source_.enumerateNamed(&IsGameProcessName) : source_.enumerate();
+    if (!processes)
+        return {};
+    std::vector<SeenGame> games;
+    for (const platform::ProcessEntry& process : *processes) {
+        if (!IsGameProcessName(process.name))
+            continue;
+        // One that has gone meanwhile, or that we may not look at, is no game to wait for.
+        if (std::optional<platform::ProcessLook> look = source_.look(process.pid))
+            games.push_back({process.pid, std::move(*look)});
+    }
+    return SortGames(games, gameFolder);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "game/GameIdentity.h"
 #include "platform/ProcessList.h"
+#include "platform/ProcessLook.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,6 +41,12 @@ void KeepUserProcesses(std::vector<platform::ProcessEntry>& processes, qint64 ui
 struct ProcessSource {
     std::function<std::optional<std::vector<platform::ProcessEntry>>()> enumerate;
     std::function<bool(qint64)> isAlive;
+    std::function<std::optional<platform::ProcessLook>(qint64)> look = &platform::LookAtProcess;
+    // The processes of the names wanted only, for looks made several times a second; when
+    // unset, `enumerate` is filtered.
+    std::function<std::optional<std::vector<platform::ProcessEntry>>(
+        const std::function<bool(const QString&)>&)>
+        enumerateNamed = nullptr;
 };
 
 // The machine's processes that run as this user.
@@ -57,6 +65,10 @@ public:
     bool IsGameRunning() const;
 
     bool SteamRunning() const { return steamRunning_; }
+
+    // Today's layout: the game of the installation in `gameFolder`, if it runs, and every other
+    // process of the game's names. A list that cannot be read finds none.
+    GameSighting LookForGames(const QString& gameFolder) const;
 
 private:
     ProcessSource source_;

@@ -10,4 +10,10 @@ struct Timings {
     int beforeRestore = 250;    // between deleting the program's script and putting the user's back
     int steamStartWait = 10000; // command line: after starting the Steam client, before the series
     int countdownStep = 1000;   // command line on a terminal: between two redraws of a wait's time
+    // Today's layout, where the waits follow the game instead of the clock:
+    int gameLookInterval = 250;     // between two looks for the game after the request
+    int gameStartDeadline = 600000; // the longest wait for Steam to start the game
+    int gameLateNotice = 30000;     // without the game this long, the wait says why it may last
+    int resultLookInterval = 50;    // after the game's end, between two looks for its whole result
+    int waitLineStep = 1000;        // between two updates of the time shown for a wait
 };

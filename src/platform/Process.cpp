@@ -183,13 +183,27 @@ ChildProcess::~ChildProcess() {
         Reaper::instance().adopt(pidfd_);
 }
 
-std::optional<quint32> ChildProcess::waitForEnd(const StopEvent& stop) {
-    pollfd fds[2] = {{stop.handle(), POLLIN, 0}, {pidfd_, POLLIN, 0}};
+namespace {
+
+// Waits until the process behind `pidfd` has ended (true) or `stop` is set (false).
+bool waitForPidfd(int pidfd, const StopEvent& stop) {
+    pollfd fds[2] = {{stop.handle(), POLLIN, 0}, {pidfd, POLLIN, 0}};
     while (poll(fds, 2, -1) < 0) {
         if (errno != EINTR)
             throwOsError(errno);
     }
-    if (fds[0].revents & POLLIN)
+    return !(fds[0].revents & POLLIN);
+}
+
+int openPidfd(qint64 pid) {
+    // Called directly: the C library's wrapper header lacks C linkage in some versions.
+    return static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+}
+
+} // namespace
+
+std::optional<quint32> ChildProcess::waitForEnd(const StopEvent& stop) {
+    if (!waitForPidfd(pidfd_, stop))
         return std::nullopt;
     siginfo_t info{};
     while (waitid(P_PIDFD, static_cast<id_t>(pidfd_), &info, WEXITED) < 0) {
@@ -200,6 +214,34 @@ std::optional<quint32> ChildProcess::waitForEnd(const StopEvent& stop) {
     if (info.si_code == CLD_EXITED)
         return static_cast<quint32>(info.si_status);
     return SignalBase + static_cast<quint32>(info.si_status);
+}
+
+FollowedProcess::~FollowedProcess() {
+    ::close(pidfd_);
+}
+
+std::optional<quint32> FollowedProcess::waitForEnd(const StopEvent& stop) {
+    if (!waitForPidfd(pidfd_, stop))
+        return std::nullopt;
+    return UnknownExitCode;
+}
+
+bool FollowedProcess::ended() const {
+    pollfd fd{pidfd_, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&fd, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+std::unique_ptr<FollowedProcess> followProcess(qint64 pid) {
+    if (pid <= 0)
+        throwOsError(ESRCH);
+    const int pidfd = openPidfd(pid);
+    if (pidfd < 0)
+        throwOsError(errno);
+    return std::unique_ptr<FollowedProcess>(new FollowedProcess(pid, pidfd));
 }
 
 bool isExecutableFile(const QString& path) {
@@ -279,8 +321,7 @@ std::unique_ptr<ChildProcess> spawnProcess(const SpawnRequest& request) {
         throwOsError(rc);
 
     // The child is ours and unreaped, so its pid cannot be reused before this call.
-    // Called directly: the C library's wrapper header lacks C linkage in some versions.
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    const int pidfd = openPidfd(pid);
     if (pidfd < 0) {
         const int err = errno;
         // Cannot follow it; still make sure it does not linger as a zombie.

@@ -42,12 +42,22 @@ private:
     int fd_;
 };
 
-class ChildProcess {
+// A process whose end can be waited for: a child of ours, or one that is not.
+class EndingProcess {
+public:
+    virtual ~EndingProcess() = default;
+    virtual qint64 pid() const = 0;
+    // Blocks until the process ends (returns its exit code) or `stop` is set (returns nothing).
+    // Raises OsError when the wait itself fails.
+    virtual std::optional<quint32> waitForEnd(const StopEvent& stop) = 0;
+};
+
+class ChildProcess : public EndingProcess {
 public:
     // Exit code of a child killed by a signal: 128 + the signal number, as shells report it.
     static constexpr quint32 SignalBase = 128;
 
-    ~ChildProcess(); // an unreaped child is handed to the background reaper
+    ~ChildProcess() override; // an unreaped child is handed to the background reaper
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
@@ -65,6 +75,33 @@ private:
     int pidfd_;
     bool reaped_ = false;
 };
+
+// A process that is not ours (a game Steam started), followed through a pidfd: its end is seen
+// at once, without polling. It is never reaped here and its exit code is not known:
+// waitForEnd gives UnknownExitCode.
+class FollowedProcess : public EndingProcess {
+public:
+    static constexpr quint32 UnknownExitCode = 0;
+
+    ~FollowedProcess() override;
+    FollowedProcess(const FollowedProcess&) = delete;
+    FollowedProcess& operator=(const FollowedProcess&) = delete;
+
+    qint64 pid() const override { return pid_; }
+    std::optional<quint32> waitForEnd(const StopEvent& stop) override;
+    // Whether it has ended, without waiting.
+    bool ended() const;
+
+private:
+    friend std::unique_ptr<FollowedProcess> followProcess(qint64 pid);
+    FollowedProcess(qint64 pid, int pidfd) : pid_(pid), pidfd_(pidfd) {}
+
+    qint64 pid_;
+    int pidfd_;
+};
+
+// Raises OsError (ESRCH when it has gone already).
+std::unique_ptr<FollowedProcess> followProcess(qint64 pid);
 
 // Starts the child; returns once it exists (its program has been loaded). Any failure, of the
 // program lookup, the working directory or the loading, raises OsError with errno and its text.

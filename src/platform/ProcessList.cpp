@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <string>
 #include <unistd.h>
 
@@ -73,7 +74,12 @@ qint64 RealUserId(const QByteArray& status) {
     return -1;
 }
 
-std::optional<std::vector<ProcessEntry>> ListProcesses() {
+namespace {
+
+// Every process whose name `wanted` takes; its user is read only for those, as the status is
+// the dearest file to read.
+std::optional<std::vector<ProcessEntry>>
+listProcesses(const std::function<bool(const QString&)>& wanted) {
     DIR* proc = ::opendir("/proc");
     if (proc == nullptr)
         return std::nullopt;
@@ -99,6 +105,8 @@ std::optional<std::vector<ProcessEntry>> ListProcesses() {
                 continue;
             name = ExecutableFileName({}, *comm);
         }
+        if (wanted && !wanted(name))
+            continue;
         const std::optional<QByteArray> status = readProcFile(base + "/status");
         if (!status)
             continue;
@@ -108,6 +116,17 @@ std::optional<std::vector<ProcessEntry>> ListProcesses() {
     if (failed)
         return std::nullopt;
     return processes;
+}
+
+} // namespace
+
+std::optional<std::vector<ProcessEntry>> ListProcesses() {
+    return listProcesses({});
+}
+
+std::optional<std::vector<ProcessEntry>>
+ListProcessesNamed(const std::function<bool(const QString&)>& wanted) {
+    return listProcesses(wanted);
 }
 
 bool IsProcessAlive(qint64 pid) {

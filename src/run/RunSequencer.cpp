@@ -1,6 +1,8 @@
 #include "run/RunSequencer.h"
 
 #include "run/FrameRecording.h"
+#include "run/GameWaitTexts.h"
+#include "run/GameWatch.h"
 
 #include "game/OptionSaving.h"
 #include "game/ProcessDetection.h"
@@ -99,6 +101,12 @@ void RunSequencer::EndAfterError() {
     });
 }
 
+void RunSequencer::Stop() {
+    stopped_ = true;
+    if (gameWatch_)
+        gameWatch_->Stop();
+}
+
 void RunSequencer::After(int ms, std::function<void()> step) {
     QTimer::singleShot(ms, this, [this, step = std::move(step)] { Guarded(step); });
 }
@@ -116,6 +124,10 @@ void RunSequencer::BenchButtonClick() {
         sizeNotes_.clear();
         view.SetResolutionLineVisible(false);
         view.SetRunsLabelVisible(false);
+        if (TodaysLayout()) {
+            view.SetGameLine(QString());
+            view.SetFinishedRunLine(QString());
+        }
 
         if (!ctx_.detection.IsSteamRunning()) {
             running_ = false;
@@ -248,6 +260,10 @@ void RunSequencer::StartSlot(int slotIndex) {
 }
 
 void RunSequencer::cpTerminate() {
+    if (TodaysLayout()) {
+        WatchGame();
+        return;
+    }
     After(ctx_.timings.launcherEndWait, [this] { WaitForGameExit(); });
     emit LauncherEnded(ctx_.timings.launcherEndWait);
 }
@@ -257,6 +273,42 @@ void RunSequencer::WaitForGameExit() {
         After(ctx_.timings.gamePollInterval, [this] { WaitForGameExit(); });
     else
         After(ctx_.timings.beforeCollect, [this] { GameGone(); });
+}
+
+void RunSequencer::WatchGame() {
+    if (!gameWatch_) {
+        gameWatch_ = std::make_unique<GameWatch>(ctx_.detection, ctx_.timings);
+        GameWatch* watch = gameWatch_.get();
+        connect(watch, &GameWatch::LineChanged, this,
+                [this](const QString& line) { Guarded([&] { ctx_.view.SetGameLine(line); }); });
+        connect(watch, &GameWatch::GameEnded, this, [this] { Guarded([this] { GameGone(); }); });
+        connect(watch, &GameWatch::NeverStarted, this, [this] {
+            Guarded([this] {
+                AbortSeries(QLatin1String(GameNeverStartedStatus),
+                            GameNeverStartedMessage(ctx_.timings.gameStartDeadline));
+            });
+        });
+        connect(watch, &GameWatch::LaunchOptionsDropped, this, [this] {
+            Guarded([this] {
+                AbortSeries(QLatin1String(LaunchOptionsDroppedStatus),
+                            LaunchOptionsDroppedMessage());
+            });
+        });
+    }
+    gameWatch_->Begin({ctx_.paths.GameBase, ctx_.paths.EpisodicFolder, launchOptions_.DemoName});
+}
+
+void RunSequencer::AbortSeries(const QString& status, const QString& message) {
+    ctx_.view.SetStatus(status);
+    ctx_.preparation.RestoreGameConfig(state_.SeriesFinished, [this, message] {
+        Guarded([this, message] {
+            state_.SeriesFinished = true;
+            ctx_.view.SetProgressPanelVisible(false);
+            ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
+            ctx_.dialogs.showMessage(message);
+            SeriesEnded();
+        });
+    });
 }
 
 void RunSequencer::GameGone() {
@@ -356,6 +408,8 @@ void RunSequencer::CollectRun(const ResolutionSlot& slot) {
         state_.ScoreSum = 0;
     if (frames_)
         record.Frames = frames_->AfterRun(record.Played, resultWritten);
+    if (TodaysLayout())
+        ctx_.view.SetFinishedRunLine(FinishedRunLine(state_.RunsInSlot, record.Fps));
     AddRun(state_.Rows, slot, std::move(record));
     emit RunCollected();
     RemoveResultFiles(episodic);

@@ -21,6 +21,7 @@ class ShellOpen;
 class SettingsStore;
 class ProcessDetection;
 class FrameRecording;
+class GameWatch;
 
 // The question when the Steam client does not run, and the status once it has been started;
 // the command-line series answers the one and waits on the other.
@@ -84,7 +85,7 @@ public:
     // True from the click until the series ends, stops, or is refused.
     bool SeriesRunning() const { return running_; }
     // Stops the series where it is: no step of it runs any more, not even one already waiting.
-    void Stop() { stopped_ = true; }
+    void Stop();
     // Frame times through MangoHud for the next series, whatever the setting says.
     void SetFrameTimes(bool on) { frameTimesForced_ = on; }
 
@@ -111,6 +112,11 @@ private:
     void BeginFrameTimes();
     void EndFrameTimes(bool tell);
     void Guarded(const std::function<void()>& step);
+    // Today's layout (the game started through the steam command): the waits follow the game.
+    bool TodaysLayout() const { return !ctx_.paths.SteamCommand.isEmpty(); }
+    void WatchGame();
+    // Ends the series as aborted, the user's files put back; the game is left as it is.
+    void AbortSeries(const QString& status, const QString& message);
     void After(int ms, std::function<void()> step);
 
     SeriesContext ctx_;
@@ -129,4 +135,5 @@ private:
     // Frame times: on by the setting "FrameTimes" or SetFrameTimes.
     bool frameTimesForced_ = false;
     std::unique_ptr<FrameRecording> frames_;
+    std::unique_ptr<GameWatch> gameWatch_;
 };

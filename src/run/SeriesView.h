@@ -26,6 +26,11 @@ public:
     virtual void SetResolutionLineVisible(bool visible) = 0;
     virtual void SetRunsLabel(const QString& text) = 0;
     virtual void SetRunsLabelVisible(bool visible) = 0;
+    // Today's layout, in the progress panel: what the run waits for ("waiting for Steam to start
+    // the game (0:42)", "the game is running (1:05)"; empty when nothing), and the frame rate
+    // of the run that finished last ("run 1: 179.56 FPS").
+    virtual void SetGameLine(const QString& text) = 0;
+    virtual void SetFinishedRunLine(const QString& text) = 0;
     virtual WindowBounds NormalBounds() const = 0;
     virtual void SetBounds(const WindowBounds& bounds) = 0;
     // Paints the window at once, so that a text set just before is seen.

@@ -40,7 +40,7 @@ SpawnPriority spawnPriority(TJvProcessPriority priority) {
 // the runner frees the job only after joining the thread.
 struct TJvCreateProcess::WaitJob {
     StopEvent stop;
-    std::unique_ptr<ChildProcess> child;
+    std::unique_ptr<EndingProcess> child;
     std::atomic<bool> detached{false};
 };
 
@@ -96,9 +96,18 @@ void TJvCreateProcess::Run() {
         return;
     }
 
+    WaitFor([&request] { return spawnProcess(request); });
+}
+
+void TJvCreateProcess::Follow(qint64 pid) {
+    Reset();
+    WaitFor([pid]() -> std::unique_ptr<EndingProcess> { return followProcess(pid); });
+}
+
+void TJvCreateProcess::WaitFor(const std::function<std::unique_ptr<EndingProcess>()>& open) {
     // The stop event first, so that a failure there leaves no process behind.
     auto job = std::make_unique<WaitJob>();
-    job->child = spawnProcess(request);
+    job->child = open();
     try {
         waitThread_ = std::thread(&TJvCreateProcess::WaitMain, job.get(), this);
     } catch (const std::system_error& e) {

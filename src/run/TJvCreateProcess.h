@@ -11,7 +11,7 @@
 #include <memory>
 #include <thread>
 
-class ChildProcess;
+class EndingProcess;
 
 enum TJvProcessPriority { ppIdle, ppNormal, ppHigh, ppRealTime };
 
@@ -86,6 +86,14 @@ public:
     // OsError when the process cannot be created (the runner is then idle).
     void Run();
 
+    // Follows a process that is not ours (one Steam started) to its end, reported through
+    // OnTerminate as a started one's is, with exit code 0 (not known). Raises EJvProcessError
+    // while waiting and OsError when the process has gone already.
+    void Follow(qint64 pid);
+
+    // Stops waiting without a report; the process keeps running.
+    void StopWaiting();
+
     RunnerState State() const { return state_; }
     int PendingReports() const { return pending_; }
     // Exit code of the last waited process, StoppedExitCode after a stopped wait.
@@ -96,7 +104,7 @@ private:
     static void WaitMain(WaitJob* job, TJvCreateProcess* runner);
 
     void Reset();
-    void StopWaiting();
+    void WaitFor(const std::function<std::unique_ptr<EndingProcess>()>& open);
     void WaitEnded(quint32 exitCode, const std::exception_ptr& error);
 
     bool waitForTerminate_ = true;

@@ -217,6 +217,15 @@ void TForm1::BuildControls() {
     RunsLabel->setObjectName(QStringLiteral("RunsLabel"));
     RunsLabel->move(72, 128);
     RunsLabel->adjustSize();
+    // Below the run counter, wrapped: a wait's line may name another copy of the game by path.
+    GameLine = new QLabel(Panel2);
+    GameLine->setObjectName(QStringLiteral("GameLine"));
+    GameLine->setGeometry(24, 160, 353, 64);
+    GameLine->setWordWrap(true);
+    GameLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FinishedRunLine = new QLabel(Panel2);
+    FinishedRunLine->setObjectName(QStringLiteral("FinishedRunLine"));
+    FinishedRunLine->setGeometry(24, 228, 353, 20);
     Panel2->hide();
 
     StatusInfo = placed(new QLabel(this), QStringLiteral("StatusInfo"), 16, 458, 530, 14);
@@ -808,6 +817,14 @@ void TForm1::SetRunsLabel(const QString& text) {
 
 void TForm1::SetRunsLabelVisible(bool visible) {
     RunsLabel->setVisible(visible);
+}
+
+void TForm1::SetGameLine(const QString& text) {
+    GameLine->setText(text);
+}
+
+void TForm1::SetFinishedRunLine(const QString& text) {
+    FinishedRunLine->setText(text);
 }
 
 WindowBounds TForm1::NormalBounds() const {

@@ -77,6 +77,8 @@ public:
     void SetResolutionLineVisible(bool visible) override;
     void SetRunsLabel(const QString& text) override;
     void SetRunsLabelVisible(bool visible) override;
+    void SetGameLine(const QString& text) override;
+    void SetFinishedRunLine(const QString& text) override;
     WindowBounds NormalBounds() const override;
     void SetBounds(const WindowBounds& bounds) override;
     void RepaintNow() override;
@@ -184,6 +186,9 @@ private:
     QLabel* Label20 = nullptr;
     QLabel* Label21 = nullptr;
     QLabel* RunsLabel = nullptr;
+    // Today's layout: what the run waits for, and the last finished run's frame rate.
+    QLabel* GameLine = nullptr;
+    QLabel* FinishedRunLine = nullptr;
     QLabel* StatusInfo = nullptr;
     // Page 1
     QLineEdit* HL2PathEdit = nullptr;

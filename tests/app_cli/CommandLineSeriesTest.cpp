@@ -5,11 +5,14 @@
 
 #include "app/CommandLineSeries.h"
 #include "results/DataFiles.h"
+#include "run/GameWaitTexts.h"
 #include "run/RunSequencer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
+#include <csignal>
 
 namespace {
 
@@ -17,7 +20,7 @@ namespace {
 // only; what it prints is kept.
 class CommandLine : public CliFixture {
 protected:
-    CommandLineEnvironment environment() {
+    virtual CommandLineEnvironment environment() {
         CommandLineEnvironment env;
         env.programFolder = programFolder;
         env.registryDirectory = regDir;
@@ -303,6 +306,131 @@ TEST_F(CommandLineFrameTimes, TheSummaryGainsTheLowsOfTheFramesPlayed) {
     EXPECT_GE(second["frames"].toInt(), 250) << "enough frames for the lows to be known";
     EXPECT_LT(second["frames"].toInt(), 1000);
     expectUserScriptBack();
+}
+
+} // namespace
+
+namespace {
+
+// Today's Steam from the command line: what each run waits for is said, a late game gets its
+// run's result, and a game without the benchmark's launch options, or none at all, ends the
+// series as aborted with the user's script back.
+class CommandLineTodaysGame : public CommandLine {
+protected:
+    void SetUp() override {
+        CommandLine::SetUp();
+        today = layOutTodaysSteam();
+        places = SteamPlaces{today.home, {today.commandDir}};
+        testsupport::writeFile(today.cfgDir + "autoexec.cfg", UserScript);
+        // Each game lives across several looks, so that its run is seen running.
+        qputenv("VARNHOLT_TESTBED_PLAY_MS", "400");
+        savedHome = qgetenv("HOME");
+        qputenv("HOME", today.home.toUtf8());
+        ASSERT_TRUE(QProcess::startDetached(today.steamCommand, {}, today.steamRoot));
+        ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(today) != 0; }));
+    }
+    void TearDown() override {
+        for (const char* name : {"VARNHOLT_TESTBED_DROP_ARGS", "VARNHOLT_TESTBED_START_DELAY_MS"})
+            qunsetenv(name);
+        qputenv("HOME", savedHome);
+        CommandLine::TearDown();
+    }
+
+    int runToday(SeriesArguments arguments, const std::function<void(Timings&)>& change = {}) {
+        timingsChange = change;
+        return run(std::move(arguments));
+    }
+
+    CommandLineEnvironment environment() override {
+        CommandLineEnvironment env = CommandLine::environment();
+        env.timings.gameLookInterval = 20;
+        env.timings.gameLateNotice = 600;
+        if (timingsChange)
+            timingsChange(env.timings);
+        return env;
+    }
+
+    void expectTodaysScriptBack() {
+        EXPECT_EQ(testsupport::readFile(today.cfgDir + "autoexec.cfg"), QByteArray(UserScript));
+        EXPECT_EQ(QDir(today.cfgDir).entryList(QDir::Files), QStringList{"autoexec.cfg"});
+    }
+
+    testbed::ModernSteamLayout today;
+    QByteArray savedHome;
+    std::function<void(Timings&)> timingsChange;
+};
+
+TEST_F(CommandLineTodaysGame, ALateGameIsWaitedForAndEachWaitIsSaid) {
+    qputenv("VARNHOLT_TESTBED_START_DELAY_MS", "1200");
+    EXPECT_EQ(run(args({{640, 480}}, 2)), 0) << err.toStdString();
+    EXPECT_EQ(testbed::readGameLog(today).size(), 2) << "one game per run";
+    EXPECT_EQ(err.count("\n  waiting for Steam to start the game\n"), 2) << err.toStdString();
+    EXPECT_EQ(err.count("\n  Waiting for Steam to start the game: it may be updating it or "
+                        "preparing shaders\n"),
+              2);
+    EXPECT_EQ(err.count("\n  the game is running\n"), 2);
+    EXPECT_FALSE(err.contains("for the game to start")) << "no fixed wait on today's layout";
+    EXPECT_TRUE(err.contains("\n  run 2: ")) << err.toStdString();
+    EXPECT_FALSE(err.contains("no result"));
+    expectTodaysScriptBack();
+}
+
+TEST_F(CommandLineTodaysGame, OnATerminalTheWaitStandsBesideTheProgressBar) {
+    qputenv("VARNHOLT_TESTBED_START_DELAY_MS", "1200");
+    progressBar = true;
+    EXPECT_EQ(run(args({{640, 480}}, 1)), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains(
+        "\r\x1b[K[------------------------------] 0/1 runs  waiting for Steam to start the game "
+        "(0:00)"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("\r\x1b[K[------------------------------] 0/1 runs  Waiting for "
+                             "Steam to start the game: it may be updating it or preparing "
+                             "shaders (0:01)"));
+    EXPECT_TRUE(err.contains(
+        "\r\x1b[K[------------------------------] 0/1 runs  the game is running (0:00)"));
+    EXPECT_TRUE(err.endsWith("\r\x1b[K"));
+}
+
+TEST_F(CommandLineTodaysGame, DroppedLaunchOptionsEndTheSeriesAsAbortedAndTheGameRunsOn) {
+    qputenv("VARNHOLT_TESTBED_DROP_ARGS", "1");
+    EXPECT_EQ(run(args({{640, 480}}, 2)), CommandLineSeries::ExitNoReport) << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String(LaunchOptionsDroppedStatus) + "\n"));
+    EXPECT_TRUE(err.contains(LaunchOptionsDroppedMessage() + "\n")) << err.toStdString();
+    // The game may be seen before it has written its log line; a second one would follow soon.
+    testsupport::waitUntil([&] { return !testbed::readGameLog(today).isEmpty(); });
+    testsupport::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(testbed::readGameLog(today).size(), 1) << "no second request";
+    EXPECT_EQ(testbed::standInProcesses(today.gameDir).size(), 1) << "the game is the user's";
+    EXPECT_TRUE(QDir(results).entryList(QDir::Files).isEmpty());
+    expectTodaysScriptBack();
+}
+
+TEST_F(CommandLineTodaysGame, AGameThatNeverComesEndsTheSeriesAtTheDeadline) {
+    qputenv("VARNHOLT_TESTBED_START_DELAY_MS", "60000");
+    EXPECT_EQ(runToday(args({{640, 480}}, 2), [](Timings& t) { t.gameStartDeadline = 1000; }),
+              CommandLineSeries::ExitNoReport)
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String(GameNeverStartedStatus) + "\n"));
+    EXPECT_TRUE(err.contains(GameNeverStartedMessage(1000) + "\n")) << err.toStdString();
+    EXPECT_TRUE(testbed::readGameLog(today).isEmpty());
+    expectTodaysScriptBack();
+}
+
+// The wait for the game stops as any other: Ctrl-C ends the series with the user's script back.
+TEST_F(CommandLineTodaysGame, AnInterruptEndsTheWaitForTheGame) {
+    qputenv("VARNHOLT_TESTBED_START_DELAY_MS", "60000");
+    QTimer interrupter;
+    bool interrupted = false;
+    QObject::connect(&interrupter, &QTimer::timeout, [&] {
+        if (!interrupted && series && err.contains("waiting for Steam to start the game")) {
+            interrupted = true;
+            series->Interrupt(SIGINT);
+        }
+    });
+    interrupter.start(20);
+    EXPECT_EQ(run(args({{640, 480}}, 2)), 128 + SIGINT) << err.toStdString();
+    EXPECT_TRUE(interrupted);
+    expectTodaysScriptBack();
 }
 
 } // namespace

@@ -354,6 +354,15 @@ protected:
         testsupport::writeFile(today.cfgDir + "autoexec.cfg", UserScript);
     }
 
+    void startTodaysClient() {
+        QProcess client;
+        client.setProcessEnvironment(env);
+        client.setProgram(today.steamCommand);
+        client.setWorkingDirectory(today.steamRoot);
+        ASSERT_TRUE(client.startDetached());
+        ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(today) != 0; }));
+    }
+
     testbed::ModernSteamLayout today;
 };
 
@@ -377,6 +386,38 @@ TEST_F(TodaysSteamProgram, ACommandLineSeriesFindsTheGameAndWritesTheReport) {
     EXPECT_TRUE(out.contains("Report: " + results + reports.first())) << out.toStdString();
     EXPECT_EQ(testsupport::readFile(today.cfgDir + "autoexec.cfg"), QByteArray(UserScript));
     EXPECT_TRUE(testbed::readGameLog(layout).isEmpty()) << "the old layout was not used";
+}
+
+// The program's own waits, on today's layout: a game Steam starts seconds after the request is
+// waited for, however long the system's fixed wait would have been, and one game per run is
+// requested.
+TEST_F(TodaysSteamProgram, ALateGameGetsItsRunsResult) {
+    startTodaysClient();
+    env.insert("VARNHOLT_TESTBED_START_DELAY_MS", "2000");
+    // Long enough to be seen by the program's looks, four a second.
+    env.insert("VARNHOLT_TESTBED_PLAY_MS", "1000");
+    EXPECT_EQ(run({"--run", "--resolution", "800x600", "--runs", "2"}), 0) << err.toStdString();
+    EXPECT_EQ(testbed::readGameLog(today).size(), 2);
+    // Other tests' games of the same name may be named beside it ("another copy ...").
+    EXPECT_GE(err.count("\n  waiting for Steam to start the game"), 2) << err.toStdString();
+    EXPECT_EQ(err.count("\n  the game is running\n"), 2);
+    EXPECT_FALSE(err.contains("no result"));
+    EXPECT_EQ(testsupport::readFile(today.cfgDir + "autoexec.cfg"), QByteArray(UserScript));
+}
+
+TEST_F(TodaysSteamProgram, DroppedLaunchOptionsAreToldAndTheSeriesEndsAborted) {
+    startTodaysClient();
+    env.insert("VARNHOLT_TESTBED_DROP_ARGS", "1");
+    EXPECT_EQ(run({"--run", "--resolution", "800x600", "--runs", "2"}), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("Steam started the game without the benchmark's launch options"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("leave Big Picture mode, and run the benchmark again."));
+    // The game may be seen before it has written its log line; a second one would follow soon.
+    testsupport::waitUntil([&] { return !testbed::readGameLog(today).isEmpty(); });
+    testsupport::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(testbed::readGameLog(today).size(), 1);
+    EXPECT_EQ(testbed::standInProcesses(today.gameDir).size(), 1) << "the game is left running";
+    EXPECT_EQ(testsupport::readFile(today.cfgDir + "autoexec.cfg"), QByteArray(UserScript));
 }
 
 } // namespace

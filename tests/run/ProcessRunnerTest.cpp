@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
 #include <cerrno>
@@ -397,6 +398,59 @@ TEST_F(ProcessRunnerTest, HandlerErrorGoesToTopLevelReport) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(reported, std::vector<std::string>{"handler failed"});
     EXPECT_EQ(runner.State(), RunnerState::Idle);
+}
+
+} // namespace
+
+namespace {
+
+// A game Steam started is not ours: the runner follows it through its pidfd, reporting its end
+// as a started process's, and leaves it alone when told to stop.
+TEST_F(ProcessRunnerTest, FollowsTheEndOfAProcessThatIsNotItsChild) {
+    qint64 detached = 0;
+    ASSERT_TRUE(QProcess::startDetached(heldScript("game", 0), {}, QString(), &detached));
+    const QString pid = waitForPid("game");
+    ASSERT_EQ(pid, QString::number(detached));
+
+    TJvCreateProcess runner;
+    recordInto(runner);
+    runner.Follow(detached);
+    EXPECT_EQ(runner.State(), RunnerState::Waiting);
+    EXPECT_THROW(runner.Follow(detached), EJvProcessError) << "one process at a time";
+    drainEvents();
+    EXPECT_TRUE(reports_.empty());
+
+    release();
+    ASSERT_TRUE(waitUntil([&] { return !reports_.empty(); }));
+    drainEvents();
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].stateInHandler, RunnerState::Idle);
+    EXPECT_EQ(reports_[0].exitCode, 0u) << "a process that is not ours has no known exit code";
+}
+
+TEST_F(ProcessRunnerTest, AFollowedProcessStopsBeingFollowedWithoutAReport) {
+    qint64 detached = 0;
+    ASSERT_TRUE(QProcess::startDetached(heldScript("game", 0), {}, QString(), &detached));
+    ASSERT_FALSE(waitForPid("game").isEmpty());
+    TJvCreateProcess runner;
+    recordInto(runner);
+    runner.Follow(detached);
+    runner.StopWaiting();
+    EXPECT_EQ(runner.State(), RunnerState::Idle);
+    EXPECT_TRUE(procStat(QString::number(detached)).has_value()) << "it runs on";
+    release();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto stat = procStat(QString::number(detached));
+        return !stat || stat->at(0) == "Z"; // whoever reaps it may be slow
+    }));
+    drainEvents();
+    EXPECT_TRUE(reports_.empty());
+
+    // One that has gone (and been reaped) cannot be followed.
+    if (waitUntil([&] { return !procStat(QString::number(detached)).has_value(); })) {
+        EXPECT_THROW(runner.Follow(detached), OsError);
+        EXPECT_EQ(runner.State(), RunnerState::Idle);
+    }
 }
 
 } // namespace

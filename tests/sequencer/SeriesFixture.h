@@ -42,6 +42,8 @@ public:
         runsHistory << text;
     }
     void SetRunsLabelVisible(bool) override {}
+    void SetGameLine(const QString& text) override { gameLines << text; }
+    void SetFinishedRunLine(const QString& text) override { finishedRuns << text; }
     WindowBounds NormalBounds() const override { return {556, 475, 100, 80}; }
     void SetBounds(const WindowBounds& b) override { restoredBounds << b.left; }
     void RepaintNow() override {}
@@ -49,7 +51,7 @@ public:
 
     BenchmarkSettings settings;
     QString status;
-    QStringList statusHistory, headings, resolutionLines, runsHistory;
+    QStringList statusHistory, headings, resolutionLines, runsHistory, gameLines, finishedRuns;
     QString runsLabel;
     QList<int> restoredBounds;
     bool runEnabled = true;
@@ -124,6 +126,7 @@ protected:
         timings.launcherEndWait = 50;
         timings.gamePollInterval = 50;
         timings.beforeCollect = 20;
+        timings.gameLookInterval = 20;
         store_ = std::make_unique<SettingsStore>(regDir);
         detection_ = std::make_unique<ProcessDetection>(OwnProcesses());
     }

@@ -9,6 +9,7 @@
 
 #include "SchemaCheck.h"
 #include "game/SeriesPreparation.h"
+#include "run/GameWaitTexts.h"
 #include "run/ScoreReading.h"
 #include "ui/FrameTimePlot.h"
 #include "ui/ResultsWindow.h"
@@ -35,6 +36,8 @@ protected:
         qputenv("HOME", layout.home.toUtf8());
         qputenv("VARNHOLT_TESTBED_PLAY_MS", "100");
         qunsetenv("VARNHOLT_TESTBED_DROP_SIZE");
+        qunsetenv("VARNHOLT_TESTBED_DROP_ARGS");
+        qunsetenv("VARNHOLT_TESTBED_START_DELAY_MS");
         qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
         qputenv("VARNHOLT_REGISTRY_DIR", regDir.toUtf8());
         testsupport::writeFile(programFolder + "Demos/rovdemo1.dem", "demo");
@@ -46,6 +49,8 @@ protected:
         window.reset();
         prep.reset();
         EXPECT_GT(testbed::stopStandIns(tmp.path()), 0) << "the client was started";
+        qunsetenv("VARNHOLT_TESTBED_DROP_ARGS");
+        qunsetenv("VARNHOLT_TESTBED_START_DELAY_MS");
         qputenv("HOME", savedHome);
         WindowFixture::TearDown();
     }
@@ -181,6 +186,73 @@ TEST_F(TodaysSteamThroughWindow, AClientThatDropsTheSizeIsToldAfterTheSeries) {
     ASSERT_EQ(rows.size(), 1);
     EXPECT_TRUE(onlyReport().contains("<b>Score = " + rows[0][1].toLatin1() + " FPS</b>"))
         << "the report is written as ever, with the score as read";
+}
+
+// Steam starts the game later than the system's fixed wait (scaled down here, as every wait):
+// the progress panel says what is waited for, and the run gets its own game's result.
+TEST_F(TodaysSteamThroughWindow, AGameThatComesLateIsWaitedForWithTheTimeShown) {
+    storeValues({{"640", "1"}, {"RunNumber", "2"}, {"Demo", "1"}, {"ResultPath", results}});
+    testsupport::writeFile(layout.cfgDir + "autoexec.cfg", "// mine\n");
+    qputenv("VARNHOLT_TESTBED_START_DELAY_MS", "1500");
+    qputenv("VARNHOLT_TESTBED_PLAY_MS", "500"); // seen running for a while
+    seriesTimings.launcherEndWait = 300;
+    seriesTimings.gameLateNotice = 1000;
+    ASSERT_TRUE(QProcess::startDetached(layout.steamCommand, {}, layout.steamRoot));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+    openWindow();
+    auto* gameLine = control<QLabel>("GameLine");
+    auto* finishedRun = control<QLabel>("FinishedRunLine");
+    QStringList shown;
+    click("BenchButton");
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] {
+            for (const QString& text : {gameLine->text(), finishedRun->text()})
+                if (!text.isEmpty() && !shown.contains(text))
+                    shown << text;
+            return control("BenchButton")->isEnabled();
+        },
+        60000));
+    EXPECT_EQ(control<QLabel>("StatusInfo")->text(),
+              QStringLiteral("The benchmarking is successful."));
+    EXPECT_TRUE(shown.contains("waiting for Steam to start the game (0:00)"))
+        << qPrintable(shown.join('\n'));
+    EXPECT_TRUE(shown.contains("Waiting for Steam to start the game: it may be updating it or "
+                               "preparing shaders (0:01)"));
+    EXPECT_TRUE(shown.contains("the game is running (0:00)"));
+    const QList<QStringList> rows = playedRows();
+    ASSERT_EQ(rows.size(), 2) << "one game per run";
+    EXPECT_TRUE(
+        shown.contains("run 2: " + QString::number(rows[1][1].toDouble(), 'f', 2) + " FPS"));
+    const QByteArray report = onlyReport();
+    for (const QStringList& row : rows) {
+        const std::optional<int> score = ConvertScore(row[1], QLocale::c());
+        ASSERT_TRUE(score.has_value()) << qPrintable(row[1]);
+        EXPECT_TRUE(report.contains("<b>Score = " + QByteArray::number(*score) + " FPS"))
+            << row[1].toStdString();
+    }
+    EXPECT_EQ(testsupport::readFile(layout.cfgDir + "autoexec.cfg"), "// mine\n");
+}
+
+// A client in the tray or in Big Picture drops every launch option: the window says so at once
+// with what to do, the series ends as aborted, the user's script is back and the game runs on.
+TEST_F(TodaysSteamThroughWindow, AGameWithoutTheLaunchOptionsEndsTheSeriesWithAMessage) {
+    storeValues({{"640", "1"}, {"RunNumber", "2"}, {"Demo", "1"}, {"ResultPath", results}});
+    testsupport::writeFile(layout.cfgDir + "autoexec.cfg", "// mine\n");
+    qputenv("VARNHOLT_TESTBED_DROP_ARGS", "1");
+    ASSERT_TRUE(QProcess::startDetached(layout.steamCommand, {}, layout.steamRoot));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(layout) != 0; }));
+    openWindow();
+    clickRun();
+    EXPECT_EQ(control<QLabel>("StatusInfo")->text(), QLatin1String(LaunchOptionsDroppedStatus));
+    EXPECT_EQ(dialogs.messages, QStringList{LaunchOptionsDroppedMessage()});
+    EXPECT_FALSE(control("Panel2")->isVisible());
+    EXPECT_EQ(testsupport::readFile(layout.cfgDir + "autoexec.cfg"), "// mine\n");
+    // The game may be seen before it has written its log line; a second one would follow soon.
+    testsupport::waitUntil([&] { return !testbed::readGameLog(layout).isEmpty(); });
+    testsupport::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(testbed::readGameLog(layout).size(), 1);
+    EXPECT_EQ(testbed::standInProcesses(layout.gameDir).size(), 1) << "the game is left running";
+    EXPECT_TRUE(QDir(results).entryList({"result_*"}, QDir::Files).isEmpty());
 }
 
 // With frame times on, a series whose game logs known frames through MangoHud ends with their

@@ -128,8 +128,8 @@ protected:
         startup.registryDirectory = regDir;
         startup.steamPlaces = places;
         window = std::make_unique<TForm1>(TForm1Components{
-            *store, dialogs, shell, links, *prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1},
-            startup, [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
+            *store, dialogs, shell, links, *prep, facts, own, fileOp, seriesTimings, startup,
+            [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
             [] { return 4096ull << 20; }, [] {}});
         window->show();
     }
@@ -186,6 +186,12 @@ protected:
     quint64 physicalMemory = 4096ull << 20;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<TForm1> window;
+    // The series' waits in a window opened over the program's own preparation.
+    Timings seriesTimings = [] {
+        Timings t{20, 20, 10, 1, 1};
+        t.gameLookInterval = 20;
+        return t;
+    }();
     // Set by openOverOwnPreparation.
     std::unique_ptr<SeriesPreparation> prep;
     GamePaths foundPaths;
