@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -33,6 +34,56 @@ QFileInfoList logFiles(const QString& folder) {
         if (IsMangoHudLogName(file.fileName()))
             logs << file;
     return logs;
+}
+
+// The sensors of the samples taken during the demo (not while it loaded).
+void addSensors(RunFrames& frames, const std::vector<SensorSample>& samples, double demoStart,
+                double demoEnd) {
+    std::vector<const SensorSample*> demo;
+    for (const SensorSample& sample : samples)
+        if (sample.AtSeconds > demoStart + kDemoStartUncertainty && sample.AtSeconds <= demoEnd)
+            demo.push_back(&sample);
+    if (demo.empty())
+        return;
+    std::vector<float> values(demo.size());
+    const auto column = [&](std::size_t index) {
+        for (std::size_t i = 0; i < demo.size(); ++i)
+            values[i] = demo[i]->Values[index];
+        return values;
+    };
+    std::size_t clockIndex = 0, cpuIndex = 0, gpuIndex = 0;
+    for (std::size_t c = 0; c < kSensorCount; ++c) {
+        const QString name = QLatin1String(kSensorColumns[c]);
+        if (name == QLatin1String("gpu_core_clock"))
+            clockIndex = c;
+        else if (name == QLatin1String("cpu_load"))
+            cpuIndex = c;
+        else if (name == QLatin1String("gpu_load"))
+            gpuIndex = c;
+        if (const std::optional<SensorFigure> figure = SensorFigureOf(name, column(c)))
+            frames.Sensors.push_back(*figure);
+    }
+    SensorTrace trace;
+    for (const SensorSample* sample : demo)
+        trace.Seconds.push_back(static_cast<float>(sample->AtSeconds - demoStart));
+    trace.GpuClock = column(clockIndex);
+    trace.CpuLoad = column(cpuIndex);
+    trace.GpuLoad = column(gpuIndex);
+    frames.ClockFell = ClockFell(trace.Seconds, trace.GpuClock);
+    // Columns without a sensor are left out of the trace as of the figures.
+    const auto known = [&](const char* name) {
+        return std::any_of(frames.Sensors.begin(), frames.Sensors.end(),
+                           [&](const SensorFigure& f) { return f.Name == QLatin1String(name); });
+    };
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    if (!known("gpu_core_clock"))
+        std::fill(trace.GpuClock.begin(), trace.GpuClock.end(), none);
+    if (!known("cpu_load"))
+        std::fill(trace.CpuLoad.begin(), trace.CpuLoad.end(), none);
+    if (!known("gpu_load"))
+        std::fill(trace.GpuLoad.begin(), trace.GpuLoad.end(), none);
+    if (known("gpu_core_clock") || known("cpu_load") || known("gpu_load"))
+        frames.Trace = ThinnedTrace(std::move(trace));
 }
 
 } // namespace
@@ -208,6 +259,8 @@ RunFrames FrameRecording::AfterRun(const PlayedRun& played,
     if (!frames.Figures)
         frames.Missing = QStringLiteral("the MangoHud log has no frames of the demo");
     frames.FrameMs = std::move(demo.FrameMs);
+    if (frames.Figures)
+        addSensors(frames, timeline.Sensors, demoEnd - *played.Seconds, demoEnd);
     return frames;
 }
 

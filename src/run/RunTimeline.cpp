@@ -89,9 +89,10 @@ DemoFrames TimelineDemoFrames(const RunTimeline& timeline, double demoEndSeconds
             [](double at, const LoggedFrame& frame) { return at < frame.AtSeconds; });
         const auto count = std::min<std::ptrdiff_t>(*demoFrames, after - frames.begin());
         auto first = after - count;
-        // Should the two programs count a frame differently, none that ended clearly before
-        // the demo comes in.
-        while (first != after && first->AtSeconds <= demoStart - kCoverSlack)
+        // Should the two programs count a frame differently, none that ended before the demo
+        // comes in (the result is written after MangoHud's last row: the log's times are, if
+        // anything, a little early).
+        while (first != after && first->AtSeconds <= demoStart + 1e-3)
             ++first;
         demo.FrameMs.reserve(static_cast<std::size_t>(after - first));
         for (auto it = first; it != after; ++it)

@@ -8,19 +8,22 @@
 #include <vector>
 
 // For as long as it lives: the stand-in game of today's layout, started by a stand-in client
-// started from here, plays through MangoHud with the frames of `pattern` (see
-// testbed::kFrameMsEnv) for `playMs` after a second of loading, and the program finds MangoHud's
-// configuration and its own frames folder below the layout's home. The environment is put back
-// afterwards.
+// started from here, plays through MangoHud (the behaviour of `mangoHud`, see
+// testbed::kMangoHudVersionEnv) with the frames of `pattern` (see testbed::kFrameMsEnv) for
+// `playMs` after loading for `loadMs` (one per start, see testbed::kLoadMsEnv), and the program
+// finds MangoHud's configuration and its own frames folder below the layout's home. The
+// environment is put back afterwards.
 class LoggingGame {
 public:
-    LoggingGame(const testbed::ModernSteamLayout& today, const QByteArray& pattern, int playMs) {
+    LoggingGame(const testbed::ModernSteamLayout& today, const QByteArray& pattern, int playMs,
+                const QByteArray& mangoHud = "0.6.8", const QByteArray& loadMs = "1000") {
         const std::pair<const char*, QByteArray> values[] = {
             {"HOME", today.home.toUtf8()},
             {"XDG_CONFIG_HOME", {}},
             {"XDG_STATE_HOME", {}},
             {"MANGOHUD", "1"},
-            {testbed::kLoadMsEnv, "1000"},
+            {testbed::kLoadMsEnv, loadMs},
+            {testbed::kMangoHudVersionEnv, mangoHud},
             {testbed::kFrameMsEnv, pattern},
             {"VARNHOLT_TESTBED_PLAY_MS", QByteArray::number(playMs)},
         };
@@ -46,6 +49,10 @@ public:
 private:
     std::vector<std::pair<const char*, QByteArray>> saved_;
 };
+
+// The stand-in's MangoHud versions, and a first run that loads seconds longer than the others.
+inline constexpr const char* kMangoHudVersions[] = {"0.6.8", "0.7", "0.8"};
+inline constexpr char kSlowFirstLoad[] = "4000,1500";
 
 // Frames of 10 ms, every fifth 20 ms and every 250th 40 ms. Whatever part of the demo a run's
 // log covers (from 250 to 999 frames, from near its start), the 99th percentile frame is one
