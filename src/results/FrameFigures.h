@@ -41,9 +41,9 @@ struct RunFrames {
     std::vector<float> FrameMs;          // the demo's frames, in milliseconds
     // MangoHud's sensors during the demo: the columns that held values, whether the GPU clock
     // fell, and the trace the results window draws.
-    std::vector<SensorFigure> Sensors;
+    std::vector<SensorFigure> Sensors{};
     bool ClockFell = false;
-    SensorTrace Trace;
+    SensorTrace Trace{};
 };
 
 // The frames of a log that belong to the timedemo: those that ended after `demoStartSeconds`
