@@ -31,8 +31,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <thread>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace testbed {
@@ -186,8 +186,7 @@ public:
             startAfter(0, version_ == MangoHudVersion::V068 ? 0.0 : 1.0);
         }
         for (;;) {
-            const double now =
-                std::chrono::duration<double>(Clock::now() - start).count();
+            const double now = std::chrono::duration<double>(Clock::now() - start).count();
             const double at = std::min(now, seconds);
             if (on) {
                 const QByteArray text = readConfig();
@@ -316,8 +315,7 @@ private:
             stamp = stampNow();
             QDir().mkpath(config_->folder);
             QSaveFile log(base(stamp) + QStringLiteral(".csv"));
-            if (!log.open(QIODevice::WriteOnly) || log.write(header() + rows_) < 0 ||
-                !log.commit())
+            if (!log.open(QIODevice::WriteOnly) || log.write(header() + rows_) < 0 || !log.commit())
                 std::fprintf(stderr, "%s: cannot write the frame log\n", qPrintable(exe_));
             rows_.clear();
         } else {

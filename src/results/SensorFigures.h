@@ -17,7 +17,7 @@ struct SensorFigure {
 
 // The columns the results window draws under the frame times, sampled over the demo.
 struct SensorTrace {
-    std::vector<float> Seconds; // since the demo started
+    std::vector<float> Seconds;                    // since the demo started
     std::vector<float> GpuClock, CpuLoad, GpuLoad; // NaN where a sample has none
 };
 

@@ -63,6 +63,8 @@ float sensorNumber(const char* begin, const char* end) {
 
 // Whether a line starts the header of another log appended to the same file.
 bool startsLog(const char* begin, const char* end) {
+    if (begin == end || (*begin != 'o' && *begin != 'v'))
+        return false; // a row starts with its frame rate
     const std::string_view line(begin, static_cast<std::size_t>(trimBack(begin, end) - begin));
     return line.starts_with("os,") || line == "v1";
 }
@@ -95,6 +97,8 @@ void MangoHudLogParser::fail(const QString& why) {
 void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
     // A frame's row is some 20 bytes at the least.
     frames_.reserve(std::min(bytes, kMaxMangoHudLogBytes) / 20);
+    // At most a sample every quarter second of frames of a millisecond or more.
+    sensors_.reserve(std::min(bytes, kMaxMangoHudLogBytes) / 20 / 250 + 16);
 }
 
 void MangoHudLogParser::Feed(const char* data, std::size_t size) {
@@ -162,8 +166,14 @@ bool MangoHudLogParser::headerLine(const char* begin, const char* end) {
     newerColumns_ = newerColumns_ || newer;
     summedSeconds_ = 0;
     nextSample_ = 0;
+    closePart();
     parts_.push_back({frames_.size(), 0});
     return true;
+}
+
+void MangoHudLogParser::closePart() {
+    if (!parts_.empty())
+        parts_.back().Count = frames_.size() - parts_.back().First;
 }
 
 void MangoHudLogParser::sample(const char* begin, const char* end, double seconds) {
@@ -235,7 +245,6 @@ void MangoHudLogParser::frameLine(const char* begin, const char* end) {
         return;
     }
     frames_.push_back({static_cast<float>(*micros / 1000.0), static_cast<float>(seconds)});
-    ++parts_.back().Count;
     if (seconds >= nextSample_) {
         nextSample_ = seconds + kSensorSampleSeconds;
         sample(begin, end, seconds);
@@ -251,6 +260,7 @@ MangoHudLogRead MangoHudLogParser::Finish() {
         read.Problem = lines_.Problem();
         return read;
     }
+    closePart();
     read.Frames = std::move(frames_);
     read.Parts = std::move(parts_);
     read.Sensors = std::move(sensors_);

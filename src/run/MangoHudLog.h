@@ -23,9 +23,9 @@
 
 // The sensor columns kept, as MangoHud names them (0.6.8 to 0.8.x); others are not read.
 inline constexpr const char* kSensorColumns[] = {
-    "cpu_load",      "cpu_power", "gpu_load",     "cpu_temp",      "gpu_temp",
+    "cpu_load",       "cpu_power",     "gpu_load",      "cpu_temp",  "gpu_temp",
     "gpu_core_clock", "gpu_mem_clock", "gpu_vram_used", "gpu_power", "ram_used",
-    "swap_used",     "process_rss", "cpu_mhz"};
+    "swap_used",      "process_rss",   "cpu_mhz"};
 inline constexpr std::size_t kSensorCount = std::size(kSensorColumns);
 // MangoHud samples its sensors every half second by default: rows are read for them at most
 // this often (of a log's time), which keeps them out of the cost of a long log.
@@ -81,6 +81,7 @@ private:
     bool headerLine(const char* begin, const char* end);
     void frameLine(const char* begin, const char* end);
     void sample(const char* begin, const char* end, double seconds);
+    void closePart(); // the current log's frame count
 
     std::vector<LoggedFrame> frames_;
     std::vector<MangoHudLogPart> parts_;

@@ -29,19 +29,23 @@ void AddLogFile(RunTimeline& timeline, MangoHudLogRead read, double writtenSecon
         starts[p] = end - frames[part.First + part.Count - 1].AtSeconds;
         end = starts[p];
     }
-    timeline.Frames.reserve(timeline.Frames.size() + frames.size());
+    // The frames are moved onto the run's clock where they are: a long log is held once.
+    std::vector<LoggedFrame>& moved = *read.Frames;
     for (std::size_t p = 0; p < read.Parts.size(); ++p) {
         const MangoHudLogPart& part = read.Parts[p];
         if (part.Count == 0)
             continue;
-        const LoggedFrame& first = frames[part.First];
-        const LoggedFrame& last = frames[part.First + part.Count - 1];
+        const LoggedFrame& first = moved[part.First];
+        const LoggedFrame& last = moved[part.First + part.Count - 1];
         timeline.Covered.emplace_back(starts[p] + first.AtSeconds - first.Ms / 1000.0,
                                       starts[p] + last.AtSeconds);
         for (std::size_t i = part.First; i < part.First + part.Count; ++i)
-            timeline.Frames.push_back(
-                {frames[i].Ms, static_cast<float>(starts[p] + frames[i].AtSeconds)});
+            moved[i].AtSeconds = static_cast<float>(starts[p] + moved[i].AtSeconds);
     }
+    if (timeline.Frames.empty())
+        timeline.Frames = std::move(moved);
+    else
+        timeline.Frames.insert(timeline.Frames.end(), moved.begin(), moved.end());
     for (SensorSample sample : read.Sensors) {
         if (sample.Part >= starts.size())
             continue;
@@ -73,11 +77,11 @@ DemoFrames TimelineDemoFrames(const RunTimeline& timeline, double demoEndSeconds
         if (b > a)
             covered += b - a;
     }
-    const bool whole = std::any_of(timeline.Covered.begin(), timeline.Covered.end(),
-                                   [&](const auto& span) {
-                                       return span.first <= demoStart + kCoverSlack &&
-                                              span.second >= demoEndSeconds - kCoverSlack;
-                                   });
+    const bool whole =
+        std::any_of(timeline.Covered.begin(), timeline.Covered.end(), [&](const auto& span) {
+            return span.first <= demoStart + kCoverSlack &&
+                   span.second >= demoEndSeconds - kCoverSlack;
+        });
     demo.Share = whole ? 1.0 : std::clamp(covered / demoSeconds, 0.0, 1.0);
     demo.Partial = !whole;
 

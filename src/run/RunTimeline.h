@@ -13,10 +13,10 @@
 // its last log started that file time minus its last frame's time. An earlier log appended to
 // the same file is taken to end where the next one starts (they started within one second).
 struct RunTimeline {
-    std::vector<LoggedFrame> Frames;                 // in order of time
-    std::vector<std::pair<double, double>> Covered;  // the spans the logs cover, in order
-    std::vector<SensorSample> Sensors;               // AtSeconds on the run's clock
-    bool NewerColumns = false;                       // a log of MangoHud 0.7.0 or later
+    std::vector<LoggedFrame> Frames;                // in order of time
+    std::vector<std::pair<double, double>> Covered; // the spans the logs cover, in order
+    std::vector<SensorSample> Sensors;              // AtSeconds on the run's clock
+    bool NewerColumns = false;                      // a log of MangoHud 0.7.0 or later
 };
 
 // Adds a log file read in whole, whose last change was `writtenSeconds` after the run started.

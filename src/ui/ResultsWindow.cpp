@@ -9,8 +9,8 @@
 #include "results/DataFiles.h"
 #include "results/FramesFile.h"
 #include "ui/FrameTimePlot.h"
-#include "ui/SensorPlot.h"
 #include "ui/ResultsChart.h"
+#include "ui/SensorPlot.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -411,14 +411,22 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
     for (std::size_t s = 0; s < chosen.size(); ++s)
         headers << QStringLiteral("Average fps") << QStringLiteral("1% low")
                 << QStringLiteral("0.1% low");
-    const int clockColumn = int(headers.size());
-    headers << QStringLiteral("GPU clock");
+    // A last column for the runs whose GPU clock fell, when any run logged its sensors.
+    bool sensorsLogged = false;
+    for (const ListedResult* e : chosen)
+        for (const ResultRowSummary& row : e->Read.Summary->Rows)
+            for (const std::optional<RunFrames>& run : row.RunFrameTimes)
+                sensorsLogged = sensorsLogged || (run && !run->Sensors.empty());
+    const int clockColumn = sensorsLogged ? int(headers.size()) : -1;
+    if (sensorsLogged)
+        headers << QStringLiteral("GPU clock");
     lows_->setColumnCount(int(headers.size()));
     lows_->setHeaderLabels(headers);
     QTreeWidgetItem* header = lows_->headerItem();
-    header->setToolTip(clockColumn,
-                       QStringLiteral("The runs whose GPU core clock stayed more than 10 % below "
-                                      "its median for more than a second (clock_fell)"));
+    if (sensorsLogged)
+        header->setToolTip(
+            clockColumn, QStringLiteral("The runs whose GPU core clock stayed more than 10 % below "
+                                        "its median for more than a second (clock_fell)"));
     for (std::size_t s = 0; s < chosen.size(); ++s) {
         const int first = 1 + 3 * int(s);
         const QString of = chosen.size() > 1
@@ -464,15 +472,15 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
                     continue;
                 for (std::size_t i = 0; i < row.RunFrameTimes.size(); ++i)
                     if (row.RunFrameTimes[i] && row.RunFrameTimes[i]->ClockFell)
-                        fell << (chosen.size() > 1
-                                     ? QStringLiteral("%1 run %2")
-                                           .arg(seriesLabel(*chosen[s]->Read.Summary))
-                                           .arg(i + 1)
-                                     : QStringLiteral("run %1").arg(i + 1));
+                        fell << (chosen.size() > 1 ? QStringLiteral("%1 run %2")
+                                                         .arg(seriesLabel(*chosen[s]->Read.Summary))
+                                                         .arg(i + 1)
+                                                   : QStringLiteral("run %1").arg(i + 1));
             }
         }
-        if (!fell.isEmpty())
-            item->setText(clockColumn, QStringLiteral("clock fell: ") + fell.join(QStringLiteral(", ")));
+        if (sensorsLogged && !fell.isEmpty())
+            item->setText(clockColumn,
+                          QStringLiteral("clock fell: ") + fell.join(QStringLiteral(", ")));
     }
     for (int c = 0; c < lows_->columnCount(); ++c)
         lows_->resizeColumnToContents(c);
@@ -496,8 +504,8 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
                                  .arg(QString::number(frames->Share * 100, 'f', 0));
                 if (chosen.size() > 1)
                     title = dateText(e->Read.Summary->Started) + QStringLiteral(": ") + title;
-                runs_.push_back({e, row.Caption, int(i) + 1, *frames->Figures, title,
-                                 frames->Trace, frames->ClockFell});
+                runs_.push_back({e, row.Caption, int(i) + 1, *frames->Figures, title, frames->Trace,
+                                 frames->ClockFell});
             }
         }
     }

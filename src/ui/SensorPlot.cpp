@@ -85,8 +85,8 @@ void SensorPlot::paint(QPainter& painter, QSize size) const {
                 continue;
             }
             const QPointF point(x(trace_.Seconds[i]),
-                                area.bottom() - std::clamp(values[i] / top, 0.0, 1.0) *
-                                                    area.height());
+                                area.bottom() -
+                                    std::clamp(values[i] / top, 0.0, 1.0) * area.height());
             if (open)
                 path.lineTo(point);
             else

@@ -105,6 +105,24 @@ TEST_P(FrameSeriesVersions, EveryRunHasTheDemosFramesAndNoLoadingFrame) {
         const int spikes =
             static_cast<int>(std::count(frames.FrameMs.begin(), frames.FrameMs.end(), 40.0f));
         EXPECT_EQ(f.Stutters, spikes);
+        // The stand-in's sensors in the demo (not while loading, when the GPU idles at 600 MHz);
+        // columns of zeros are no sensor.
+        const auto sensor = [&](const char* name) -> const SensorFigure* {
+            for (const SensorFigure& s : frames.Sensors)
+                if (s.Name == QLatin1String(name))
+                    return &s;
+            return nullptr;
+        };
+        ASSERT_TRUE(sensor("gpu_core_clock"));
+        EXPECT_EQ(sensor("gpu_core_clock")->Mean, 1800);
+        EXPECT_EQ(sensor("gpu_core_clock")->Peak, 1800);
+        ASSERT_TRUE(sensor("gpu_load"));
+        EXPECT_EQ(sensor("gpu_load")->Mean, 97);
+        EXPECT_FALSE(sensor("gpu_temp"));
+        EXPECT_FALSE(sensor("cpu_power"));
+        EXPECT_EQ(sensor("cpu_mhz") != nullptr, QByteArray(GetParam()) == "0.8");
+        EXPECT_FALSE(frames.ClockFell);
+        EXPECT_FALSE(frames.Trace.Seconds.empty());
         if (appends()) {
             // The whole demo, frame for frame: the game's own count.
             EXPECT_FALSE(frames.Partial);

@@ -156,8 +156,8 @@ TEST(FrameRecordingCuts, OnlyARunWithAResultTeachesTheNextItsLastCut) {
     QElapsedTimer clock;
     clock.start();
     recording.BeforeRun(QDateTime::currentDateTime());
-    ASSERT_TRUE(testsupport::waitUntil([&] { return testsupport::readFile(config) != before; },
-                                       10000));
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return testsupport::readFile(config) != before; }, 10000));
     EXPECT_GE(clock.elapsed(), 2900);
     EXPECT_LT(clock.elapsed(), 3900);
     EXPECT_EQ(recording.Cuts(), 1);

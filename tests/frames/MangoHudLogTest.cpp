@@ -7,8 +7,8 @@
 #include <QFile>
 #include <algorithm>
 #include <cmath>
-#include <string_view>
 #include <gtest/gtest.h>
+#include <string_view>
 
 namespace {
 

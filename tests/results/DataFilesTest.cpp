@@ -294,8 +294,9 @@ TEST(ResultFile, ReadsTheSensorsOfARun) {
     ASSERT_TRUE(read.Summary) << read.Problem.toStdString();
     const RunFrames& got = *read.Summary->Rows[0].RunFrameTimes[1];
     ASSERT_EQ(got.Sensors.size(), 2u);
-    const auto clock = std::find_if(got.Sensors.begin(), got.Sensors.end(),
-                                    [](const SensorFigure& f) { return f.Name == "gpu_core_clock"; });
+    const auto clock =
+        std::find_if(got.Sensors.begin(), got.Sensors.end(),
+                     [](const SensorFigure& f) { return f.Name == "gpu_core_clock"; });
     ASSERT_NE(clock, got.Sensors.end());
     EXPECT_EQ(clock->Mean, 1712.5);
     EXPECT_EQ(clock->Peak, 1800);
@@ -329,23 +330,19 @@ TEST(ResultFile, ReadsTheSensorsOfARun) {
         QByteArray bytes;
         const char* reason;
     } cases[] = {
-        {"lists of other lengths",
-         withRun([](QJsonObject& t) {
+        {"lists of other lengths", withRun([](QJsonObject& t) {
              QJsonObject trace = t["sensor_trace"].toObject();
              trace["cpu_load"] = QJsonArray{1};
              t["sensor_trace"] = trace;
          }),
          "damaged: the sensor trace's lists differ in length"},
-        {"a sensor without its peak",
-         withRun([](QJsonObject& t) {
+        {"a sensor without its peak", withRun([](QJsonObject& t) {
              t["sensors"] = QJsonObject{{"cpu_load", QJsonObject{{"mean", 3}}}};
          }),
          "damaged: a sensor has no mean or peak"},
-        {"clock_fell not true or false",
-         withRun([](QJsonObject& t) { t["clock_fell"] = 1; }),
+        {"clock_fell not true or false", withRun([](QJsonObject& t) { t["clock_fell"] = 1; }),
          "damaged: \"clock_fell\" is not true or false"},
-        {"a trace of texts",
-         withRun([](QJsonObject& t) {
+        {"a trace of texts", withRun([](QJsonObject& t) {
              t["sensor_trace"] = QJsonObject{{"seconds", QJsonArray{"a"}},
                                              {"gpu_core_clock", QJsonArray{1}},
                                              {"cpu_load", QJsonArray{1}},

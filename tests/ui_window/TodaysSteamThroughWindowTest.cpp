@@ -213,7 +213,10 @@ TEST_P(TodaysSteamFrameTimes, FrameTimesEndInTheDataFileAndTheResultsWindow) {
                                 .toArray()[0]
                                 .toObject();
     EXPECT_EQ(row["frame_times"]["low_1_percentile_fps"].toDouble(), kKnownLow1);
-    EXPECT_EQ(row["frame_times"]["low_01_percentile_fps"].toDouble(), kKnownLow01);
+    // Pieces cut apart (0.6.8) may miss the demo's two slowest frames: the row's 0.1% low is
+    // then the mean of the runs' own.
+    const double low01 = knownRowLow01(row, appends);
+    EXPECT_EQ(row["frame_times"]["low_01_percentile_fps"].toDouble(), low01);
     const QJsonObject second = row["runs"].toArray()[1].toObject();
     const int frames = second["frame_times"].toObject()["frames"].toInt();
     EXPECT_GE(frames, 250);
@@ -244,14 +247,17 @@ TEST_P(TodaysSteamFrameTimes, FrameTimesEndInTheDataFileAndTheResultsWindow) {
     const QTreeWidgetItem* lows = shown->Lows()->topLevelItem(0);
     EXPECT_EQ(lows->text(0), QString::fromUtf8("800 \u00D7 600"));
     EXPECT_EQ(lows->text(2), "50.0");
-    EXPECT_EQ(lows->text(3), "25.0");
+    EXPECT_EQ(lows->text(3), QString::number(low01, 'f', 1));
     ASSERT_EQ(shown->RunChoice()->count(), firstHasFrames ? 2 : 1);
     const int secondRun = shown->RunChoice()->count() - 1;
     EXPECT_TRUE(shown->RunChoice()->itemText(secondRun).startsWith(
         QString::fromUtf8("800 \u00D7 600, run 2")));
     shown->RunChoice()->setCurrentIndex(secondRun);
     ASSERT_TRUE(testsupport::waitUntil(
-        [&] { return shown->Plot()->isVisible() && shown->Plot()->Frames().size() == std::size_t(frames); },
+        [&] {
+            return shown->Plot()->isVisible() &&
+                   shown->Plot()->Frames().size() == std::size_t(frames);
+        },
         30000))
         << shown->FramesStatus()->text().toStdString();
     ASSERT_TRUE(shown->Plot()->Figures());

@@ -127,10 +127,11 @@ protected:
         startup.checkLeftoverConfig = [this](const GamePaths& p) { prep->CheckLeftoverConfig(p); };
         startup.registryDirectory = regDir;
         startup.steamPlaces = places;
-        window = std::make_unique<TForm1>(TForm1Components{
-            *store, dialogs, shell, links, *prep, facts, own, fileOp, Timings{20, 20, 10, 1, 1, 10000, 1000, 1500},
-            startup, [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
-            [] { return 4096ull << 20; }, [] {}});
+        window = std::make_unique<TForm1>(
+            TForm1Components{*store, dialogs, shell, links, *prep, facts, own, fileOp,
+                             Timings{20, 20, 10, 1, 1, 10000, 1000, 1500}, startup,
+                             [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
+                             [] { return 4096ull << 20; }, [] {}});
         window->show();
     }
 
