@@ -41,12 +41,12 @@ protected:
 
     // Starts `program` through mangohud with the program's frame recording in place, as Steam
     // does with "mangohud %command%", and waits for the log: 0.6.8 writes it only when
-    // logging stops, which the recording's cut (a change of the configuration, two seconds
+    // logging stops, which the recording's cut (a change of the configuration, three seconds
     // after the start) does.
     QString logOf(const QStringList& command) {
         const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
-        FrameRecording recording(DefaultMangoHudConfigFolder(), logs, 2000);
+        FrameRecording recording(DefaultMangoHudConfigFolder(), logs, 3000);
         if (savedConfig.isNull())
             qunsetenv("XDG_CONFIG_HOME");
         else
