@@ -110,6 +110,8 @@ FrameRecording::FrameRecording(QString configFolder, QString logFolder, int cutI
     : keeper_(std::move(configFolder)), logFolder_(std::move(logFolder)),
       cutIntervalMs_(std::max<int>(cutIntervalMs, kMinCutGapMs)) {
     timer_.setSingleShot(true);
+    // A coarse timer may fire 5 % early; the last cut is to come when planned.
+    timer_.setTimerType(Qt::PreciseTimer);
     timer_.callOnTimeout([this] { cutDue(); });
 }
 
