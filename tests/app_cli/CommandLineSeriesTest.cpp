@@ -309,7 +309,11 @@ TEST_P(CommandLineFrameTimes, TheSummaryGainsTheLowsOfTheFramesPlayed) {
         const QJsonObject frames = run["frame_times"].toObject();
         ASSERT_FALSE(frames.isEmpty()) << run["frame_times_reason"].toString().toStdString();
         EXPECT_GE(frames["frames"].toInt(), 250) << "enough frames for the lows to be known";
-        EXPECT_EQ(frames["slowest_frame_ms"].toDouble(), 40) << "no loading frame";
+        // No loading frame of 50 ms; pieces cut apart (0.6.8) may miss the 40 ms ones.
+        EXPECT_LE(frames["slowest_frame_ms"].toDouble(), 40) << "no loading frame";
+        if (appends) {
+            EXPECT_EQ(frames["slowest_frame_ms"].toDouble(), 40);
+        }
         if (appends) {
             // Every frame of the demo, as the game counted them.
             EXPECT_EQ(frames["frames"].toInteger(), run["frames"].toInteger());
