@@ -221,24 +221,13 @@ std::optional<std::optional<double>> knownRate(int start) {
     return std::optional<double>(fps);
 }
 
-// Plays for `ms`; with MangoHud logging, its log is written when logging stops, if the game
-// still runs then.
-void play(int ms, const std::optional<testbed::FrameLogConfig>& logging,
-          const std::vector<testbed::VirtualFrame>& frames) {
+// Plays for `ms`; with frames to play, MangoHud (testbed/FrameLog.h) logs them as they end.
+void play(int ms, const std::vector<testbed::VirtualFrame>& frames) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
-    // Logging stops with the first frame that ends at its duration or later.
-    const auto stop = std::find_if(frames.begin(), frames.end(), [&](const auto& frame) {
-        return logging && logging->durationSeconds > 0 &&
-               frame.endSeconds >= logging->durationSeconds;
-    });
-    if (stop != frames.end() && stop->endSeconds * 1000 < ms) {
-        std::this_thread::sleep_until(
-            start + std::chrono::microseconds(std::llround(stop->endSeconds * 1e6)));
-        if (!testbed::writeFrameLog(logging->folder, QLatin1String(kOwnName), frames,
-                                    stop->endSeconds))
-            std::fprintf(stderr, "%s: cannot write the frame log\n", kOwnName);
-    }
+    if (!frames.empty())
+        testbed::StandInMangoHud(QLatin1String(kOwnName), frames)
+            .play<Clock>(start, frames.back().endSeconds);
     std::this_thread::sleep_until(start + std::chrono::milliseconds(ms));
     const QString hold = qEnvironmentVariable(testbed::kHoldEnv);
     while (!hold.isEmpty() && QFileInfo::exists(hold))
@@ -303,11 +292,11 @@ int main(int argc, char** argv) {
     std::vector<testbed::VirtualFrame> frames;
     int liveMs = playMs();
     if (pattern) {
-        const int loadMs = qEnvironmentVariableIntValue(testbed::kLoadMsEnv);
+        const int loadMs = testbed::loadMsFor(start);
         frames = testbed::virtualFrames(*pattern, loadMs, liveMs, demoFrames, demoSeconds);
         liveMs = static_cast<int>(std::lround(frames.back().endSeconds * 1000));
     }
-    play(liveMs, pattern ? testbed::frameLogConfig(QLatin1String(kOwnName)) : std::nullopt, frames);
+    play(liveMs, frames);
     if (qEnvironmentVariable(testbed::kNoResultEnv) == QLatin1String("1"))
         return 0;
     const std::optional<std::optional<double>> known = knownRate(start);

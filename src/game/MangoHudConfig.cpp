@@ -65,14 +65,14 @@ QString DefaultMangoHudConfigFolder() {
     return MangoHudConfigFolder(home);
 }
 
-QByteArray MangoHudConfigText(const QString& logFolder, std::optional<int> logSeconds) {
+QByteArray MangoHudConfigText(const QString& logFolder, int cut) {
     QByteArray text = kFirstLine + '\n';
+    text += "# log " + QByteArray::number(cut) + '\n';
     text += "output_folder=" + QFile::encodeName(logFolder) + '\n';
     text += "log_interval=0\n";
     text += "autostart_log=1\n";
-    if (logSeconds)
-        text += "log_duration=" + QByteArray::number(*logSeconds) + '\n';
-    text += "no_display\n";
+    text += "alpha=0\n";
+    text += "background_alpha=0\n";
     return text;
 }
 

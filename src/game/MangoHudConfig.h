@@ -20,10 +20,12 @@ QString MangoHudConfigFolder(const QString& configHome);
 // That folder for this user.
 QString DefaultMangoHudConfigFolder();
 
-// The configuration: every frame logged into `logFolder`, logging started with the game, no
-// overlay drawn. With `logSeconds`, logging stops after that many seconds, which is when
-// MangoHud writes its log: a game that ends while logging leaves none.
-QByteArray MangoHudConfigText(const QString& logFolder, std::optional<int> logSeconds);
+// The configuration: every frame logged into `logFolder`, logging started with the game, the
+// overlay drawn fully transparent (alpha=0, background_alpha=0; every version from 0.6.8 to
+// 0.8.x has both keys). Never "no_display": from 0.7.2 on it keeps autostart_log from ever
+// starting a log. `cut` only changes the text: MangoHud watches the file, and a change stops
+// and writes the active log and starts a new one.
+QByteArray MangoHudConfigText(const QString& logFolder, int cut = 0);
 
 // Whether a file's content is a configuration the program wrote (its first line).
 bool IsProgramMangoHudConfig(const QByteArray& content);

@@ -16,4 +16,7 @@ struct Timings {
     int gameLateNotice = 30000;     // without the game this long, the wait says why it may last
     int resultLookInterval = 50;    // after the game's end, between two looks for its whole result
     int waitLineStep = 1000;        // between two updates of the time shown for a wait
+    // Frame times through a MangoHud that writes its log only when logging stops (0.6.8):
+    // between two changes of its configuration while the game runs, each writing the log so far.
+    int frameLogCut = 10000;
 };

@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cmath>
 
 namespace {
 
@@ -100,6 +101,28 @@ void addFrameTimes(QJsonObject& o, const RunFrames& frames) {
     QJsonObject figures = figuresJson(*frames.Figures);
     figures.insert(QStringLiteral("partial"), frames.Partial);
     figures.insert(QStringLiteral("share"), frames.Share);
+    if (!frames.Sensors.empty()) {
+        QJsonObject sensors;
+        for (const SensorFigure& sensor : frames.Sensors)
+            sensors.insert(sensor.Name, QJsonObject{{QStringLiteral("mean"), sensor.Mean},
+                                                    {QStringLiteral("peak"), sensor.Peak}});
+        figures.insert(QStringLiteral("sensors"), sensors);
+        figures.insert(QStringLiteral("clock_fell"), frames.ClockFell);
+    }
+    if (!frames.Trace.Seconds.empty()) {
+        const auto list = [](const std::vector<float>& values) {
+            QJsonArray array;
+            for (const float v : values)
+                array.append(std::isfinite(v) ? QJsonValue(static_cast<double>(v))
+                                              : QJsonValue(QJsonValue::Null));
+            return array;
+        };
+        figures.insert(QStringLiteral("sensor_trace"),
+                       QJsonObject{{QStringLiteral("seconds"), list(frames.Trace.Seconds)},
+                                   {QStringLiteral("gpu_core_clock"), list(frames.Trace.GpuClock)},
+                                   {QStringLiteral("cpu_load"), list(frames.Trace.CpuLoad)},
+                                   {QStringLiteral("gpu_load"), list(frames.Trace.GpuLoad)}});
+    }
     o.insert(QStringLiteral("frame_times"), figures);
 }
 

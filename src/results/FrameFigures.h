@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/LoggedFrame.h"
+#include "results/SensorFigures.h"
 
 #include <QString>
 #include <optional>
@@ -48,6 +49,11 @@ struct RunFrames {
     bool Partial = false;                // the log covers only part of the demo
     double Share = 0;                    // the part of the demo's time it covers (0..1)
     std::vector<float> FrameMs;          // the demo's frames, in milliseconds
+    // MangoHud's sensors during the demo: the columns that held values, whether the GPU clock
+    // fell, and the trace the results window draws.
+    std::vector<SensorFigure> Sensors{};
+    bool ClockFell = false;
+    SensorTrace Trace{};
 };
 
 // The frames of a log that belong to the timedemo: those that ended after `demoStartSeconds`

@@ -38,7 +38,17 @@ struct FiguresSeen {
     Kept frames, averageFps, low1, low01, low1Average, low01Average, slowest, median, stutters,
         stutterShare;
     Kept partial, share; // a run's only
+    // A run's MangoHud sensors: per column its mean and peak, whether the GPU clock fell, and
+    // the trace (NaN for null). `sensorDamage` names what is not as written.
+    Kept clockFell, sensorsKind, traceKind;
+    std::vector<std::pair<QString, std::pair<Kept, Kept>>> sensors;
+    std::vector<std::vector<float>> trace; // seconds, gpu_core_clock, cpu_load, gpu_load
+    QString sensorDamage;
 };
+
+// A run's sensor columns and trace points kept at most.
+constexpr std::size_t kMaxSensorColumnsRead = 64;
+constexpr const char* kTraceLists[] = {"seconds", "gpu_core_clock", "cpu_load", "gpu_load"};
 
 struct RunSeen {
     bool object = false;
@@ -250,8 +260,76 @@ private:
                  {"stutters", &seen.stutters},
                  {"stutter_time_share", &seen.stutterShare},
                  {"partial", &seen.partial},
-                 {"share", &seen.share}},
-                [](const QString&) { return false; });
+                 {"share", &seen.share},
+                 {"clock_fell", &seen.clockFell}},
+                [&](const QString& key) {
+                    if (key == QLatin1String("sensors"))
+                        sensors(seen);
+                    else if (key == QLatin1String("sensor_trace"))
+                        trace(seen);
+                    else
+                        return false;
+                    return true;
+                });
+    }
+
+    void sensors(FiguresSeen& seen) {
+        blanks();
+        seen.sensors.clear();
+        if (peek() != '{') {
+            value(&seen.sensorsKind);
+            return;
+        }
+        seen.sensorsKind.kind = Kept::Object;
+        object([&](const QString& key) {
+            blanks();
+            if (seen.sensors.size() >= kMaxSensorColumnsRead || peek() != '{') {
+                seen.sensorDamage = QStringLiteral("\"sensors\" holds too many or no objects");
+                value(nullptr);
+                return;
+            }
+            seen.sensors.emplace_back(key, std::pair<Kept, Kept>{});
+            auto& [mean, peak] = seen.sensors.back().second;
+            members({{"mean", &mean}, {"peak", &peak}}, [](const QString&) { return false; });
+        });
+    }
+
+    void trace(FiguresSeen& seen) {
+        blanks();
+        seen.trace.assign(std::size(kTraceLists), {});
+        if (peek() != '{') {
+            value(&seen.traceKind);
+            return;
+        }
+        seen.traceKind.kind = Kept::Object;
+        members({}, [&](const QString& key) {
+            for (std::size_t i = 0; i < std::size(kTraceLists); ++i) {
+                if (key != QLatin1String(kTraceLists[i]))
+                    continue;
+                std::vector<float>& values = seen.trace[i];
+                values.clear();
+                blanks();
+                if (peek() != '[') {
+                    seen.sensorDamage = QStringLiteral("a sensor trace is not a list");
+                    value(nullptr);
+                    return true;
+                }
+                list([&](qsizetype index) {
+                    Kept point;
+                    value(&point);
+                    if (static_cast<std::size_t>(index) >= kMaxSensorTracePoints)
+                        seen.sensorDamage = QStringLiteral("a sensor trace is too long");
+                    else if (point.kind == Kept::Number)
+                        values.push_back(static_cast<float>(point.number));
+                    else if (point.kind == Kept::Null)
+                        values.push_back(std::numeric_limits<float>::quiet_NaN());
+                    else
+                        seen.sensorDamage = QStringLiteral("a sensor trace holds no number");
+                });
+                return true;
+            }
+            return false;
+        });
     }
 
     void runs(RowSeen& seen) {
@@ -580,6 +658,34 @@ std::optional<FrameFigures> figuresOrNull(const FiguresSeen& seen) {
     return f;
 }
 
+// A run's sensors, when written (a file written before them has none).
+void readSensors(const FiguresSeen& seen, RunFrames& frames) {
+    if (!seen.sensorDamage.isEmpty())
+        damaged(seen.sensorDamage);
+    if (seen.sensorsKind.kind != Kept::Absent && seen.sensorsKind.kind != Kept::Object)
+        damaged(QStringLiteral("\"sensors\" is not an object"));
+    for (const auto& [name, values] : seen.sensors) {
+        if (values.first.kind != Kept::Number || values.second.kind != Kept::Number)
+            damaged(QStringLiteral("a sensor has no mean or peak"));
+        frames.Sensors.push_back({name, values.first.number, values.second.number});
+    }
+    if (seen.clockFell.kind == Kept::Boolean)
+        frames.ClockFell = seen.clockFell.number != 0;
+    else if (seen.clockFell.kind != Kept::Absent)
+        damaged(QStringLiteral("\"clock_fell\" is not true or false"));
+    if (seen.traceKind.kind == Kept::Absent)
+        return;
+    if (seen.traceKind.kind != Kept::Object || seen.trace.size() != std::size(kTraceLists))
+        damaged(QStringLiteral("\"sensor_trace\" is not an object"));
+    for (const std::vector<float>& list : seen.trace)
+        if (list.size() != seen.trace[0].size())
+            damaged(QStringLiteral("the sensor trace's lists differ in length"));
+    frames.Trace.Seconds = seen.trace[0];
+    frames.Trace.GpuClock = seen.trace[1];
+    frames.Trace.CpuLoad = seen.trace[2];
+    frames.Trace.GpuLoad = seen.trace[3];
+}
+
 std::optional<RunFrames> runFrameTimes(const RunSeen& run) {
     if (run.frameTimes.kind.kind == Kept::Absent)
         return std::nullopt;
@@ -590,6 +696,7 @@ std::optional<RunFrames> runFrameTimes(const RunSeen& run) {
             damaged(QStringLiteral("\"partial\" is not true or false"));
         frames.Partial = run.frameTimes.partial.number != 0;
         frames.Share = figure(run.frameTimes.share, "share");
+        readSensors(run.frameTimes, frames);
     } else if (run.reason.kind == Kept::Text) {
         frames.Missing = run.reason.text;
     }

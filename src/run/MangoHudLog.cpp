@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <string_view>
 
 namespace {
 
@@ -48,6 +50,25 @@ std::optional<double> fieldNumber(const char* begin, const char* end) {
     return value;
 }
 
+// A sensor's field: any finite number, else NaN (a sensor MangoHud could not read).
+float sensorNumber(const char* begin, const char* end) {
+    begin = trimFront(begin, end);
+    end = trimBack(begin, end);
+    double value = 0;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (begin == end || error != std::errc() || stop != end || !std::isfinite(value))
+        return std::numeric_limits<float>::quiet_NaN();
+    return static_cast<float>(value);
+}
+
+// Whether a line starts the header of another log appended to the same file.
+bool startsLog(const char* begin, const char* end) {
+    if (begin == end || (*begin != 'o' && *begin != 'v'))
+        return false; // a row starts with its frame rate
+    const std::string_view line(begin, static_cast<std::size_t>(trimBack(begin, end) - begin));
+    return line.starts_with("os,") || line == "v1";
+}
+
 // The field `column` of a line: its start and end.
 bool fieldAt(const char* begin, const char* end, int column, const char*& fieldBegin,
              const char*& fieldEnd) {
@@ -69,11 +90,15 @@ bool fieldAt(const char* begin, const char* end, int column, const char*& fieldB
 void MangoHudLogParser::fail(const QString& why) {
     lines_.Fail(why);
     frames_ = {};
+    parts_ = {};
+    sensors_ = {};
 }
 
 void MangoHudLogParser::ExpectBytes(std::size_t bytes) {
     // A frame's row is some 20 bytes at the least.
     frames_.reserve(std::min(bytes, kMaxMangoHudLogBytes) / 20);
+    // At most a sample every quarter second of frames of a millisecond or more.
+    sensors_.reserve(std::min(bytes, kMaxMangoHudLogBytes) / 20 / 250 + 16);
 }
 
 void MangoHudLogParser::Feed(const char* data, std::size_t size) {
@@ -82,8 +107,14 @@ void MangoHudLogParser::Feed(const char* data, std::size_t size) {
 
 void MangoHudLogParser::line(const char* begin, const char* end) {
     ++lineNumber_;
+    if (frameColumn_ >= 0 && startsLog(begin, end)) {
+        // Another log appended to the file: its own header, columns and clock.
+        frameColumn_ = -1;
+        headerStart_ = lineNumber_ - 1;
+    }
     if (frameColumn_ < 0) {
-        if (!headerLine(begin, end) && lineNumber_ >= std::size_t(kMangoHudHeaderLines))
+        if (!headerLine(begin, end) &&
+            lineNumber_ - headerStart_ >= std::size_t(kMangoHudHeaderLines))
             fail(QStringLiteral("no \"frametime\" column in the first %1 lines")
                      .arg(kMangoHudHeaderLines));
         return;
@@ -99,6 +130,9 @@ bool MangoHudLogParser::headerLine(const char* begin, const char* end) {
     int column = 0;
     int frame = -1;
     int elapsed = -1;
+    std::array<int, kSensorCount> sensors;
+    sensors.fill(-1);
+    bool newer = false;
     const char* at = begin;
     for (;;) {
         const void* comma = std::memchr(at, ',', static_cast<std::size_t>(end - at));
@@ -109,6 +143,11 @@ bool MangoHudLogParser::headerLine(const char* begin, const char* end) {
             frame = column;
         else if (name == "elapsed" && elapsed < 0)
             elapsed = column;
+        for (std::size_t i = 0; i < kSensorCount; ++i)
+            if (name == kSensorColumns[i] && sensors[i] < 0)
+                sensors[i] = column;
+        newer = newer || name == "swap_used" || name == "process_rss" || name == "cpu_power" ||
+                name == "cpu_mhz";
         ++column;
         if (!comma)
             break;
@@ -116,10 +155,51 @@ bool MangoHudLogParser::headerLine(const char* begin, const char* end) {
     }
     if (frame < 0)
         return false;
+    if (parts_.size() >= kMaxMangoHudLogParts) {
+        fail(QStringLiteral("the log holds more than %1 logs").arg(kMaxMangoHudLogParts));
+        return true;
+    }
     frameColumn_ = frame;
     elapsedColumn_ = elapsed;
     columnCount_ = column;
+    sensorColumns_ = sensors;
+    newerColumns_ = newerColumns_ || newer;
+    summedSeconds_ = 0;
+    nextSample_ = 0;
+    closePart();
+    parts_.push_back({frames_.size(), 0});
     return true;
+}
+
+void MangoHudLogParser::closePart() {
+    if (!parts_.empty())
+        parts_.back().Count = frames_.size() - parts_.back().First;
+}
+
+void MangoHudLogParser::sample(const char* begin, const char* end, double seconds) {
+    SensorSample s;
+    s.AtSeconds = static_cast<float>(seconds);
+    s.Part = static_cast<std::uint32_t>(parts_.size() - 1);
+    s.Values.fill(std::numeric_limits<float>::quiet_NaN());
+    // The fields of the row, cut once.
+    constexpr int kMaxFields = 64;
+    const char* starts[kMaxFields];
+    const char* ends[kMaxFields];
+    int count = 0;
+    for (const char* at = begin; count < kMaxFields;) {
+        const void* comma = std::memchr(at, ',', static_cast<std::size_t>(end - at));
+        starts[count] = at;
+        ends[count++] = comma ? static_cast<const char*>(comma) : end;
+        if (!comma)
+            break;
+        at = static_cast<const char*>(comma) + 1;
+    }
+    for (std::size_t i = 0; i < kSensorCount; ++i) {
+        const int column = sensorColumns_[i];
+        if (column >= 0 && column < count)
+            s.Values[i] = sensorNumber(starts[column], ends[column]);
+    }
+    sensors_.push_back(s);
 }
 
 void MangoHudLogParser::frameLine(const char* begin, const char* end) {
@@ -165,6 +245,10 @@ void MangoHudLogParser::frameLine(const char* begin, const char* end) {
         return;
     }
     frames_.push_back({static_cast<float>(*micros / 1000.0), static_cast<float>(seconds)});
+    if (seconds >= nextSample_) {
+        nextSample_ = seconds + kSensorSampleSeconds;
+        sample(begin, end, seconds);
+    }
 }
 
 MangoHudLogRead MangoHudLogParser::Finish() {
@@ -176,8 +260,14 @@ MangoHudLogRead MangoHudLogParser::Finish() {
         read.Problem = lines_.Problem();
         return read;
     }
+    closePart();
     read.Frames = std::move(frames_);
+    read.Parts = std::move(parts_);
+    read.Sensors = std::move(sensors_);
+    read.NewerColumns = newerColumns_;
     frames_ = {};
+    parts_ = {};
+    sensors_ = {};
     return read;
 }
 

@@ -479,8 +479,8 @@ void RunSequencer::BeginFrameTimes() {
     }
     if (!on)
         return;
-    frames_ =
-        std::make_unique<FrameRecording>(DefaultMangoHudConfigFolder(), DefaultFrameLogFolder());
+    frames_ = std::make_unique<FrameRecording>(DefaultMangoHudConfigFolder(),
+                                               DefaultFrameLogFolder(), ctx_.timings.frameLogCut);
     if (const std::optional<QString> why = frames_->Begin()) {
         frames_.reset();
         sizeNotes_ << QStringLiteral("Frame times are not recorded: %1").arg(*why);

@@ -10,6 +10,7 @@
 #include "results/FramesFile.h"
 #include "ui/FrameTimePlot.h"
 #include "ui/ResultsChart.h"
+#include "ui/SensorPlot.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -217,6 +218,10 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     framesLayout->addLayout(runLine);
     framesLayout->addWidget(framesStatus_);
     framesLayout->addWidget(plot_, 1);
+    sensors_ = new SensorPlot;
+    sensors_->setObjectName(QStringLiteral("SensorPlot"));
+    sensors_->hide();
+    framesLayout->addWidget(sensors_);
     frames_->hide();
     auto* lower = new QSplitter(Qt::Horizontal);
     lower->addWidget(chart_);
@@ -385,6 +390,8 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
     }
     lows_->clear();
     plot_->SetRun({}, {}, std::nullopt);
+    sensors_->SetTrace({}, 0, false);
+    sensors_->hide();
     const bool shown = std::any_of(chosen.begin(), chosen.end(), [](const ListedResult* e) {
         return hasFrameTimes(*e->Read.Summary);
     });
@@ -404,9 +411,22 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
     for (std::size_t s = 0; s < chosen.size(); ++s)
         headers << QStringLiteral("Average fps") << QStringLiteral("1% low")
                 << QStringLiteral("0.1% low");
+    // A last column for the runs whose GPU clock fell, when any run logged its sensors.
+    bool sensorsLogged = false;
+    for (const ListedResult* e : chosen)
+        for (const ResultRowSummary& row : e->Read.Summary->Rows)
+            for (const std::optional<RunFrames>& run : row.RunFrameTimes)
+                sensorsLogged = sensorsLogged || (run && !run->Sensors.empty());
+    const int clockColumn = sensorsLogged ? int(headers.size()) : -1;
+    if (sensorsLogged)
+        headers << QStringLiteral("GPU clock");
     lows_->setColumnCount(int(headers.size()));
     lows_->setHeaderLabels(headers);
     QTreeWidgetItem* header = lows_->headerItem();
+    if (sensorsLogged)
+        header->setToolTip(
+            clockColumn, QStringLiteral("The runs whose GPU core clock stayed more than 10 % below "
+                                        "its median for more than a second (clock_fell)"));
     for (std::size_t s = 0; s < chosen.size(); ++s) {
         const int first = 1 + 3 * int(s);
         const QString of = chosen.size() > 1
@@ -444,6 +464,23 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
             for (int c = first; c < first + 3; ++c)
                 item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
+        // Throttling is the first reason two runs differ: say which runs' clock fell.
+        QStringList fell;
+        for (std::size_t s = 0; s < chosen.size(); ++s) {
+            for (const ResultRowSummary& row : chosen[s]->Read.Summary->Rows) {
+                if (row.Caption != group.Caption)
+                    continue;
+                for (std::size_t i = 0; i < row.RunFrameTimes.size(); ++i)
+                    if (row.RunFrameTimes[i] && row.RunFrameTimes[i]->ClockFell)
+                        fell << (chosen.size() > 1 ? QStringLiteral("%1 run %2")
+                                                         .arg(seriesLabel(*chosen[s]->Read.Summary))
+                                                         .arg(i + 1)
+                                                   : QStringLiteral("run %1").arg(i + 1));
+            }
+        }
+        if (sensorsLogged && !fell.isEmpty())
+            item->setText(clockColumn,
+                          QStringLiteral("clock fell: ") + fell.join(QStringLiteral(", ")));
     }
     for (int c = 0; c < lows_->columnCount(); ++c)
         lows_->resizeColumnToContents(c);
@@ -467,7 +504,8 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
                                  .arg(QString::number(frames->Share * 100, 'f', 0));
                 if (chosen.size() > 1)
                     title = dateText(e->Read.Summary->Started) + QStringLiteral(": ") + title;
-                runs_.push_back({e, row.Caption, int(i) + 1, *frames->Figures, title});
+                runs_.push_back({e, row.Caption, int(i) + 1, *frames->Figures, title, frames->Trace,
+                                 frames->ClockFell});
             }
         }
     }
@@ -493,6 +531,7 @@ void ResultsWindow::RunChosen(int index) {
     const PlottableRun run = runs_[std::size_t(index)];
     plot_->hide();
     plot_->SetRun(run.Title, {}, std::nullopt);
+    sensors_->hide();
     framesStatus_->setText(QStringLiteral("Reading the frame times..."));
     framesStatus_->show();
 
@@ -514,7 +553,10 @@ void ResultsWindow::RunChosen(int index) {
                                   .arg(read.FrameMs.size())
                                   .arg(run.Figures.Frames);
                 if (problem.isEmpty()) {
+                    const double seconds = ScaleFor(read.FrameMs).Seconds;
                     plot_->SetRun(run.Title, std::move(read.FrameMs), run.Figures);
+                    sensors_->SetTrace(run.Trace, seconds, run.ClockFell);
+                    sensors_->setVisible(sensors_->HasSensors());
                     framesStatus_->hide();
                     plot_->show();
                 } else {

@@ -19,6 +19,7 @@ class QSplitter;
 class QThread;
 class QTreeWidget;
 class ResultsChart;
+class SensorPlot;
 class SettingsStore;
 class ShellOpen;
 
@@ -63,6 +64,7 @@ public:
     QTreeWidget* Lows() const { return lows_; }
     QComboBox* RunChoice() const { return runChoice_; }
     FrameTimePlot* Plot() const { return plot_; }
+    SensorPlot* Sensors() const { return sensors_; }
     // What the panel says instead of the plot (reading, or why it cannot be shown).
     QLabel* FramesStatus() const { return framesStatus_; }
     bool ReadingFrames() const { return framesReader_ != nullptr; }
@@ -96,6 +98,8 @@ private:
         int Run;
         FrameFigures Figures;
         QString Title;
+        SensorTrace Trace;
+        bool ClockFell = false;
     };
 
     SettingsStore& store_;
@@ -118,6 +122,7 @@ private:
     QWidget* frames_ = nullptr;
     bool framesSized_ = false;
     QTreeWidget* lows_ = nullptr;
+    SensorPlot* sensors_ = nullptr; // under the frame times
     QComboBox* runChoice_ = nullptr;
     QLabel* framesStatus_ = nullptr;
     FrameTimePlot* plot_ = nullptr;

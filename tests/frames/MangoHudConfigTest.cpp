@@ -32,17 +32,21 @@ class MangoHudConfigFiles : public ::testing::Test {
 protected:
     QTemporaryDir home;
     QString folder = MangoHudConfigFolder(home.path() + "/.config");
-    QByteArray ours = MangoHudConfigText("/logs/", 40);
+    QByteArray ours = MangoHudConfigText("/logs/", 4);
 };
 
 TEST_F(MangoHudConfigFiles, TheConfigurationAsksForEveryFrameAndNoOverlay) {
     EXPECT_EQ(MangoHudConfigNames(), QStringList({"hl2_linux.conf", "wine-hl2.conf"}));
     EXPECT_EQ(MangoHudConfigFolder("/home/u/.config"), "/home/u/.config/MangoHud/");
-    const QByteArray text = MangoHudConfigText("/home/u/frames/", 37);
-    EXPECT_TRUE(text.endsWith("\noutput_folder=/home/u/frames/\nlog_interval=0\nautostart_log=1\n"
-                              "log_duration=37\nno_display\n"));
+    const QByteArray text = MangoHudConfigText("/home/u/frames/", 3);
+    EXPECT_TRUE(text.endsWith("\n# log 3\noutput_folder=/home/u/frames/\nlog_interval=0\n"
+                              "autostart_log=1\nalpha=0\nbackground_alpha=0\n"));
     EXPECT_TRUE(IsProgramMangoHudConfig(text));
-    EXPECT_FALSE(MangoHudConfigText("/f/", std::nullopt).contains("log_duration"));
+    // Never no_display (0.7.2 on: no log at all) nor log_duration (0.6.9 on: the whole log).
+    EXPECT_FALSE(text.contains("no_display"));
+    EXPECT_FALSE(text.contains("log_duration"));
+    // Each cut is another text, so MangoHud sees a change.
+    EXPECT_NE(MangoHudConfigText("/f/", 1), MangoHudConfigText("/f/", 2));
     EXPECT_FALSE(IsProgramMangoHudConfig(kUser));
     EXPECT_FALSE(IsProgramMangoHudConfig(text.mid(1)));
 }
@@ -70,7 +74,7 @@ TEST_F(MangoHudConfigFiles, TheUsersFilesComeBackByteForByte) {
         EXPECT_EQ(during.at("hl2_linux.conf"), ours);
         EXPECT_EQ(during.at("wine-hl2.conf"), ours);
         // A later run's duration replaces the program's file, not the parked one.
-        const QByteArray later = MangoHudConfigText("/logs/", 55);
+        const QByteArray later = MangoHudConfigText("/logs/", 5);
         ASSERT_EQ(keeper.Install(later), std::nullopt);
         EXPECT_EQ(readFile(folder + "hl2_linux.conf"), later);
         if (c.before.count("hl2_linux.conf")) {
@@ -108,6 +112,21 @@ TEST_F(MangoHudConfigFiles, AFileTheUserPutInPlaceMeanwhileIsKept) {
     writeFile(folder + "hl2_linux.conf", kLater);
     EXPECT_EQ(keeper.Restore(), QStringList{folder + "hl2_linux(2).conf"});
     EXPECT_EQ(filesIn(folder), (Files{{"hl2_linux.conf", kLater}, {"hl2_linux(2).conf", kUser}}));
+}
+
+// A series killed while it wrote its file leaves the user's parked and an empty file in its
+// place: that empty file is the program's, and the user's comes back to its own name.
+TEST_F(MangoHudConfigFiles, AnEmptyFileLeftByAKilledWriteGivesWayToTheUsers) {
+    QDir().mkpath(folder);
+    writeFile(folder + ParkedMangoHudConfigName("hl2_linux.conf"), kUser);
+    writeFile(folder + "hl2_linux.conf", "");
+    MangoHudConfigKeeper keeper(folder);
+    EXPECT_TRUE(keeper.Restore().isEmpty());
+    EXPECT_EQ(filesIn(folder), (Files{{"hl2_linux.conf", kUser}}));
+    // A file with content that is not the program's stays the user's: both are kept.
+    writeFile(folder + ParkedMangoHudConfigName("hl2_linux.conf"), kLater);
+    EXPECT_EQ(keeper.Restore(), QStringList{folder + "hl2_linux(2).conf"});
+    EXPECT_EQ(filesIn(folder), (Files{{"hl2_linux.conf", kUser}, {"hl2_linux(2).conf", kLater}}));
 }
 
 TEST_F(MangoHudConfigFiles, ALinkOfTheUsersIsParkedAsALink) {

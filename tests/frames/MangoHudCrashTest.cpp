@@ -9,6 +9,7 @@
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
 #include "game/TJvSHFileOperation.h"
+#include "model/Timings.h"
 #include "run/FrameRecording.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,8 @@ const QByteArray kUsersConfig = "fps_limit=144\nlegacy_layout=0\n";
 class FramesDriver : public ::testing::Test {
     void TestBody() override {
         FrameRecording recording(DefaultMangoHudConfigFolder(),
-                                 QDir::homePath() + "/.local/state/Quillon/frames/");
+                                 QDir::homePath() + "/.local/state/Quillon/frames/",
+                                 Timings{}.frameLogCut);
         ASSERT_EQ(recording.Begin(), std::nullopt);
         testsupport::writeFile(QDir::homePath() + "/reached", "begun");
         testsupport::waitUntil([] { return false; }, 60000);

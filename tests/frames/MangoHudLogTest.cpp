@@ -5,7 +5,10 @@
 #include "run/MangoHudLog.h"
 
 #include <QFile>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <string_view>
 
 namespace {
 
@@ -102,6 +105,19 @@ TEST(MangoHudLog, LayoutsAndFaults) {
         std::vector<LoggedFrame> frames;
     };
     const Case cases[] = {
+        {"column names with blanks around them",
+         system + "fps , frametime ,\telapsed\n60,16000,2000000000\n",
+         true,
+         {{16.0f, 2.0f}}},
+        {"a second log appended to the file: its own clock",
+         system + "fps,frametime,elapsed\n60,16000,16000000\n" + system +
+             "fps,elapsed,frametime\n50,5000000,20000\n",
+         true,
+         {{16.0f, 0.016f}, {20.0f, 0.005f}}},
+        {"a second log whose columns never come",
+         system + "fps,frametime,elapsed\n60,16000,1\nos,cpu\na\nb\nc\nd\ne\nf\ng\n",
+         false,
+         {}},
         {"columns found by name, in any order",
          system + "cpu_load,elapsed,frametime,fps\n1,2000000000,16000,62.5\n",
          true,
@@ -164,6 +180,80 @@ TEST(MangoHudLog, LayoutsAndFaults) {
             EXPECT_FLOAT_EQ((*read.Frames)[i].Ms, c.frames[i].Ms);
             EXPECT_FLOAT_EQ((*read.Frames)[i].AtSeconds, c.frames[i].AtSeconds);
         }
+    }
+}
+
+// Logs as MangoHud's source at its release tags writes them (logging.cpp, writeFileHeaders and
+// writeToFile): added columns, the log_versioning lines, two logs started in the same second
+// appended to one file.
+TEST(MangoHudLog, NewerVersionsLayoutsReadByTheirColumnNames) {
+    struct Case {
+        const char* file;
+        std::vector<std::size_t> parts; // frames of each log in the file
+        bool newerColumns;
+        bool cpuPower, cpuMhz;
+    };
+    const Case cases[] = {
+        {"mangohud_0.7.0.csv", {10}, true, false, false},
+        {"mangohud_0.8.0.csv", {10}, true, true, false},
+        {"mangohud_0.8.4_versioning.csv", {10}, true, true, true},
+        {"mangohud_0.7.0_two_logs.csv", {6, 4}, true, false, false},
+        {"glxgears_every_frame_1s.csv", {206}, false, false, false},
+    };
+    const auto column = [](const char* name) {
+        return static_cast<std::size_t>(
+            std::find_if(std::begin(kSensorColumns), std::end(kSensorColumns),
+                         [&](const char* c) { return std::string_view(c) == name; }) -
+            std::begin(kSensorColumns));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const MangoHudLogRead read = ReadMangoHudLog(realLog(c.file));
+        ASSERT_TRUE(read.Frames) << read.Problem.toStdString();
+        EXPECT_EQ(read.NewerColumns, c.newerColumns);
+        ASSERT_EQ(read.Parts.size(), c.parts.size());
+        std::size_t first = 0;
+        for (std::size_t i = 0; i < c.parts.size(); ++i) {
+            EXPECT_EQ(read.Parts[i].First, first);
+            EXPECT_EQ(read.Parts[i].Count, c.parts[i]);
+            // Each log's times count from its own start.
+            EXPECT_LT((*read.Frames)[first].AtSeconds, 0.8f);
+            first += c.parts[i];
+        }
+        EXPECT_EQ(read.Frames->size(), first);
+        if (!c.newerColumns)
+            continue;
+        // The first row of each log is sampled for its sensors, found by name.
+        ASSERT_EQ(read.Sensors.size(), c.parts.size());
+        const SensorSample& s = read.Sensors[0];
+        EXPECT_FLOAT_EQ(s.Values[column("gpu_core_clock")], 2105);
+        EXPECT_FLOAT_EQ(s.Values[column("cpu_load")], 37.5f);
+        EXPECT_FLOAT_EQ(s.Values[column("gpu_load")], 91);
+        EXPECT_FLOAT_EQ(s.Values[column("process_rss")], 1.25f);
+        EXPECT_EQ(std::isnan(s.Values[column("cpu_power")]), !c.cpuPower);
+        EXPECT_EQ(std::isnan(s.Values[column("cpu_mhz")]), !c.cpuMhz);
+        EXPECT_EQ(read.Sensors.back().Part, c.parts.size() - 1);
+        EXPECT_FLOAT_EQ((*read.Frames)[0].Ms, 20.0f);
+        EXPECT_FLOAT_EQ((*read.Frames)[1].AtSeconds, 0.036f);
+    }
+}
+
+TEST(MangoHudLog, SensorsAreSampledAtMostEveryQuarterSecond) {
+    QByteArray log = "os\nx\nfps,frametime,gpu_core_clock,elapsed\n";
+    for (int i = 1; i <= 100; ++i) // 10 ms frames for a second
+        log += "100,10000," + QByteArray::number(1000 + i) + ',' +
+               QByteArray::number(qint64(i) * 10'000'000) + '\n';
+    const MangoHudLogRead read = ReadMangoHudLog(log);
+    ASSERT_TRUE(read.Frames);
+    ASSERT_EQ(read.Sensors.size(), 4u);
+    EXPECT_FLOAT_EQ(read.Sensors[0].AtSeconds, 0.01f);
+    for (std::size_t i = 1; i < read.Sensors.size(); ++i) {
+        const float gap = read.Sensors[i].AtSeconds - read.Sensors[i - 1].AtSeconds;
+        EXPECT_GE(gap, 0.25f - 1e-6f);
+        EXPECT_LE(gap, 0.26f + 1e-6f);
+        // The row's own values: the clock counts the frames.
+        EXPECT_FLOAT_EQ(read.Sensors[i].Values[5],
+                        1000 + std::round(read.Sensors[i].AtSeconds * 100));
     }
 }
 

@@ -21,8 +21,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     if (!whole.Frames)
         return 0;
-    if (pieces.Frames->size() != whole.Frames->size())
+    if (pieces.Frames->size() != whole.Frames->size() ||
+        pieces.Sensors.size() != whole.Sensors.size() || pieces.Parts.size() != whole.Parts.size())
         __builtin_trap();
+    // The logs of the file follow each other and hold every frame; samples name a log.
+    std::size_t next = 0;
+    for (const MangoHudLogPart& part : whole.Parts) {
+        if (part.First != next)
+            __builtin_trap();
+        next += part.Count;
+    }
+    if (next != whole.Frames->size() || whole.Parts.size() > kMaxMangoHudLogParts)
+        __builtin_trap();
+    for (const SensorSample& sample : whole.Sensors)
+        if (sample.Part >= whole.Parts.size() || whole.Parts[sample.Part].Count == 0)
+            __builtin_trap();
     std::vector<float> ms;
     for (const LoggedFrame& frame : *whole.Frames) {
         if (!(frame.Ms >= 0) || !(frame.AtSeconds >= 0))

@@ -264,6 +264,10 @@ TEST(ResultFile, ReadsTheFrameTimesOfRunsAndRows) {
     ASSERT_TRUE(row.FrameTimes);
     EXPECT_DOUBLE_EQ(row.FrameTimes->Percentile1LowFps, (25.0 + 50.0) / 2);
 
+    // Files written before the sensors were kept have none.
+    EXPECT_TRUE(row.RunFrameTimes[1]->Sensors.empty());
+    EXPECT_TRUE(row.RunFrameTimes[1]->Trace.Seconds.empty());
+
     // Format 1 has none of them.
     const ResultFileRead old = ReadResultFile(ResultJsonBytes(sampleSeries()));
     ASSERT_TRUE(old.Summary);
@@ -271,6 +275,87 @@ TEST(ResultFile, ReadsTheFrameTimesOfRunsAndRows) {
     ASSERT_EQ(old.Summary->Rows[0].RunFrameTimes.size(), 3u);
     for (const std::optional<RunFrames>& run : old.Summary->Rows[0].RunFrameTimes)
         EXPECT_FALSE(run);
+}
+
+// A run's sensors as MangoHud logged them during the demo come back as written; columns
+// without a sensor were never written.
+TEST(ResultFile, ReadsTheSensorsOfARun) {
+    SeriesResult written = framesSeries();
+    RunFrames& frames = *written.Rows[0].Runs[1].Frames;
+    frames.Sensors = {{"gpu_core_clock", 1712.5, 1800}, {"cpu_load", 35, 60}};
+    frames.ClockFell = true;
+    const float none = std::nanf("");
+    frames.Trace = {{0, 0.25f, 0.5f}, {1800, 1400, 1800}, {30, 40, none}, {none, none, none}};
+    const QByteArray bytes = ResultJsonBytes(written);
+    QTemporaryDir folder;
+    testsupport::writeFile(folder.path() + "/result.json", bytes);
+    EXPECT_EQ(testsupport::schemaProblems({folder.path() + "/result.json"}), QString());
+    const ResultFileRead read = ReadResultFile(bytes);
+    ASSERT_TRUE(read.Summary) << read.Problem.toStdString();
+    const RunFrames& got = *read.Summary->Rows[0].RunFrameTimes[1];
+    ASSERT_EQ(got.Sensors.size(), 2u);
+    const auto clock =
+        std::find_if(got.Sensors.begin(), got.Sensors.end(),
+                     [](const SensorFigure& f) { return f.Name == "gpu_core_clock"; });
+    ASSERT_NE(clock, got.Sensors.end());
+    EXPECT_EQ(clock->Mean, 1712.5);
+    EXPECT_EQ(clock->Peak, 1800);
+    EXPECT_TRUE(got.ClockFell);
+    EXPECT_FALSE(read.Summary->Rows[0].RunFrameTimes[2]->ClockFell);
+    EXPECT_EQ(got.Trace.Seconds, frames.Trace.Seconds);
+    EXPECT_EQ(got.Trace.GpuClock, frames.Trace.GpuClock);
+    ASSERT_EQ(got.Trace.CpuLoad.size(), 3u);
+    EXPECT_TRUE(std::isnan(got.Trace.CpuLoad[2]));
+    EXPECT_TRUE(std::isnan(got.Trace.GpuLoad[0]));
+
+    // What is not as written refuses the file.
+    QJsonObject file = QJsonDocument::fromJson(bytes).object();
+    const auto withRun = [&](const std::function<void(QJsonObject&)>& change) {
+        QJsonObject f = file;
+        QJsonArray rows = f["rows"].toArray();
+        QJsonObject row = rows[0].toObject();
+        QJsonArray runs = row["runs"].toArray();
+        QJsonObject run = runs[1].toObject();
+        QJsonObject times = run["frame_times"].toObject();
+        change(times);
+        run["frame_times"] = times;
+        runs[1] = run;
+        row["runs"] = runs;
+        rows[0] = row;
+        f["rows"] = rows;
+        return QJsonDocument(f).toJson();
+    };
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* reason;
+    } cases[] = {
+        {"lists of other lengths", withRun([](QJsonObject& t) {
+             QJsonObject trace = t["sensor_trace"].toObject();
+             trace["cpu_load"] = QJsonArray{1};
+             t["sensor_trace"] = trace;
+         }),
+         "damaged: the sensor trace's lists differ in length"},
+        {"a sensor without its peak", withRun([](QJsonObject& t) {
+             t["sensors"] = QJsonObject{{"cpu_load", QJsonObject{{"mean", 3}}}};
+         }),
+         "damaged: a sensor has no mean or peak"},
+        {"clock_fell not true or false", withRun([](QJsonObject& t) { t["clock_fell"] = 1; }),
+         "damaged: \"clock_fell\" is not true or false"},
+        {"a trace of texts", withRun([](QJsonObject& t) {
+             t["sensor_trace"] = QJsonObject{{"seconds", QJsonArray{"a"}},
+                                             {"gpu_core_clock", QJsonArray{1}},
+                                             {"cpu_load", QJsonArray{1}},
+                                             {"gpu_load", QJsonArray{1}}};
+         }),
+         "damaged: a sensor trace holds no number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ResultFileRead bad = ReadResultFile(c.bytes);
+        EXPECT_FALSE(bad.Summary);
+        EXPECT_EQ(bad.Problem, QString::fromUtf8(c.reason));
+    }
 }
 
 TEST(ResultFile, DamagedFrameTimesRefuseTheFile) {

@@ -8,6 +8,7 @@
 #include "ui/FrameTimePlot.h"
 #include "ui/ResultsChart.h"
 #include "ui/ResultsWindow.h"
+#include "ui/SensorPlot.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -448,6 +449,68 @@ TEST_F(ResultsFramesTest, OneSeriesShowsItsLowsAndThePlotOfAChosenRun) {
     select({0, 1, 2});
     EXPECT_FALSE(window->FramesPanel()->isVisible());
     EXPECT_FALSE(window->ReadingFrames());
+}
+
+// Runs that logged MangoHud's sensors: the GPU clock and the loads under the frame times, and
+// the runs whose clock fell named in the lows table.
+TEST_F(ResultsFramesTest, TheSensorsOfARunAreDrawnUnderItsFrameTimes) {
+    writeFixtures();
+    SeriesResult r = framesSeries(at(13, 20), "sensors", 100);
+    const float none = std::nanf("");
+    for (RowRecord& row : r.Rows) {
+        for (std::size_t i = 1; i < row.Runs.size(); ++i) {
+            RunFrames& frames = *row.Runs[i].Frames;
+            const bool fell = i == 2;
+            for (int p = 0; p < 40; ++p) {
+                frames.Trace.Seconds.push_back(0.25f * float(p));
+                frames.Trace.GpuClock.push_back(fell && p > 20 && p < 30 ? 1200 : 1800);
+                frames.Trace.CpuLoad.push_back(float(30 + p));
+                frames.Trace.GpuLoad.push_back(none); // no sensor
+            }
+            frames.Sensors = {{"gpu_core_clock", 1800, 1800}, {"cpu_load", 50, 69}};
+            frames.ClockFell = fell;
+        }
+    }
+    WriteDataFiles(r, folder + "result_s.htm");
+    open();
+    selectAndWait({0});
+    const QString sd = QStringLiteral("640 \u00D7 480"), xga = QStringLiteral("1024 \u00D7 768");
+    EXPECT_EQ(lows(),
+              (QList<QStringList>{{"Resolution", "Average fps", "1% low", "0.1% low", "GPU clock"},
+                                  {sd, "61.0", "100.0", "25.0", "clock fell: run 3"},
+                                  {xga, "61.0", "100.0", "25.0", "clock fell: run 3"}}));
+    EXPECT_TRUE(window->Lows()->headerItem()->toolTip(4).contains("clock_fell"));
+    ASSERT_TRUE(window->Sensors()->isVisible());
+    EXPECT_EQ(window->Sensors()->Trace().Seconds.size(), 40u);
+    EXPECT_EQ(window->Sensors()->Trace().GpuClock[25], 1800.0f) << "run 2: steady";
+
+    // The run whose clock fell: its trace, drawn under its frame times.
+    bool shown = false;
+    QObject::connect(window.get(), &ResultsWindow::FramesShown, [&shown] { shown = true; });
+    window->RunChoice()->setCurrentIndex(1);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return shown; }, 30000));
+    ASSERT_TRUE(window->Sensors()->isVisible());
+    EXPECT_EQ(window->Sensors()->Trace().GpuClock[25], 1200.0f);
+    const QImage strip = window->Sensors()->Render(QSize(640, 150));
+    const auto near = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                   std::abs(a.blue() - b.blue()) <
+               60;
+    };
+    int clockPixels = 0, cpuPixels = 0;
+    for (int y = 0; y < strip.height(); ++y)
+        for (int x = 0; x < strip.width(); ++x) {
+            clockPixels += near(strip.pixelColor(x, y), GpuClockColour());
+            cpuPixels += near(strip.pixelColor(x, y), CpuLoadColour());
+        }
+    EXPECT_GT(clockPixels, 100);
+    EXPECT_GT(cpuPixels, 100);
+    if (const QByteArray shot = qgetenv("VARNHOLT_SCREENSHOT"); !shot.isEmpty())
+        settledImage().save(QString::fromLocal8Bit(shot));
+
+    // A series without sensors has neither.
+    select({1});
+    EXPECT_FALSE(window->Sensors()->isVisible());
 }
 
 TEST_F(ResultsFramesTest, ASeriesWithoutFrameTimesLooksAsBefore) {

@@ -190,6 +190,7 @@ protected:
     Timings seriesTimings = [] {
         Timings t{20, 20, 10, 1, 1};
         t.gameLookInterval = 20;
+        t.frameLogCut = 1500;
         return t;
     }();
     // Set by openOverOwnPreparation.
