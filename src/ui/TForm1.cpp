@@ -5,12 +5,14 @@
 #include "game/GameDiscovery.h"
 #include "model/OptionLists.h"
 #include "model/SlotTable.h"
+#include "platform/WritableFolder.h"
 #include "run/RunSequencer.h"
 #include "sysinfo/HeapAdvice.h"
 #include "ui/ErrorReport.h"
 #include "ui/GroupBar.h"
 #include "ui/PictureButton.h"
 #include "ui/ResultsWindow.h"
+#include "ui/StartupWayOut.h"
 #include "ui/TForm3.h"
 #include "ui/UiLook.h"
 
@@ -455,11 +457,16 @@ void TForm1::FormCreate() {
 
     StartupEnvironment environment = c_.startup;
     environment.programFolder = paths_.ProgramFolder;
-    const StartupResult result = LoadSettings(c_.store, environment);
-    if (!result.loaded()) {
-        c_.dialogs.showMessage(result.failureMessage);
+    StartupResult result = LoadSettings(c_.store, environment);
+    while (!result.loaded()) {
+        // The way out offered: a game folder chosen here lets start-up go on.
+        if (OfferStartupWayOut(result, c_.store, c_.dialogs)) {
+            result = LoadSettings(c_.store, environment);
+            continue;
+        }
         BenchButton->setEnabled(false);
         BenchButton->setToolTip(result.failureMessage);
+        SetStatus(result.failureMessage);
         return;
     }
     ApplyStartup(result);
@@ -666,12 +673,24 @@ void TForm1::RzGroup3Items3Click() {
 }
 
 void TForm1::ResultsItemClick() {
+    if (ResEdit->text().isEmpty()) {
+        // Start-up stopped before the results folder was known.
+        c_.dialogs.showMessage(
+            QStringLiteral("No results folder is known: start-up stopped at \"%1\"")
+                .arg(BenchButton->toolTip()));
+        return;
+    }
     if (!results_)
         results_ = std::make_unique<ResultsWindow>(c_.store, c_.shell, c_.dialogs);
     results_->Open(ResEdit->text());
 }
 
 void TForm1::BenchButtonClick() {
+    // The folder may have become read-only since it was chosen.
+    if (const std::optional<QString> refused = platform::ResultsFolderRefused(ResEdit->text())) {
+        c_.dialogs.showMessage(*refused);
+        return;
+    }
     if (sequencer_)
         sequencer_->BenchButtonClick();
 }
@@ -680,6 +699,11 @@ void TForm1::RzToolButton5Click() {
     const QString chosen = c_.dialogs.chooseFolder(QStringLiteral("Results folder"));
     if (chosen.isEmpty())
         return;
+    // Found only at the report, a folder that cannot take it would cost the whole series.
+    if (const std::optional<QString> refused = platform::ResultsFolderRefused(chosen)) {
+        c_.dialogs.showMessage(*refused);
+        return;
+    }
     ResEdit->setText(ResultsFolderFromChosen(chosen));
     saving_.ResultsFolderChosen(chosen);
 }

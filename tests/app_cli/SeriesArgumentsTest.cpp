@@ -80,7 +80,7 @@ TEST(SeriesArguments, AWholeSeriesLine) {
     ASSERT_TRUE(bare.Arguments);
     EXPECT_TRUE(bare.Arguments->Resolutions.empty());
     EXPECT_FALSE(bare.Arguments->Runs);
-    EXPECT_FALSE(bare.Arguments->Note) << "the stored note stays";
+    EXPECT_FALSE(bare.Arguments->Note) << "no note given";
     EXPECT_FALSE(bare.Arguments->StartSteam);
 }
 
@@ -90,6 +90,14 @@ TEST(SeriesArguments, HelpAndVersionWinOverEverythingValid) {
     EXPECT_EQ(ParseSeriesArguments({"--version"}).Arguments->Do, SeriesArguments::Action::Version);
     EXPECT_EQ(ParseSeriesArguments({"--help", "--version"}).Arguments->Do,
               SeriesArguments::Action::Help);
+}
+
+// The caps take their own number: one more is refused (above), the number itself is not.
+TEST(SeriesArguments, TheCapsThemselvesAreAccepted) {
+    EXPECT_TRUE(ParseSeriesArguments(QStringList(MaxArguments, "--run")).Arguments);
+    EXPECT_TRUE(
+        ParseSeriesArguments({"--run", "--results", QString(MaxArgumentLength, 'r')}).Arguments);
+    EXPECT_TRUE(ParseSeriesArguments({"--run", "--demo", "My Demo.DEM"}).Arguments);
 }
 
 TEST(SeriesArguments, BadArgumentsAreRefusedWithTheReason) {
@@ -118,6 +126,12 @@ TEST(SeriesArguments, BadArgumentsAreRefusedWithTheReason) {
         {{"--run=yes"}, "--run takes no value"},
         {{"--run", "--results", QString(5000, 'r')}, "an argument is longer than 4096"},
         {QStringList(300, "--run"), "too many arguments"},
+        {QStringList(MaxArguments + 1, "--run"), "too many arguments"},
+        {{"--run", "--results", QString(MaxArgumentLength + 1, 'r')},
+         "an argument is longer than 4096"},
+        {{"--run", "--demo", "notes.txt"}, "--demo takes a demo recording (.dem)"},
+        {{"--run", "--demo=rovdemo1"}, "--demo takes a demo recording (.dem)"},
+        {{"--version", "--run"}, "--version and --run do not go together"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').left(80).toStdString());
@@ -149,7 +163,7 @@ TEST(SeriesArguments, SizesReplaceTheStoredTicksAndTheRestOnlyWhereGiven) {
     EXPECT_EQ(s.CustomHeight, "768");
     EXPECT_EQ(s.RunCount, 2);
     EXPECT_EQ(s.Demo, DemoKind::Shipped);
-    EXPECT_EQ(s.Note, "stored");
+    EXPECT_EQ(s.Note, "") << "the window's note is not a script's";
     EXPECT_EQ(s.ResultsFolder, "/stored/");
 
     SeriesArguments tableOnly;
