@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -55,6 +57,17 @@ QColor SeriesColour(std::size_t index);
 // A text of outside origin cut for showing on one line: line breaks and other control
 // characters become blanks, and beyond `maxChars` it ends with "\u2026".
 QString ShownText(const QString& text, qsizetype maxChars);
+
+// Where the legend's labels go: side by side when every label fits whole between `left` and
+// `right`, else one line each, cut to that width (cut to the same width, two labels of one day
+// would both read as that day). Each text follows a 14-pixel swatch.
+struct LegendPlace {
+    int Row = 0;
+    int Left = 0; // of the swatch
+    QString Text;
+};
+std::vector<LegendPlace> LayOutLegend(const QStringList& labels, const QFontMetrics& metrics,
+                                      int left, int right);
 
 // A bar chart drawn with QPainter: per resolution one bar per series with its mean, a whisker
 // from the lowest to the highest run, and the values written on it.

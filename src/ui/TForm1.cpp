@@ -397,8 +397,18 @@ void TForm1::SetColours() {
                                          HeapsizeBox, RefreshBox, AFBox, AABox})
         lightBox(control);
     // Not named among the coloured boxes, but on the same pages and read alike.
-    for (QWidget* control : std::initializer_list<QWidget*>{RunNumberBox, CusWidth, CusHeight})
-        lightBox(control);
+    lightBox(RunNumberBox);
+    // The custom size is chosen with "Possibilities", never typed: the two edits look like the
+    // page they lie on, not like a box that takes typing.
+    for (QLineEdit* edit : {CusWidth, CusHeight}) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        edit->setPalette(palette);
+        edit->setFocusPolicy(Qt::NoFocus);
+        edit->setCursor(Qt::ArrowCursor);
+        edit->setToolTip(QStringLiteral("Chosen with \"Possibilities\" from the sizes the "
+                                        "display offers"));
+    }
 }
 
 void TForm1::ConnectHandlers() {
@@ -494,6 +504,10 @@ void TForm1::ApplyStartup(const StartupResult& result) {
     for (size_t i = 0; i < resItems.size(); ++i) {
         resItems[i]->setChecked(s.ResolutionChecked[i]);
         resItems[i]->setEnabled(result.resolutionEnabled[i]);
+        resItems[i]->setToolTip(
+            result.resolutionEnabled[i]
+                ? QString()
+                : QStringLiteral("Greyed: the display does not offer %1").arg(resItems[i]->text()));
     }
     CusWidth->setText(s.CustomWidth);
     CusHeight->setText(s.CustomHeight);

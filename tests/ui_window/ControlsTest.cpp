@@ -75,7 +75,9 @@ QString shownText(QWidget* widget) {
 }
 
 TEST_F(WindowControls, EveryCaptionAndHintIsTheSystemsOwn) {
-    open();
+    // Every size offered: a greyed one carries a hint of this program's (below).
+    open({"640 x 480", "800 x 600", "1024 x 768", "1280 x 1024", "1600 x 1200", "2048 x 1536",
+          "1280 x 768", "1920 x 1080", "1920 x 1200"});
     struct Expected {
         const char* name;
         QString text;
@@ -155,6 +157,36 @@ TEST_F(WindowControls, EveryCaptionAndHintIsTheSystemsOwn) {
                 shown << shownText(w);
         }
         EXPECT_EQ(shown, pages[i]) << "page " << i + 1;
+    }
+}
+
+// A size the display does not offer is greyed and says why; the custom size, chosen with
+// "Possibilities" only, does not look like a box that takes typing.
+TEST_F(WindowControls, GreyedSizesSayWhyAndTheCustomSizeLooksReadOnly) {
+    open({"640 x 480", "1920 x 1080"});
+    const QString times = QString::fromUtf8("\u00D7");
+    for (int i = 0; i < FixedSlotCount; ++i) {
+        auto* item = control<QCheckBox>(QStringLiteral("res%1").arg(i).toLatin1().constData());
+        SCOPED_TRACE(item->text().toStdString());
+        if (item->isEnabled())
+            EXPECT_EQ(item->toolTip(), QString());
+        else
+            EXPECT_EQ(item->toolTip(), "Greyed: the display does not offer " + item->text());
+    }
+    EXPECT_TRUE(control("res0")->isEnabled());
+    EXPECT_FALSE(control("res1")->isEnabled());
+    EXPECT_EQ(control("res1")->toolTip(),
+              "Greyed: the display does not offer 800 " + times + " 600");
+
+    for (const char* name : {"CusWidth", "CusHeight"}) {
+        auto* edit = control<QLineEdit>(name);
+        EXPECT_TRUE(edit->isReadOnly()) << name;
+        EXPECT_EQ(edit->focusPolicy(), Qt::NoFocus) << name << ": no caret to type at";
+        EXPECT_EQ(edit->palette().color(QPalette::Base), edit->palette().color(QPalette::Window))
+            << name << ": the page's colour, not an edit box's";
+        EXPECT_NE(edit->palette().color(QPalette::Base),
+                  control<QLineEdit>("NoteEdit")->palette().color(QPalette::Base));
+        EXPECT_TRUE(edit->toolTip().contains("Possibilities")) << name;
     }
 }
 
