@@ -379,6 +379,9 @@ void CommandLineSeries::Close(int exitStatus) {
         }
         if (env_.progressBar)
             env_.err(QStringLiteral("\r\x1b[K"));
+        if (exitStatus_ >= 128 &&
+            (!parts.sequencer || parts.sequencer->State().ReportPath.isEmpty()))
+            env_.err(QStringLiteral("No report was written.\n"));
         PrintSummary();
         emit Finished(exitStatus_);
     });
@@ -436,5 +439,7 @@ void CommandLineSeries::PrintSummary() {
         table += QStringLiteral("Data:   ") + state->DataPath + QLatin1Char('\n');
     if (!state->CsvPath.isEmpty())
         table += QStringLiteral("CSV:    ") + state->CsvPath + QLatin1Char('\n');
+    if (!state->FramesPath.isEmpty())
+        table += QStringLiteral("Frames: ") + state->FramesPath + QLatin1Char('\n');
     env_.out(table);
 }

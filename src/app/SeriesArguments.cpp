@@ -196,7 +196,7 @@ QString UsageText() {
         "\n"
         "  --run             run a series\n"
         "  --resolution WxH  a size to run, repeatable: one of the table's sizes, or one\n"
-        "                    other size as the custom resolution\n"
+        "                    other size as the custom resolution (each side 1 to 16384)\n"
         "  --runs N          runs per size, 1 to 5 (kept as the run count, as the Run\n"
         "                    button keeps the window's)\n"
         "  --demo PATH       a demo recording (.dem) to play instead of the stored choice\n"

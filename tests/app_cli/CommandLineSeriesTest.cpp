@@ -223,6 +223,7 @@ TEST_F(CommandLine, InterruptStopsTheGameAndPutsTheUsersScriptBack) {
     cli.Interrupt(2);
     ASSERT_TRUE(testsupport::waitUntil([&] { return status.has_value(); }));
     EXPECT_EQ(*status, 130);
+    EXPECT_TRUE(err.contains("No report was written.\n")) << err.toStdString();
     EXPECT_TRUE(testsupport::waitUntil([&] { return !testbed::processRunning(game); }))
         << "the game was stopped";
     EXPECT_TRUE(err.contains(QStringLiteral("Stopped the game (process %1).").arg(game)));
@@ -327,6 +328,10 @@ TEST_F(CommandLineFrameTimes, TheSummaryGainsTheLowsOfTheFramesPlayed) {
     EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("800 \u00D7 600 ")))
         << lines[1].toStdString();
     EXPECT_TRUE(lines[1].endsWith("    50.00    25.00")) << lines[1].toStdString();
+    const QString framesFile = series->State()->FramesPath;
+    ASSERT_FALSE(framesFile.isEmpty());
+    EXPECT_TRUE(QFile::exists(framesFile));
+    EXPECT_TRUE(out.endsWith("Frames: " + framesFile + "\n")) << out.toStdString();
 
     const QJsonObject row =
         QJsonDocument::fromJson(testsupport::readFile(series->State()->DataPath))

@@ -104,12 +104,15 @@ TEST_F(Program, BadArgumentsExitTwoWithTheUsage) {
         {"--run", "--bogus"},
         {"--run", "--results", "no such folder"},
         {"--run", "--demo", "missing.dem"},
+        {"--run", "--demo", "notes.txt"}, // a file, but no recording
+        {"--version", "--run"},
         {"--run", "--resolution", "640x480\n"},
         {"--bogus"},
         {"help"},
         {"-platform", "offscreen"},
         {"/afterupgrade", "--bogus"},
     };
+    testsupport::writeFile(tmp.path() + "/notes.txt", "not a demo");
     for (const QStringList& arguments : bad) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         out.clear();
@@ -139,7 +142,8 @@ TEST_F(Program, HelpAndVersion) {
 
 TEST_F(Program, WithoutADisplayTheWindowIsRefusedInOneLine) {
     env.remove("QT_QPA_PLATFORM");
-    for (const QStringList& arguments : {QStringList{}, QStringList{"/afterupgrade"}}) {
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{"/afterupgrade"}, QStringList{"/news", "--run"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         out.clear();
         err.clear();

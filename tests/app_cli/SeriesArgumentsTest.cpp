@@ -185,3 +185,26 @@ TEST(SeriesArguments, SizesReplaceTheStoredTicksAndTheRestOnlyWhereGiven) {
 }
 
 } // namespace
+
+namespace {
+
+// --help, the manual page and docs/command-line.md name every option, every exit status and
+// the size limit.
+TEST(SeriesArguments, EveryOptionAndExitStatusIsDocumented) {
+    const QString usage = UsageText();
+    const QString manual =
+        QString::fromUtf8(testsupport::readFile(testsupport::sourceDir() + "/dist/varnholt.1.in"))
+            .replace("\\-", "-");
+    const QString page = QString::fromUtf8(
+        testsupport::readFile(testsupport::sourceDir() + "/docs/command-line.md"));
+    for (const char* word :
+         {"--run", "--resolution", "--runs", "--demo", "--results", "--note", "--start-steam",
+          "--frame-times", "--help", "--version", "129", "130", "131", "143", "16384"}) {
+        SCOPED_TRACE(word);
+        EXPECT_TRUE(manual.contains(QLatin1String(word)));
+        EXPECT_TRUE(page.contains(QLatin1String(word)));
+        EXPECT_TRUE(usage.contains(QLatin1String(word)));
+    }
+}
+
+} // namespace

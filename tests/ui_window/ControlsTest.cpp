@@ -231,3 +231,27 @@ TEST_F(WindowControls, TheProgressPanelFollowsTheSeries) {
 }
 
 } // namespace
+
+namespace {
+
+// The help and the shipped news name the buttons by the captions the window shows; a hint is
+// not a button's name.
+TEST_F(WindowControls, TheHelpNamesTheButtonsTheWindowHas) {
+    open();
+    const QString help = QString::fromUtf8(
+        testsupport::readFile(testsupport::sourceDir() + "/assets/help/Help.html"));
+    const QString news = QString::fromUtf8(
+        testsupport::readFile(testsupport::sourceDir() + "/assets/offlinenews.html"));
+    for (const char* name : {"RzShapeButton1", "RzShapeButton3", "RzShapeButton4", "BenchButton"}) {
+        const QString caption = ShownCaption(control<QAbstractButton>(name)->text());
+        EXPECT_TRUE(help.contains("<b>" + caption + "</b>")) << caption.toStdString();
+    }
+    for (const QString& hintOnly :
+         {QStringLiteral("Check for newer version"), QStringLiteral("Browse..."),
+          QStringLiteral("Open the help file")}) {
+        EXPECT_FALSE(help.contains("<b>" + hintOnly + "</b>")) << hintOnly.toStdString();
+        EXPECT_FALSE(news.contains("<b>" + hintOnly + "</b>")) << hintOnly.toStdString();
+    }
+}
+
+} // namespace
