@@ -264,6 +264,9 @@ void TForm1::BuildGroupBar() {
             return false;
         }
     };
+    frames->setToolTip(QStringLiteral("Records every frame's time through MangoHud: it must be "
+                                      "installed, and the game's launch options in Steam must "
+                                      "be \"mangohud %command%\""));
     const auto showFrames = [frames, framesOn] {
         frames->setText(framesOn() ? QStringLiteral("Frame times: on")
                                    : QStringLiteral("Frame times: off"));
@@ -445,6 +448,10 @@ void TForm1::ConnectHandlers() {
             guarded([this, id] { demoChanging(id); });
     });
 
+    // A long path is cut in its box: the whole of it shows on pointing.
+    for (QLineEdit* path : {HL2PathEdit, ResEdit, DemoEdit})
+        connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
+
     Image4->installEventFilter(this);
     ResEdit->installEventFilter(this);
     for (QWidget* control : std::initializer_list<QWidget*>{
@@ -529,6 +536,8 @@ void TForm1::ApplyStartup(const StartupResult& result) {
     choose(RefreshBox, s.RefreshRate);
     FastZBox->setChecked(s.FastZ);
     ColorCorrBox->setChecked(s.ColorCorrection);
+    for (QLineEdit* path : {HL2PathEdit, ResEdit, DemoEdit})
+        path->setToolTip(path->text());
 }
 
 void TForm1::showEvent(QShowEvent* event) {

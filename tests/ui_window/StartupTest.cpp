@@ -179,6 +179,11 @@ TEST_F(WindowStartup, BothKeysLoadTheOptionsAndOpenOnTheAboutView) {
     EXPECT_EQ(control<QLineEdit>("DemoEdit")->text(), demoFile);
     EXPECT_EQ(control<QLineEdit>("NoteEdit")->text(), QStringLiteral("quiet run"));
     EXPECT_EQ(control<QLineEdit>("ResEdit")->text(), programFolder + QStringLiteral("Benchmark/"));
+    // A long path is cut in its box; pointing at it shows the whole.
+    for (const char* path : {"ResEdit", "HL2PathEdit", "DemoEdit"})
+        EXPECT_EQ(control<QLineEdit>(path)->toolTip(), control<QLineEdit>(path)->text()) << path;
+    control<QLineEdit>("ResEdit")->setText(QStringLiteral("/a/long/path/"));
+    EXPECT_EQ(control("ResEdit")->toolTip(), QStringLiteral("/a/long/path/"));
     EXPECT_EQ(control<QComboBox>("HDRBox")->currentIndex(), 1);
     EXPECT_EQ(control<QComboBox>("HeapsizeBox")->currentIndex(), 2);
     EXPECT_EQ(control<QComboBox>("RefreshBox")->currentIndex(), 3);
