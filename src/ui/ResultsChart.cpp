@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -104,6 +105,21 @@ std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series
                 found->PerSeries[s] = bar;
         }
     }
+    // Compared, the sizes go smallest first, whichever series named them first; a caption that
+    // names no size keeps its place after them.
+    const auto sizeOf = [](const QString& caption) -> std::optional<std::pair<int, int>> {
+        static const QRegularExpression pattern(QStringLiteral("^([0-9]+) \u00D7 ([0-9]+)"));
+        const QRegularExpressionMatch match = pattern.match(caption);
+        if (!match.hasMatch())
+            return std::nullopt;
+        return std::pair(match.captured(1).toInt(), match.captured(2).toInt());
+    };
+    std::stable_sort(groups.begin(), groups.end(), [&](const ChartGroup& a, const ChartGroup& b) {
+        const auto sa = sizeOf(a.Caption), sb = sizeOf(b.Caption);
+        if (!sa || !sb)
+            return sa.has_value() && !sb.has_value();
+        return *sa < *sb;
+    });
     if (series.size() == 2) {
         for (ChartGroup& g : groups) {
             const auto& a = g.PerSeries[0];

@@ -32,7 +32,8 @@ struct ChartGroup {
     int Better = -1; // index of the better series; -1 when not compared or equal
 };
 
-// Resolutions in the order the series first name them. Two means whose difference shows as
+// Resolutions smallest first ("640 × 480" before "800 × 600"); captions that name no size after
+// them, in the order the series first name them. Two means whose difference shows as
 // 0.0 % are a tie: neither is better.
 std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series);
 

@@ -688,6 +688,22 @@ TEST(ResultsChart, TheLegendKeepsTheLabelsApart) {
     EXPECT_EQ(LayOutLegend({"one series"}, fm, 0, 400).size(), 1u) << "a saved chart names it";
 }
 
+TEST(ResultsChart, ComparedSizesGoSmallestFirst) {
+    const QString x = QString::fromUtf8(" \u00D7 ");
+    const std::vector<ChartSeries> two = {
+        {"a", {{"1024" + x + "768", 40.0, 40.0, 40.0}, {"640" + x + "480", 60.0, 60.0, 60.0}}},
+        {"b",
+         {{"1920" + x + "1080", 30.0, 30.0, 30.0},
+          {"800" + x + "600", 50.0, 50.0, 50.0},
+          {"1366" + x + "768 (Custom)", 35.0, 35.0, 35.0}}},
+    };
+    QStringList order;
+    for (const ChartGroup& g : GroupByResolution(two))
+        order << g.Caption;
+    EXPECT_EQ(order, QStringList({"640" + x + "480", "800" + x + "600", "1024" + x + "768",
+                                  "1366" + x + "768 (Custom)", "1920" + x + "1080"}));
+}
+
 TEST(ResultsChart, ShownTextIsOneLineAndCut) {
     EXPECT_EQ(ShownText("short", 10), "short");
     EXPECT_EQ(ShownText("a\nb\tc\r", 10), "a b c ");
