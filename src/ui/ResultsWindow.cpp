@@ -24,6 +24,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSplitter>
 #include <QThread>
 #include <QTreeWidget>
@@ -262,6 +263,21 @@ ResultsWindow::~ResultsWindow() {
     StopFramesReading();
 }
 
+void ResultsWindow::KeepOnScreen() {
+    // A stored or default size larger than a small screen would leave part of it off screen.
+    const QScreen* shown = screen();
+    if (!shown)
+        return;
+    const QRect room = shown->availableGeometry();
+    resize(size().boundedTo(room.size()).expandedTo(minimumSize()));
+    QRect placed(pos(), size());
+    placed.moveRight(std::min(placed.right(), room.right()));
+    placed.moveBottom(std::min(placed.bottom(), room.bottom()));
+    placed.moveLeft(std::max(placed.left(), room.left()));
+    placed.moveTop(std::max(placed.top(), room.top()));
+    move(placed.topLeft());
+}
+
 void ResultsWindow::StopReading() {
     stopReader(reader_, stop_, generation_);
 }
@@ -276,6 +292,8 @@ void ResultsWindow::Open(const QString& folder) {
     entries_.clear();
     chart_->SetSeries({});
     status_->setText(QStringLiteral("Reading %1...").arg(QDir::toNativeSeparators(folder)));
+    if (!isVisible())
+        KeepOnScreen();
     show();
     raise();
     activateWindow();
