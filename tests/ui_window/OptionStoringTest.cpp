@@ -122,6 +122,7 @@ TEST_F(WindowOptions, TheResultsFolderBrowseAppendsASlash) {
     const Case cases[] = {
         {tmp.path() + QStringLiteral("/results"), tmp.path() + QStringLiteral("/results/")},
         {QStringLiteral("/"), QStringLiteral("/")}};
+    QDir().mkpath(tmp.path() + QStringLiteral("/results"));
     open();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chosen.toStdString());
