@@ -140,7 +140,8 @@ std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series
 
 ResultsChart::ResultsChart(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ResultsChart"));
-    setMinimumSize(320, 200);
+    // Beside the frame-time panel in the smallest results window: both minimums fit its width.
+    setMinimumSize(240, 200);
 }
 
 void ResultsChart::SetSeries(std::vector<ChartSeries> series) {

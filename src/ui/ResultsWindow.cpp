@@ -198,6 +198,9 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     lows_->setSelectionMode(QAbstractItemView::NoSelection);
     lows_->setFocusPolicy(Qt::NoFocus);
     lows_->header()->setStretchLastSection(false);
+    // Every column stays in view: the figures share what room there is rather than scroll.
+    lows_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lows_->header()->setMinimumSectionSize(24);
     runChoice_ = new QComboBox;
     runChoice_->setObjectName(QStringLiteral("FrameRun"));
     framesStatus_ = new QLabel;
@@ -205,6 +208,10 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     framesStatus_->setWordWrap(true);
     plot_ = new FrameTimePlot;
     plot_->setObjectName(QStringLiteral("FrameTimePlot"));
+    // Beside the chart in the smallest window: the two minimums must fit its width.
+    plot_->setMinimumWidth(200);
+    runChoice_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    runChoice_->setMinimumContentsLength(12);
     frames_ = new QWidget;
     frames_->setObjectName(QStringLiteral("FramesPanel"));
     auto* runLine = new QHBoxLayout;
@@ -406,6 +413,7 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
     const bool shown = std::any_of(chosen.begin(), chosen.end(), [](const ListedResult* e) {
         return hasFrameTimes(*e->Read.Summary);
     });
+    const bool sizeNow = shown && !framesSized_;
     if (shown && !framesSized_) {
         // The first time: the plot needs the room more than a few bars do. Later, the
         // splitter keeps what the user made of it.
@@ -463,8 +471,30 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
                 item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         }
     }
-    for (int c = 0; c < lows_->columnCount(); ++c)
+    // Shared evenly, the figures' columns need what the widest of them needs.
+    int tableWidth = 2 * lows_->frameWidth() + 4;
+    int widestFigure = 0;
+    for (int c = 0; c < lows_->columnCount(); ++c) {
         lows_->resizeColumnToContents(c);
+        if (c == 0)
+            tableWidth += lows_->header()->sectionSize(c);
+        else
+            widestFigure = std::max(widestFigure, lows_->header()->sectionSize(c));
+        lows_->header()->setSectionResizeMode(c, c == 0 ? QHeaderView::ResizeToContents
+                                                        : QHeaderView::Stretch);
+    }
+    tableWidth += widestFigure * (lows_->columnCount() - 1);
+    const QList<int> sizes = lower_->sizes();
+    if (sizeNow || (sizes.size() == 2 && sizes[1] < tableWidth)) {
+        // The table whole where the window has the room, the chart keeping its minimum; a
+        // panel the user made wider stays so.
+        const int width = std::max(lower_->width(), 2);
+        const int least = sizeNow ? width - width * 2 / 5 : sizes[1];
+        const int panel =
+            std::clamp(tableWidth, least,
+                       std::max(least, width - chart_->minimumWidth() - lower_->handleWidth()));
+        lower_->setSizes({width - panel, panel});
+    }
     const int rowHeight = lows_->topLevelItemCount() ? lows_->sizeHintForRow(0) : 0;
     lows_->setFixedHeight(std::min(180, lows_->header()->sizeHint().height() +
                                             rowHeight * lows_->topLevelItemCount() +
