@@ -47,6 +47,10 @@ TEST_F(WindowStartup, AMissingKeyStopsOnPageOneWithTheRunButtonDisabled) {
         EXPECT_FALSE(bench->isEnabled());
         EXPECT_EQ(bench->toolTip(), c.message);
         EXPECT_TRUE(dialogs.folderTitles.isEmpty()) << "No: nothing is chosen";
+        // The window says why it cannot run, where its status shows.
+        EXPECT_EQ(control<QLabel>("StatusInfo")->text(), c.message);
+        if (const QString shots = qEnvironmentVariable("VARNHOLT_SHOTS"); !shots.isEmpty())
+            window->grab().save(shots + "/stopped-" + QString::fromLatin1(c.name) + ".png");
         // Page 1 instead of the about view, and nothing loaded.
         auto* pages = control<QStackedWidget>("PageControl");
         EXPECT_FALSE(pages->isHidden());
