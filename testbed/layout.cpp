@@ -27,9 +27,16 @@ void print(std::initializer_list<std::pair<const char*, QString>> lines) {
 
 int main(int argc, char** argv) {
     const bool modern = argc == 3 && QLatin1String(argv[1]) == QLatin1String("--modern");
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: testbed-layout STEAMDIR [ACCOUNT]\n"
-                             "       testbed-layout --modern DIR\n");
+    const char* usage = "usage: testbed-layout STEAMDIR [ACCOUNT]\n"
+                        "       testbed-layout --modern DIR\n";
+    if (argc == 2 && (QLatin1String(argv[1]) == QLatin1String("--help") ||
+                      QLatin1String(argv[1]) == QLatin1String("-h"))) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    // Any other option is a mistake, not a folder's name (a folder named so is "./--x").
+    if (argc < 2 || argc > 3 || (!modern && argv[1][0] == '-')) {
+        std::fputs(usage, stderr);
         return 2;
     }
     try {

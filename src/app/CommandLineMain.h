@@ -16,5 +16,5 @@ int RefuseWithoutDisplay();
 
 // What a window started during a series from the command line says before it ends.
 inline constexpr char CommandLineSeriesRunningText[] =
-    "A benchmark series is running from the command line. The window opens once it has "
-    "ended (Ctrl-C in its terminal stops it).";
+    "A benchmark series is running from the command line, so the window does not open now. "
+    "Start the program again once the series has ended (Ctrl-C in its terminal stops it).";

@@ -78,6 +78,17 @@ public:
     void open(const QString&) override {}
 };
 
+// The window's runs label, "Runs: <total>/<run>", said the way round a line is read: "Run 2 of
+// 3". Any other text is kept.
+QString RunOfTotal(const QString& label) {
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("Runs: ([0-9]+)/([0-9]+)")));
+    const QRegularExpressionMatch match = pattern.match(label);
+    if (!match.hasMatch())
+        return label;
+    return QStringLiteral("Run %1 of %2").arg(match.captured(2), match.captured(1));
+}
+
 // What the window shows during a series, as lines: the headings, each launch with its run
 // counter, and the status texts.
 class ConsoleView : public SeriesView {
@@ -86,7 +97,9 @@ public:
 
     void SetStatus(const QString& text) override {
         status = text;
-        if (!text.isEmpty())
+        if (text == QLatin1String(NoDemoChosenMessage))
+            line_(text + QStringLiteral(" On the command line: give --demo PATH."));
+        else if (!text.isEmpty())
             line_(text);
     }
     void SetRunButtonEnabled(bool enabled) override {
@@ -100,7 +113,7 @@ public:
         heading_ = text;
     }
     void SetResolutionLine(const QString& text) override {
-        line_(runsLabel_.isEmpty() ? text : text + QLatin1Char(' ') + runsLabel_);
+        line_(runsLabel_.isEmpty() ? text : text + QLatin1Char(' ') + RunOfTotal(runsLabel_));
     }
     void SetResolutionLineVisible(bool) override {}
     void SetRunsLabel(const QString& text) override { runsLabel_ = text; }
@@ -264,6 +277,11 @@ void CommandLineSeries::Start() {
         const StartupResult loaded = LoadSettings(p.store, startup);
         if (!loaded.loaded()) {
             Say(loaded.failureMessage);
+            if (!loaded.failureDetails.isEmpty())
+                Say(loaded.failureDetails);
+            if (loaded.failure == StartupResult::Failure::GameNotFound)
+                Say(QStringLiteral("Store the game folder by hand, then run again:\n  ") +
+                    StorePathCommand(env_.programFolder, env_.registryDirectory));
             emit Finished(ExitNoReport);
             return;
         }
@@ -275,13 +293,9 @@ void CommandLineSeries::Start() {
             args_.Results.isEmpty() ? QString() : QFileInfo(args_.Results).absoluteFilePath();
         p.view.settings = WithArguments(loaded.settings, args_, demo, results);
         // Found only at the report, a folder that cannot take it would cost the whole series.
-        const QString folder = p.view.settings.ResultsFolder;
-        const std::optional<QString> refused =
-            QFileInfo(folder).isDir() ? platform::NewFileRefusedIn(folder)
-                                      : std::optional<QString>(QStringLiteral("no such folder"));
-        if (refused) {
-            Say(QStringLiteral("The results folder \"%1\" cannot be written: %2")
-                    .arg(folder, *refused));
+        if (const std::optional<QString> refused =
+                platform::ResultsFolderRefused(p.view.settings.ResultsFolder)) {
+            Say(*refused);
             emit Finished(ExitUnwritableResults);
             return;
         }
@@ -394,6 +408,9 @@ void CommandLineSeries::Close(int exitStatus) {
         }
         if (env_.progressBar)
             env_.err(QStringLiteral("\r\x1b[K"));
+        if (exitStatus_ >= 128 &&
+            (!parts.sequencer || parts.sequencer->State().ReportPath.isEmpty()))
+            env_.err(QStringLiteral("No report was written.\n"));
         PrintSummary();
         emit Finished(exitStatus_);
     });
@@ -451,5 +468,7 @@ void CommandLineSeries::PrintSummary() {
         table += QStringLiteral("Data:   ") + state->DataPath + QLatin1Char('\n');
     if (!state->CsvPath.isEmpty())
         table += QStringLiteral("CSV:    ") + state->CsvPath + QLatin1Char('\n');
+    if (!state->FramesPath.isEmpty())
+        table += QStringLiteral("Frames: ") + state->FramesPath + QLatin1Char('\n');
     env_.out(table);
 }

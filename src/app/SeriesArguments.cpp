@@ -125,6 +125,10 @@ ParsedArguments ParseSeriesArguments(const QStringList& arguments) {
         } else if (name == QLatin1String("--demo")) {
             if (value->isEmpty())
                 return failure(QStringLiteral("--demo needs a file"));
+            // The game plays recordings only; anything else would cost a whole series.
+            if (!value->endsWith(QLatin1String(".dem"), Qt::CaseInsensitive))
+                return failure(
+                    QStringLiteral("--demo takes a demo recording (.dem): \"%1\"").arg(*value));
             parsed.Demo = *value;
         } else if (name == QLatin1String("--results")) {
             if (value->isEmpty())
@@ -142,6 +146,9 @@ ParsedArguments ParseSeriesArguments(const QStringList& arguments) {
         return ParsedArguments{parsed, QString()};
     }
     if (version) {
+        // A run asked for and not made must not end as a success.
+        if (run)
+            return failure(QStringLiteral("--version and --run do not go together"));
         parsed.Do = SeriesArguments::Action::Version;
         return ParsedArguments{parsed, QString()};
     }
@@ -173,8 +180,8 @@ BenchmarkSettings WithArguments(BenchmarkSettings s, const SeriesArguments& argu
     }
     if (!resultsFolder.isEmpty())
         s.ResultsFolder = ResultsFolderFromChosen(resultsFolder);
-    if (arguments.Note)
-        s.Note = *arguments.Note;
+    // The window's note labels the window's series; a script's series has its own or none.
+    s.Note = arguments.Note.value_or(QString());
     return s;
 }
 
@@ -185,11 +192,11 @@ QString UsageText() {
         "       varnholt --help | --version\n"
         "\n"
         "Runs one benchmark series without the window and exits. Options not given are\n"
-        "taken as the window stored them.\n"
+        "taken as the window stored them, except the note: without --note there is none.\n"
         "\n"
         "  --run             run a series\n"
         "  --resolution WxH  a size to run, repeatable: one of the table's sizes, or one\n"
-        "                    other size as the custom resolution\n"
+        "                    other size as the custom resolution (each side 1 to 16384)\n"
         "  --runs N          runs per size, 1 to 5 (kept as the run count, as the Run\n"
         "                    button keeps the window's)\n"
         "  --demo PATH       a demo recording (.dem) to play instead of the stored choice\n"

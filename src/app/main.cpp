@@ -21,9 +21,10 @@
 
 // The argument "/afterupgrade", given after an upgrade, changes nothing here.
 int main(int argc, char** argv) {
-    // The news window's own process (started by the program itself).
+    // The news window's own process (started by the program itself); by hand without a
+    // display, Qt would abort.
     if (IsNewsProcess(argc, argv))
-        return NewsProcessMain(argc, argv);
+        return DisplayAvailable() ? NewsProcessMain(argc, argv) : RefuseWithoutDisplay();
     if (WantsCommandLine(argc, argv))
         return RunCommandLine(argc, argv);
     // Qt would abort with a message about reinstalling the program.

@@ -47,6 +47,13 @@ GamePaths takeGameFolder(GamePaths paths, const QString& gameFolder) {
 
 } // namespace
 
+QString GameFolderStoredByHand(const SettingsStore& store) {
+    const QString byHand = store.ReadValue(QStringLiteral("Path"));
+    if (!QDir::isAbsolutePath(byHand) || !IsGameFolder(byHand))
+        return {};
+    return withSlash(byHand);
+}
+
 GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& search,
                        const QString& registryDirectory, const SteamPlaces& places,
                        QStringList* problems) {
@@ -60,16 +67,14 @@ GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& 
             paths.GameBase = BaseFromMatchFolder(folder);
     }
 
-    if (paths.GameBase.isEmpty() && !places.homeFolder.isEmpty()) {
-        const TodaysSteam today = FindTodaysSteam(places);
+    if (paths.GameBase.isEmpty()) {
+        const TodaysSteam today =
+            places.homeFolder.isEmpty() ? TodaysSteam{} : FindTodaysSteam(places);
         if (problems)
             *problems << today.problems;
         QString gameFolder = today.gameFolder;
-        if (gameFolder.isEmpty()) {
-            const QString byHand = store.ReadValue(QStringLiteral("Path"));
-            if (QDir::isAbsolutePath(byHand) && IsGameFolder(byHand))
-                gameFolder = withSlash(byHand);
-        }
+        if (gameFolder.isEmpty())
+            gameFolder = GameFolderStoredByHand(store);
         if (!gameFolder.isEmpty()) {
             paths = takeGameFolder(paths, gameFolder);
             if (!today.root.isEmpty() || paths.SteamFolder.isEmpty())

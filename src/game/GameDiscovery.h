@@ -22,6 +22,10 @@ QString BaseFromMatchFolder(const QString& folder);
 QString CfgFolderOf(const QString& gameBase);
 QString EpisodicFolderOf(const QString& gameBase);
 
+// The game folder the user stored by hand as "Path", when it is one (ends with "/"); empty
+// otherwise.
+QString GameFolderStoredByHand(const SettingsStore& store);
+
 // Lists the folders (ending with "/") of every "hl2.exe" below a root, in walk order.
 using GameSearch = std::function<QStringList(const QString& root)>;
 // The program's search: the file search walking the whole tree for "hl2.exe".
@@ -32,7 +36,8 @@ QStringList SearchGameFolders(const QString& root);
 //
 // When the stored Steam path finds nothing, today's layout is looked through (`places`); a
 // game found there is the game base itself (its "episodic/" lies directly in it). When that
-// finds nothing either, a stored "Path" naming such a game folder, put there by hand, is taken.
+// finds nothing either (or there is no home to look in), a stored "Path" naming such a game
+// folder, put there by hand, is taken.
 // Damaged Steam files met on the way are added to `problems`.
 GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& search,
                        const QString& registryDirectory = registryDir(),

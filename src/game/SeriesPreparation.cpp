@@ -19,7 +19,7 @@ std::optional<QString> SeriesPreparation::CheckDemo(const BenchmarkSettings& set
     // Without a choice the series plays the demo of the last one; with none before, the game
     // would be started with no demo at all and every run would end without a result.
     if (!settings.Demo && demo_.DemoName.isEmpty())
-        return QStringLiteral("Please choose a demo on the \"Filters & demos\" page.");
+        return QString::fromUtf8(NoDemoChosenMessage);
     return ::CheckDemo(settings, paths_);
 }
 

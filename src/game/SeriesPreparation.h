@@ -12,6 +12,10 @@
 // The game preparation of a series and its undoing, over the folders found at start-up, the
 // program's registry store (whose folder also holds the game's settings), the dialogs and the
 // file operation component of the window.
+// The refusal of a series with no demo chosen and none played before.
+inline constexpr char NoDemoChosenMessage[] =
+    "Please choose a demo on the \"Filters & demos\" page.";
+
 class SeriesPreparation : public GamePreparation {
 public:
     SeriesPreparation(SettingsStore& store, Dialogs& dialogs, TJvSHFileOperation& fileOp,

@@ -37,7 +37,50 @@ void loadCustomResolution(SettingsStore& store, const DisplayModeList& modes,
     }
 }
 
+// A value never stored (a fresh set-up) takes its default; a stored text the decoder does not
+// know still leaves the box without a choice.
+std::optional<int> orFreshDefault(SettingsStore& store, const QString& name, int fallback,
+                                  const std::function<std::optional<int>(const QString&)>& decode) {
+    const QString text = store.ReadValue(name);
+    return text.isEmpty() ? std::optional(fallback) : decode(text);
+}
+
+QString quotedForShell(const QString& text) {
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
 } // namespace
+
+QString ProgramKeyMissingDetails(const QString& registryDirectory) {
+    return QStringLiteral("The program's settings key HKEY_LOCAL_MACHINE%1 is not in the "
+                          "registry store \"%2\". The installation creates it "
+                          "(scripts/install.sh, or the package's varnholt command).")
+        .arg(SettingsStore::ProgramKey(), storeFile(RegRoot::LocalMachine, registryDirectory));
+}
+
+QString GameNotFoundDetails(const QString& registryDirectory, const SteamPlaces& places,
+                            const QString& storedPath) {
+    QString text = QStringLiteral("Looked for:\n- Steam's key HKEY_CURRENT_USER%1 in \"%2\"")
+                       .arg(SteamKeyPath(), storeFile(RegRoot::CurrentUser, registryDirectory));
+    const QStringList roots = SteamRootCandidates(places.homeFolder);
+    if (!roots.isEmpty())
+        text += QStringLiteral("\n- a Steam folder: ") + roots.join(QStringLiteral(", "));
+    text += QStringLiteral("\n- a game folder stored as \"Path\": ");
+    text += storedPath.isEmpty()
+                ? QStringLiteral("none stored")
+                : QStringLiteral("\"%1\" has no episodic/ beside hl2_linux, hl2.sh or hl2.exe")
+                      .arg(storedPath);
+    return text;
+}
+
+QString StorePathCommand(const QString& programFolder, const QString& registryDirectory) {
+    return QStringLiteral("VARNHOLT_REGISTRY_DIR=%1 %2 add 'HKLM%3' /v Path /t REG_SZ "
+                          "/d '/path/to/steamapps/common/Half-Life 2/' /f")
+        .arg(quotedForShell(registryDirectory), quotedForShell(programFolder + "reg"),
+             SettingsStore::ProgramKey());
+}
 
 StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) {
     StartupResult result;
@@ -49,14 +92,22 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
     try {
         if (!store.HasProgramKey()) {
             result.failureMessage = QStringLiteral("Please reinstall the Quillon Varnholt!");
+            result.failure = StartupResult::Failure::ProgramKeyMissing;
+            result.failureDetails = ProgramKeyMissingDetails(env.registryDirectory);
             return result;
         }
-        if (!SteamInstalled(env.registryDirectory, env.steamPlaces)) {
+        // A game folder stored by hand is enough: its Steam may live where nobody looks.
+        if (!SteamInstalled(env.registryDirectory, env.steamPlaces) &&
+            GameFolderStoredByHand(store).isEmpty()) {
             result.failureMessage = QStringLiteral("Please install the Half-Life 2 Episode One!");
+            result.failure = StartupResult::Failure::GameNotFound;
+            result.failureDetails = GameNotFoundDetails(env.registryDirectory, env.steamPlaces,
+                                                        store.ReadValue(QStringLiteral("Path")));
             return result;
         }
     } catch (const RegistryStoreError& e) {
         result.failureMessage = e.message();
+        result.failure = StartupResult::Failure::StoreUnreadable;
         return result;
     }
 
@@ -64,15 +115,20 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
     loadResolutions(store, modes, result);
     loadCustomResolution(store, modes, s);
 
-    s.FilteringMode = DecodeIndex(store.ReadValue(QStringLiteral("AFLevel")), 7);
-    s.AntialiasingMode = DecodeIndex(store.ReadValue(QStringLiteral("AALevel")), 8);
+    s.FilteringMode = orFreshDefault(store, QStringLiteral("AFLevel"), FreshDefaults::Filtering,
+                                     [](const QString& t) { return DecodeIndex(t, 7); });
+    s.AntialiasingMode =
+        orFreshDefault(store, QStringLiteral("AALevel"), FreshDefaults::Antialiasing,
+                       [](const QString& t) { return DecodeIndex(t, 8); });
     if (const auto run = DecodeRunNumber(store.ReadValue(QStringLiteral("RunNumber"))))
         s.RunCount = *run + 1;
 
     result.paths = DiscoverGame(result.paths, store, env.searchGame, env.registryDirectory,
                                 env.steamPlaces, &result.discoveryProblems);
 
-    s.Demo = DecodeDemo(store.ReadValue(QStringLiteral("Demo")));
+    const QString demo = store.ReadValue(QStringLiteral("Demo"));
+    // A fresh set-up plays the shipped demo, as its item's caption promises.
+    s.Demo = demo.isEmpty() ? std::optional(DemoKind::Shipped) : DecodeDemo(demo);
     if (s.Demo)
         result.customDemoControlsEnabled = DemoChoiceChanged(store, *s.Demo);
     const QString demoPath = store.ReadValue(QStringLiteral("Demoname"));
@@ -89,9 +145,12 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
     s.Note = store.ReadValue(QStringLiteral("Note"));
     if (!s.Note.isEmpty())
         store.WriteValue(QStringLiteral("Note"), s.Note);
-    s.HdrMode = DecodeIndex(store.ReadValue(QStringLiteral("HDR")), 3);
-    s.HeapSize = DecodeHeapSize(store.ReadValue(QStringLiteral("Heapsize")));
-    s.RefreshRate = DecodeRefresh(store.ReadValue(QStringLiteral("Refresh")));
+    s.HdrMode = orFreshDefault(store, QStringLiteral("HDR"), FreshDefaults::Hdr,
+                               [](const QString& t) { return DecodeIndex(t, 3); });
+    s.HeapSize =
+        orFreshDefault(store, QStringLiteral("Heapsize"), FreshDefaults::HeapSize, DecodeHeapSize);
+    s.RefreshRate =
+        orFreshDefault(store, QStringLiteral("Refresh"), FreshDefaults::Refresh, DecodeRefresh);
     s.FastZ = DecodeSetUnlessZero(store.ReadValue(QStringLiteral("FastZ")));
     s.ColorCorrection = DecodeSetUnlessZero(store.ReadValue(QStringLiteral("ColorCorrection")));
 

@@ -31,12 +31,12 @@ QString realFolder(const QString& path) {
     return canonical.isEmpty() ? QString() : withSlash(canonical);
 }
 
-// A small regular file read whole; a link, a FIFO or a device is never read through, so
-// nothing hangs. Nothing when it is not there; `problem` is set when it is there but cannot be
-// read.
+// A small regular file read whole; a FIFO or a device is never read, so nothing hangs, and a
+// link only to a regular file of the user's (Steam's files kept on another disk). Nothing when
+// it is not there; `problem` is set when it is there but cannot be read.
 std::optional<KvParse> readKeyValuesFile(const QString& path, QString& problem) {
     const KvLimits limits;
-    const platform::OutsideFile file = platform::ReadOutsideFile(path, limits.maxBytes);
+    const platform::OutsideFile file = platform::ReadUsersFile(path, limits.maxBytes);
     if (file.outcome == platform::OutsideFile::Outcome::Missing)
         return std::nullopt;
     if (!file.ok()) {

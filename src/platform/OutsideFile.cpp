@@ -8,7 +8,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <linux/magic.h>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace platform {
@@ -31,7 +35,11 @@ OutsideFile tooLarge(qint64 maxBytes) {
                    QStringLiteral("larger than %1 bytes").arg(maxBytes));
 }
 
-OutsideFile readChecked(const QString& path, qint64 maxBytes, OutsideRead how, int flags) {
+// What a followed link must lead to: nothing when it may be read, else the refusal.
+using TargetCheck = std::function<std::optional<OutsideFile>(int fd, const struct stat&)>;
+
+OutsideFile readChecked(const QString& path, qint64 maxBytes, OutsideRead how, int flags,
+                        const TargetCheck& checkTarget = {}) {
     const QByteArray name = QFile::encodeName(path);
     UniqueFd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags));
     if (fd.get() < 0) {
@@ -49,6 +57,10 @@ OutsideFile readChecked(const QString& path, qint64 maxBytes, OutsideRead how, i
         return failed(errno);
     if (!S_ISREG(st.st_mode))
         return refused(OutsideFile::Outcome::NotRegular, QStringLiteral("not a regular file"));
+    if (checkTarget) {
+        if (std::optional<OutsideFile> refusal = checkTarget(fd.get(), st))
+            return *refusal;
+    }
     const bool keepFirst = how == OutsideRead::FirstBytes;
     if (st.st_size > maxBytes && !keepFirst)
         return tooLarge(maxBytes);
@@ -94,6 +106,26 @@ OutsideFile ReadOutsideFile(const QString& path, qint64 maxBytes, OutsideRead ho
 
 OutsideFile ReadSystemFile(const QString& path, qint64 maxBytes, OutsideRead how) {
     return readChecked(path, maxBytes, how, 0);
+}
+
+OutsideFile ReadUsersFile(const QString& path, qint64 maxBytes) {
+    struct stat link {};
+    if (::lstat(QFile::encodeName(path).constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return ReadOutsideFile(path, maxBytes);
+    return readChecked(path, maxBytes, OutsideRead::WholeOrNothing, 0,
+                       [](int fd, const struct stat& st) -> std::optional<OutsideFile> {
+                           if (st.st_uid != ::geteuid())
+                               return refused(
+                                   OutsideFile::Outcome::NotRegular,
+                                   QStringLiteral("a symbolic link to a file of another user"));
+                           struct statfs fs {};
+                           if (::fstatfs(fd, &fs) != 0)
+                               return failed(errno);
+                           if (fs.f_type == PROC_SUPER_MAGIC)
+                               return refused(OutsideFile::Outcome::NotRegular,
+                                              QStringLiteral("a symbolic link into /proc"));
+                           return std::nullopt;
+                       });
 }
 
 int OpenRegularFile(const QString& path, QString* why) {

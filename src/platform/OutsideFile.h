@@ -39,6 +39,11 @@ OutsideFile ReadOutsideFile(const QString& path, qint64 maxBytes,
 OutsideFile ReadSystemFile(const QString& path, qint64 maxBytes,
                            OutsideRead how = OutsideRead::WholeOrNothing);
 
+// The same for a file of the user's that may be reached through the user's own link (Steam's
+// lists kept on another disk): a link is followed only to a regular file the user owns, never
+// into /proc; a FIFO or a device stays refused, link or not.
+OutsideFile ReadUsersFile(const QString& path, qint64 maxBytes);
+
 // An open descriptor of `path` for reading in pieces (a "file" URL's source), when it is a
 // regular file; opened without waiting, links followed. -1 otherwise, with `why` set.
 int OpenRegularFile(const QString& path, QString* why = nullptr);

@@ -3,6 +3,7 @@
 #include "platform/UniqueFd.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -30,6 +31,15 @@ std::optional<QString> NewFileRefusedIn(const QString& folder) {
             return QString::fromLocal8Bit(std::strerror(errno));
     }
     return QString::fromLocal8Bit(std::strerror(EEXIST));
+}
+
+std::optional<QString> ResultsFolderRefused(const QString& folder) {
+    const std::optional<QString> refused =
+        QFileInfo(folder).isDir() ? NewFileRefusedIn(folder)
+                                  : std::optional<QString>(QStringLiteral("no such folder"));
+    if (!refused)
+        return std::nullopt;
+    return QStringLiteral("The results folder \"%1\" cannot be written: %2").arg(folder, *refused);
 }
 
 } // namespace platform

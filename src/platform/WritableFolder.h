@@ -10,4 +10,8 @@ namespace platform {
 // do not tell (as root). Nothing when it can, else the system's reason.
 std::optional<QString> NewFileRefusedIn(const QString& folder);
 
+// Whether the results folder can take the report, before a series is started: nothing when it
+// can, else the message for the user, saying which folder and why.
+std::optional<QString> ResultsFolderRefused(const QString& folder);
+
 } // namespace platform

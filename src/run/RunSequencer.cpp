@@ -200,6 +200,7 @@ void RunSequencer::PrepareSeries() {
     state_.ReportPath.clear();
     state_.DataPath.clear();
     state_.CsvPath.clear();
+    state_.FramesPath.clear();
 
     GamePreparation& prep = ctx_.preparation;
     prep.BackupAutoexec();
@@ -460,6 +461,7 @@ void RunSequencer::WriteDataFiles(const QString& reportPath) {
         const DataFilePaths paths = ::WriteDataFiles(result, reportPath);
         state_.DataPath = paths.Json;
         state_.CsvPath = paths.Csv;
+        state_.FramesPath = paths.Frames;
     } catch (const AppError& error) {
         ctx_.dialogs.showMessage(
             QStringLiteral("The report was saved, but its data files were not.\n\n") +

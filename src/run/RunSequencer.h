@@ -51,6 +51,7 @@ struct RunState {
     QString ReportPath;
     QString DataPath;
     QString CsvPath;
+    QString FramesPath; // empty when the series recorded no frame times
 };
 
 // Everything a series works with. All references outlive the sequencer.

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QPluginLoader>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -37,6 +38,13 @@ void PrepareWebEngine() {
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (platform::RunningAsSuperUser() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The engine's notes about its graphics context and Chromium's own log are no news for the
+    // user; errors still show, and a user's own settings of either win.
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.debug=false\n"
+                                                        "qt.webenginecontext.info=false"));
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--log-level=3");
 }
 
 QStringList NewsCommandLine(const NewsArguments& arguments) {

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -104,6 +105,21 @@ std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series
                 found->PerSeries[s] = bar;
         }
     }
+    // Compared, the sizes go smallest first, whichever series named them first; a caption that
+    // names no size keeps its place after them.
+    const auto sizeOf = [](const QString& caption) -> std::optional<std::pair<int, int>> {
+        static const QRegularExpression pattern(QStringLiteral("^([0-9]+) \u00D7 ([0-9]+)"));
+        const QRegularExpressionMatch match = pattern.match(caption);
+        if (!match.hasMatch())
+            return std::nullopt;
+        return std::pair(match.captured(1).toInt(), match.captured(2).toInt());
+    };
+    std::stable_sort(groups.begin(), groups.end(), [&](const ChartGroup& a, const ChartGroup& b) {
+        const auto sa = sizeOf(a.Caption), sb = sizeOf(b.Caption);
+        if (!sa || !sb)
+            return sa.has_value() && !sb.has_value();
+        return *sa < *sb;
+    });
     if (series.size() == 2) {
         for (ChartGroup& g : groups) {
             const auto& a = g.PerSeries[0];
@@ -124,7 +140,8 @@ std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series
 
 ResultsChart::ResultsChart(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ResultsChart"));
-    setMinimumSize(320, 200);
+    // Beside the frame-time panel in the smallest results window: both minimums fit its width.
+    setMinimumSize(240, 200);
 }
 
 void ResultsChart::SetSeries(std::vector<ChartSeries> series) {
@@ -145,6 +162,27 @@ void ResultsChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     Draw(painter, rect());
+}
+
+std::vector<LegendPlace> LayOutLegend(const QStringList& labels, const QFontMetrics& metrics,
+                                      int left, int right) {
+    constexpr int swatch = 14, gap = 24;
+    int whole = 0;
+    for (const QString& label : labels)
+        whole += swatch + metrics.horizontalAdvance(label) + gap;
+    const bool stacked = left + whole - gap > right;
+    std::vector<LegendPlace> places;
+    int x = left;
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        LegendPlace place;
+        place.Row = stacked ? int(i) : 0;
+        place.Left = stacked ? left : x;
+        place.Text = metrics.elidedText(labels[i], Qt::ElideRight,
+                                        std::max(40, right - place.Left - swatch));
+        x += swatch + metrics.horizontalAdvance(place.Text) + gap;
+        places.push_back(place);
+    }
+    return places;
 }
 
 void ResultsChart::Draw(QPainter& p, const QRect& area) const {
@@ -172,9 +210,16 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
 
     // Legend above, captions below, the value axis on the left.
     const int line = fm.height();
-    const int legend = series_.size() > 1 ? line + 10 : 6;
-    const QRect plot = area.adjusted(fm.horizontalAdvance(QStringLiteral("0000.0")) + 14,
-                                     legend + line + 6, -12, -(2 * line + 14));
+    const int axisWidth = fm.horizontalAdvance(QStringLiteral("0000.0")) + 14;
+    // One series is named too: a saved image says which series it shows.
+    QStringList labels;
+    for (size_t s = 0; s < series_.size() && s < std::size(SeriesColours); ++s)
+        labels << ShownText(series_[s].Label, LabelChars);
+    const std::vector<LegendPlace> legendPlaces =
+        LayOutLegend(labels, fm, area.left() + axisWidth, area.right());
+    const int legendRows = legendPlaces.empty() ? 0 : legendPlaces.back().Row + 1;
+    const int legend = legendRows > 0 ? legendRows * line + 10 : 6;
+    const QRect plot = area.adjusted(axisWidth, legend + line + 6, -12, -(2 * line + 14));
     // A value beyond the axis (a negative one, say) is drawn at its end, not off the chart.
     const auto y = [&](double v) {
         return plot.bottom() - std::clamp(v, 0.0, axisTop) / axisTop * plot.height();
@@ -194,16 +239,11 @@ void ResultsChart::Draw(QPainter& p, const QRect& area) const {
     p.drawText(QRect(area.left(), area.top() + legend, plot.left() + 80, line),
                Qt::AlignLeft | Qt::AlignVCenter, tr("FPS"));
 
-    if (series_.size() > 1) {
-        int x = plot.left();
-        for (size_t s = 0; s < series_.size() && s < std::size(SeriesColours); ++s) {
-            p.fillRect(QRect(x, area.top() + 4 + line / 2 - 5, 10, 10), SeriesColours[s]);
-            const QString label =
-                fm.elidedText(ShownText(series_[s].Label, LabelChars), Qt::ElideRight,
-                              std::max(40, (area.right() - x) / int(series_.size() - s) - 38));
-            p.drawText(QPoint(x + 14, area.top() + 4 + fm.ascent()), label);
-            x += 14 + fm.horizontalAdvance(label) + 24;
-        }
+    for (size_t s = 0; s < legendPlaces.size(); ++s) {
+        const LegendPlace& place = legendPlaces[s];
+        const int rowTop = area.top() + 4 + place.Row * line;
+        p.fillRect(QRect(place.Left, rowTop + line / 2 - 5, 10, 10), SeriesColours[s]);
+        p.drawText(QPoint(place.Left + 14, rowTop + fm.ascent()), place.Text);
     }
 
     const double groupWidth = double(plot.width()) / double(groups_.size());

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -30,7 +32,8 @@ struct ChartGroup {
     int Better = -1; // index of the better series; -1 when not compared or equal
 };
 
-// Resolutions in the order the series first name them. Two means whose difference shows as
+// Resolutions smallest first ("640 × 480" before "800 × 600"); captions that name no size after
+// them, in the order the series first name them. Two means whose difference shows as
 // 0.0 % are a tie: neither is better.
 std::vector<ChartGroup> GroupByResolution(const std::vector<ChartSeries>& series);
 
@@ -55,6 +58,17 @@ QColor SeriesColour(std::size_t index);
 // A text of outside origin cut for showing on one line: line breaks and other control
 // characters become blanks, and beyond `maxChars` it ends with "\u2026".
 QString ShownText(const QString& text, qsizetype maxChars);
+
+// Where the legend's labels go: side by side when every label fits whole between `left` and
+// `right`, else one line each, cut to that width (cut to the same width, two labels of one day
+// would both read as that day). Each text follows a 14-pixel swatch.
+struct LegendPlace {
+    int Row = 0;
+    int Left = 0; // of the swatch
+    QString Text;
+};
+std::vector<LegendPlace> LayOutLegend(const QStringList& labels, const QFontMetrics& metrics,
+                                      int left, int right);
 
 // A bar chart drawn with QPainter: per resolution one bar per series with its mean, a whisker
 // from the lowest to the highest run, and the values written on it.

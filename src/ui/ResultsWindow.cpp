@@ -25,6 +25,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSplitter>
 #include <QThread>
 #include <QTreeWidget>
@@ -198,6 +199,9 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     lows_->setSelectionMode(QAbstractItemView::NoSelection);
     lows_->setFocusPolicy(Qt::NoFocus);
     lows_->header()->setStretchLastSection(false);
+    // Every column stays in view: the figures share what room there is rather than scroll.
+    lows_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lows_->header()->setMinimumSectionSize(24);
     runChoice_ = new QComboBox;
     runChoice_->setObjectName(QStringLiteral("FrameRun"));
     framesStatus_ = new QLabel;
@@ -205,6 +209,10 @@ ResultsWindow::ResultsWindow(SettingsStore& store, ShellOpen& shell, Dialogs& di
     framesStatus_->setWordWrap(true);
     plot_ = new FrameTimePlot;
     plot_->setObjectName(QStringLiteral("FrameTimePlot"));
+    // Beside the chart in the smallest window: the two minimums must fit its width.
+    plot_->setMinimumWidth(200);
+    runChoice_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    runChoice_->setMinimumContentsLength(12);
     frames_ = new QWidget;
     frames_->setObjectName(QStringLiteral("FramesPanel"));
     auto* runLine = new QHBoxLayout;
@@ -267,6 +275,21 @@ ResultsWindow::~ResultsWindow() {
     StopFramesReading();
 }
 
+void ResultsWindow::KeepOnScreen() {
+    // A stored or default size larger than a small screen would leave part of it off screen.
+    const QScreen* shown = screen();
+    if (!shown)
+        return;
+    const QRect room = shown->availableGeometry();
+    resize(size().boundedTo(room.size()).expandedTo(minimumSize()));
+    QRect placed(pos(), size());
+    placed.moveRight(std::min(placed.right(), room.right()));
+    placed.moveBottom(std::min(placed.bottom(), room.bottom()));
+    placed.moveLeft(std::max(placed.left(), room.left()));
+    placed.moveTop(std::max(placed.top(), room.top()));
+    move(placed.topLeft());
+}
+
 void ResultsWindow::StopReading() {
     stopReader(reader_, stop_, generation_);
 }
@@ -281,6 +304,8 @@ void ResultsWindow::Open(const QString& folder) {
     entries_.clear();
     chart_->SetSeries({});
     status_->setText(QStringLiteral("Reading %1...").arg(QDir::toNativeSeparators(folder)));
+    if (!isVisible())
+        KeepOnScreen();
     show();
     raise();
     activateWindow();
@@ -395,6 +420,7 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
     const bool shown = std::any_of(chosen.begin(), chosen.end(), [](const ListedResult* e) {
         return hasFrameTimes(*e->Read.Summary);
     });
+    const bool sizeNow = shown && !framesSized_;
     if (shown && !framesSized_) {
         // The first time: the plot needs the room more than a few bars do. Later, the
         // splitter keeps what the user made of it.
@@ -482,8 +508,30 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
             item->setText(clockColumn,
                           QStringLiteral("clock fell: ") + fell.join(QStringLiteral(", ")));
     }
-    for (int c = 0; c < lows_->columnCount(); ++c)
+    // Shared evenly, the figures' columns need what the widest of them needs.
+    int tableWidth = 2 * lows_->frameWidth() + 4;
+    int widestFigure = 0;
+    for (int c = 0; c < lows_->columnCount(); ++c) {
         lows_->resizeColumnToContents(c);
+        if (c == 0)
+            tableWidth += lows_->header()->sectionSize(c);
+        else
+            widestFigure = std::max(widestFigure, lows_->header()->sectionSize(c));
+        lows_->header()->setSectionResizeMode(c, c == 0 ? QHeaderView::ResizeToContents
+                                                        : QHeaderView::Stretch);
+    }
+    tableWidth += widestFigure * (lows_->columnCount() - 1);
+    const QList<int> sizes = lower_->sizes();
+    if (sizeNow || (sizes.size() == 2 && sizes[1] < tableWidth)) {
+        // The table whole where the window has the room, the chart keeping its minimum; a
+        // panel the user made wider stays so.
+        const int width = std::max(lower_->width(), 2);
+        const int least = sizeNow ? width - width * 2 / 5 : sizes[1];
+        const int panel =
+            std::clamp(tableWidth, least,
+                       std::max(least, width - chart_->minimumWidth() - lower_->handleWidth()));
+        lower_->setSizes({width - panel, panel});
+    }
     const int rowHeight = lows_->topLevelItemCount() ? lows_->sizeHintForRow(0) : 0;
     lows_->setFixedHeight(std::min(180, lows_->header()->sizeHint().height() +
                                             rowHeight * lows_->topLevelItemCount() +

@@ -86,6 +86,8 @@ private:
     void OpenReport();
     void OpenFolder();
     void SaveChart();
+    // Fits the window into the screen's free area before it is shown.
+    void KeepOnScreen();
     std::vector<const ListedResult*> Chosen() const;
     void ShowFrameTimes(const std::vector<const ListedResult*>& chosen);
     void RunChosen(int index);

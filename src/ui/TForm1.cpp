@@ -5,12 +5,14 @@
 #include "game/GameDiscovery.h"
 #include "model/OptionLists.h"
 #include "model/SlotTable.h"
+#include "platform/WritableFolder.h"
 #include "run/RunSequencer.h"
 #include "sysinfo/HeapAdvice.h"
 #include "ui/ErrorReport.h"
 #include "ui/GroupBar.h"
 #include "ui/PictureButton.h"
 #include "ui/ResultsWindow.h"
+#include "ui/StartupWayOut.h"
 #include "ui/TForm3.h"
 #include "ui/UiLook.h"
 
@@ -271,6 +273,9 @@ void TForm1::BuildGroupBar() {
             return false;
         }
     };
+    frames->setToolTip(QStringLiteral("Records every frame's time through MangoHud: it must be "
+                                      "installed, and the game's launch options in Steam must "
+                                      "be \"mangohud %command%\""));
     const auto showFrames = [frames, framesOn] {
         frames->setText(framesOn() ? QStringLiteral("Frame times: on")
                                    : QStringLiteral("Frame times: off"));
@@ -404,8 +409,18 @@ void TForm1::SetColours() {
                                          HeapsizeBox, RefreshBox, AFBox, AABox})
         lightBox(control);
     // Not named among the coloured boxes, but on the same pages and read alike.
-    for (QWidget* control : std::initializer_list<QWidget*>{RunNumberBox, CusWidth, CusHeight})
-        lightBox(control);
+    lightBox(RunNumberBox);
+    // The custom size is chosen with "Possibilities", never typed: the two edits look like the
+    // page they lie on, not like a box that takes typing.
+    for (QLineEdit* edit : {CusWidth, CusHeight}) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        edit->setPalette(palette);
+        edit->setFocusPolicy(Qt::NoFocus);
+        edit->setCursor(Qt::ArrowCursor);
+        edit->setToolTip(QStringLiteral("Chosen with \"Possibilities\" from the sizes the "
+                                        "display offers"));
+    }
 }
 
 void TForm1::ConnectHandlers() {
@@ -442,6 +457,10 @@ void TForm1::ConnectHandlers() {
             guarded([this, id] { demoChanging(id); });
     });
 
+    // A long path is cut in its box: the whole of it shows on pointing.
+    for (QLineEdit* path : {HL2PathEdit, ResEdit, DemoEdit})
+        connect(path, &QLineEdit::textChanged, path, &QWidget::setToolTip);
+
     Image4->installEventFilter(this);
     ResEdit->installEventFilter(this);
     for (QWidget* control : std::initializer_list<QWidget*>{
@@ -464,11 +483,16 @@ void TForm1::FormCreate() {
 
     StartupEnvironment environment = c_.startup;
     environment.programFolder = paths_.ProgramFolder;
-    const StartupResult result = LoadSettings(c_.store, environment);
-    if (!result.loaded()) {
-        c_.dialogs.showMessage(result.failureMessage);
+    StartupResult result = LoadSettings(c_.store, environment);
+    while (!result.loaded()) {
+        // The way out offered: a game folder chosen here lets start-up go on.
+        if (OfferStartupWayOut(result, c_.store, c_.dialogs)) {
+            result = LoadSettings(c_.store, environment);
+            continue;
+        }
         BenchButton->setEnabled(false);
         BenchButton->setToolTip(result.failureMessage);
+        SetStatus(result.failureMessage);
         return;
     }
     ApplyStartup(result);
@@ -496,6 +520,10 @@ void TForm1::ApplyStartup(const StartupResult& result) {
     for (size_t i = 0; i < resItems.size(); ++i) {
         resItems[i]->setChecked(s.ResolutionChecked[i]);
         resItems[i]->setEnabled(result.resolutionEnabled[i]);
+        resItems[i]->setToolTip(
+            result.resolutionEnabled[i]
+                ? QString()
+                : QStringLiteral("Greyed: the display does not offer %1").arg(resItems[i]->text()));
     }
     CusWidth->setText(s.CustomWidth);
     CusHeight->setText(s.CustomHeight);
@@ -517,6 +545,8 @@ void TForm1::ApplyStartup(const StartupResult& result) {
     choose(RefreshBox, s.RefreshRate);
     FastZBox->setChecked(s.FastZ);
     ColorCorrBox->setChecked(s.ColorCorrection);
+    for (QLineEdit* path : {HL2PathEdit, ResEdit, DemoEdit})
+        path->setToolTip(path->text());
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -675,12 +705,24 @@ void TForm1::RzGroup3Items3Click() {
 }
 
 void TForm1::ResultsItemClick() {
+    if (ResEdit->text().isEmpty()) {
+        // Start-up stopped before the results folder was known.
+        c_.dialogs.showMessage(
+            QStringLiteral("No results folder is known: start-up stopped at \"%1\"")
+                .arg(BenchButton->toolTip()));
+        return;
+    }
     if (!results_)
         results_ = std::make_unique<ResultsWindow>(c_.store, c_.shell, c_.dialogs);
     results_->Open(ResEdit->text());
 }
 
 void TForm1::BenchButtonClick() {
+    // The folder may have become read-only since it was chosen.
+    if (const std::optional<QString> refused = platform::ResultsFolderRefused(ResEdit->text())) {
+        c_.dialogs.showMessage(*refused);
+        return;
+    }
     if (sequencer_)
         sequencer_->BenchButtonClick();
 }
@@ -689,6 +731,11 @@ void TForm1::RzToolButton5Click() {
     const QString chosen = c_.dialogs.chooseFolder(QStringLiteral("Results folder"));
     if (chosen.isEmpty())
         return;
+    // Found only at the report, a folder that cannot take it would cost the whole series.
+    if (const std::optional<QString> refused = platform::ResultsFolderRefused(chosen)) {
+        c_.dialogs.showMessage(*refused);
+        return;
+    }
     ResEdit->setText(ResultsFolderFromChosen(chosen));
     saving_.ResultsFolderChosen(chosen);
 }

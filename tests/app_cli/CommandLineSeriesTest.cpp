@@ -4,6 +4,7 @@
 #include "SmallDisk.h"
 
 #include "app/CommandLineSeries.h"
+#include "game/StartupLoad.h"
 #include "results/DataFiles.h"
 #include "run/GameWaitTexts.h"
 #include "run/RunSequencer.h"
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTimer>
 #include <csignal>
 
@@ -85,8 +87,8 @@ TEST_F(CommandLine, AWholeSeriesPrintsItsSummaryAndWritesBothFiles) {
     const QStringList steps = err.split('\n', Qt::SkipEmptyParts);
     EXPECT_TRUE(steps.contains("Collecting system information, please wait..."));
     EXPECT_TRUE(steps.contains("Benchmarking in progress"));
-    EXPECT_TRUE(steps.contains("Resolution: 640 \u00D7 480... Runs: 3/1"));
-    EXPECT_TRUE(steps.contains("Resolution: 1366 \u00D7 768 (Custom)... Runs: 3/3"));
+    EXPECT_TRUE(steps.contains("Resolution: 640 \u00D7 480... Run 1 of 3"));
+    EXPECT_TRUE(steps.contains("Resolution: 1366 \u00D7 768 (Custom)... Run 3 of 3"));
     EXPECT_TRUE(steps.contains("  run 2: 62.50 FPS"));
     EXPECT_TRUE(steps.contains("  run 1: no result"));
     EXPECT_EQ(steps.last(), "The benchmarking is successful.");
@@ -131,10 +133,48 @@ TEST_F(CommandLine, OptionsNotGivenAreTakenAsStored) {
     EXPECT_EQ(sizes, QStringList({"640x480", "800x600"}));
     const QJsonObject json =
         QJsonDocument::fromJson(testsupport::readFile(series->State()->DataPath)).object();
-    EXPECT_EQ(json["note"].toString(), "stored");
+    EXPECT_EQ(json["note"].toString(), "") << "the window's note labels the window's series only";
+    EXPECT_FALSE(testsupport::readFile(series->State()->ReportPath).contains("stored"));
+    EXPECT_EQ(stored("Note"), "stored");
     EXPECT_EQ(json["options"]["filtering"].toString(), "Trilinear");
     EXPECT_EQ(json["options"]["runs"].toInt(), 1);
     EXPECT_TRUE(json["rows"][0]["average"].isNull()) << "one run per row: no average in the report";
+}
+
+// A fresh set-up: nothing stored but the results folder. The first series runs the shipped demo
+// and its files name every option.
+TEST_F(CommandLine, AFreshSetUpRunsWithTheShippedDemoAndEveryOptionChosen) {
+    startClient();
+    Registry(RegRoot::LocalMachine, regDir).deleteKey(SettingsStore::ProgramKey());
+    ASSERT_TRUE(Registry(RegRoot::LocalMachine, regDir).openKey(SettingsStore::ProgramKey(), true));
+    store({{"ResultPath", results}});
+    ASSERT_EQ(run(args({{640, 480}}, 1)), 0) << err.toStdString();
+    const QJsonObject json =
+        QJsonDocument::fromJson(testsupport::readFile(series->State()->DataPath)).object();
+    const QJsonObject options = json["options"].toObject();
+    EXPECT_EQ(options["filtering"].toString(), "From System");
+    EXPECT_EQ(options["antialiasing"].toString(), "From System");
+    EXPECT_EQ(options["hdr"].toString(), "Full (if available)");
+    EXPECT_EQ(options["heap_size"].toString(), "64 MB - default");
+    EXPECT_EQ(options["refresh_rate"].toString(), "60 Hz");
+    EXPECT_EQ(options["demo"].toString(), "rovdemo1");
+    const QByteArray report = testsupport::readFile(series->State()->ReportPath);
+    for (const char* line :
+         {"<b>High Dynamic Range:</b> Full (if available)<br>",
+          "<b>Heapsize:</b> 64 MB - default<br>", "<b>Antialising mode:</b> From System<br>",
+          "<b>Filtering mode:</b> From System<br>"})
+        EXPECT_TRUE(report.contains(line)) << line;
+}
+
+// With no demo chosen the refusal names the command line's own way to choose one.
+TEST_F(CommandLine, NoDemoChosenNamesTheDemoOption) {
+    startClient();
+    store({{"Demo", "0"}});
+    EXPECT_EQ(run(args({{640, 480}}, 1)), 1);
+    EXPECT_TRUE(err.contains("Please choose a demo on the \"Filters & demos\" page. On the "
+                             "command line: give --demo PATH."))
+        << err.toStdString();
+    EXPECT_TRUE(testbed::readGameLog(layout).isEmpty());
 }
 
 TEST_F(CommandLine, SteamNotRunningStopsWithAClearMessageAndNoDialog) {
@@ -191,6 +231,7 @@ TEST_F(CommandLine, InterruptStopsTheGameAndPutsTheUsersScriptBack) {
     cli.Interrupt(2);
     ASSERT_TRUE(testsupport::waitUntil([&] { return status.has_value(); }));
     EXPECT_EQ(*status, 130);
+    EXPECT_TRUE(err.contains("No report was written.\n")) << err.toStdString();
     EXPECT_TRUE(testsupport::waitUntil([&] { return !testbed::processRunning(game); }))
         << "the game was stopped";
     EXPECT_TRUE(err.contains(QStringLiteral("Stopped the game (process %1).").arg(game)));
@@ -295,6 +336,10 @@ TEST_P(CommandLineFrameTimes, TheSummaryGainsTheLowsOfTheFramesPlayed) {
               "Resolution    Run 1    Run 2     Mean      Min      Max   1% low 0.1% low");
     EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("800 \u00D7 600 ")))
         << lines[1].toStdString();
+    const QString framesFile = series->State()->FramesPath;
+    ASSERT_FALSE(framesFile.isEmpty());
+    EXPECT_TRUE(QFile::exists(framesFile));
+    EXPECT_TRUE(out.endsWith("Frames: " + framesFile + "\n")) << out.toStdString();
 
     const QJsonObject json =
         QJsonDocument::fromJson(testsupport::readFile(series->State()->DataPath)).object();
@@ -457,6 +502,51 @@ TEST_F(CommandLineTodaysGame, AnInterruptEndsTheWaitForTheGame) {
     EXPECT_EQ(run(args({{640, 480}}, 2)), 128 + SIGINT) << err.toStdString();
     EXPECT_TRUE(interrupted);
     expectTodaysScriptBack();
+}
+
+} // namespace
+
+namespace {
+
+// Steam where no one looks (its home is not the one searched), the game folder stored by hand as
+// docs/todays-steam.md says.
+class CommandLineSteamElsewhere : public CommandLine {
+protected:
+    void SetUp() override {
+        CommandLine::SetUp();
+        today = layOutTodaysSteam();
+        places = SteamPlaces{tmp.path() + "/another home", {today.commandDir}};
+    }
+
+    testbed::ModernSteamLayout today;
+};
+
+TEST_F(CommandLineSteamElsewhere, NothingFoundSaysWhereItLookedAndHowToStoreThePath) {
+    EXPECT_EQ(run(args({{640, 480}}, 1)), 1);
+    EXPECT_TRUE(err.startsWith("Please install the Half-Life 2 Episode One!\n"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("Steam's key HKEY_CURRENT_USER\\Software\\Valve\\Steam "
+                                            "in \"%1HKEY_CURRENT_USER.reg\"")
+                                 .arg(regDir)))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(tmp.path() + "/another home/.local/share/Steam"));
+    EXPECT_TRUE(err.contains("a game folder stored as \"Path\": none stored"));
+    EXPECT_TRUE(err.contains(StorePathCommand(programFolder, regDir))) << err.toStdString();
+}
+
+TEST_F(CommandLineSteamElsewhere, TheGameFolderStoredByHandIsRun) {
+    store({{"Path", today.gameDir}});
+    testsupport::writeFile(today.cfgDir + "autoexec.cfg", UserScript);
+    // The stand-ins find their Steam through $HOME; the program looks in another home.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", today.home.toUtf8());
+    const auto restoreHome = qScopeGuard([&home] { qputenv("HOME", home); });
+    ASSERT_TRUE(QProcess::startDetached(today.steamCommand, {}, today.steamRoot));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(today) != 0; }));
+    EXPECT_EQ(run(args({{800, 600}}, 1)), 0) << err.toStdString();
+    EXPECT_FALSE(err.contains("Please install")) << err.toStdString();
+    EXPECT_EQ(testbed::readGameLog(today).size(), 1);
+    EXPECT_EQ(testsupport::readFile(today.cfgDir + "autoexec.cfg"), QByteArray(UserScript));
 }
 
 } // namespace

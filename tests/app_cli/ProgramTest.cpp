@@ -104,12 +104,15 @@ TEST_F(Program, BadArgumentsExitTwoWithTheUsage) {
         {"--run", "--bogus"},
         {"--run", "--results", "no such folder"},
         {"--run", "--demo", "missing.dem"},
+        {"--run", "--demo", "notes.txt"}, // a file, but no recording
+        {"--version", "--run"},
         {"--run", "--resolution", "640x480\n"},
         {"--bogus"},
         {"help"},
         {"-platform", "offscreen"},
         {"/afterupgrade", "--bogus"},
     };
+    testsupport::writeFile(tmp.path() + "/notes.txt", "not a demo");
     for (const QStringList& arguments : bad) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         out.clear();
@@ -139,7 +142,8 @@ TEST_F(Program, HelpAndVersion) {
 
 TEST_F(Program, WithoutADisplayTheWindowIsRefusedInOneLine) {
     env.remove("QT_QPA_PLATFORM");
-    for (const QStringList& arguments : {QStringList{}, QStringList{"/afterupgrade"}}) {
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{"/afterupgrade"}, QStringList{"/news", "--run"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         out.clear();
         err.clear();
@@ -340,6 +344,9 @@ TEST_F(Program, AWindowStartedDuringACommandLineSeriesSaysWhy) {
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(testsupport::windowKinds(server.display(), "Quillon Varnholt").isEmpty());
     EXPECT_NE(process.state(), QProcess::NotRunning) << "the series goes on";
+    // No window follows by itself once the series ends: the text says to start it again.
+    EXPECT_TRUE(told.contains("does not open now")) << told.toStdString();
+    EXPECT_TRUE(told.contains("Start the program again")) << told.toStdString();
 }
 
 // A home laid out as today's Steam on Linux: no Steam path in the store, the Steam root below

@@ -80,7 +80,7 @@ TEST(SeriesArguments, AWholeSeriesLine) {
     ASSERT_TRUE(bare.Arguments);
     EXPECT_TRUE(bare.Arguments->Resolutions.empty());
     EXPECT_FALSE(bare.Arguments->Runs);
-    EXPECT_FALSE(bare.Arguments->Note) << "the stored note stays";
+    EXPECT_FALSE(bare.Arguments->Note) << "no note given";
     EXPECT_FALSE(bare.Arguments->StartSteam);
 }
 
@@ -90,6 +90,14 @@ TEST(SeriesArguments, HelpAndVersionWinOverEverythingValid) {
     EXPECT_EQ(ParseSeriesArguments({"--version"}).Arguments->Do, SeriesArguments::Action::Version);
     EXPECT_EQ(ParseSeriesArguments({"--help", "--version"}).Arguments->Do,
               SeriesArguments::Action::Help);
+}
+
+// The caps take their own number: one more is refused (above), the number itself is not.
+TEST(SeriesArguments, TheCapsThemselvesAreAccepted) {
+    EXPECT_TRUE(ParseSeriesArguments(QStringList(MaxArguments, "--run")).Arguments);
+    EXPECT_TRUE(
+        ParseSeriesArguments({"--run", "--results", QString(MaxArgumentLength, 'r')}).Arguments);
+    EXPECT_TRUE(ParseSeriesArguments({"--run", "--demo", "My Demo.DEM"}).Arguments);
 }
 
 TEST(SeriesArguments, BadArgumentsAreRefusedWithTheReason) {
@@ -118,6 +126,12 @@ TEST(SeriesArguments, BadArgumentsAreRefusedWithTheReason) {
         {{"--run=yes"}, "--run takes no value"},
         {{"--run", "--results", QString(5000, 'r')}, "an argument is longer than 4096"},
         {QStringList(300, "--run"), "too many arguments"},
+        {QStringList(MaxArguments + 1, "--run"), "too many arguments"},
+        {{"--run", "--results", QString(MaxArgumentLength + 1, 'r')},
+         "an argument is longer than 4096"},
+        {{"--run", "--demo", "notes.txt"}, "--demo takes a demo recording (.dem)"},
+        {{"--run", "--demo=rovdemo1"}, "--demo takes a demo recording (.dem)"},
+        {{"--version", "--run"}, "--version and --run do not go together"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').left(80).toStdString());
@@ -149,7 +163,7 @@ TEST(SeriesArguments, SizesReplaceTheStoredTicksAndTheRestOnlyWhereGiven) {
     EXPECT_EQ(s.CustomHeight, "768");
     EXPECT_EQ(s.RunCount, 2);
     EXPECT_EQ(s.Demo, DemoKind::Shipped);
-    EXPECT_EQ(s.Note, "stored");
+    EXPECT_EQ(s.Note, "") << "the window's note is not a script's";
     EXPECT_EQ(s.ResultsFolder, "/stored/");
 
     SeriesArguments tableOnly;
@@ -168,6 +182,29 @@ TEST(SeriesArguments, SizesReplaceTheStoredTicksAndTheRestOnlyWhereGiven) {
     EXPECT_EQ(WithArguments(stored, SeriesArguments{}, {}, {}).ResolutionChecked,
               stored.ResolutionChecked)
         << "no size given: the stored ticks";
+}
+
+} // namespace
+
+namespace {
+
+// --help, the manual page and docs/command-line.md name every option, every exit status and
+// the size limit.
+TEST(SeriesArguments, EveryOptionAndExitStatusIsDocumented) {
+    const QString usage = UsageText();
+    const QString manual =
+        QString::fromUtf8(testsupport::readFile(testsupport::sourceDir() + "/dist/varnholt.1.in"))
+            .replace("\\-", "-");
+    const QString page = QString::fromUtf8(
+        testsupport::readFile(testsupport::sourceDir() + "/docs/command-line.md"));
+    for (const char* word :
+         {"--run", "--resolution", "--runs", "--demo", "--results", "--note", "--start-steam",
+          "--frame-times", "--help", "--version", "129", "130", "131", "143", "16384"}) {
+        SCOPED_TRACE(word);
+        EXPECT_TRUE(manual.contains(QLatin1String(word)));
+        EXPECT_TRUE(page.contains(QLatin1String(word)));
+        EXPECT_TRUE(usage.contains(QLatin1String(word)));
+    }
 }
 
 } // namespace

@@ -89,6 +89,56 @@ TEST(OutsideFile, NeverReadsMoreThanTheLimitWhateverTheSizeSays) {
     EXPECT_GT(whole.bytes.size(), 16);
 }
 
+// A file of the user's may lie behind the user's own link (Steam's lists on another disk); what
+// a link must not lead to is refused as before, and never waited for.
+TEST(OutsideFile, AUsersFileMayBeReachedThroughALinkToARegularFileOfTheirs) {
+    QTemporaryDir tmp;
+    const QString dir = tmp.path() + "/";
+    testsupport::writeFile(dir + "list.vdf", "\"libraryfolders\" {}");
+    testsupport::writeFile(dir + "others.vdf", "\"libraryfolders\" {}");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "fifo").constData(), 0600), 0);
+    ASSERT_TRUE(makeLink(dir + "list.vdf", dir + "link to a file"));
+    ASSERT_TRUE(makeLink(dir + "fifo", dir + "link to a fifo"));
+    ASSERT_TRUE(makeLink("/dev/zero", dir + "link to zero"));
+    ASSERT_TRUE(makeLink("/proc/self/environ", dir + "link into proc"));
+    ASSERT_TRUE(makeLink(dir + "nowhere", dir + "dangling link"));
+    ASSERT_TRUE(makeLink(dir + "others.vdf", dir + "link to another's"));
+    const bool othersFile = ::chown(QFile::encodeName(dir + "others.vdf").constData(),
+                                    ::geteuid() + 1, ::getegid()) == 0;
+
+    const struct {
+        const char* name;
+        QString path;
+        Outcome outcome;
+        const char* reason;
+    } cases[] = {
+        {"a regular file", dir + "list.vdf", Outcome::Read, ""},
+        {"a link to a file", dir + "link to a file", Outcome::Read, ""},
+        {"a FIFO", dir + "fifo", Outcome::NotRegular, "not a regular file"},
+        {"a link to a FIFO", dir + "link to a fifo", Outcome::NotRegular, "not a regular file"},
+        {"a link to /dev/zero", dir + "link to zero", Outcome::NotRegular, "not a regular file"},
+        {"a link into /proc", dir + "link into proc", Outcome::NotRegular,
+         "a symbolic link into /proc"},
+        {"a dangling link", dir + "dangling link", Outcome::Missing, "No such file or directory"},
+        {"a device", "/dev/zero", Outcome::NotRegular, "not a regular file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OutsideFile file = platform::ReadUsersFile(c.path, 1024);
+        EXPECT_EQ(file.outcome, c.outcome);
+        EXPECT_EQ(file.reason, QString::fromLatin1(c.reason));
+        if (c.outcome == Outcome::Read)
+            EXPECT_EQ(file.bytes, "\"libraryfolders\" {}");
+        else
+            EXPECT_TRUE(file.bytes.isEmpty());
+    }
+    if (!othersFile)
+        GTEST_SKIP() << "a file of another user cannot be made here";
+    const OutsideFile others = platform::ReadUsersFile(dir + "link to another's", 1024);
+    EXPECT_EQ(others.outcome, Outcome::NotRegular);
+    EXPECT_EQ(others.reason, "a symbolic link to a file of another user");
+}
+
 TEST(OutsideFile, ASystemFileMayBeReachedThroughALink) {
     QTemporaryDir tmp;
     testsupport::writeFile(tmp.path() + "/os-release", "NAME=Test\n");

@@ -202,6 +202,10 @@ TEST_F(TodaysDiscovery, TheStartUpCheckPassesWithARootAndNoSteamKey) {
     EXPECT_TRUE(searchedRoot.isEmpty()) << "no stored Steam path to search below";
 
     ASSERT_TRUE(QDir(layout.home).removeRecursively());
+    // The game folder the first start stored as "Path" is still there: it alone passes.
+    EXPECT_EQ(stored("Path"), layout.gameDir);
+    EXPECT_TRUE(LoadSettings(s, env).loaded());
+    ASSERT_TRUE(QDir(layout.library).removeRecursively());
     EXPECT_EQ(LoadSettings(s, env).failureMessage,
               QStringLiteral("Please install the Half-Life 2 Episode One!"));
 }

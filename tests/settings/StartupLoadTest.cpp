@@ -99,6 +99,37 @@ TEST_F(StartupRules, StoredTextsAsTheWindowTakesThem) {
     }
 }
 
+// A fresh set-up has a choice in every box and the shipped demo, so that the first Run runs
+// and the report has no empty field; a stored text still wins, and one not understood still
+// leaves its box empty.
+TEST_F(StartupRules, AFreshSetUpHasEveryBoxChosenAndTheShippedDemo) {
+    const StartupResult fresh = load();
+    ASSERT_TRUE(fresh.loaded());
+    EXPECT_EQ(fresh.settings.FilteringMode, 6) << "From System";
+    EXPECT_EQ(fresh.settings.AntialiasingMode, 7) << "From System";
+    EXPECT_EQ(fresh.settings.HdrMode, 2) << "Full (if available)";
+    EXPECT_EQ(fresh.settings.HeapSize, 0) << "64 MB - default";
+    EXPECT_EQ(fresh.settings.RefreshRate, 0) << "60 Hz";
+    EXPECT_EQ(fresh.settings.Demo, DemoKind::Shipped);
+    EXPECT_FALSE(fresh.customDemoControlsEnabled);
+    EXPECT_EQ(stored("Demo"), "1") << "chosen as a click on its item would";
+    EXPECT_FALSE(storedExists("AFLevel")) << "a default is shown, not stored";
+
+    store({{"AFLevel", "0"},
+           {"AALevel", "1"},
+           {"HDR", "0"},
+           {"Heapsize", "512000"},
+           {"Refresh", "85"},
+           {"Demo", "2"}});
+    const StartupResult chosen = load();
+    EXPECT_EQ(chosen.settings.FilteringMode, 0);
+    EXPECT_EQ(chosen.settings.AntialiasingMode, 1);
+    EXPECT_EQ(chosen.settings.HdrMode, 0);
+    EXPECT_EQ(chosen.settings.HeapSize, 3);
+    EXPECT_EQ(chosen.settings.RefreshRate, 3);
+    EXPECT_EQ(chosen.settings.Demo, DemoKind::Custom);
+}
+
 TEST_F(StartupRules, ResolutionsFollowTheOfferedModes) {
     store({{"640", "1"}, {"800", "1"}, {"1024", "0"}, {"2048", "1"}, {"hdw2", "1"}});
     // "11920 x 1080" has extra leading digits, which the substring look-up accepts.
@@ -175,8 +206,56 @@ TEST_F(StartupRules, MissingSteamKeyStopsBeforeOptionsAreLoaded) {
     store({{"AFLevel", "1"}});
     const StartupResult r = load();
     EXPECT_EQ(r.failureMessage, QStringLiteral("Please install the Half-Life 2 Episode One!"));
+    EXPECT_EQ(r.failure, StartupResult::Failure::GameNotFound);
     EXPECT_FALSE(r.settings.FilteringMode);
     EXPECT_FALSE(storedExists("Path"));
+}
+
+// A user whose Steam lives where nobody looks stores the game folder by hand, as the docs say;
+// that alone passes the start-up check, without Steam's key or a Steam root.
+TEST_F(StartupRules, AGameFolderStoredByHandIsEnoughWithoutSteam) {
+    deleteKey(RegRoot::CurrentUser, SteamKeyPath());
+    const QString game = tmp.path() + "/disk/SteamLibrary/steamapps/common/Half-Life 2/";
+    QDir().mkpath(game + "episodic/cfg");
+    testsupport::writeFile(game + "hl2_linux", "");
+    store({{"Path", game.chopped(1)}, {"AFLevel", "1"}});
+    const StartupResult r = load();
+    ASSERT_TRUE(r.loaded()) << qPrintable(r.failureMessage);
+    EXPECT_EQ(r.paths.GameBase, game);
+    EXPECT_EQ(r.paths.EpisodicFolder, game + "episodic/");
+    EXPECT_EQ(r.paths.CfgFolder, game + "episodic/cfg/");
+    EXPECT_EQ(r.settings.FilteringMode, 1) << "the options are loaded";
+    EXPECT_EQ(stored("Path"), game);
+
+    // A stored folder that is not the game's does not pass, and the message names it.
+    store({{"Path", tmp.path() + "/disk/SteamLibrary"}});
+    const StartupResult refused = load();
+    EXPECT_EQ(refused.failure, StartupResult::Failure::GameNotFound);
+    EXPECT_TRUE(refused.failureDetails.contains(
+        QStringLiteral("\"%1\" has no episodic/").arg(tmp.path() + "/disk/SteamLibrary")))
+        << qPrintable(refused.failureDetails);
+}
+
+// The messages of a stopped start-up say what was looked for and where; the system's own
+// sentence stays as it was.
+TEST(StartupMessages, SayWhatWasLookedForAndWhere) {
+    EXPECT_EQ(ProgramKeyMissingDetails("/reg/"),
+              "The program's settings key HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon\\Ostrevo is "
+              "not in the registry store \"/reg/HKEY_LOCAL_MACHINE.reg\". The installation "
+              "creates it (scripts/install.sh, or the package's varnholt command).");
+    EXPECT_EQ(GameNotFoundDetails("/reg/", SteamPlaces{"/home/u", {}}, ""),
+              "Looked for:\n"
+              "- Steam's key HKEY_CURRENT_USER\\Software\\Valve\\Steam in "
+              "\"/reg/HKEY_CURRENT_USER.reg\"\n"
+              "- a Steam folder: /home/u/.local/share/Steam, /home/u/.steam/steam, "
+              "/home/u/.steam/root, /home/u/.var/app/com.valvesoftware.Steam/.local/share/Steam, "
+              "/home/u/.var/app/com.valvesoftware.Steam/data/Steam, "
+              "/home/u/snap/steam/common/.local/share/Steam\n"
+              "- a game folder stored as \"Path\": none stored");
+    EXPECT_EQ(StorePathCommand("/opt/it's/", "/reg/"),
+              "VARNHOLT_REGISTRY_DIR='/reg/' '/opt/it'\\''s/reg' add "
+              "'HKLM\\SOFTWARE\\Quillon\\Ostrevo' /v Path /t REG_SZ "
+              "/d '/path/to/steamapps/common/Half-Life 2/' /f");
 }
 
 // A store file that cannot be read stops start-up at its key check, as a missing key does,

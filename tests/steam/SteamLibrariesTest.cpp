@@ -248,9 +248,10 @@ TEST_F(TodaysLayout, DamagedFilesAreNamedAndTheRestIsStillLookedAt) {
                               .arg(realPath(root) + "steamapps/libraryfolders.vdf")});
 }
 
-// Steam's files are read only as regular files under their own names: behind a link may lie
-// anything (/proc/kmsg, which as root gives nothing and never ends, held the start).
-TEST_F(TodaysLayout, ALinkedListOrManifestIsNamedAndNotReadThrough) {
+// Steam's files may lie behind the user's own links (kept on another disk): a link to a regular
+// file of the user's is read; one into /proc (/proc/kmsg, which as root gives nothing and never
+// ends, held the start) is named and not read.
+TEST_F(TodaysLayout, ALinkedListOrManifestOfTheUsersIsReadAndOneIntoProcIsNot) {
     const QString root = makeFolder(home + ".local/share/Steam");
     const QString library = makeFolder(tmp.path() + "/lib");
     game(library, "hl2_linux", "HL2 elsewhere");
@@ -259,20 +260,19 @@ TEST_F(TodaysLayout, ALinkedListOrManifestIsNamedAndNotReadThrough) {
     testsupport::writeFile(elsewhere + "steamapps/appmanifest_220.acf",
                            R"("AppState" { "installdir" "HL2 elsewhere" })");
     link(elsewhere + "steamapps/libraryfolders.vdf", root + "steamapps/libraryfolders.vdf");
+    link(elsewhere + "steamapps/appmanifest_220.acf", library + "steamapps/appmanifest_220.acf");
     const TodaysSteam found = FindTodaysSteam(places);
-    EXPECT_TRUE(found.gameFolder.isEmpty()) << "the library named through the link is not used";
-    EXPECT_EQ(found.problems,
-              QStringList{QStringLiteral("Cannot read \"%1\": a symbolic link.")
-                              .arg(realPath(root) + "steamapps/libraryfolders.vdf")});
+    EXPECT_EQ(found.gameFolder, realPath(library) + "steamapps/common/HL2 elsewhere/")
+        << "the library and the folder named through the links";
+    EXPECT_TRUE(found.problems.isEmpty()) << found.problems.join('|').toStdString();
 
     QFile::remove(root + "steamapps/libraryfolders.vdf");
-    libraryList(root, {library});
-    link(elsewhere + "steamapps/appmanifest_220.acf", library + "steamapps/appmanifest_220.acf");
-    const TodaysSteam manifest = FindTodaysSteam(places);
-    EXPECT_TRUE(manifest.gameFolder.isEmpty()) << "the folder named through the link is not used";
-    EXPECT_EQ(manifest.problems,
-              QStringList{QStringLiteral("Cannot read \"%1\": a symbolic link.")
-                              .arg(realPath(library) + "steamapps/appmanifest_220.acf")});
+    link(QStringLiteral("/proc/self/environ"), root + "steamapps/libraryfolders.vdf");
+    const TodaysSteam proc = FindTodaysSteam(places);
+    EXPECT_TRUE(proc.gameFolder.isEmpty()) << "the library is listed nowhere else";
+    EXPECT_EQ(proc.problems,
+              QStringList{QStringLiteral("Cannot read \"%1\": a symbolic link into /proc.")
+                              .arg(realPath(root) + "steamapps/libraryfolders.vdf")});
 }
 
 TEST_F(TodaysLayout, LinkLoopsAndMissingRootsFindNothing) {

@@ -168,6 +168,23 @@ TEST_F(Testbed, LayoutProgramPrintsShellAssignments) {
     usage.start(binPath(QStringLiteral("testbed-layout")), {});
     ASSERT_TRUE(usage.waitForFinished(10000));
     EXPECT_EQ(usage.exitCode(), 2);
+
+    // An option is never taken for a folder's name.
+    usage.setWorkingDirectory(tmp.path());
+    const struct {
+        const char* argument;
+        int exit;
+    } options[] = {{"--help", 0}, {"-h", 0}, {"--moden", 2}};
+    for (const auto& o : options) {
+        SCOPED_TRACE(o.argument);
+        usage.start(binPath(QStringLiteral("testbed-layout")), {QLatin1String(o.argument)});
+        ASSERT_TRUE(usage.waitForFinished(10000));
+        EXPECT_EQ(usage.exitCode(), o.exit);
+        const QByteArray said =
+            o.exit == 0 ? usage.readAllStandardOutput() : usage.readAllStandardError();
+        EXPECT_TRUE(said.startsWith("usage: testbed-layout")) << said.constData();
+        EXPECT_FALSE(QFileInfo::exists(tmp.path() + '/' + QLatin1String(o.argument)));
+    }
 }
 
 // The whole round of a benchmark run: client up, launcher hands over and ends, the game plays

@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QTreeWidget>
@@ -228,7 +229,16 @@ TEST_F(ResultsWindowTest, RemembersItsSize) {
     window->close();
     EXPECT_EQ(store->ReadValue("ResultsWindowSize"), "1010x707");
     open();
-    EXPECT_EQ(window->size(), QSize(1010, 707));
+    // Taken as far as the screen has room (the offscreen screen here is smaller), and all of
+    // the window on it.
+    const QRect room = window->screen()->availableGeometry();
+    EXPECT_EQ(window->size(), QSize(1010, 707).boundedTo(room.size()));
+    EXPECT_TRUE(room.contains(QRect(window->pos(), window->size())))
+        << room.width() << "x" << room.height();
+    window.reset();
+    store->WriteValue("ResultsWindowSize", "700x500");
+    open();
+    EXPECT_EQ(window->size(), QSize(700, 500).boundedTo(room.size()));
     EXPECT_EQ(StoredWindowSize("12x9"), std::nullopt);
     EXPECT_EQ(StoredWindowSize("800x600x2"), std::nullopt);
 }
@@ -575,6 +585,38 @@ TEST_F(ResultsFramesTest, TwoSeriesShowTheirLowsSideBySide) {
     EXPECT_TRUE(window->Lows()->headerItem()->icon(1).isNull());
 }
 
+// Two series with frame times at the window's default and smallest sizes: the lows table keeps
+// its last column in view, and chart and panel share the width without overlapping. With
+// VARNHOLT_SHOTS set, the window is saved there as PNGs to look at.
+TEST_F(ResultsFramesTest, TwoSeriesFitTheDefaultAndTheSmallestSize) {
+    writeFixtures();
+    WriteDataFiles(framesSeries(at(13, 20), "every 100", 100), folder + "result_f.htm");
+    WriteDataFiles(framesSeries(at(14, 20), "every 50", 50), folder + "result_g.htm");
+    open();
+    window->show();
+    selectAndWait({0, 1});
+    for (const QSize& size : {QSize(900, 600), window->minimumSize()}) {
+        SCOPED_TRACE(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
+        window->resize(size);
+        const QImage shot = settledImage();
+        if (const QString shots = qEnvironmentVariable("VARNHOLT_SHOTS"); !shots.isEmpty())
+            shot.save(QStringLiteral("%1/results-%2x%3.png")
+                          .arg(shots)
+                          .arg(size.width())
+                          .arg(size.height()));
+        ASSERT_EQ(window->size(), size);
+        QTreeWidget* lows = window->Lows();
+        const int last = lows->columnCount() - 1;
+        EXPECT_LE(lows->header()->sectionViewportPosition(last) + lows->header()->sectionSize(last),
+                  lows->viewport()->width())
+            << "the last column is in view";
+        const QRect chart = window->Chart()->geometry();
+        const QRect panel = window->FramesPanel()->geometry();
+        EXPECT_FALSE(chart.intersects(panel));
+        EXPECT_GE(window->Chart()->width(), window->Chart()->minimumSizeHint().width());
+    }
+}
+
 TEST_F(ResultsFramesTest, AFramesFileThatCannotBeUsedIsToldAndNeverWaitedOn) {
     const struct {
         const char* stamp;
@@ -689,6 +731,58 @@ TEST(ResultsChart, TheDifferenceIsColouredByBetterOrWorse) {
     const auto tie = colours(60, 60.01);
     EXPECT_EQ(tie.first, 0);
     EXPECT_EQ(tie.second, 0);
+}
+
+// Two labels of one day that do not fit side by side go one above the other, whole, instead of
+// both being cut to the same "2026-12-11 07:…".
+TEST(ResultsChart, TheLegendKeepsTheLabelsApart) {
+    QFont font;
+    font.setPixelSize(12);
+    const QFontMetrics fm(font);
+    const QStringList labels = {"2026-12-11 07:30 before the driver update",
+                                "2026-12-11 07:45 after the driver update"};
+    const int both = fm.horizontalAdvance(labels[0]) + fm.horizontalAdvance(labels[1]) + 80;
+
+    const std::vector<LegendPlace> wide = LayOutLegend(labels, fm, 50, 50 + both);
+    ASSERT_EQ(wide.size(), 2u);
+    EXPECT_EQ(wide[0].Row, 0);
+    EXPECT_EQ(wide[1].Row, 0);
+    EXPECT_GT(wide[1].Left, wide[0].Left + fm.horizontalAdvance(labels[0]));
+    EXPECT_EQ(wide[0].Text, labels[0]);
+    EXPECT_EQ(wide[1].Text, labels[1]);
+
+    const int one = std::max(fm.horizontalAdvance(labels[0]), fm.horizontalAdvance(labels[1]));
+    const std::vector<LegendPlace> narrow = LayOutLegend(labels, fm, 50, 50 + one + 20);
+    ASSERT_EQ(narrow.size(), 2u);
+    EXPECT_EQ(narrow[0].Row, 0);
+    EXPECT_EQ(narrow[1].Row, 1);
+    EXPECT_EQ(narrow[1].Left, 50);
+    EXPECT_EQ(narrow[0].Text, labels[0]) << "whole";
+    EXPECT_EQ(narrow[1].Text, labels[1]) << "whole";
+
+    // Too narrow for even one: each is cut to the whole width, on its own line.
+    const std::vector<LegendPlace> tight = LayOutLegend(labels, fm, 50, 50 + one / 2);
+    EXPECT_EQ(tight[1].Row, 1);
+    EXPECT_TRUE(tight[1].Text.endsWith(QChar(0x2026)));
+    EXPECT_LE(fm.horizontalAdvance(tight[1].Text), one / 2 - 14);
+
+    EXPECT_EQ(LayOutLegend({"one series"}, fm, 0, 400).size(), 1u) << "a saved chart names it";
+}
+
+TEST(ResultsChart, ComparedSizesGoSmallestFirst) {
+    const QString x = QString::fromUtf8(" \u00D7 ");
+    const std::vector<ChartSeries> two = {
+        {"a", {{"1024" + x + "768", 40.0, 40.0, 40.0}, {"640" + x + "480", 60.0, 60.0, 60.0}}},
+        {"b",
+         {{"1920" + x + "1080", 30.0, 30.0, 30.0},
+          {"800" + x + "600", 50.0, 50.0, 50.0},
+          {"1366" + x + "768 (Custom)", 35.0, 35.0, 35.0}}},
+    };
+    QStringList order;
+    for (const ChartGroup& g : GroupByResolution(two))
+        order << g.Caption;
+    EXPECT_EQ(order, QStringList({"640" + x + "480", "800" + x + "600", "1024" + x + "768",
+                                  "1366" + x + "768 (Custom)", "1920" + x + "1080"}));
 }
 
 TEST(ResultsChart, ShownTextIsOneLineAndCut) {

@@ -75,7 +75,9 @@ QString shownText(QWidget* widget) {
 }
 
 TEST_F(WindowControls, EveryCaptionAndHintIsTheSystemsOwn) {
-    open();
+    // Every size offered: a greyed one carries a hint of this program's (below).
+    open({"640 x 480", "800 x 600", "1024 x 768", "1280 x 1024", "1600 x 1200", "2048 x 1536",
+          "1280 x 768", "1920 x 1080", "1920 x 1200"});
     struct Expected {
         const char* name;
         QString text;
@@ -158,6 +160,36 @@ TEST_F(WindowControls, EveryCaptionAndHintIsTheSystemsOwn) {
     }
 }
 
+// A size the display does not offer is greyed and says why; the custom size, chosen with
+// "Possibilities" only, does not look like a box that takes typing.
+TEST_F(WindowControls, GreyedSizesSayWhyAndTheCustomSizeLooksReadOnly) {
+    open({"640 x 480", "1920 x 1080"});
+    const QString times = QString::fromUtf8("\u00D7");
+    for (int i = 0; i < FixedSlotCount; ++i) {
+        auto* item = control<QCheckBox>(QStringLiteral("res%1").arg(i).toLatin1().constData());
+        SCOPED_TRACE(item->text().toStdString());
+        if (item->isEnabled())
+            EXPECT_EQ(item->toolTip(), QString());
+        else
+            EXPECT_EQ(item->toolTip(), "Greyed: the display does not offer " + item->text());
+    }
+    EXPECT_TRUE(control("res0")->isEnabled());
+    EXPECT_FALSE(control("res1")->isEnabled());
+    EXPECT_EQ(control("res1")->toolTip(),
+              "Greyed: the display does not offer 800 " + times + " 600");
+
+    for (const char* name : {"CusWidth", "CusHeight"}) {
+        auto* edit = control<QLineEdit>(name);
+        EXPECT_TRUE(edit->isReadOnly()) << name;
+        EXPECT_EQ(edit->focusPolicy(), Qt::NoFocus) << name << ": no caret to type at";
+        EXPECT_EQ(edit->palette().color(QPalette::Base), edit->palette().color(QPalette::Window))
+            << name << ": the page's colour, not an edit box's";
+        EXPECT_NE(edit->palette().color(QPalette::Base),
+                  control<QLineEdit>("NoteEdit")->palette().color(QPalette::Base));
+        EXPECT_TRUE(edit->toolTip().contains("Possibilities")) << name;
+    }
+}
+
 TEST_F(WindowControls, RunWithoutSteamAsksAndReportsInTheStatusLine) {
     open();
     window->show();
@@ -196,6 +228,30 @@ TEST_F(WindowControls, TheProgressPanelFollowsTheSeries) {
     EXPECT_EQ(window->NormalBounds().top, saved.top);
     EXPECT_EQ(window->NormalBounds().width, 556);
     EXPECT_EQ(window->NormalBounds().height, 475);
+}
+
+} // namespace
+
+namespace {
+
+// The help and the shipped news name the buttons by the captions the window shows; a hint is
+// not a button's name.
+TEST_F(WindowControls, TheHelpNamesTheButtonsTheWindowHas) {
+    open();
+    const QString help = QString::fromUtf8(
+        testsupport::readFile(testsupport::sourceDir() + "/assets/help/Help.html"));
+    const QString news = QString::fromUtf8(
+        testsupport::readFile(testsupport::sourceDir() + "/assets/offlinenews.html"));
+    for (const char* name : {"RzShapeButton1", "RzShapeButton3", "RzShapeButton4", "BenchButton"}) {
+        const QString caption = ShownCaption(control<QAbstractButton>(name)->text());
+        EXPECT_TRUE(help.contains("<b>" + caption + "</b>")) << caption.toStdString();
+    }
+    for (const QString& hintOnly :
+         {QStringLiteral("Check for newer version"), QStringLiteral("Browse..."),
+          QStringLiteral("Open the help file")}) {
+        EXPECT_FALSE(help.contains("<b>" + hintOnly + "</b>")) << hintOnly.toStdString();
+        EXPECT_FALSE(news.contains("<b>" + hintOnly + "</b>")) << hintOnly.toStdString();
+    }
 }
 
 } // namespace

@@ -12,6 +12,8 @@ TEST_F(FrameTimesItem, SwitchesTheSettingAndShowsIt) {
     auto* item = control<QAbstractButton>("FrameTimesItem");
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(), QStringLiteral("Frame times: off")) << "off by default";
+    EXPECT_TRUE(item->toolTip().contains("MangoHud")) << "what it needs";
+    EXPECT_TRUE(item->toolTip().contains("mangohud %command%"));
     EXPECT_FALSE(storedExists("FrameTimes"));
     item->click();
     EXPECT_EQ(stored("FrameTimes"), QStringLiteral("1"));

@@ -1,3 +1,4 @@
+#include "SmallDisk.h"
 #include "WindowFixture.h"
 
 #include <QCheckBox>
@@ -121,6 +122,7 @@ TEST_F(WindowOptions, TheResultsFolderBrowseAppendsASlash) {
     const Case cases[] = {
         {tmp.path() + QStringLiteral("/results"), tmp.path() + QStringLiteral("/results/")},
         {QStringLiteral("/"), QStringLiteral("/")}};
+    QDir().mkpath(tmp.path() + QStringLiteral("/results"));
     open();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chosen.toStdString());
@@ -134,6 +136,42 @@ TEST_F(WindowOptions, TheResultsFolderBrowseAppendsASlash) {
     dialogs.folderAnswer.clear();
     click("RzToolButton5");
     EXPECT_EQ(control<QLineEdit>("ResEdit")->text(), QStringLiteral("/"));
+}
+
+// A results folder that cannot take the report is refused when it is chosen, and a series is
+// not started into one, as on the command line: found only at the report, it would cost the
+// whole series.
+TEST_F(WindowOptions, AResultsFolderThatCannotBeWrittenIsRefused) {
+    SmallDisk disk;
+    if (!disk.ready())
+        GTEST_SKIP() << disk.reason().toStdString();
+    QDir().mkpath(disk.path() + "results");
+    ASSERT_TRUE(disk.makeReadOnly());
+    const QString readOnly = disk.path() + "results";
+    const QString writable = tmp.path() + QStringLiteral("/results/");
+    QDir().mkpath(writable);
+    storeValues({{"ResultPath", writable}, {"640", "1"}});
+    open();
+    const QString refused = QStringLiteral("The results folder \"%1\" cannot be written: "
+                                           "Read-only file system");
+
+    dialogs.folderAnswer = readOnly;
+    click("RzToolButton5");
+    EXPECT_EQ(dialogs.messages, QStringList{refused.arg(readOnly)});
+    EXPECT_EQ(control<QLineEdit>("ResEdit")->text(), writable) << "the earlier folder is kept";
+    EXPECT_EQ(stored(QStringLiteral("ResultPath")), writable);
+
+    // Typed in (or gone read-only since): the Run button says so and starts nothing.
+    dialogs.messages.clear();
+    control<QLineEdit>("ResEdit")->setText(readOnly + "/");
+    bool started = false;
+    QObject::connect(window.get(), &TForm1::SeriesRunningChanged,
+                     [&started](bool running) { started = started || running; });
+    click("BenchButton");
+    EXPECT_EQ(dialogs.messages, QStringList{refused.arg(readOnly + "/")});
+    EXPECT_FALSE(started);
+    EXPECT_TRUE(dialogs.questions.isEmpty()) << "not even the Steam question";
+    EXPECT_TRUE(control("BenchButton")->isEnabled());
 }
 
 TEST_F(WindowOptions, FocusLeavingTheResultsEditStoresItsText) {

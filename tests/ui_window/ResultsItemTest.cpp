@@ -43,3 +43,24 @@ TEST_F(ResultsItem, OpensTheResultsWindowOnTheResultsFolderBesideTheMainWindow) 
 }
 
 } // namespace
+
+namespace {
+
+// Start-up stopped before the results folder was known: the item says so instead of listing
+// "0 series in " an empty folder.
+TEST_F(ResultsItem, WithoutAResultsFolderItSaysWhy) {
+    Registry(RegRoot::CurrentUser, regDir).deleteKey(SteamKeyPath());
+    open();
+    window->show();
+    click("RzGroup3");
+    ASSERT_EQ(control<QLineEdit>("ResEdit")->text(), QString());
+    dialogs.messages.clear();
+    click("ResultsItem");
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("No results folder is known: start-up stopped at "
+                                         "\"Please install the Half-Life 2 Episode One!\"")});
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<ResultsWindow*>(w), nullptr) << "no results window";
+}
+
+} // namespace

@@ -19,12 +19,15 @@ TEST_F(WindowStartup, AMissingKeyStopsOnPageOneWithTheRunButtonDisabled) {
         RegRoot root;
         QString key;
         QString message;
+        QString wayOut;
     };
     const Case cases[] = {
         {"program key", RegRoot::LocalMachine, SettingsStore::ProgramKey(),
-         QStringLiteral("Please reinstall the Quillon Varnholt!")},
+         QStringLiteral("Please reinstall the Quillon Varnholt!"),
+         QStringLiteral("scripts/install.sh")},
         {"Steam key", RegRoot::CurrentUser, SteamKeyPath(),
-         QStringLiteral("Please install the Half-Life 2 Episode One!")},
+         QStringLiteral("Please install the Half-Life 2 Episode One!"),
+         QStringLiteral("Choose the game folder now")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -34,10 +37,20 @@ TEST_F(WindowStartup, AMissingKeyStopsOnPageOneWithTheRunButtonDisabled) {
         dialogs.messages.clear();
         open();
 
-        EXPECT_EQ(dialogs.messages, QStringList{c.message});
+        // The system's sentence first, then what was looked for and where, then the way out.
+        const QStringList shown = dialogs.messages + dialogs.questions;
+        ASSERT_EQ(shown.size(), 1) << shown.join('|').toStdString();
+        EXPECT_TRUE(shown[0].startsWith(c.message + "\n\n")) << shown[0].toStdString();
+        EXPECT_TRUE(shown[0].contains(regDir)) << "where it looked: " << shown[0].toStdString();
+        EXPECT_TRUE(shown[0].contains(c.wayOut)) << shown[0].toStdString();
         auto* bench = control("BenchButton");
         EXPECT_FALSE(bench->isEnabled());
         EXPECT_EQ(bench->toolTip(), c.message);
+        EXPECT_TRUE(dialogs.folderTitles.isEmpty()) << "No: nothing is chosen";
+        // The window says why it cannot run, where its status shows.
+        EXPECT_EQ(control<QLabel>("StatusInfo")->text(), c.message);
+        if (const QString shots = qEnvironmentVariable("VARNHOLT_SHOTS"); !shots.isEmpty())
+            window->grab().save(shots + "/stopped-" + QString::fromLatin1(c.name) + ".png");
         // Page 1 instead of the about view, and nothing loaded.
         auto* pages = control<QStackedWidget>("PageControl");
         EXPECT_FALSE(pages->isHidden());
@@ -52,6 +65,52 @@ TEST_F(WindowStartup, AMissingKeyStopsOnPageOneWithTheRunButtonDisabled) {
         EXPECT_TRUE(QDir(programFolder + QStringLiteral("Benchmark")).exists());
         window.reset();
     }
+}
+
+// Without Steam the window offers to choose the game folder; a folder that is not the game's is
+// refused with the reason, the game's own is stored as "Path" and start-up goes on.
+TEST_F(WindowStartup, WithoutSteamTheGameFolderCanBeChosenAndStartUpGoesOn) {
+    Registry(RegRoot::CurrentUser, regDir).deleteKey(SteamKeyPath());
+    const QString game = tmp.path() + QStringLiteral("/elsewhere/Half-Life 2/");
+    QDir().mkpath(game + QStringLiteral("episodic/cfg"));
+    testsupport::writeFile(game + QStringLiteral("hl2.sh"), "");
+    storeValues({{"AFLevel", "2"}});
+
+    // First a folder that is not the game's, then the game's.
+    class TwoAnswers : public RecordingDialogs {
+    public:
+        QString chooseFolder(const QString& title) override {
+            folderTitles << title;
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        }
+        QStringList answers;
+    };
+    TwoAnswers answering;
+    answering.yes = true;
+    answering.answers = {tmp.path() + QStringLiteral("/elsewhere"), game.chopped(1)};
+    store = std::make_unique<SettingsStore>(regDir);
+    StartupEnvironment startup;
+    startup.programFolder = programFolder;
+    startup.displayModes = [] { return testsupport::screenSizes({QStringLiteral("640 x 480")}); };
+    startup.searchGame = [](const QString&) { return QStringList(); };
+    startup.registryDirectory = regDir;
+    window = std::make_unique<TForm1>(TForm1Components{
+        *store, answering, shell, links, preparation, facts, detection, fileOp,
+        Timings{1, 1, 1, 1, 1}, startup, [this](const GamePaths& paths) { foundPaths = paths; },
+        [] {}, [] {}, [] { return 4096ull << 20; }, [] {}});
+
+    ASSERT_EQ(answering.questions.size(), 2);
+    EXPECT_TRUE(answering.questions[0].startsWith("Please install the Half-Life 2 Episode One!"));
+    EXPECT_EQ(answering.messages,
+              QStringList{QStringLiteral("\"%1\" is not the game folder: it has no episodic/ "
+                                         "beside hl2_linux, hl2.sh or hl2.exe.")
+                              .arg(tmp.path() + QStringLiteral("/elsewhere"))});
+    EXPECT_EQ(stored(QStringLiteral("Path")), game);
+    EXPECT_TRUE(control("BenchButton")->isEnabled());
+    EXPECT_EQ(control<QLineEdit>("HL2PathEdit")->text(), game);
+    EXPECT_EQ(control<QComboBox>("AFBox")->currentIndex(), 2) << "the options are loaded";
+    EXPECT_EQ(foundPaths.CfgFolder, game + QStringLiteral("episodic/cfg/"));
+    window.reset();
 }
 
 // A store file that cannot be read at start-up: the window says why and keeps the Run button
@@ -124,6 +183,11 @@ TEST_F(WindowStartup, BothKeysLoadTheOptionsAndOpenOnTheAboutView) {
     EXPECT_EQ(control<QLineEdit>("DemoEdit")->text(), demoFile);
     EXPECT_EQ(control<QLineEdit>("NoteEdit")->text(), QStringLiteral("quiet run"));
     EXPECT_EQ(control<QLineEdit>("ResEdit")->text(), programFolder + QStringLiteral("Benchmark/"));
+    // A long path is cut in its box; pointing at it shows the whole.
+    for (const char* path : {"ResEdit", "HL2PathEdit", "DemoEdit"})
+        EXPECT_EQ(control<QLineEdit>(path)->toolTip(), control<QLineEdit>(path)->text()) << path;
+    control<QLineEdit>("ResEdit")->setText(QStringLiteral("/a/long/path/"));
+    EXPECT_EQ(control("ResEdit")->toolTip(), QStringLiteral("/a/long/path/"));
     EXPECT_EQ(control<QComboBox>("HDRBox")->currentIndex(), 1);
     EXPECT_EQ(control<QComboBox>("HeapsizeBox")->currentIndex(), 2);
     EXPECT_EQ(control<QComboBox>("RefreshBox")->currentIndex(), 3);
@@ -147,16 +211,29 @@ TEST_F(WindowStartup, BothKeysLoadTheOptionsAndOpenOnTheAboutView) {
     EXPECT_EQ(s.CustomDemoPath, demoFile);
 }
 
-TEST_F(WindowStartup, MissingOptionsLeaveTheBoxesWithoutAChoice) {
+// A fresh set-up shows a choice in every option box and the shipped demo; a stored text that is
+// not understood still leaves its box without a choice.
+TEST_F(WindowStartup, AFreshSetUpShowsTheDefaults) {
     open();
-    for (const char* box :
-         {"AFBox", "AABox", "RunNumberBox", "HDRBox", "HeapsizeBox", "RefreshBox"})
-        EXPECT_EQ(control<QComboBox>(box)->currentIndex(), -1) << box;
-    EXPECT_FALSE(control<QAbstractButton>("demo0")->isChecked());
+    const std::pair<const char*, int> boxes[] = {
+        {"AFBox", 6}, {"AABox", 7}, {"HDRBox", 2}, {"HeapsizeBox", 0}, {"RefreshBox", 0}};
+    for (const auto& [box, item] : boxes)
+        EXPECT_EQ(control<QComboBox>(box)->currentIndex(), item) << box;
+    EXPECT_EQ(control<QComboBox>("HeapsizeBox")->currentText(), "64 MB - default");
+    EXPECT_EQ(control<QComboBox>("RunNumberBox")->currentIndex(), -1)
+        << "a series without a count runs each size once";
+    EXPECT_TRUE(control<QAbstractButton>("demo0")->isChecked());
     EXPECT_FALSE(control<QAbstractButton>("demo1")->isChecked());
     EXPECT_FALSE(control("DemoEdit")->isEnabled());
     EXPECT_EQ(window->CurrentSettings().RunCount, 0);
-    EXPECT_FALSE(window->CurrentSettings().Demo);
+    EXPECT_EQ(window->CurrentSettings().Demo, DemoKind::Shipped);
+    EXPECT_EQ(window->CurrentSettings().HeapSize, 0);
+    window.reset();
+
+    storeValues({{"Heapsize", "3"}, {"AFLevel", "9"}});
+    open();
+    EXPECT_EQ(control<QComboBox>("HeapsizeBox")->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>("AFBox")->currentIndex(), -1);
 }
 
 TEST_F(WindowStartup, TheNewsOpensOnTheFirstShowingOnly) {
