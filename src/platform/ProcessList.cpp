@@ -1,5 +1,7 @@
 #include "platform/ProcessList.h"
 
+#include "platform/ProcFile.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -14,28 +16,11 @@ namespace platform {
 
 namespace {
 
-// Reads a whole /proc file; its size shows as 0, so it is read until the end. Nothing when it
-// cannot be opened (the process has gone).
+// Files of /proc read whole; none of those read here is anywhere near this long.
+constexpr qsizetype kMaxProcFileBytes = 1024 * 1024;
+
 std::optional<QByteArray> readProcFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    QByteArray bytes;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, n);
-    }
-    ::close(fd);
-    return bytes;
+    return ReadProcFile(QByteArray::fromStdString(path), kMaxProcFileBytes);
 }
 
 bool isPidName(const char* name) {

@@ -1,5 +1,6 @@
 #include "platform/ProcessLook.h"
 
+#include "platform/ProcFile.h"
 #include "platform/ProcessControl.h"
 
 #include <QFile>
@@ -13,28 +14,6 @@ namespace platform {
 namespace {
 
 constexpr qsizetype kMaxCommandLineBytes = 256 * 1024;
-
-std::optional<QByteArray> readCommandLine(const QByteArray& path) {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    QByteArray bytes;
-    char buffer[4096];
-    while (bytes.size() < kMaxCommandLineBytes) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        bytes.append(buffer, n);
-    }
-    ::close(fd);
-    return bytes.left(kMaxCommandLineBytes);
-}
 
 QString linkTarget(const QByteArray& link) {
     char target[PATH_MAX];
@@ -67,7 +46,7 @@ std::optional<ProcessLook> LookAtProcess(qint64 pid) {
     look.executable = ProcessExecutablePath(pid);
     if (look.executable.isEmpty())
         return std::nullopt;
-    const std::optional<QByteArray> cmdline = readCommandLine(base + "/cmdline");
+    const std::optional<QByteArray> cmdline = ReadProcFile(base + "/cmdline", kMaxCommandLineBytes);
     if (!cmdline)
         return std::nullopt;
     look.arguments = CommandLineArguments(*cmdline);

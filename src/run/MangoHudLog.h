@@ -2,6 +2,7 @@
 
 #include "model/LoggedFrame.h"
 #include "model/PieceLines.h"
+#include "results/FrameLimits.h"
 
 #include <QByteArray>
 #include <QString>
@@ -56,8 +57,8 @@ struct MangoHudLogRead {
 
 // Logs larger than this are not read (a million frames take about 60 MB).
 inline constexpr std::size_t kMaxMangoHudLogBytes = std::size_t(1) << 30;
-// More frames than this are not kept.
-inline constexpr std::size_t kMaxMangoHudLogFrames = 16'000'000;
+// More frames than this are not kept: no more than a run's data files hold.
+inline constexpr std::size_t kMaxMangoHudLogFrames = kMaxFramesPerRun;
 // A line longer than this is no line of a log.
 inline constexpr std::size_t kMaxMangoHudLogLine = 64 * 1024;
 // The column names stand within this many first lines (of each log in the file).

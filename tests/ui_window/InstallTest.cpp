@@ -310,11 +310,11 @@ TEST_F(HomeInstall, PurgeAfterAPlainUninstallRemovesWhatTheProgramLeftAndPutsBac
     // A series killed while MangoHud's configuration was the program's: the user's file parked.
     const QString mangohud = home + QStringLiteral("/.config/MangoHud/");
     testsupport::writeFile(mangohud + QStringLiteral("hl2_linux.conf"),
-                           MangoHudConfigText(state + QStringLiteral("frames"), std::nullopt));
+                           MangoHudConfigText(state + QStringLiteral("frames")));
     testsupport::writeFile(mangohud + ParkedMangoHudConfigName(QStringLiteral("hl2_linux.conf")),
                            "fps_limit=60\n");
     testsupport::writeFile(mangohud + QStringLiteral("wine-hl2.conf"),
-                           MangoHudConfigText(state + QStringLiteral("frames"), std::nullopt));
+                           MangoHudConfigText(state + QStringLiteral("frames")));
 
     auto [code, output] = run(QStringLiteral("uninstall.sh"));
     ASSERT_EQ(code, 0) << output.toStdString();
