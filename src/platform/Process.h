@@ -61,11 +61,11 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    qint64 pid() const { return pid_; }
+    qint64 pid() const override { return pid_; }
 
     // Blocks until the child ends (reaps it and returns its exit code) or `stop` is set
     // (returns nothing; the child is untouched). Raises OsError when the wait itself fails.
-    std::optional<quint32> waitForEnd(const StopEvent& stop);
+    std::optional<quint32> waitForEnd(const StopEvent& stop) override;
 
 private:
     friend std::unique_ptr<ChildProcess> spawnProcess(const SpawnRequest& request);

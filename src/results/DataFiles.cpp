@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -308,7 +309,15 @@ DataFilePaths WriteDataFiles(const SeriesResult& result, const QString& reportPa
     const DataFilePaths paths{JsonPathForReport(reportPath), CsvPathForReport(reportPath), {}};
     platform::WriteFileAtomically(paths.Json, ResultJsonBytes(result));
     platform::WriteFileAtomically(paths.Csv, ResultCsvBytes(result.Rows));
-    if (HasFrameTimes(result.Rows)) {
+    // Only frames to write make a frames file: a series whose runs all lack them says why in
+    // the data file alone.
+    const bool anyFrames =
+        std::any_of(result.Rows.begin(), result.Rows.end(), [](const RowRecord& row) {
+            return std::any_of(row.Runs.begin(), row.Runs.end(), [](const RunRecord& run) {
+                return run.Frames && !run.Frames->FrameMs.empty();
+            });
+        });
+    if (anyFrames) {
         const QString frames = FramesCsvPathForReport(reportPath);
         // Streamed: the text of millions of frames is never held whole.
         platform::WriteFileAtomically(frames, [&result](platform::CheckedStream& stream) {

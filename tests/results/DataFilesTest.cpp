@@ -459,3 +459,22 @@ TEST(ResultFile, NestingIsCountedOutsideStringsOnly) {
 }
 
 } // namespace
+
+// A frames file only where there are frames: a series whose runs all lack them keeps its
+// reasons in the data file and writes no frames file with a header alone.
+TEST(DataFiles, AFramesFileOnlyWhenSomeRunHasFrames) {
+    QTemporaryDir tmp;
+    SeriesResult none = framesSeries();
+    for (RunRecord& run : none.Rows[0].Runs)
+        run.Frames = RunFrames{{}, QStringLiteral("no log was found"), false, 0, {}};
+    const DataFilePaths without = WriteDataFiles(none, tmp.path() + "/result_none.htm");
+    EXPECT_TRUE(without.Frames.isEmpty());
+    EXPECT_FALSE(QFile::exists(tmp.path() + "/result_none.frames.csv"));
+    const QJsonObject json = QJsonDocument::fromJson(testsupport::readFile(without.Json)).object();
+    EXPECT_EQ(json["format"].toInt(), FrameTimesFormatVersion) << "the reasons are kept";
+    EXPECT_TRUE(ReadResultFile(testsupport::readFile(without.Json)).Summary.has_value());
+
+    const DataFilePaths with = WriteDataFiles(framesSeries(), tmp.path() + "/result_some.htm");
+    EXPECT_EQ(with.Frames, tmp.path() + "/result_some.frames.csv");
+    EXPECT_TRUE(QFile::exists(with.Frames));
+}
