@@ -9,6 +9,7 @@
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -92,6 +93,18 @@ inline qint64 kbField(const QByteArray& text, const QByteArray& name) {
         if (line.startsWith(name + ':'))
             return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong();
     return 0;
+}
+
+// The largest resident size this process has had, in bytes.
+inline qint64 peakResident() {
+    return kbField(readProc(QCoreApplication::applicationPid(), "status"), "VmHWM") * 1024;
+}
+
+// Starts the peak anew at what the process holds now.
+inline void resetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 struct Footprint {

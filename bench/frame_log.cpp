@@ -87,18 +87,6 @@ std::optional<FrameFigures> runFigures(const QString& log) {
     return ComputeFrameFigures(demo.FrameMs);
 }
 
-// The largest resident size the process has had, in bytes.
-qint64 peakResident() {
-    return bench::kbField(bench::readProc(QCoreApplication::applicationPid(), "status"), "VmHWM") *
-           1024;
-}
-
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -114,14 +102,14 @@ int main(int argc, char** argv) {
     // Memory first, while the process holds little: the peak resident size while the log is
     // read, its demo's frames taken and their figures computed, above what it held before.
     std::optional<FrameFigures> figures;
-    resetPeak();
-    const qint64 before = peakResident();
+    bench::resetPeak();
+    const qint64 before = bench::peakResident();
     {
         figures = runFigures(log);
         if (!figures)
             die(QStringLiteral("no figures"));
     }
-    const qint64 peak = peakResident();
+    const qint64 peak = bench::peakResident();
     const double bytesPerFrame = static_cast<double>(peak - before) / FrameCount;
 
     std::vector<double> ours;

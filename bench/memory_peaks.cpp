@@ -34,18 +34,6 @@ constexpr qint64 MiB = 1024 * 1024;
     std::exit(2);
 }
 
-qint64 peakBytes() {
-    return bench::kbField(bench::readProc(QCoreApplication::applicationPid(), "status"), "VmHWM") *
-           1024;
-}
-
-// Starts the peak anew at what the process holds now.
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
 bool report(const char* what, qint64 bytes, qint64 goal) {
     out << QStringLiteral("%1: peak %2 MiB (goal at most %3 MiB) %4")
                .arg(QLatin1String(what))
@@ -90,12 +78,12 @@ int main(int argc, char** argv) {
 
     {
         const QByteArray bytes = resultFile();
-        resetPeak();
-        const qint64 before = peakBytes();
+        bench::resetPeak();
+        const qint64 before = bench::peakResident();
         const RunResult result = ReadRunResult(bytes);
         if (result.ScoreText != QStringLiteral("112.0"))
             die(QStringLiteral("the result file was not read"));
-        met &= report("result file of 8 million rows", peakBytes() - before, 64 * MiB);
+        met &= report("result file of 8 million rows", bench::peakResident() - before, 64 * MiB);
     }
 
     {
@@ -140,11 +128,11 @@ int main(int argc, char** argv) {
         series.Started = QDateTime::currentDateTime();
         series.RunCount = 1;
         series.Rows.push_back(std::move(row));
-        resetPeak();
-        const qint64 before = peakBytes();
+        bench::resetPeak();
+        const qint64 before = bench::peakResident();
         const DataFilePaths paths =
             WriteDataFiles(series, folder.path() + QStringLiteral("/result_1.htm"));
-        const qint64 peak = peakBytes() - before;
+        const qint64 peak = bench::peakResident() - before;
         out << QStringLiteral("frames file: %1 MB").arg(QFileInfo(paths.Frames).size() / 1000000)
             << Qt::endl;
         met &= report("frames file of 16 million frames", peak, 32 * MiB);
