@@ -96,6 +96,26 @@ QList<VerifiedTarget> VerifiedQueueTargets(const QString& queueText) {
 
 namespace {
 
+// The steps after the files are in place: start the setup (external mode) or the program, drop
+// the queue, and after a setup has run, remove it and start the program.
+void AppendEndSteps(const HelperFacts& facts, const QString& programPath, const QString& setupPath,
+                    const QStringList& restartArgs, QList<HelperStep>& steps) {
+    steps << HelperStep{HelperStepKind::Start,
+                        setupPath.isEmpty() ? programPath : setupPath,
+                        {},
+                        restartArgs,
+                        false,
+                        false,
+                        {}};
+    if (!facts.QueueRefused)
+        steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false, {}};
+    if (!setupPath.isEmpty()) {
+        steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false, {}};
+        steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false, {}};
+        steps << HelperStep{HelperStepKind::Start, programPath, {}, restartArgs, false, false, {}};
+    }
+}
+
 // Only the files the verified queue lists, each checked again; no folder is scanned.
 void PlanVerified(const HelperFacts& facts, const QList<VerifiedTarget>& verified,
                   UpgradePlan& plan) {
@@ -118,21 +138,7 @@ void PlanVerified(const HelperFacts& facts, const QList<VerifiedTarget>& verifie
             HelperStepKind::MoveVerified,    file.Target + Suffix, file.Target, {}, setup,
             setup || file.Target == program, file.Sha256};
     }
-    steps << HelperStep{HelperStepKind::Start,
-                        setupPath.isEmpty() ? command.ProgramPath : setupPath,
-                        {},
-                        restartArgs,
-                        false,
-                        false,
-                        {}};
-    if (!facts.QueueRefused)
-        steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false, {}};
-    if (!setupPath.isEmpty()) {
-        steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false, {}};
-        steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false, {}};
-        steps << HelperStep{
-            HelperStepKind::Start, command.ProgramPath, {}, restartArgs, false, false, {}};
-    }
+    AppendEndSteps(facts, command.ProgramPath, setupPath, restartArgs, steps);
 }
 
 } // namespace
@@ -165,7 +171,6 @@ UpgradePlan PlanUpgrade(const HelperFacts& facts) {
             queued.insert(NameOf(target) + Suffix);
     }
 
-    QString programPath = command->ProgramPath;
     QString setupPath;
     bool exeTreated = false;
     for (const ScannedFile& file : facts.Scan) {
@@ -183,7 +188,6 @@ UpgradePlan PlanUpgrade(const HelperFacts& facts) {
             runnable = true;
             if (command->External) {
                 setupPath = folder + name;
-                programPath = setupPath;
                 hidden = true;
             } else if (!facts.OwnDownloaded) {
                 name = exeName;
@@ -198,14 +202,6 @@ UpgradePlan PlanUpgrade(const HelperFacts& facts) {
                             {}};
     }
 
-    steps << HelperStep{HelperStepKind::Start, programPath, {}, restartArgs, false, false, {}};
-    if (!facts.QueueRefused)
-        steps << HelperStep{HelperStepKind::Remove, facts.QueueFilePath, {}, {}, false, false, {}};
-    if (!setupPath.isEmpty()) {
-        steps << HelperStep{HelperStepKind::WaitForEnd, setupPath, {}, {}, false, false, {}};
-        steps << HelperStep{HelperStepKind::Remove, setupPath, {}, {}, false, false, {}};
-        steps << HelperStep{
-            HelperStepKind::Start, command->ProgramPath, {}, restartArgs, false, false, {}};
-    }
+    AppendEndSteps(facts, command->ProgramPath, setupPath, restartArgs, steps);
     return plan;
 }
