@@ -1,4 +1,4 @@
-// Measures the processor clock as the report does (NormFreq over the time-stamp and
+// Measures the processor clock as the report does (NominalMhz over the time-stamp and
 // high-resolution counters) and sets it against the kernel's own figure for the processor,
 // with the ratio, and the median time one measurement takes.
 //
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
 
     platform::CpuIdSource& cpuid = platform::SystemCpuId();
     platform::SpeedCounters& counters = platform::SystemCounters();
-    const TCpuInfo info = IdentifyProcessor(cpuid, counters);
+    const CpuIdentity info = IdentifyProcessor(cpuid, counters);
     out << "processor: " << info.Name() << "\n";
     if (!(info.Features & 0x10)) {
         out << "no time-stamp counter: the clock reads 0\n";
@@ -74,10 +74,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const TFreqInfo f = CpuSpeedMeasure(counters);
+        const ClockMeasurement f = CpuSpeedMeasure(counters);
         micros.push_back(timer.nsecsElapsed() / 1000.0);
-        raws.push_back(f.RawFreq);
-        norms.push_back(f.NormFreq);
+        raws.push_back(f.RawMhz);
+        norms.push_back(f.NominalMhz);
     }
     const auto [kernelMhz, source] = kernelFigure();
     const double norm = bench::median(norms);

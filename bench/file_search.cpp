@@ -5,7 +5,7 @@
 //
 // The tree is generated once (deterministically) and kept for later runs.
 
-#include "game/TFindFile.h"
+#include "game/FileFinder.h"
 
 #include "BenchSupport.h"
 
@@ -96,12 +96,12 @@ void generateTree(const QString& root) {
 }
 
 int walkOnce(const QString& root) {
-    TFindFile finder;
+    FileFinder finder;
     finder.Criteria.Files.Location = root;
     finder.Criteria.Files.FileName = QStringLiteral("hl2.exe");
     int matches = 0;
-    finder.OnFileMatch = [&](TFindFile&, const QString&, const TFileInfo&) { ++matches; };
-    finder.RunSearch();
+    finder.OnMatch = [&](FileFinder&, const QString&, const FoundFile&) { ++matches; };
+    finder.Run();
     return matches;
 }
 

@@ -6,7 +6,7 @@
 #include "platform/InterruptSignals.h"
 #include "platform/Registry.h"
 #include "run/TopLevelErrorReport.h"
-#include "ui/TJvAppInstances.h"
+#include "ui/SingleInstanceGuard.h"
 
 #include <QWidget>
 
@@ -100,7 +100,7 @@ int RunCommandLine(int& argc, char** argv) {
     });
     // Registered as a copy of the program, so a window started meanwhile does not fight this
     // series over the game either.
-    TJvAppInstances instances;
+    SingleInstanceGuard instances;
     if (instances.OtherCopyRunning()) {
         write(stderr, QStringLiteral("Quillon Varnholt is running already; close it before "
                                      "running a series from the command line.\n"));

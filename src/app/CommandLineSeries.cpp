@@ -1,12 +1,12 @@
 #include "app/CommandLineSeries.h"
 
+#include "game/FileOperation.h"
 #include "game/GameDiscovery.h"
 #include "game/MachineStartup.h"
 #include "game/ProcessDetection.h"
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
 #include "game/StartupLoad.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/SlotTable.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -171,7 +171,7 @@ public:
     ConsoleDialogs dialogs;
     ConsoleView view;
     NoShell shell;
-    TJvSHFileOperation fileOp;
+    FileOperation fileOp;
     ProcessDetection detection;
     SeriesPreparation preparation;
     SystemInformation facts;
@@ -318,7 +318,7 @@ void CommandLineSeries::Start() {
     p.view.runButtonEnabled = [this] {
         QTimer::singleShot(0, this, &CommandLineSeries::CheckEnded);
     };
-    p.sequencer->BenchButtonClick();
+    p.sequencer->RunClicked();
 }
 
 void CommandLineSeries::RunCollected() {
@@ -341,7 +341,7 @@ void CommandLineSeries::CheckEnded() {
         steamRetried_ = true;
         QTimer::singleShot(env_.timings.steamStartWait, this, [this] {
             if (!closing_)
-                parts_->sequencer->BenchButtonClick();
+                parts_->sequencer->RunClicked();
         });
         return;
     }

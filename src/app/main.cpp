@@ -4,16 +4,16 @@
 #include "platform/InterruptSignals.h"
 #include "ui/AppComponents.h"
 #include "ui/ErrorReport.h"
+#include "ui/MainWindow.h"
+#include "ui/ModePicker.h"
 #include "ui/NewsAndLinks.h"
 #include "ui/NewsProcess.h"
+#include "ui/SingleInstanceGuard.h"
 #include "ui/StartupProbe.h"
-#include "ui/TForm1.h"
-#include "ui/TForm3.h"
-#include "ui/TJvAppInstances.h"
-#include "ui/TauAutoUpgraderUpgradeMessageForm.h"
-#include "ui/TauAutoUpgraderWizardForm.h"
 #include "ui/UiLook.h"
 #include "ui/UpdaterHandlers.h"
+#include "ui/UpgradeQuestionDialog.h"
+#include "ui/UpgradeWizardDialog.h"
 #include "ui/WidgetDialogs.h"
 
 #include <QIcon>
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
 
     // A second copy ends here, before any window exists. A series from the command line has
     // no window to bring to the front: the user is told why nothing opens.
-    TJvAppInstances instances;
+    SingleInstanceGuard instances;
     if (instances.CommandLineSeriesRunning()) {
         std::fprintf(stderr, "Quillon Varnholt: %s\n", CommandLineSeriesRunningText);
         WidgetDialogs().showMessage(QString::fromUtf8(CommandLineSeriesRunningText));
@@ -59,38 +59,39 @@ int main(int argc, char** argv) {
         NewsHost news(components.ProgramFolder(), QCoreApplication::applicationFilePath());
         WidgetUpgraderPrompts updaterPrompts;
         WizardWindow updaterWizard;
-        TauAutoUpgrader Updater;
-        updater::Configure(Updater, QStringLiteral(VARNHOLT_VERSION));
-        updater::ConnectHandlers(Updater, components.Dialogs());
-        Updater.SetPrompts(&updaterPrompts);
-        Updater.SetWizardView(&updaterWizard);
-        Updater.SetShell(&components.Shell());
+        UpdateChecker updateChecker;
+        updater::Configure(updateChecker, QStringLiteral(VARNHOLT_VERSION));
+        updater::ConnectHandlers(updateChecker, components.Dialogs());
+        updateChecker.SetPrompts(&updaterPrompts);
+        updateChecker.SetWizardView(&updaterWizard);
+        updateChecker.SetShell(&components.Shell());
         // A package's copy is updated by the package manager: the check only says so.
-        TForm1 form1(components.ForMainWindow(
-            [&] { news.Open(&form1); },
-            components.UpdateCheck([&] { updater::CheckForUpdate(Updater); })));
+        MainWindow mainWindow(components.ForMainWindow(
+            [&] { news.Open(&mainWindow); },
+            components.UpdateCheck([&] { updater::CheckForUpdate(updateChecker); })));
         // The news goes while a series runs: the game gets the machine.
-        QObject::connect(&form1, &TForm1::SeriesRunningChanged, &news, &NewsHost::SeriesRunning);
-        updaterPrompts.SetOwner(&form1);
+        QObject::connect(&mainWindow, &MainWindow::SeriesRunningChanged, &news,
+                         &NewsHost::SeriesRunning);
+        updaterPrompts.SetOwner(&mainWindow);
         // The helper is running: the program closes through its window's own close steps,
         // which end the program once the game's configuration is back in place.
-        Updater.CloseApplication = [&] { form1.close(); };
-        components.Dialogs().SetOwner(&form1);
-        instances.setMainWindow(&form1);
+        updateChecker.CloseApplication = [&] { mainWindow.close(); };
+        components.Dialogs().SetOwner(&mainWindow);
+        instances.setMainWindow(&mainWindow);
         // A child of the main window, which ends it.
-        form1.SetModePickerMaker([&] { new TForm3(form1, components.Store()); });
-        StartupProbe::Install(&form1);
+        mainWindow.SetModePickerMaker([&] { new ModePicker(mainWindow, components.Store()); });
+        StartupProbe::Install(&mainWindow);
         // A hang-up, termination, Ctrl-C or quit closes the window as the user would, so the
         // user's game configuration comes back before the program ends.
         platform::InterruptSignals stops(platform::StopSignals());
         int stoppedBy = 0;
-        QObject::connect(&stops, &platform::InterruptSignals::interrupted, &form1,
+        QObject::connect(&stops, &platform::InterruptSignals::interrupted, &mainWindow,
                          [&](int signalNumber) {
                              if (stoppedBy == 0)
                                  stoppedBy = signalNumber;
-                             form1.close();
+                             mainWindow.close();
                          });
-        form1.show();
+        mainWindow.show();
         const int status = app.exec();
         return stoppedBy != 0 ? 128 + stoppedBy : status;
     } catch (const std::exception& error) {

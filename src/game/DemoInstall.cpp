@@ -14,12 +14,12 @@ bool sameFile(const QString& a, const QString& b) {
     return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
-void copy(TJvSHFileOperation& fileOp, const QString& from, const QString& to) {
+void copy(FileOperation& fileOp, const QString& from, const QString& to) {
     fileOp.SourceFiles.append(from);
-    fileOp.DestFiles.append(to);
+    fileOp.Destinations.append(to);
     fileOp.Operation = foCopy;
     // A failure has been shown to the user by the operation itself; the series goes on.
-    fileOp.RunFileOperation();
+    fileOp.Run();
     fileOp.Clear();
 }
 
@@ -47,8 +47,8 @@ std::optional<QString> CheckDemo(const BenchmarkSettings& settings, const GamePa
     return std::nullopt;
 }
 
-void InstallDemo(const GamePaths& paths, const BenchmarkSettings& settings,
-                 TJvSHFileOperation& fileOp, InstalledDemo& demo) {
+void InstallDemo(const GamePaths& paths, const BenchmarkSettings& settings, FileOperation& fileOp,
+                 InstalledDemo& demo) {
     if (const auto problem = CheckDemo(settings, paths))
         throw AppError(*problem);
 

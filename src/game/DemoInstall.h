@@ -1,7 +1,7 @@
 #pragma once
 
+#include "game/FileOperation.h"
 #include "game/GamePaths.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/BenchmarkSettings.h"
 
 #include <QString>
@@ -25,5 +25,5 @@ std::optional<QString> CheckDemo(const BenchmarkSettings& settings, const GamePa
 // already is that file in the episodic folder is played where it is and never removed. Raises
 // AppError with CheckDemo's text, before touching anything, when the demo cannot be installed. A
 // failed copy is shown to the user and the series goes on.
-void InstallDemo(const GamePaths& paths, const BenchmarkSettings& settings,
-                 TJvSHFileOperation& fileOp, InstalledDemo& demo);
+void InstallDemo(const GamePaths& paths, const BenchmarkSettings& settings, FileOperation& fileOp,
+                 InstalledDemo& demo);

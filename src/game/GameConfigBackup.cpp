@@ -58,7 +58,7 @@ QString LeftoverConfigQuestion() {
         "it. Do you wish to delete the autoexec.cfg file?");
 }
 
-GameConfigBackup::GameConfigBackup(TJvSHFileOperation& fileOp, Dialogs& dialogs, Timings timings)
+GameConfigBackup::GameConfigBackup(FileOperation& fileOp, Dialogs& dialogs, Timings timings)
     : fileOp_(fileOp), dialogs_(dialogs) {
     timer_.setSingleShot(true);
     timer_.setInterval(timings.beforeRestore);
@@ -79,10 +79,10 @@ GameConfigBackup::~GameConfigBackup() {
 
 void GameConfigBackup::move(const QString& from, const QString& to) {
     fileOp_.SourceFiles.append(from);
-    fileOp_.DestFiles.append(to);
+    fileOp_.Destinations.append(to);
     fileOp_.Operation = foMove;
     // A failure has been shown to the user by the operation itself; the program goes on.
-    fileOp_.RunFileOperation();
+    fileOp_.Run();
     fileOp_.Clear();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "game/FileOperation.h"
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/Timings.h"
 #include "platform/Dialogs.h"
 
@@ -28,7 +28,7 @@ QString FreeScriptName(const QString& folder, const QString& base);
 
 class GameConfigBackup {
 public:
-    GameConfigBackup(TJvSHFileOperation& fileOp, Dialogs& dialogs, Timings timings = {});
+    GameConfigBackup(FileOperation& fileOp, Dialogs& dialogs, Timings timings = {});
     // A restore still waiting puts the parked script back at once (when that replaces nothing
     // of the user's), so it is back even when the program ends during the wait; its `done`
     // callbacks are dropped, not run.
@@ -64,7 +64,7 @@ private:
     void putParkedScriptBack();
     void finishRestore();
 
-    TJvSHFileOperation& fileOp_;
+    FileOperation& fileOp_;
     Dialogs& dialogs_;
     QTimer timer_;
     QString restoreFolder_;

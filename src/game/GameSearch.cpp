@@ -1,14 +1,14 @@
+#include "game/FileFinder.h"
 #include "game/GameDiscovery.h"
-#include "game/TFindFile.h"
 
 QStringList SearchGameFolders(const QString& root) {
     QStringList folders;
-    TFindFile finder;
+    FileFinder finder;
     finder.Criteria.Files.FileName = QStringLiteral("hl2.exe");
     finder.Criteria.Files.Location = root;
-    finder.OnFileMatch = [&folders](TFindFile&, const QString& folder, const TFileInfo&) {
+    finder.OnMatch = [&folders](FileFinder&, const QString& folder, const FoundFile&) {
         folders.append(folder);
     };
-    finder.RunSearch();
+    finder.Run();
     return folders;
 }

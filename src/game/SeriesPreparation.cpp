@@ -4,8 +4,8 @@
 #include "game/MangoHudConfig.h"
 #include "game/VideoSettings.h"
 
-SeriesPreparation::SeriesPreparation(SettingsStore& store, Dialogs& dialogs,
-                                     TJvSHFileOperation& fileOp, Timings timings)
+SeriesPreparation::SeriesPreparation(SettingsStore& store, Dialogs& dialogs, FileOperation& fileOp,
+                                     Timings timings)
     : store_(store), fileOp_(fileOp), backup_(fileOp, dialogs, timings) {}
 
 void SeriesPreparation::CheckLeftoverConfig(const GamePaths& paths) {

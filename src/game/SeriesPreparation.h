@@ -1,10 +1,10 @@
 #pragma once
 
 #include "game/DemoInstall.h"
+#include "game/FileOperation.h"
 #include "game/GameConfigBackup.h"
 #include "game/GamePaths.h"
 #include "game/SettingsStore.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/SeriesSteps.h"
 #include "model/Timings.h"
 #include "platform/Dialogs.h"
@@ -18,7 +18,7 @@ inline constexpr char NoDemoChosenMessage[] =
 
 class SeriesPreparation : public GamePreparation {
 public:
-    SeriesPreparation(SettingsStore& store, Dialogs& dialogs, TJvSHFileOperation& fileOp,
+    SeriesPreparation(SettingsStore& store, Dialogs& dialogs, FileOperation& fileOp,
                       Timings timings = {});
 
     // The folders and the user's identifier; set once start-up has found them.
@@ -41,7 +41,7 @@ public:
 
 private:
     SettingsStore& store_;
-    TJvSHFileOperation& fileOp_;
+    FileOperation& fileOp_;
     GameConfigBackup backup_;
     GamePaths paths_;
     InstalledDemo demo_;

@@ -2,7 +2,7 @@
 
 #include "game/GameIdentity.h"
 #include "model/Timings.h"
-#include "run/TJvCreateProcess.h"
+#include "run/ProcessRunner.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -64,5 +64,5 @@ private:
     QTimer settleTimer_;
     QString line_;
     // The runner's wait thread, reused to follow a game that is not our child.
-    TJvCreateProcess gameEnd_;
+    ProcessRunner gameEnd_;
 };

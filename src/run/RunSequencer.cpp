@@ -54,8 +54,9 @@ void RemoveIfPresent(const QString& path) {
 
 RunSequencer::RunSequencer(SeriesContext context, QObject* parent)
     : QObject(parent), ctx_(std::move(context)) {
-    ConfigureCp(cp_, [this](TJvCreateProcess*, quint32) { Guarded([this] { cpTerminate(); }); });
-    ConfigureCp2(cp2_);
+    ConfigureGameLauncher(
+        gameLauncher_, [this](ProcessRunner*, quint32) { Guarded([this] { OnLauncherExit(); }); });
+    ConfigureSteamStarter(steamStarter_);
 }
 
 RunSequencer::~RunSequencer() = default;
@@ -111,7 +112,7 @@ void RunSequencer::After(int ms, std::function<void()> step) {
     QTimer::singleShot(ms, this, [this, step = std::move(step)] { Guarded(step); });
 }
 
-void RunSequencer::BenchButtonClick() {
+void RunSequencer::RunClicked() {
     Guarded([this] {
         SeriesView& view = ctx_.view;
         state_.SavedBounds = view.NormalBounds();
@@ -137,11 +138,11 @@ void RunSequencer::BenchButtonClick() {
                 view.SetStatus(QLatin1String(SteamStartingStatus));
                 const ProgramStart client =
                     ClientStart(ctx_.paths.SteamFolder, ctx_.paths.SteamCommand);
-                cp2_.ApplicationName = client.ApplicationName;
-                cp2_.CommandLine = client.CommandLine;
-                cp2_.CurrentDirectory = ctx_.paths.SteamFolder;
+                steamStarter_.ApplicationName = client.ApplicationName;
+                steamStarter_.CommandLine = client.CommandLine;
+                steamStarter_.CurrentDirectory = ctx_.paths.SteamFolder;
                 try {
-                    cp2_.Run();
+                    steamStarter_.Run();
                 } catch (const OsError&) {
                     view.SetStatus(QStringLiteral("Program error, benchmark aborted!"));
                 }
@@ -243,15 +244,15 @@ void RunSequencer::StartSlot(int slotIndex) {
     ctx_.view.SetResolutionLine(slot->StatusCaption);
     ctx_.view.RepaintNow();
     state_.CurrentSlotTag = slot->SlotTag;
-    cp_.CurrentDirectory = ctx_.paths.SteamFolder;
+    gameLauncher_.CurrentDirectory = ctx_.paths.SteamFolder;
     const ProgramStart game =
         GameStart(*slot, launchOptions_, ctx_.paths.SteamFolder, ctx_.paths.SteamCommand);
-    cp_.ApplicationName = game.ApplicationName;
-    cp_.CommandLine = game.CommandLine;
+    gameLauncher_.ApplicationName = game.ApplicationName;
+    gameLauncher_.CommandLine = game.CommandLine;
     if (frames_)
         frames_->BeforeRun(QDateTime::currentDateTime());
     try {
-        cp_.Run();
+        gameLauncher_.Run();
     } catch (const OsError&) {
         // Aborted: the panel stays up and the game stays prepared until the next series or
         // the window's close puts the user's script back.
@@ -260,7 +261,7 @@ void RunSequencer::StartSlot(int slotIndex) {
     }
 }
 
-void RunSequencer::cpTerminate() {
+void RunSequencer::OnLauncherExit() {
     if (TodaysLayout()) {
         WatchGame();
         return;

@@ -7,8 +7,8 @@
 #include "model/SystemFacts.h"
 #include "model/Timings.h"
 #include "results/RunRecord.h"
+#include "run/ProcessRunner.h"
 #include "run/SeriesView.h"
-#include "run/TJvCreateProcess.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -70,7 +70,7 @@ struct SeriesContext {
 };
 
 // One benchmark series after the other, driven by events on the UI thread: the launcher's end
-// (cpTerminate) starts the wait for the game, and the game's end the collection and the next
+// (OnLauncherExit) starts the wait for the game, and the game's end the collection and the next
 // run. Waits are timers, so the window stays responsive.
 class RunSequencer : public QObject {
     Q_OBJECT
@@ -78,7 +78,7 @@ public:
     explicit RunSequencer(SeriesContext context, QObject* parent = nullptr);
     ~RunSequencer() override;
 
-    void BenchButtonClick();
+    void RunClicked();
 
     const RunState& State() const { return state_; }
     const SystemFacts& Facts() const { return facts_; }
@@ -90,8 +90,8 @@ public:
     // Frame times through MangoHud for the next series, whatever the setting says.
     void SetFrameTimes(bool on) { frameTimesForced_ = on; }
 
-    TJvCreateProcess& cp() { return cp_; }
-    TJvCreateProcess& cp2() { return cp2_; }
+    ProcessRunner& GameLauncher() { return gameLauncher_; }
+    ProcessRunner& SteamStarter() { return steamStarter_; }
 
 signals:
     // A run has been collected and added to RunState::Rows.
@@ -102,7 +102,7 @@ signals:
 private:
     void PrepareSeries();
     void StartSlot(int slotIndex);
-    void cpTerminate();
+    void OnLauncherExit();
     void WaitForGameExit();
     void GameGone();
     void CollectRun(const ResolutionSlot& slot);
@@ -125,8 +125,8 @@ private:
     SystemFacts facts_;
     BenchmarkSettings settings_;
     LaunchOptions launchOptions_;
-    TJvCreateProcess cp_;
-    TJvCreateProcess cp2_;
+    ProcessRunner gameLauncher_;
+    ProcessRunner steamStarter_;
     bool running_ = false;
     // Runs of this series that played at another size than asked for, told once it has ended.
     QStringList sizeNotes_;

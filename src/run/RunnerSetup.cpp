@@ -3,7 +3,7 @@
 namespace {
 
 // Hidden, with position, size and show state given explicitly rather than the defaults.
-void hideWindow(TJvCreateProcess& runner) {
+void hideWindow(ProcessRunner& runner) {
     TJvCPSStartupInfo& info = runner.StartupInfo;
     info.ShowWindow = swHide;
     info.DefaultPosition = false;
@@ -17,23 +17,25 @@ void hideWindow(TJvCreateProcess& runner) {
 
 } // namespace
 
-void ConfigureCp(TJvCreateProcess& cp, TJvCreateProcess::TerminateEvent cpTerminate) {
-    cp.Priority = ppIdle;
-    hideWindow(cp);
-    cp.SetWaitForTerminate(true);
-    cp.OnTerminate = std::move(cpTerminate);
+void ConfigureGameLauncher(ProcessRunner& GameLauncher,
+                           ProcessRunner::TerminateEvent OnLauncherExit) {
+    GameLauncher.Priority = ppIdle;
+    hideWindow(GameLauncher);
+    GameLauncher.SetWaitForTerminate(true);
+    GameLauncher.OnTerminate = std::move(OnLauncherExit);
 }
 
-void ConfigureCp2(TJvCreateProcess& cp2) {
-    cp2.Priority = ppNormal;
-    hideWindow(cp2);
-    cp2.SetWaitForTerminate(false);
-    cp2.OnTerminate = nullptr;
+void ConfigureSteamStarter(ProcessRunner& SteamStarter) {
+    SteamStarter.Priority = ppNormal;
+    hideWindow(SteamStarter);
+    SteamStarter.SetWaitForTerminate(false);
+    SteamStarter.OnTerminate = nullptr;
 }
 
-void ConfigureDxrun(TJvCreateProcess& dxrun, TJvCreateProcess::TerminateEvent dxrunTerminate) {
-    dxrun.Priority = ppNormal;
-    hideWindow(dxrun);
-    dxrun.SetWaitForTerminate(true);
-    dxrun.OnTerminate = std::move(dxrunTerminate);
+void ConfigureDiagnosticsRunner(ProcessRunner& DiagnosticsRunner,
+                                ProcessRunner::TerminateEvent OnDiagnosticsExit) {
+    DiagnosticsRunner.Priority = ppNormal;
+    hideWindow(DiagnosticsRunner);
+    DiagnosticsRunner.SetWaitForTerminate(true);
+    DiagnosticsRunner.OnTerminate = std::move(OnDiagnosticsExit);
 }

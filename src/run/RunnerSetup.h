@@ -1,15 +1,17 @@
 #pragma once
 
-#include "run/TJvCreateProcess.h"
+#include "run/ProcessRunner.h"
 
 // The fixed properties of the program's three runners, set once when the window is created.
 // Each run sets CommandLine and CurrentDirectory and calls Run.
 
 // cp, the game launcher of every benchmark run: idle priority, hidden, its end reported.
-void ConfigureCp(TJvCreateProcess& cp, TJvCreateProcess::TerminateEvent cpTerminate);
+void ConfigureGameLauncher(ProcessRunner& GameLauncher,
+                           ProcessRunner::TerminateEvent OnLauncherExit);
 
 // cp2, the Steam client when it is not running: normal priority, hidden, not waited for.
-void ConfigureCp2(TJvCreateProcess& cp2);
+void ConfigureSteamStarter(ProcessRunner& SteamStarter);
 
 // dxrun, the diagnostics tool: normal priority, hidden, its end reported.
-void ConfigureDxrun(TJvCreateProcess& dxrun, TJvCreateProcess::TerminateEvent dxrunTerminate);
+void ConfigureDiagnosticsRunner(ProcessRunner& DiagnosticsRunner,
+                                ProcessRunner::TerminateEvent OnDiagnosticsExit);

@@ -13,8 +13,8 @@ struct WindowBounds {
 };
 
 // What the series shows and reads in the main window: the status line, the Run button, the
-// progress panel (Panel2) with its heading (Label20), resolution line (Label21) and run
-// counter (RunsLabel), and the window's placement. The window implements it; tests record it.
+// progress panel with its heading, resolution line and run counter, and the window's
+// placement. The window implements it; tests record it.
 class SeriesView {
 public:
     virtual ~SeriesView() = default;

@@ -62,11 +62,11 @@ DisplayClassClockFacts DisplayClassClocks(const std::array<quint32, 12>& clocksH
     return facts;
 }
 
-bool TRadeonInfo::Detect() {
+bool RadeonDriverQuery::Detect() {
     return QueryClocks() && QueryMemory() && FindPrimaryAdapter();
 }
 
-bool TRadeonInfo::QueryClocks() {
+bool RadeonDriverQuery::QueryClocks() {
     const std::optional<platform::RadeonClockAnswer> answer = access_.RadeonClockQuery();
     if (!answer)
         return false;
@@ -75,11 +75,11 @@ bool TRadeonInfo::QueryClocks() {
     return true;
 }
 
-bool TRadeonInfo::QueryMemory() {
+bool RadeonDriverQuery::QueryMemory() {
     return access_.RadeonMemoryQuery();
 }
 
-bool TRadeonInfo::FindPrimaryAdapter() {
+bool RadeonDriverQuery::FindPrimaryAdapter() {
     QString lastDeviceId;
     for (int index = 0;; ++index) {
         const std::optional<platform::DisplayDeviceRecord> device = access_.DisplayDevice(index);
@@ -95,7 +95,7 @@ bool TRadeonInfo::FindPrimaryAdapter() {
 }
 
 void RadeonProbe(SystemFacts& facts, platform::AdapterAccess& access, const QLocale& locale) {
-    TRadeonInfo info(access);
+    RadeonDriverQuery info(access);
     if (!info.Detect()) {
         facts.RadeonFound = false;
         return;

@@ -38,9 +38,9 @@ DisplayClassClockFacts DisplayClassClocks(const std::array<quint32, 12>& clocksH
                                           const DisplayClassClockFacts& previous);
 
 // Talks to an ATI display driver; created for one probe.
-class TRadeonInfo {
+class RadeonDriverQuery {
 public:
-    explicit TRadeonInfo(platform::AdapterAccess& access) : access_(access) {}
+    explicit RadeonDriverQuery(platform::AdapterAccess& access) : access_(access) {}
 
     // QueryClocks, QueryMemory and FindPrimaryAdapter, stopping at the first that fails.
     bool Detect();

@@ -28,9 +28,10 @@ QString orNoInformation(const QString& cached) {
 DiagnosticsCapture::DiagnosticsCapture(SettingsStore& store, QString programFolder, Timings timings,
                                        QObject* parent)
     : QObject(parent), store_(store), programFolder_(std::move(programFolder)), timings_(timings),
-      dxrun_() {
-    ConfigureDxrun(
-        dxrun_, [this](TJvCreateProcess* sender, quint32 code) { dxrunTerminate(sender, code); });
+      diagnosticsRunner_() {
+    ConfigureDiagnosticsRunner(diagnosticsRunner_, [this](ProcessRunner* sender, quint32 code) {
+        OnDiagnosticsExit(sender, code);
+    });
 }
 
 QString DiagnosticsCapture::SystemFolder() const {
@@ -66,14 +67,15 @@ void DiagnosticsCapture::Begin(SystemFacts& facts, std::function<void()> prepare
     // executable prefix of a folder with blanks ("/opt/My" of "/opt/My Programs/...") can be
     // started in its place; and since the platform hands a program its words only, the text
     // itself goes along for the tool to take the file name from, runs of blanks and all.
-    dxrun_.CommandLine = ToolPath() + QStringLiteral(" /whql:on /t ") + DiagnosticsFile();
-    dxrun_.ApplicationName = ToolPath();
-    dxrun_.Environment =
-        QProcessEnvironment::systemEnvironment().toStringList()
-        << QStringLiteral("%1=%2").arg(QLatin1String(CommandTextVariable), dxrun_.CommandLine);
-    dxrun_.CurrentDirectory = SystemFolder();
+    diagnosticsRunner_.CommandLine =
+        ToolPath() + QStringLiteral(" /whql:on /t ") + DiagnosticsFile();
+    diagnosticsRunner_.ApplicationName = ToolPath();
+    diagnosticsRunner_.Environment =
+        QProcessEnvironment::systemEnvironment().toStringList() << QStringLiteral("%1=%2").arg(
+            QLatin1String(CommandTextVariable), diagnosticsRunner_.CommandLine);
+    diagnosticsRunner_.CurrentDirectory = SystemFolder();
     try {
-        dxrun_.Run();
+        diagnosticsRunner_.Run();
     } catch (const OsError&) {
         // There but not startable: no different from a missing tool.
         ToolUnavailable(facts);
@@ -90,7 +92,7 @@ void DiagnosticsCapture::ToolUnavailable(SystemFacts& facts) {
     facts.SoundDevice = Indeterminable();
 }
 
-void DiagnosticsCapture::dxrunTerminate(TJvCreateProcess*, quint32) {
+void DiagnosticsCapture::OnDiagnosticsExit(ProcessRunner*, quint32) {
     // The exit code says nothing we use; give the tool's file a moment to settle.
     QTimer::singleShot(timings_.afterDiagnostics, this, [this] {
         try {

@@ -2,7 +2,7 @@
 
 #include "model/SystemFacts.h"
 #include "model/Timings.h"
-#include "run/TJvCreateProcess.h"
+#include "run/ProcessRunner.h"
 
 #include <QObject>
 #include <QString>
@@ -42,10 +42,10 @@ public:
     // folder when the program folder cannot be written (WritableFolder).
     QString DiagnosticsFile() const;
 
-    TJvCreateProcess& dxrun() { return dxrun_; }
+    ProcessRunner& DiagnosticsRunner() { return diagnosticsRunner_; }
 
 private:
-    void dxrunTerminate(TJvCreateProcess* Sender, quint32 ExitCode);
+    void OnDiagnosticsExit(ProcessRunner* Sender, quint32 ExitCode);
     void ScanDiagnosticsFile();
     void ToolUnavailable(SystemFacts& facts);
     void HandOn();
@@ -53,7 +53,7 @@ private:
     SettingsStore& store_;
     QString programFolder_;
     Timings timings_;
-    TJvCreateProcess dxrun_;
+    ProcessRunner diagnosticsRunner_;
     SystemFacts* facts_ = nullptr;
     std::function<void()> prepareSeries_;
 };

@@ -18,7 +18,7 @@ QByteArray registerBytes(quint32 value) {
     return bytes;
 }
 
-void writeName(TCpuInfo& info, qsizetype offset, const QByteArray& bytes) {
+void writeName(CpuIdentity& info, qsizetype offset, const QByteArray& bytes) {
     for (qsizetype i = 0; i < bytes.size() && offset + i < info.CpuName.size(); ++i)
         info.CpuName[offset + i] = bytes[i];
 }
@@ -222,7 +222,7 @@ private:
 
 } // namespace
 
-QString TCpuInfo::Name() const {
+QString CpuIdentity::Name() const {
     const qsizetype end = CpuName.indexOf('\0');
     return FromAnsi(end >= 0 ? CpuName.left(end) : CpuName);
 }
@@ -331,8 +331,8 @@ int SecondLevelCacheKB(platform::CpuIdSource& cpuid, quint32 highestLeaf) {
     return found;
 }
 
-TCpuInfo IdentifyProcessor(platform::CpuIdSource& cpuid, platform::SpeedCounters& counters) {
-    TCpuInfo info;
+CpuIdentity IdentifyProcessor(platform::CpuIdSource& cpuid, platform::SpeedCounters& counters) {
+    CpuIdentity info;
     if (!cpuid.Available()) {
         info.Family = 4;
         writeName(info, 0, "Unknown");
@@ -400,8 +400,8 @@ qint64 RoundHalfEven(double value) {
     return qint64(whole);
 }
 
-TFreqInfo CpuSpeedMeasure(platform::SpeedCounters& counters) {
-    TFreqInfo record;
+ClockMeasurement CpuSpeedMeasure(platform::SpeedCounters& counters) {
+    ClockMeasurement record;
     const std::optional<qint64> frequency = counters.CounterFrequency();
     if (!frequency)
         return record;
@@ -448,15 +448,15 @@ TFreqInfo CpuSpeedMeasure(platform::SpeedCounters& counters) {
 
     qint64 tenths = RoundHalfEven(double(totalCycles) * 10 / totalTicks);
     const qint64 hundredths = RoundHalfEven(double(totalCycles) * 100 / totalTicks);
-    record.RawFreq = quint32(RoundHalfEven(double(totalCycles) / totalTicks));
-    record.NormFreq = record.RawFreq;
+    record.RawMhz = quint32(RoundHalfEven(double(totalCycles) / totalTicks));
+    record.NominalMhz = record.RawMhz;
     if (qint64(quint64(hundredths) - quint64(wrapMul(10, tenths))) >= 6)
         tenths = wrapAdd(tenths, 1);
-    if (qint64(quint64(tenths) - quint64(wrapMul(10, record.RawFreq))) >= 6)
-        ++record.NormFreq;
-    record.InCycles = quint32(quint64(totalCycles) & 0xFFFFFFFFu);
-    record.ExTicks = RoundHalfEven(totalTicks);
-    record.NormFreq = RoundFrequency(record.NormFreq);
+    if (qint64(quint64(tenths) - quint64(wrapMul(10, record.RawMhz))) >= 6)
+        ++record.NominalMhz;
+    record.Cycles = quint32(quint64(totalCycles) & 0xFFFFFFFFu);
+    record.ElapsedUs = RoundHalfEven(totalTicks);
+    record.NominalMhz = RoundFrequency(record.NominalMhz);
     return record;
 }
 

@@ -13,14 +13,14 @@
 enum class CpuVendor { Unknown, Intel, AMD, Cyrix, Centaur, Transmeta };
 
 // The clock measurement's record; all zero when no measurement ran.
-struct TFreqInfo {
-    quint32 RawFreq = 0;  // MHz
-    quint32 NormFreq = 0; // MHz, rounded to the clocks processors are sold at
-    quint32 InCycles = 0; // cycles counted, low 32 bits
-    qint64 ExTicks = 0;   // microseconds elapsed, rounded
+struct ClockMeasurement {
+    quint32 RawMhz = 0;     // MHz
+    quint32 NominalMhz = 0; // MHz, rounded to the clocks processors are sold at
+    quint32 Cycles = 0;     // cycles counted, low 32 bits
+    qint64 ElapsedUs = 0;   // microseconds elapsed, rounded
 };
 
-struct TCpuInfo {
+struct CpuIdentity {
     bool HasInstruction = false;
     QByteArray VendorIDString; // 12 characters
     CpuVendor Vendor = CpuVendor::Unknown;
@@ -31,7 +31,7 @@ struct TCpuInfo {
     int BrandIndex = 0;   // leaf 1, EBX bits 0-7
     int L2CacheKB = 0;
     QByteArray CpuName = QByteArray(48, '\0'); // 8-bit, zero-filled
-    TFreqInfo FrequencyInfo;
+    ClockMeasurement FrequencyInfo;
 
     // The 48-byte name up to its first zero byte, leading blanks kept.
     QString Name() const;
@@ -50,11 +50,11 @@ int SecondLevelCacheKB(platform::CpuIdSource& cpuid, quint32 highestLeaf);
 
 // Clears the record, identifies the processor and, when it has a time-stamp counter,
 // measures its clock.
-TCpuInfo IdentifyProcessor(platform::CpuIdSource& cpuid, platform::SpeedCounters& counters);
+CpuIdentity IdentifyProcessor(platform::CpuIdSource& cpuid, platform::SpeedCounters& counters);
 
 // Counts stamp cycles over 1000 counts of the high-resolution counter, at least three times
 // and up to twenty until the last three agree, at time-critical priority for each try.
-TFreqInfo CpuSpeedMeasure(platform::SpeedCounters& counters);
+ClockMeasurement CpuSpeedMeasure(platform::SpeedCounters& counters);
 
 // The nearest of the usual clock endings (.00, .20, .33, .50, .60, .66, .80, .90 of a hundred
 // MHz); a tie goes up.

@@ -2,12 +2,12 @@
 
 #include "sysinfo/AdapterProbe.h"
 
-void FillReportFacts(SystemFacts& facts, TJvComputerInfoEx& info, platform::AdapterAccess& access,
+void FillReportFacts(SystemFacts& facts, ComputerInfo& info, platform::AdapterAccess& access,
                      const QLocale& locale) {
     facts.OsProductName = info.OS().ProductName();
     facts.TotalPhysicalMemory = info.Memory().TotalPhysicalMemory();
     facts.CpuName = info.CPU().Name();
-    facts.CpuNormFreq = info.CPU().NormFreq();
+    facts.CpuNormFreq = info.CPU().NominalMhz();
     RadeonProbe(facts, access, locale);
     DisplayClassProbe(facts, access);
 }

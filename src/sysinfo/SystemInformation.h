@@ -3,8 +3,8 @@
 #include "model/SeriesSteps.h"
 #include "model/Timings.h"
 #include "platform/AdapterAccess.h"
+#include "sysinfo/ComputerInfo.h"
 #include "sysinfo/DiagnosticsCapture.h"
-#include "sysinfo/TJvComputerInfoEx.h"
 
 #include <QLocale>
 
@@ -12,7 +12,7 @@ class SettingsStore;
 
 // The processor, memory and operating system facts, then the Radeon probe and the
 // display-class probe.
-void FillReportFacts(SystemFacts& facts, TJvComputerInfoEx& info, platform::AdapterAccess& access,
+void FillReportFacts(SystemFacts& facts, ComputerInfo& info, platform::AdapterAccess& access,
                      const QLocale& locale);
 
 // The facts of the report as the series asks for them: the diagnostics capture before the
@@ -28,10 +28,10 @@ public:
 
     ::DiagnosticsCapture& Capture() { return capture_; }
     // Also read by the heap size advice.
-    TJvComputerInfoEx& JvComputerInfoEx1() { return info_; }
+    ComputerInfo& Computer() { return info_; }
 
 private:
     ::DiagnosticsCapture capture_;
-    TJvComputerInfoEx info_;
+    ComputerInfo info_;
     platform::AdapterAccess& access_;
 };

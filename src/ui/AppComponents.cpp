@@ -12,11 +12,11 @@ AppComponents::AppComponents(QString programFolder)
       preparation_(store_, dialogs_, fileOp_, timings_), facts_(store_, programFolder_, timings_),
       errors_(dialogs_) {}
 
-TForm1Components AppComponents::ForMainWindow(std::function<void()> openNews,
-                                              std::function<void()> checkForUpdate) {
+MainWindowContext AppComponents::ForMainWindow(std::function<void()> openNews,
+                                               std::function<void()> checkForUpdate) {
     const StartupEnvironment startup =
         StartupEnvironmentOfThisMachine(programFolder_, store_.registryDirectory(), preparation_);
-    return TForm1Components{
+    return MainWindowContext{
         store_,
         dialogs_,
         shell_,
@@ -30,7 +30,7 @@ TForm1Components AppComponents::ForMainWindow(std::function<void()> openNews,
         [this](const GamePaths& paths) { preparation_.SetPaths(paths); },
         std::move(openNews),
         std::move(checkForUpdate),
-        [this] { return facts_.JvComputerInfoEx1().Memory().TotalPhysicalMemory(); },
+        [this] { return facts_.Computer().Memory().TotalPhysicalMemory(); },
         [] { QCoreApplication::quit(); },
     };
 }

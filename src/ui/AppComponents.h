@@ -1,15 +1,15 @@
 #pragma once
 
+#include "game/FileOperation.h"
 #include "game/ProcessDetection.h"
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/Timings.h"
 #include "sysinfo/SystemInformation.h"
 #include "ui/DesktopShellOpen.h"
 #include "ui/ErrorReport.h"
+#include "ui/MainWindow.h"
 #include "ui/NewsAndLinks.h"
-#include "ui/TForm1.h"
 #include "ui/WidgetDialogs.h"
 
 #include <functional>
@@ -24,8 +24,8 @@ public:
 
     // What the main window is built with. `openNews` opens the news window; `checkForUpdate`
     // starts the update check.
-    TForm1Components ForMainWindow(std::function<void()> openNews,
-                                   std::function<void()> checkForUpdate);
+    MainWindowContext ForMainWindow(std::function<void()> openNews,
+                                    std::function<void()> checkForUpdate);
 
     // What "Check for newer version" does: `check`, or in a copy a package owns (judged by
     // this program folder, the one every other part uses) only the package's message.
@@ -44,7 +44,7 @@ private:
     WidgetDialogs dialogs_;
     DesktopShellOpen shell_;
     NewsAndLinks links_;
-    TJvSHFileOperation fileOp_;
+    FileOperation fileOp_;
     ProcessDetection detection_;
     SeriesPreparation preparation_;
     SystemInformation facts_;

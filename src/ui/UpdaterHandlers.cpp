@@ -2,7 +2,7 @@
 
 namespace updater {
 
-void Configure(TauAutoUpgrader& updater, const QString& versionNumber) {
+void Configure(UpdateChecker& updater, const QString& versionNumber) {
     updater.InfoFileURL = QString::fromLatin1(InfoFileURL);
     updater.VersionControl = byNumber;
     updater.VersionNumber = versionNumber;
@@ -17,10 +17,10 @@ void Configure(TauAutoUpgrader& updater, const QString& versionNumber) {
     updater.Wizard.Language = wlEnglish;
     updater.Wizard.StayOnTop = true;
     // The program's own 118 x 218 picture in the wizard's left panel.
-    updater.Wizard.Pic118x218 = QStringLiteral(":/pictures/wizard.png");
+    updater.Wizard.PicturePath = QStringLiteral(":/pictures/wizard.png");
 }
 
-void ConnectHandlers(TauAutoUpgrader& updater, Dialogs& dialogs) {
+void ConnectHandlers(UpdateChecker& updater, Dialogs& dialogs) {
     Dialogs* box = &dialogs;
     const auto aborted = [box] { box->showMessage(QStringLiteral("Update aborted.")); };
     updater.OnAborted = aborted;      // UpdaterAborted
@@ -33,7 +33,7 @@ void ConnectHandlers(TauAutoUpgrader& updater, Dialogs& dialogs) {
     };
 }
 
-void CheckForUpdate(TauAutoUpgrader& updater) {
+void CheckForUpdate(UpdateChecker& updater) {
     updater.Proxy().AccessType = atDirect;
     updater.RunUpdateCheck(false);
 }

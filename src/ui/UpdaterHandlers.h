@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
-#include "update/TauAutoUpgrader.h"
+#include "update/UpdateChecker.h"
 
 // The main window's update checker `Updater`: this program's settings and the window's four
 // answers to its outcomes.
@@ -15,12 +15,12 @@ inline constexpr char InfoFileURL[] = "http://quillon.example/benchmarks/update.
 inline constexpr char ReleasePublicKey[] = "AsZN4Gjp4O3e//Z2P8X/I9cyrlGtfn+rrGpEB2nLqVs=";
 
 // The settings this program gives the checker; `versionNumber` is the program's own version.
-void Configure(TauAutoUpgrader& updater, const QString& versionNumber);
+void Configure(UpdateChecker& updater, const QString& versionNumber);
 
 // UpdaterAborted, UpdaterLaterUpgrade, UpdaterNoUpdateAvailable, UpdaterHostUnreachable.
-void ConnectHandlers(TauAutoUpgrader& updater, Dialogs& dialogs);
+void ConnectHandlers(UpdateChecker& updater, Dialogs& dialogs);
 
-// RzShapeButton1Click: no proxy, then the check.
-void CheckForUpdate(TauAutoUpgrader& updater);
+// The Update button: no proxy, then the check.
+void CheckForUpdate(UpdateChecker& updater);
 
 } // namespace updater

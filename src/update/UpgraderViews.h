@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-struct TauAutoUpgraderWizard;
+struct WizardSettings;
 
 // What the update checker asks and tells the user. The window answers with real dialogs; tests
 // answer directly.
@@ -31,7 +31,7 @@ public:
 class UpgradeWizardView {
 public:
     virtual ~UpgradeWizardView() = default;
-    virtual void Open(const TauAutoUpgraderWizard& settings) = 0;
+    virtual void Open(const WizardSettings& settings) = 0;
     virtual bool IsOpen() const = 0;
     virtual void SetFileUrl(const QString& url) = 0;
     virtual void SetAllDownloading(const QString& text) = 0;

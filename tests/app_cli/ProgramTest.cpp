@@ -2,7 +2,7 @@
 #include "Xvfb.h"
 
 #include "app/CommandLineMain.h"
-#include "ui/TJvAppInstances.h"
+#include "ui/SingleInstanceGuard.h"
 
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -160,7 +160,7 @@ TEST_F(Program, RefusesBesideARunningCopy) {
     // in the runtime folder the program is given (the copies of a user meet in it).
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(tmp.path()));
-    TJvAppInstances windowCopy(nullptr, program);
+    SingleInstanceGuard windowCopy(nullptr, program);
     if (runtime.isNull())
         qunsetenv("XDG_RUNTIME_DIR");
     else

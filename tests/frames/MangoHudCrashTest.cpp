@@ -5,10 +5,10 @@
 #include "Recorders.h"
 #include "TestSupport.h"
 
+#include "game/FileOperation.h"
 #include "game/MangoHudConfig.h"
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/Timings.h"
 #include "run/FrameRecording.h"
 
@@ -77,7 +77,7 @@ TEST(MangoHudCrashRecovery, KilledDuringASeriesTheUsersConfigurationComesBackAtT
     {
         SettingsStore store(home.path() + "/registry/");
         RecordingDialogs dialogs;
-        TJvSHFileOperation fileOp(dialogs);
+        FileOperation fileOp(dialogs);
         SeriesPreparation prep(store, dialogs, fileOp);
         GamePaths paths;
         paths.ProgramFolder = home.path() + "/program/";

@@ -57,11 +57,11 @@ protected:
             break;
         }
         }
-        EXPECT_TRUE(fileOp.SourceFiles.isEmpty() && fileOp.DestFiles.isEmpty());
+        EXPECT_TRUE(fileOp.SourceFiles.isEmpty() && fileOp.Destinations.isEmpty());
     }
 
     ScriptedDialogs dialogs;
-    TJvSHFileOperation fileOp{dialogs};
+    FileOperation fileOp{dialogs};
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<SeriesPreparation> prep;
 };

@@ -60,7 +60,7 @@ class PreparationDriver : public ::testing::Test {
         const QString stopAt = qEnvironmentVariable(kDriverEnv);
         SettingsStore store(registryBelow(root));
         ScriptedDialogs dialogs;
-        TJvSHFileOperation fileOp(dialogs);
+        FileOperation fileOp(dialogs);
         Timings timings;
         timings.beforeRestore = 600000; // the kill comes during this wait
         SeriesPreparation prep(store, dialogs, fileOp, timings);
@@ -127,7 +127,7 @@ TEST(CrashRecovery, KilledAnywhereInASeriesTheUsersFilesComeBack) {
                     SettingsStore store(registryBelow(root));
                     ScriptedDialogs dialogs;
                     dialogs.answers = {answerYes};
-                    TJvSHFileOperation fileOp(dialogs);
+                    FileOperation fileOp(dialogs);
                     SeriesPreparation prep(store, dialogs, fileOp, noRestoreWait());
                     prep.CheckLeftoverConfig(paths);
                     prep.SetPaths(paths);

@@ -25,7 +25,7 @@ protected:
     }
 
     ScriptedDialogs dialogs;
-    TJvSHFileOperation fileOp{dialogs};
+    FileOperation fileOp{dialogs};
     InstalledDemo demo;
 };
 
@@ -37,7 +37,7 @@ TEST_F(Demo, ShippedDemoIsCopiedAfresh) {
     EXPECT_EQ(readFile(episodic("rovdemo1.dem")), "shipped demo");
     EXPECT_EQ(demo.DemoName, "rovdemo1");
     EXPECT_EQ(demo.DemoCaption, "Quillon demo");
-    EXPECT_TRUE(fileOp.SourceFiles.isEmpty() && fileOp.DestFiles.isEmpty());
+    EXPECT_TRUE(fileOp.SourceFiles.isEmpty() && fileOp.Destinations.isEmpty());
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
     // A missing shipped demo is shown by the copy, and the series goes on with the name.

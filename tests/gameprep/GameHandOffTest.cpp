@@ -97,7 +97,7 @@ TEST(GameHandOff, TheGameFindsTheDemoTheScriptAndItsSettings) {
         settings.CustomDemoPath = tmp.path() + "/demos/My Run.DEM";
         SettingsStore store(regDir);
         ScriptedDialogs dialogs;
-        TJvSHFileOperation fileOp(dialogs);
+        FileOperation fileOp(dialogs);
         SeriesPreparation prep(store, dialogs, fileOp, noRestoreWait());
         prep.SetPaths(paths);
         ASSERT_EQ(prep.CheckDemo(settings), std::nullopt);

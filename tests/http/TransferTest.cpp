@@ -9,7 +9,7 @@
 #include "SmallDisk.h"
 #include "TestSupport.h"
 #include "platform/FileAttributes.h"
-#include "update/TauCustomHTTP.h"
+#include "update/HttpClient.h"
 
 #include <cerrno>
 #include <cstring>
@@ -107,7 +107,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server->error().isEmpty()) << server->error().toStdString();
         ASSERT_TRUE(dir.isValid());
-        http = std::make_unique<TauCustomHTTP>();
+        http = std::make_unique<HttpClient>();
         http->Proxy.AccessType = atDirect;
         auto record = [this](const QString& kind, const QByteArray* output) {
             outcome.kind = kind;
@@ -119,14 +119,14 @@ protected:
             outcome.bytesRead = read;
             record("done", output);
         };
-        http->ConnLostHandler = [=, this](const QString&, const QByteArray* output, qint64 read,
-                                          qint64 length) {
+        http->ConnectionLostHandler = [=, this](const QString&, const QByteArray* output,
+                                                qint64 read, qint64 length) {
             outcome.bytesRead = read;
             outcome.contentLength = length;
             record("connlost", output);
         };
         http->HostUnreachableHandler = [=] { record("unreachable", nullptr); };
-        http->HTTPErrorHandler = [=, this](int status, const QByteArray* output) {
+        http->HttpErrorHandler = [=, this](int status, const QByteArray* output) {
             outcome.status = status;
             record("httperror", output);
         };
@@ -150,7 +150,7 @@ protected:
 
     static LoopbackServer* server;
     QTemporaryDir dir;
-    std::unique_ptr<TauCustomHTTP> http;
+    std::unique_ptr<HttpClient> http;
     Outcome outcome;
 };
 
@@ -168,8 +168,8 @@ TEST_F(HttpTransfer, BodyIntoMemoryWithProgressAfterEveryBlock) {
         reads.push_back(read);
         lastPercent = figures.percentDone;
     };
-    TauHeaderInfo head;
-    http->HeaderInfoHandler = [&](const TauHeaderInfo& info, bool&) { head = info; };
+    ResponseHead head;
+    http->HeaderInfoHandler = [&](const ResponseHead& info, bool&) { head = info; };
 
     ASSERT_TRUE(Run(server->url("/data?n=10000")));
     EXPECT_EQ(outcome.kind, "done");
@@ -295,7 +295,7 @@ TEST_F(HttpTransfer, DecliningTheHeadReadsNoBodyAndCreatesNoFile) {
     const QString target = dir.filePath("skipped.bin");
     int progressCalls = 0;
     http->ProgressHandler = [&](auto&&...) { ++progressCalls; };
-    http->HeaderInfoHandler = [](const TauHeaderInfo& info, bool& continueTransfer) {
+    http->HeaderInfoHandler = [](const ResponseHead& info, bool& continueTransfer) {
         EXPECT_EQ(info.ContentLength, 5000);
         continueTransfer = false;
     };
@@ -493,8 +493,8 @@ TEST_F(HttpTransfer, MemoryHoldsNoMoreThanItsLimit) {
 // Time-outs left at 0 are the system's values, not endless waits: a server that takes the
 // connection and never answers, or stops in the middle of the body, ends the transfer.
 TEST_F(HttpTransfer, TimeOutsOfZeroAreTheSystemsValues) {
-    EXPECT_EQ(SystemHTTPTimeouts.ConnectTimeout, 60000);
-    EXPECT_EQ(SystemHTTPTimeouts.ReceiveTimeout, 60000);
+    EXPECT_EQ(DefaultHttpTimeouts.ConnectTimeout, 60000);
+    EXPECT_EQ(DefaultHttpTimeouts.ReceiveTimeout, 60000);
     ASSERT_EQ(http->Timeouts.ConnectTimeout, 0);
     ASSERT_EQ(http->Timeouts.ReceiveTimeout, 0);
     http->SystemTimeouts = {1000, 1000, 1000};
@@ -524,8 +524,8 @@ TEST_F(HttpTransfer, AConnectionThatIsNeverCompletedEndsAtTheConnectTimeOut) {
     const QString url = QStringLiteral("http://127.0.0.1:%1/update.txt").arg(server->fullPort());
     const struct {
         const char* name;
-        TauHTTPTimeouts timeouts;
-        TauHTTPTimeouts system;
+        HttpTimeouts timeouts;
+        HttpTimeouts system;
     } cases[] = {
         {"the system's value", {0, 0, 0}, {1000, 600000, 600000}},
         {"the client's own", {1000, 600000, 600000}, {600000, 600000, 600000}},

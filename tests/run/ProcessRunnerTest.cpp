@@ -1,6 +1,6 @@
+#include "run/ProcessRunner.h"
 #include "platform/Errors.h"
 #include "run/RunnerSetup.h"
-#include "run/TJvCreateProcess.h"
 #include "run/TopLevelErrorReport.h"
 
 #include "support/TestSupport.h"
@@ -24,7 +24,7 @@
 using testsupport::readFile;
 using testsupport::waitUntil;
 using testsupport::writeFile;
-using RunnerState = TJvCreateProcess::RunnerState;
+using RunnerState = ProcessRunner::RunnerState;
 
 namespace {
 
@@ -83,8 +83,8 @@ protected:
 
     void release() { writeFile(path("release"), ""); }
 
-    void recordInto(TJvCreateProcess& runner) {
-        runner.OnTerminate = [this](TJvCreateProcess* sender, quint32 code) {
+    void recordInto(ProcessRunner& runner) {
+        runner.OnTerminate = [this](ProcessRunner* sender, quint32 code) {
             reports_.push_back({code, sender->State(), sender->PendingReports()});
         };
     }
@@ -100,10 +100,10 @@ protected:
 };
 
 TEST_F(ProcessRunnerTest, QuickProcessGivesOneReportAfterRunReturnsWithRunnerIdle) {
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     bool runReturned = false;
     bool returnedBeforeReport = false;
-    runner.OnTerminate = [&](TJvCreateProcess* sender, quint32 code) {
+    runner.OnTerminate = [&](ProcessRunner* sender, quint32 code) {
         returnedBeforeReport = runReturned;
         reports_.push_back({code, sender->State(), sender->PendingReports()});
     };
@@ -127,7 +127,7 @@ TEST_F(ProcessRunnerTest, QuickProcessGivesOneReportAfterRunReturnsWithRunnerIdl
 TEST_F(ProcessRunnerTest, ASignalWithAHandlerWhileWaitingStillGivesOneReport) {
     static std::atomic<int> caught{0};
     const auto previous = std::signal(SIGUSR1, [](int) { ++caught; });
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     runner.CommandLine = heldScript("held.sh", 7);
     runner.Run();
@@ -165,7 +165,7 @@ TEST_F(ProcessRunnerTest, AHeldChildIsEndedWhenTheTestGoesWithoutReleasingIt) {
                       .arg(other.path())
                       .toUtf8());
         QFile::setPermissions(held, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        TJvCreateProcess runner;
+        ProcessRunner runner;
         recordInto(runner);
         runner.CommandLine = held;
         runner.Run();
@@ -178,9 +178,9 @@ TEST_F(ProcessRunnerTest, AHeldChildIsEndedWhenTheTestGoesWithoutReleasingIt) {
 }
 
 TEST_F(ProcessRunnerTest, HandlerMayRunTheSameRunnerAgain) {
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     const QString second = script("second.sh", "exit 4\n");
-    runner.OnTerminate = [&](TJvCreateProcess* sender, quint32 code) {
+    runner.OnTerminate = [&](ProcessRunner* sender, quint32 code) {
         reports_.push_back({code, sender->State(), sender->PendingReports()});
         if (reports_.size() == 1) {
             sender->CommandLine = second;
@@ -199,7 +199,7 @@ TEST_F(ProcessRunnerTest, HandlerMayRunTheSameRunnerAgain) {
 }
 
 TEST_F(ProcessRunnerTest, MissingProgramRaisesOsErrorAndNoReport) {
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     runner.CommandLine = path("missing prog") + " -x";
     try {
@@ -220,7 +220,7 @@ TEST_F(ProcessRunnerTest, MissingProgramRaisesOsErrorAndNoReport) {
 }
 
 TEST_F(ProcessRunnerTest, RunWhileWaitingFailsAndChangesNothing) {
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     runner.CommandLine = heldScript("held", 7);
     runner.Run();
@@ -229,10 +229,10 @@ TEST_F(ProcessRunnerTest, RunWhileWaitingFailsAndChangesNothing) {
     try {
         runner.Run();
         FAIL() << "Run did not raise";
-    } catch (const EJvProcessError& e) {
+    } catch (const RunnerBusyError& e) {
         EXPECT_EQ(e.message(), "Cannot perform this operation when process is running");
     }
-    EXPECT_THROW(runner.SetWaitForTerminate(false), EJvProcessError);
+    EXPECT_THROW(runner.SetWaitForTerminate(false), RunnerBusyError);
     EXPECT_TRUE(runner.WaitForTerminate());
     EXPECT_EQ(runner.State(), RunnerState::Waiting);
     EXPECT_EQ(runner.PendingReports(), 1);
@@ -245,7 +245,7 @@ TEST_F(ProcessRunnerTest, RunWhileWaitingFailsAndChangesNothing) {
 }
 
 TEST_F(ProcessRunnerTest, DestroyingWaitingRunnerLeavesProcessRunningWithoutReport) {
-    auto runner = std::make_unique<TJvCreateProcess>();
+    auto runner = std::make_unique<ProcessRunner>();
     recordInto(*runner);
     runner->CommandLine = heldScript("held", 0);
     runner->Run();
@@ -272,7 +272,7 @@ TEST_F(ProcessRunnerTest, UnquotedPathWithBlanksAndTrimmedWorkingDirectory) {
     const QString program = script("my steam/steam.sh", "pwd > cwd.txt\n"
                                                         "for a in \"$@\"; do echo \"$a\"; done "
                                                         "> args.txt\n");
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     runner.CommandLine = program + R"( -silent  -applaunch 380 "a b" c\"d)";
     runner.CurrentDirectory = QStringLiteral(" \t") + folder + QStringLiteral("/ \n");
@@ -293,7 +293,7 @@ TEST_F(ProcessRunnerTest, ExitCodeIsPassedThrough) {
                           {"exit 255\n", 255},
                           {"kill -TERM $$\n", 128 + 15},
                           {"kill -KILL $$\n", 128 + 9}};
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     for (const Case& c : cases) {
         reports_.clear();
@@ -309,7 +309,7 @@ TEST_F(ProcessRunnerTest, EnvironmentReplacesOursWhenGiven) {
     qputenv("VARNHOLT_PARENT_ONLY", "1");
     const QString program =
         script("env.sh", QStringLiteral("export -p > '%1'\n").arg(path("env.txt")).toUtf8());
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     runner.CommandLine = program;
 
@@ -332,25 +332,25 @@ TEST_F(ProcessRunnerTest, PriorityOfTheConfiguredRunners) {
     const int ours = niceOf(readFile("/proc/self/stat"));
     struct Case {
         const char* name;
-        std::function<void(TJvCreateProcess&, TJvCreateProcess::TerminateEvent)> configure;
+        std::function<void(ProcessRunner&, ProcessRunner::TerminateEvent)> configure;
         std::function<bool(int)> expected;
     };
     const Case cases[] = {
-        {"cp", ConfigureCp, [](int nice) { return nice == 19; }},
-        {"dxrun", ConfigureDxrun, [&](int nice) { return nice == ours; }},
+        {"cp", ConfigureGameLauncher, [](int nice) { return nice == 19; }},
+        {"dxrun", ConfigureDiagnosticsRunner, [&](int nice) { return nice == ours; }},
         // Raising the priority is up to our privileges; without them it stays as ours.
         {"high",
-         [](TJvCreateProcess& r, TJvCreateProcess::TerminateEvent h) {
-             ConfigureDxrun(r, std::move(h));
+         [](ProcessRunner& r, ProcessRunner::TerminateEvent h) {
+             ConfigureDiagnosticsRunner(r, std::move(h));
              r.Priority = ppHigh;
          },
          [&](int nice) { return nice <= ours; }},
     };
     for (const Case& c : cases) {
         QFile::remove(path("stat.txt"));
-        TJvCreateProcess runner;
+        ProcessRunner runner;
         bool reported = false;
-        c.configure(runner, [&](TJvCreateProcess*, quint32) { reported = true; });
+        c.configure(runner, [&](ProcessRunner*, quint32) { reported = true; });
         runner.CommandLine = program;
         runner.Run();
         ASSERT_TRUE(waitUntil([&] { return reported; })) << c.name;
@@ -360,23 +360,23 @@ TEST_F(ProcessRunnerTest, PriorityOfTheConfiguredRunners) {
 }
 
 TEST_F(ProcessRunnerTest, SteamStarterReturnsStartedAndItsProcessIsReaped) {
-    TJvCreateProcess cp2;
-    ConfigureCp2(cp2);
-    cp2.CommandLine = heldScript("client", 0);
-    cp2.Run();
-    EXPECT_EQ(cp2.State(), RunnerState::Started);
-    EXPECT_EQ(cp2.PendingReports(), 0);
+    ProcessRunner SteamStarter;
+    ConfigureSteamStarter(SteamStarter);
+    SteamStarter.CommandLine = heldScript("client", 0);
+    SteamStarter.Run();
+    EXPECT_EQ(SteamStarter.State(), RunnerState::Started);
+    EXPECT_EQ(SteamStarter.PendingReports(), 0);
     const QString pid = waitForPid("client");
     ASSERT_FALSE(pid.isEmpty());
 
     // A started runner may be run again straight away.
-    cp2.CommandLine = script("again.sh", "exit 0\n");
-    cp2.Run();
-    EXPECT_EQ(cp2.State(), RunnerState::Started);
+    SteamStarter.CommandLine = script("again.sh", "exit 0\n");
+    SteamStarter.Run();
+    EXPECT_EQ(SteamStarter.State(), RunnerState::Started);
 
     release();
     EXPECT_TRUE(waitUntil([&] { return !procStat(pid).has_value(); }));
-    EXPECT_EQ(cp2.State(), RunnerState::Started);
+    EXPECT_EQ(SteamStarter.State(), RunnerState::Started);
 }
 
 TEST_F(ProcessRunnerTest, HandlerErrorGoesToTopLevelReport) {
@@ -385,9 +385,9 @@ TEST_F(ProcessRunnerTest, HandlerErrorGoesToTopLevelReport) {
     struct RestoreReport {
         ~RestoreReport() { setTopLevelErrorReport(nullptr); }
     } restore;
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     int calls = 0;
-    runner.OnTerminate = [&](TJvCreateProcess*, quint32) {
+    runner.OnTerminate = [&](ProcessRunner*, quint32) {
         ++calls;
         throw AppError(QStringLiteral("handler failed"));
     };
@@ -412,11 +412,11 @@ TEST_F(ProcessRunnerTest, FollowsTheEndOfAProcessThatIsNotItsChild) {
     const QString pid = waitForPid("game");
     ASSERT_EQ(pid, QString::number(detached));
 
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     runner.Follow(detached);
     EXPECT_EQ(runner.State(), RunnerState::Waiting);
-    EXPECT_THROW(runner.Follow(detached), EJvProcessError) << "one process at a time";
+    EXPECT_THROW(runner.Follow(detached), RunnerBusyError) << "one process at a time";
     drainEvents();
     EXPECT_TRUE(reports_.empty());
 
@@ -432,7 +432,7 @@ TEST_F(ProcessRunnerTest, AFollowedProcessStopsBeingFollowedWithoutAReport) {
     qint64 detached = 0;
     ASSERT_TRUE(QProcess::startDetached(heldScript("game", 0), {}, QString(), &detached));
     ASSERT_FALSE(waitForPid("game").isEmpty());
-    TJvCreateProcess runner;
+    ProcessRunner runner;
     recordInto(runner);
     runner.Follow(detached);
     runner.StopWaiting();

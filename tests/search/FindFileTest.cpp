@@ -1,4 +1,4 @@
-#include "game/TFindFile.h"
+#include "game/FileFinder.h"
 
 #include "support/TestSupport.h"
 
@@ -17,7 +17,7 @@ namespace {
 struct Match {
     QString folder;
     QString name;
-    TFileInfo info;
+    FoundFile info;
 };
 
 class FindFileTest : public ::testing::Test {
@@ -37,14 +37,14 @@ protected:
         finder.Criteria.Files.Location = location;
         finder.Criteria.Files.FileName = pattern;
         std::vector<Match> found;
-        finder.OnFileMatch = [&](TFindFile&, const QString& f, const TFileInfo& info) {
+        finder.OnMatch = [&](FileFinder&, const QString& f, const FoundFile& info) {
             // No tree here holds that many: a search that goes round in circles fails at
             // once instead of eating the machine's memory.
             if (found.size() >= 10000)
                 throw std::runtime_error("the search does not end");
             found.push_back({f, info.Name, info});
         };
-        finder.RunSearch();
+        finder.Run();
         return found;
     }
 
@@ -56,7 +56,7 @@ protected:
     }
 
     QTemporaryDir temp;
-    TFindFile finder;
+    FileFinder finder;
 };
 
 // The order a walk must give, from Qt's own unsorted listing: a folder's matching files,
@@ -232,19 +232,19 @@ TEST_F(FindFileTest, ACallWhileSearchingDoesNothingAndAThrowingHandlerLeavesItId
     finder.Criteria.Files.FileName = QStringLiteral("hl2.exe");
 
     int calls = 0;
-    finder.OnFileMatch = [&](TFindFile& sender, const QString&, const TFileInfo&) {
+    finder.OnMatch = [&](FileFinder& sender, const QString&, const FoundFile&) {
         ++calls;
         EXPECT_TRUE(sender.Busy());
-        sender.RunSearch();
+        sender.Run();
     };
-    finder.RunSearch();
+    finder.Run();
     EXPECT_EQ(calls, 2);
     EXPECT_FALSE(finder.Busy());
 
-    finder.OnFileMatch = [](TFindFile&, const QString&, const TFileInfo&) {
+    finder.OnMatch = [](FileFinder&, const QString&, const FoundFile&) {
         throw std::runtime_error("handler failed");
     };
-    EXPECT_THROW(finder.RunSearch(), std::runtime_error);
+    EXPECT_THROW(finder.Run(), std::runtime_error);
     EXPECT_FALSE(finder.Busy());
     EXPECT_EQ(search(root()).size(), 2u);
 }

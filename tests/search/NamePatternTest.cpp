@@ -1,4 +1,4 @@
-#include "game/TFindFile.h"
+#include "game/FileFinder.h"
 
 #include <gtest/gtest.h>
 

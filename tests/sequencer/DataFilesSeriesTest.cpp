@@ -117,7 +117,7 @@ TEST_F(DataFilesSeries, NoReportNoDataFiles) {
 TEST_F(DataFilesSeries, DataFilesThatCannotBeWrittenAreToldAndLeaveTheReport) {
     startClient();
     view.settings.ResolutionChecked[0] = true;
-    fixedClockSequencer().BenchButtonClick();
+    fixedClockSequencer().RunClicked();
     ASSERT_TRUE(testsupport::waitUntil([&] { return !fixedClockSequencer().SeriesRunning(); }));
     const QString reportPath = fixedClockSequencer().State().ReportPath;
     ASSERT_FALSE(reportPath.isEmpty());
@@ -127,7 +127,7 @@ TEST_F(DataFilesSeries, DataFilesThatCannotBeWrittenAreToldAndLeaveTheReport) {
     ASSERT_TRUE(QFile::remove(JsonPathForReport(reportPath)));
     ASSERT_TRUE(QDir().mkpath(JsonPathForReport(reportPath)));
     dialogs.messages.clear();
-    fixedClockSequencer().BenchButtonClick();
+    fixedClockSequencer().RunClicked();
     ASSERT_TRUE(testsupport::waitUntil([&] { return !fixedClockSequencer().SeriesRunning(); }));
 
     EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));

@@ -56,7 +56,7 @@ TEST_F(RealSeries, PreparationReachesTheGameAndTheUsersScriptComesBack) {
     view.settings.ColorCorrection = false;
     view.settings.FilteringMode = 1;    // Trilinear
     view.settings.AntialiasingMode = 0; // None
-    realSequencer().BenchButtonClick();
+    realSequencer().RunClicked();
     ASSERT_TRUE(testsupport::waitUntil([&] { return !realSequencer().SeriesRunning(); }, 30000));
     EXPECT_EQ(view.status, QStringLiteral("The benchmarking is successful."));
 

@@ -30,7 +30,7 @@ protected:
         testsupport::writeFile(hold, "");
         qputenv("VARNHOLT_TESTBED_HOLD", hold.toUtf8());
         qputenv("VARNHOLT_TESTBED_NO_RESULT", "1");
-        sequencer().BenchButtonClick();
+        sequencer().RunClicked();
         ASSERT_TRUE(testsupport::waitUntil([&] { return launchedSizes().size() == 1; }, 20000));
         plant();
         ASSERT_TRUE(QFile::remove(hold));

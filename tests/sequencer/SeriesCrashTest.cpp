@@ -53,7 +53,7 @@ void RunOneSeries(const QString& root, bool waitForEnd) {
     RecordingView view;
     view.settings = OneRow(root + "/");
     KnownFacts facts;
-    TJvSHFileOperation fileOp(dialogs);
+    FileOperation fileOp(dialogs);
     Timings timings;
     timings.launcherEndWait = 20;
     timings.gamePollInterval = 20;
@@ -63,7 +63,7 @@ void RunOneSeries(const QString& root, bool waitForEnd) {
     prep.SetPaths(f.paths);
     ProcessDetection detection(ProcessesBelow(root));
     RunSequencer sequencer({view, dialogs, shell, store, detection, prep, facts, f.paths, timings});
-    sequencer.BenchButtonClick();
+    sequencer.RunClicked();
     if (!waitForEnd) {
         testsupport::waitUntil([] { return false; }, 60000);
         return;
@@ -129,7 +129,7 @@ TEST(SeriesCrash, KilledWhileTheGameRunsLosesNothingOfTheUsers) {
         SettingsStore store(f.regDir);
         RecordingDialogs dialogs;
         dialogs.yes = c.answerYes;
-        TJvSHFileOperation fileOp(dialogs);
+        FileOperation fileOp(dialogs);
         Timings timings;
         timings.beforeRestore = 10;
         SeriesPreparation prep(store, dialogs, fileOp, timings);

@@ -5,10 +5,10 @@
 #include "SteamLayout.h"
 #include "TestSupport.h"
 
+#include "game/FileOperation.h"
 #include "game/GamePaths.h"
 #include "game/ProcessDetection.h"
 #include "game/SettingsStore.h"
-#include "game/TJvSHFileOperation.h"
 #include "platform/Dialogs.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -160,7 +160,7 @@ protected:
 
     // Clicks Run and waits until the series has ended one way or another.
     void runSeries(int timeoutMs = 30000) {
-        sequencer().BenchButtonClick();
+        sequencer().RunClicked();
         ASSERT_TRUE(
             testsupport::waitUntil([&] { return !sequencer().SeriesRunning(); }, timeoutMs));
     }
@@ -185,6 +185,6 @@ protected:
     std::unique_ptr<SettingsStore> store_ = std::make_unique<SettingsStore>(QString());
     std::unique_ptr<ProcessDetection> detection_;
     std::unique_ptr<DemoOnlyPreparation> preparation = std::make_unique<DemoOnlyPreparation>(paths);
-    std::unique_ptr<TJvSHFileOperation> fileOp_ = std::make_unique<TJvSHFileOperation>(dialogs);
+    std::unique_ptr<FileOperation> fileOp_ = std::make_unique<FileOperation>(dialogs);
     std::unique_ptr<RunSequencer> sequencer_;
 };

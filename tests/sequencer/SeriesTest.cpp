@@ -193,7 +193,7 @@ TEST_F(Series, ARowWhoseFirstRunHasNoResultGetsItsHeadingWithTheSecond) {
     view.settings.ResolutionChecked[0] = true;
     view.settings.RunCount = 2;
     qputenv("VARNHOLT_TESTBED_NO_RESULT", "1");
-    sequencer().BenchButtonClick();
+    sequencer().RunClicked();
     // The first game has started without a result to write; the second one writes again.
     ASSERT_TRUE(testsupport::waitUntil([&] { return launchedSizes().size() == 1; }, 20000));
     qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
@@ -212,7 +212,7 @@ TEST_F(Series, ARowWhoseLastRunHasNoResultLeavesNothingToTheNextRowsAverage) {
     view.settings.ResolutionChecked[0] = true;
     view.settings.ResolutionChecked[1] = true;
     view.settings.RunCount = 2;
-    sequencer().BenchButtonClick();
+    sequencer().RunClicked();
     noResultForGame([&] { return launchedSizes(); }, 2);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !sequencer().SeriesRunning(); }, 20000));
     EXPECT_EQ(launchedSizes(), QStringList({"640x480", "640x480", "800x600", "800x600"}));
@@ -259,16 +259,16 @@ TEST(LaunchThroughCp, LauncherEndsAtOnceAndTheGamePlaysAndWrites) {
     qunsetenv("VARNHOLT_TESTBED_NO_RESULT");
     const testbed::SteamLayout layout = testbed::layOutSteamFolder(
         tmp.path() + "/program files/steam", "player", true, testsupport::binDir());
-    TJvCreateProcess cp;
+    ProcessRunner GameLauncher;
     int ends = 0;
-    ConfigureCp(cp, [&](TJvCreateProcess*, quint32) { ++ends; });
+    ConfigureGameLauncher(GameLauncher, [&](ProcessRunner*, quint32) { ++ends; });
     BenchmarkSettings s;
     s.FastZ = true;
     s.HeapSize = 0;
-    cp.CurrentDirectory = layout.steamDir;
-    cp.CommandLine =
+    GameLauncher.CurrentDirectory = layout.steamDir;
+    GameLauncher.CommandLine =
         BuildLaunchCommand(FixedSlots()[0], MakeLaunchOptions(s, "rovdemo1"), layout.steamDir);
-    cp.Run();
+    GameLauncher.Run();
     ASSERT_TRUE(testsupport::waitUntil([&] { return ends == 1; }));
     const QList<qint64> running = testbed::standInProcesses(layout.gameDir);
     EXPECT_EQ(running.size(), 1) << "the game runs after its launcher has ended";

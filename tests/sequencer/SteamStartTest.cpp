@@ -31,7 +31,7 @@ protected:
 
 TEST_F(PlantedPrefix, TheClientAndTheGameAreStartedNotThePlantedProgram) {
     dialogs.yes = true;
-    sequencer().BenchButtonClick();
+    sequencer().RunClicked();
     EXPECT_EQ(dialogs.questions, QStringList{"Error! The STEAM not running. Run now?"});
     ASSERT_TRUE(testsupport::waitUntil([&] { return testbed::runningClient(steamGames) != 0; }))
         << "steam.exe in the Steam folder is the client";

@@ -2,7 +2,7 @@
 #include "support/SmallDisk.h"
 #include "support/TestSupport.h"
 
-#include "game/TJvSHFileOperation.h"
+#include "game/FileOperation.h"
 #include "platform/Errors.h"
 
 #include <QDir>
@@ -16,7 +16,7 @@ namespace {
 using testsupport::readFile;
 using testsupport::writeFile;
 
-class FileOperation : public ::testing::Test {
+class FileOperationTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(tmp.isValid()); }
     // The operation replaces without asking.
@@ -29,18 +29,18 @@ protected:
     bool run(TJvSHFileOpType operation, const QString& source, const QString& dest) {
         op.Operation = operation;
         op.SourceFiles = QStringList{source};
-        op.DestFiles = QStringList{dest};
-        const bool ok = op.RunFileOperation();
+        op.Destinations = QStringList{dest};
+        const bool ok = op.Run();
         op.Clear();
         return ok;
     }
 
     QTemporaryDir tmp;
     RecordingDialogs dialogs;
-    TJvSHFileOperation op{dialogs};
+    FileOperation op{dialogs};
 };
 
-TEST_F(FileOperation, CopyReplacesTheDestinationAndKeepsTheSource) {
+TEST_F(FileOperationTest, CopyReplacesTheDestinationAndKeepsTheSource) {
     writeFile(at("cfg/autoexec.cfg"), "new contents\r\n");
     writeFile(at("cfg/autoexec_old.cfg"), "older and longer contents\r\n");
     ASSERT_TRUE(QFile::setPermissions(at("cfg/autoexec.cfg"), QFile::ReadOwner | QFile::ReadUser));
@@ -54,7 +54,7 @@ TEST_F(FileOperation, CopyReplacesTheDestinationAndKeepsTheSource) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST_F(FileOperation, MoveReplacesTheDestination) {
+TEST_F(FileOperationTest, MoveReplacesTheDestination) {
     writeFile(at("cfg/autoexec_old.cfg"), "user's script");
     writeFile(at("cfg/autoexec.cfg"), "benchmark script");
     EXPECT_TRUE(run(foMove, at("cfg/autoexec_old.cfg"), at("cfg/autoexec.cfg")));
@@ -62,7 +62,7 @@ TEST_F(FileOperation, MoveReplacesTheDestination) {
     EXPECT_EQ(entries("cfg"), QStringList{"autoexec.cfg"});
 }
 
-TEST_F(FileOperation, MissingDestinationFoldersAreCreated) {
+TEST_F(FileOperationTest, MissingDestinationFoldersAreCreated) {
     writeFile(at("Demos/rovdemo1.dem"), "demo");
     writeFile(at("game/a.cfg"), "a");
     EXPECT_TRUE(run(foCopy, at("Demos/rovdemo1.dem"), at("game/episodic/new/rovdemo1.dem")));
@@ -73,31 +73,31 @@ TEST_F(FileOperation, MissingDestinationFoldersAreCreated) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST_F(FileOperation, ADestinationFolderReceivesTheFileUnderItsName) {
+TEST_F(FileOperationTest, ADestinationFolderReceivesTheFileUnderItsName) {
     writeFile(at("custom/my demo.dem"), "demo");
     QDir().mkpath(at("episodic"));
     EXPECT_TRUE(run(foCopy, at("custom/my demo.dem"), at("episodic")));
     EXPECT_EQ(readFile(at("episodic/my demo.dem")), "demo");
 }
 
-TEST_F(FileOperation, RunLeavesTheListsAsTheCallerLeavesThem) {
+TEST_F(FileOperationTest, RunLeavesTheListsAsTheCallerLeavesThem) {
     writeFile(at("a.csv"), "x");
     op.SourceFiles = QStringList{at("a.csv")};
-    op.DestFiles = QStringList{at("a.txt")};
-    EXPECT_TRUE(op.RunFileOperation());
+    op.Destinations = QStringList{at("a.txt")};
+    EXPECT_TRUE(op.Run());
     EXPECT_EQ(op.SourceFiles, QStringList{at("a.csv")});
-    EXPECT_EQ(op.DestFiles, QStringList{at("a.txt")});
+    EXPECT_EQ(op.Destinations, QStringList{at("a.txt")});
     op.Clear();
     EXPECT_TRUE(op.SourceFiles.isEmpty());
-    EXPECT_TRUE(op.DestFiles.isEmpty());
+    EXPECT_TRUE(op.Destinations.isEmpty());
 }
 
-TEST_F(FileOperation, NoSourceRaisesTheComponentsError) {
+TEST_F(FileOperationTest, NoSourceRaisesTheComponentsError) {
     for (const QStringList& sources : {QStringList(), QStringList{QString()}}) {
         op.SourceFiles = sources;
-        op.DestFiles = QStringList{at("x")};
+        op.Destinations = QStringList{at("x")};
         try {
-            op.RunFileOperation();
+            op.Run();
             ADD_FAILURE() << "no error for " << sources.size() << " sources";
         } catch (const AppError& error) {
             EXPECT_EQ(error.message(), "No files specified to TJvSHFileOperation Execute function");
@@ -108,7 +108,7 @@ TEST_F(FileOperation, NoSourceRaisesTheComponentsError) {
 
 // Each failure is shown once, names the file concerned and the reason, and leaves what was
 // there before.
-TEST_F(FileOperation, FailuresAreShownAndTheCallerGoesOn) {
+TEST_F(FileOperationTest, FailuresAreShownAndTheCallerGoesOn) {
     writeFile(at("dest.txt"), "old");
     writeFile(at("blocker"), "a file where a folder would be needed");
     QDir().mkpath(at("a folder"));
@@ -147,7 +147,7 @@ TEST_F(FileOperation, FailuresAreShownAndTheCallerGoesOn) {
 
 // A copy that does not fit is no copy: the destination keeps its contents, nothing half
 // written is left beside it, and the failure names the destination.
-TEST_F(FileOperation, ACopyOntoAFullDiskLeavesTheDestination) {
+TEST_F(FileOperationTest, ACopyOntoAFullDiskLeavesTheDestination) {
     SmallDisk disk;
     if (!disk.ready())
         GTEST_SKIP() << disk.reason().toStdString();
@@ -163,7 +163,7 @@ TEST_F(FileOperation, ACopyOntoAFullDiskLeavesTheDestination) {
     EXPECT_EQ(disk.entries(disk.path()), QStringList{"demo.dem"});
 }
 
-TEST_F(FileOperation, MoveAcrossFileSystemsCopiesThenRemoves) {
+TEST_F(FileOperationTest, MoveAcrossFileSystemsCopiesThenRemoves) {
     QTemporaryDir other(QStringLiteral("/dev/shm/varnholt-XXXXXX"));
     if (!other.isValid() ||
         QStorageInfo(other.path()).device() == QStorageInfo(tmp.path()).device())
@@ -178,7 +178,7 @@ TEST_F(FileOperation, MoveAcrossFileSystemsCopiesThenRemoves) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST_F(FileOperation, WildcardSourcesMatchFilesOnly) {
+TEST_F(FileOperationTest, WildcardSourcesMatchFilesOnly) {
     writeFile(at("src/a.dem"), "a");
     writeFile(at("src/B.DEM"), "b");
     writeFile(at("src/notes.txt"), "n");
@@ -189,7 +189,7 @@ TEST_F(FileOperation, WildcardSourcesMatchFilesOnly) {
     EXPECT_EQ(dialogs.messages.size(), 1);
 }
 
-TEST_F(FileOperation, DeleteAndRename) {
+TEST_F(FileOperationTest, DeleteAndRename) {
     writeFile(at("a.txt"), "a");
     writeFile(at("b.txt"), "b");
     EXPECT_TRUE(run(foRename, at("a.txt"), at("b.txt")));

@@ -174,12 +174,12 @@ TEST(RadeonProbe, WithoutPrimaryDisplayTheLastDeviceDecides) {
     ScriptedAdapter a = radeon();
     a.devices = {{"\\\\.\\DISPLAY2", "secondary", "PCI\\VEN_10DE&DEV_0040"},
                  {"\\\\.\\DISPLAY3", "third", "PCI\\VEN_1002&DEV_4E68"}};
-    TRadeonInfo info(a);
+    RadeonDriverQuery info(a);
     EXPECT_TRUE(info.FindPrimaryAdapter());
     EXPECT_EQ(info.AdapterName, "");
     a.devices = {{"\\\\.\\DISPLAY2", "secondary", "PCI\\VEN_1002&DEV_4E68"},
                  {"\\\\.\\DISPLAY3", "third", "PCI\\VEN_10DE&DEV_0040"}};
-    EXPECT_FALSE(TRadeonInfo(a).FindPrimaryAdapter());
+    EXPECT_FALSE(RadeonDriverQuery(a).FindPrimaryAdapter());
 }
 
 TEST(DisplayClassProbe, ClassKeyAndClockList) {

@@ -1,7 +1,7 @@
+#include "sysinfo/ComputerInfo.h"
 #include "Fakes.h"
 #include "TestSupport.h"
 #include "sysinfo/SystemInformation.h"
-#include "sysinfo/TJvComputerInfoEx.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -49,22 +49,22 @@ struct RecordedMachine {
     }
 };
 
-TEST(TJvComputerInfoEx, PartsAreKeptAndEveryReadAsksAgain) {
+TEST(ComputerInfoTest, PartsAreKeptAndEveryReadAsksAgain) {
     RecordedMachine machine;
-    TJvComputerInfoEx info(machine.sources());
+    ComputerInfo info(machine.sources());
     EXPECT_EQ(&info.OS(), &info.OS());
     EXPECT_EQ(&info.CPU(), &info.CPU());
     EXPECT_EQ(info.Memory().TotalPhysicalMemory(), quint64(6) << 30);
     EXPECT_EQ(info.Memory().TotalPhysicalMemory(), quint64(6) << 30);
     EXPECT_EQ(machine.memoryReads, 2u);
     EXPECT_EQ(info.CPU().Name(), "AMD Athlon(tm) 64 Processor 3200+");
-    EXPECT_EQ(info.CPU().NormFreq(), 2990u);
+    EXPECT_EQ(info.CPU().NominalMhz(), 2990u);
     EXPECT_EQ(machine.counters.tries, 6); // a fresh measurement for the name and the clock
 }
 
 TEST(FillReportFacts, ProcessorMemoryOsAndBothProbes) {
     RecordedMachine machine;
-    TJvComputerInfoEx info(machine.sources());
+    ComputerInfo info(machine.sources());
     ScriptedAdapter none;
     SystemFacts facts;
     facts.RadeonFound = true;
@@ -91,8 +91,8 @@ QString firstMatch(const QString& file, const QString& pattern) {
 }
 
 // This machine's own facts against what the kernel tells.
-TEST(TJvComputerInfoEx, ThisMachine) {
-    TJvComputerInfoEx info;
+TEST(ComputerInfoTest, ThisMachine) {
+    ComputerInfo info;
     const QString memTotalKb = firstMatch("/proc/meminfo", "^MemTotal:\\s*(\\d+) kB");
     ASSERT_FALSE(memTotalKb.isEmpty());
     EXPECT_EQ(info.Memory().TotalPhysicalMemory() / 1024, memTotalKb.toULongLong());
@@ -118,13 +118,13 @@ TEST(TJvComputerInfoEx, ThisMachine) {
     const QString flags = firstMatch("/proc/cpuinfo", "^flags\\s*:(.*)$");
     const double kernelMhz = firstMatch("/proc/cpuinfo", "^cpu MHz\\s*:\\s*([0-9.]+)").toDouble();
     if (flags.split(' ').contains("tsc") && kernelMhz > 0) {
-        const quint32 mhz = info.CPU().NormFreq();
+        const quint32 mhz = info.CPU().NominalMhz();
         EXPECT_GT(mhz, kernelMhz / 2);
         EXPECT_LT(mhz, kernelMhz * 2);
     }
 #else
     EXPECT_EQ(info.CPU().Name(), "Unknown");
-    EXPECT_EQ(info.CPU().NormFreq(), 0u);
+    EXPECT_EQ(info.CPU().NominalMhz(), 0u);
 #endif
 }
 

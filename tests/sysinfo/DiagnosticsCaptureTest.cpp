@@ -79,7 +79,7 @@ protected:
     void finish() {
         ASSERT_TRUE(waitUntil([this] { return handedOn > 0; }));
         EXPECT_FALSE(capture->Pending());
-        EXPECT_EQ(capture->dxrun().State(), TJvCreateProcess::RunnerState::Idle);
+        EXPECT_EQ(capture->DiagnosticsRunner().State(), ProcessRunner::RunnerState::Idle);
         QCoreApplication::processEvents();
         EXPECT_EQ(handedOn, 1);
     }

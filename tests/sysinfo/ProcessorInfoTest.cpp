@@ -211,7 +211,7 @@ TEST(IdentifyProcessor, FollowsEachVendorsRules) {
         RecordedCpuId cpu;
         c.record(cpu);
         ScriptedCounters counters({2600});
-        const TCpuInfo info = IdentifyProcessor(cpu, counters);
+        const CpuIdentity info = IdentifyProcessor(cpu, counters);
         EXPECT_EQ(info.Name(), c.name) << c.what;
         EXPECT_EQ(info.L2CacheKB, c.l2) << c.what;
     }
@@ -221,19 +221,19 @@ TEST(IdentifyProcessor, MeasuresOnlyWithATimeStampCounter) {
     RecordedCpuId cpu;
     cpu.set(0, vendorLeaf("AuthenticAMD")).set(1, leaf1(6, 2));
     ScriptedCounters counters({1400});
-    EXPECT_EQ(IdentifyProcessor(cpu, counters).FrequencyInfo.NormFreq, 1400u);
+    EXPECT_EQ(IdentifyProcessor(cpu, counters).FrequencyInfo.NominalMhz, 1400u);
 
     cpu.set(1, leaf1(6, 2, 0, 0x0F)); // every flag but the counter's
     ScriptedCounters unused({1400});
-    const TCpuInfo info = IdentifyProcessor(cpu, unused);
-    EXPECT_EQ(info.FrequencyInfo.NormFreq, 0u);
+    const CpuIdentity info = IdentifyProcessor(cpu, unused);
+    EXPECT_EQ(info.FrequencyInfo.NominalMhz, 0u);
     EXPECT_EQ(unused.tries, 0);
 
     RecordedCpuId none;
     none.available = false;
-    const TCpuInfo old = IdentifyProcessor(none, unused);
+    const CpuIdentity old = IdentifyProcessor(none, unused);
     EXPECT_EQ(old.Family, 4);
-    EXPECT_EQ(old.FrequencyInfo.NormFreq, 0u);
+    EXPECT_EQ(old.FrequencyInfo.NominalMhz, 0u);
     EXPECT_TRUE(none.asked.empty());
 }
 
@@ -262,11 +262,11 @@ TEST(CpuSpeedMeasure, TriesUntilThreeAgreeAndNormalises) {
     };
     for (const MeasureCase& c : cases) {
         ScriptedCounters counters(c.mhz);
-        const TFreqInfo info = CpuSpeedMeasure(counters);
+        const ClockMeasurement info = CpuSpeedMeasure(counters);
         EXPECT_EQ(counters.tries, c.tries) << c.what;
-        EXPECT_EQ(info.RawFreq, c.raw) << c.what;
-        EXPECT_EQ(info.NormFreq, c.norm) << c.what;
-        EXPECT_EQ(info.ExTicks, 100 * c.tries) << c.what; // 1000 counts of 10 MHz per try
+        EXPECT_EQ(info.RawMhz, c.raw) << c.what;
+        EXPECT_EQ(info.NominalMhz, c.norm) << c.what;
+        EXPECT_EQ(info.ElapsedUs, 100 * c.tries) << c.what; // 1000 counts of 10 MHz per try
         EXPECT_EQ(counters.raises, c.tries) << c.what;
         EXPECT_EQ(counters.restores, c.tries) << c.what;
         EXPECT_FALSE(counters.nestedRaise) << c.what;
@@ -278,23 +278,23 @@ TEST(CpuSpeedMeasure, TriesUntilThreeAgreeAndNormalises) {
 TEST(CpuSpeedMeasure, PriorityAndCounterAbsence) {
     ScriptedCounters unreadable({2400});
     unreadable.priorityReadable = false;
-    EXPECT_EQ(CpuSpeedMeasure(unreadable).NormFreq, 2400u);
+    EXPECT_EQ(CpuSpeedMeasure(unreadable).NominalMhz, 2400u);
     EXPECT_EQ(unreadable.raises, 0);
     EXPECT_EQ(unreadable.restores, 0);
 
     ScriptedCounters noCounter({2400});
     noCounter.frequency = std::nullopt;
-    const TFreqInfo zero = CpuSpeedMeasure(noCounter);
-    EXPECT_EQ(zero.RawFreq, 0u);
-    EXPECT_EQ(zero.NormFreq, 0u);
-    EXPECT_EQ(zero.ExTicks, 0);
+    const ClockMeasurement zero = CpuSpeedMeasure(noCounter);
+    EXPECT_EQ(zero.RawMhz, 0u);
+    EXPECT_EQ(zero.NominalMhz, 0u);
+    EXPECT_EQ(zero.ElapsedUs, 0);
     EXPECT_EQ(noCounter.tries, 0);
 
     // A counter of another rate: 1000 counts of 3.579545 MHz take about 279.4 us.
     ScriptedCounters acpi({0});
     acpi.frequency = 3579545;
-    const TFreqInfo slow = CpuSpeedMeasure(acpi);
-    EXPECT_EQ(slow.ExTicks, RoundHalfEven(3 * 1000 * 100000.0 / (3579545 / 10.0)));
+    const ClockMeasurement slow = CpuSpeedMeasure(acpi);
+    EXPECT_EQ(slow.ElapsedUs, RoundHalfEven(3 * 1000 * 100000.0 / (3579545 / 10.0)));
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // The checker's windows on the offscreen platform, and the main window's answers to it.
 #include "Recorders.h"
-#include "ui/TauAutoUpgraderPasswordForm.h"
-#include "ui/TauAutoUpgraderUpgradeMessageForm.h"
-#include "ui/TauAutoUpgraderWizardForm.h"
+#include "ui/CredentialsDialog.h"
 #include "ui/UpdaterHandlers.h"
+#include "ui/UpgradeQuestionDialog.h"
+#include "ui/UpgradeWizardDialog.h"
 
 #include "TestSupport.h"
 #include "platform/Digest.h"
@@ -119,23 +119,23 @@ TEST(UpgradeMessageForm, OnlyYesMeansUpgrade) {
 }
 
 TEST(UpgradeWizardForm, LayoutProgressEndPageAndFinish) {
-    TauAutoUpgraderWizard settings;
+    WizardSettings settings;
     settings.HideFileLocation = true;
     WizardWindow wizard;
     int finished = 0, cancelled = 0;
     wizard.OnFinished = [&] { ++finished; };
     wizard.OnCancelConfirmed = [&] { ++cancelled; };
     wizard.Open(settings);
-    TauAutoUpgraderWizardForm* form = wizard.Form();
+    UpgradeWizardDialog* form = wizard.Dialog();
     ASSERT_TRUE(wizard.IsOpen());
     EXPECT_EQ(form->windowTitle(), "Application update wizard");
     EXPECT_EQ(form->WizardTitle->text(), "Downloading files...");
     EXPECT_FALSE(form->FileURL->isVisible());
-    EXPECT_EQ(form->LCurrentFile->geometry(), QRect(136, 44, 319, 95));
-    EXPECT_EQ(form->LFileSize->y(), 14);
-    EXPECT_EQ(form->LEstimatedTime->y(), 46);
+    EXPECT_EQ(form->CurrentFileGroup->geometry(), QRect(136, 44, 319, 95));
+    EXPECT_EQ(form->FileSizeLabel->y(), 14);
+    EXPECT_EQ(form->TimeLeftLabel->y(), 46);
     EXPECT_EQ(form->ProgressCurrentFile->y(), 66);
-    EXPECT_EQ(form->LEstimatedTime->text(), "Preparing. . .");
+    EXPECT_EQ(form->TimeLeftLabel->text(), "Preparing. . .");
     EXPECT_FALSE(form->FinishBtn->isEnabled());
 
     wizard.SetProgress(50, 16);
@@ -143,7 +143,7 @@ TEST(UpgradeWizardForm, LayoutProgressEndPageAndFinish) {
 
     wizard.ShowEndPage(UpgradeCompletedText("Quillon Varnholt"));
     EXPECT_EQ(form->WizardTitle->text(), "Upgrade completed!");
-    EXPECT_FALSE(form->LCurrentFile->isVisible());
+    EXPECT_FALSE(form->CurrentFileGroup->isVisible());
     EXPECT_FALSE(form->CancelBtn->isEnabled());
     EXPECT_EQ(form->FinishBtn->text(), "&OK");
     form->FinishBtn->click();
@@ -168,13 +168,13 @@ QRect InsideFrame(QGroupBox* group) {
 TEST(UpgradeWizardForm, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
     for (const bool hideLocation : {true, false}) {
         SCOPED_TRACE(hideLocation ? "location hidden" : "location shown");
-        TauAutoUpgraderWizard settings;
+        WizardSettings settings;
         settings.HideFileLocation = hideLocation;
         WizardWindow wizard;
         wizard.Open(settings);
-        TauAutoUpgraderWizardForm* form = wizard.Form();
+        UpgradeWizardDialog* form = wizard.Dialog();
         wizard.SetFileSize(FileSizeText(123456, QLocale()));
-        for (QGroupBox* group : {form->LCurrentFile, form->LAllFiles}) {
+        for (QGroupBox* group : {form->CurrentFileGroup, form->AllFilesGroup}) {
             const QRect inside = InsideFrame(group);
             for (QWidget* row : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
                 if (row->isHidden())
@@ -184,7 +184,7 @@ TEST(UpgradeWizardForm, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
                     << group->objectName().toStdString() << " from " << inside.top();
             }
         }
-        EXPECT_EQ(form->LCurrentFile->geometry(),
+        EXPECT_EQ(form->CurrentFileGroup->geometry(),
                   hideLocation ? QRect(136, 44, 319, 95) : QRect(136, 34, 319, 125));
 
         // Beside the text, in the caption's blanks, the bevel's line is hidden.
@@ -205,11 +205,11 @@ TEST(UpgradeWizardForm, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
 }
 
 TEST(UpgradeWizardForm, TheProgramsSettingsShowItsPicture) {
-    TauAutoUpgrader updater;
+    UpdateChecker updater;
     updater::Configure(updater, "1.3.0.0");
     WizardWindow wizard;
     wizard.Open(updater.Wizard);
-    const QPixmap picture = wizard.Form()->Image1->pixmap();
+    const QPixmap picture = wizard.Dialog()->SidePicture->pixmap();
     EXPECT_EQ(picture.size(), QSize(118, 218));
     wizard.Close();
 }
@@ -218,19 +218,19 @@ TEST(UpgradeWizardForm, ClosingBeforeTheEndAsksFirst) {
     WizardWindow wizard;
     int cancelled = 0;
     wizard.OnCancelConfirmed = [&] { ++cancelled; };
-    wizard.Open(TauAutoUpgraderWizard{});
+    wizard.Open(WizardSettings{});
     QString asked;
     WhenModal([&](QWidget* w) {
         asked = static_cast<QMessageBox*>(w)->text();
         AnswerBox(w, QMessageBox::No);
     });
-    wizard.Form()->CancelBtn->click();
+    wizard.Dialog()->CancelBtn->click();
     EXPECT_EQ(asked, UpgraderMessages(27));
     EXPECT_TRUE(wizard.IsOpen());
     EXPECT_EQ(cancelled, 0);
 
     WhenModal([](QWidget* w) { AnswerBox(w, QMessageBox::Yes); });
-    wizard.Form()->close();
+    wizard.Dialog()->close();
     EXPECT_EQ(cancelled, 1);
     EXPECT_FALSE(wizard.IsOpen());
 }
@@ -317,7 +317,7 @@ TEST(UpdaterHandlers, TheCredentialsWindowRetriesOrCancels) {
         SCOPED_TRACE(c.name);
         RecordingDialogs dialogs;
         WidgetUpgraderPrompts prompts;
-        TauAutoUpgrader updater;
+        UpdateChecker updater;
         updater::Configure(updater, "1.3.0.0");
         updater::ConnectHandlers(updater, dialogs);
         updater.PublicKey = keys.publicKey;
@@ -367,7 +367,7 @@ TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
         SCOPED_TRACE(c.name);
         RecordingDialogs dialogs;
         WidgetUpgraderPrompts prompts;
-        TauAutoUpgrader updater;
+        UpdateChecker updater;
         updater::Configure(updater, "1.3.0.0");
         updater::ConnectHandlers(updater, dialogs);
         updater.SetPrompts(&prompts);
@@ -400,7 +400,7 @@ TEST(UpdaterHandlers, TheProgramUsesOnlyWhatTheMakerSigned) {
             SignBeside(dir.path() + "/newer.txt", platform::GenerateSigningKeys());
         RecordingDialogs dialogs;
         WidgetUpgraderPrompts prompts;
-        TauAutoUpgrader updater;
+        UpdateChecker updater;
         updater::Configure(updater, "1.3.0.0");
         updater::ConnectHandlers(updater, dialogs);
         updater.SetPrompts(&prompts);

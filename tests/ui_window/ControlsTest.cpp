@@ -194,7 +194,7 @@ TEST_F(WindowControls, RunWithoutSteamAsksAndReportsInTheStatusLine) {
     open();
     window->show();
     QList<bool> seriesRunning;
-    QObject::connect(window.get(), &TForm1::SeriesRunningChanged,
+    QObject::connect(window.get(), &MainWindow::SeriesRunningChanged,
                      [&](bool running) { seriesRunning.append(running); });
     click("BenchButton");
     EXPECT_EQ(dialogs.questions,

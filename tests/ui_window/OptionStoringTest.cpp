@@ -165,7 +165,7 @@ TEST_F(WindowOptions, AResultsFolderThatCannotBeWrittenIsRefused) {
     dialogs.messages.clear();
     control<QLineEdit>("ResEdit")->setText(readOnly + "/");
     bool started = false;
-    QObject::connect(window.get(), &TForm1::SeriesRunningChanged,
+    QObject::connect(window.get(), &MainWindow::SeriesRunningChanged,
                      [&started](bool running) { started = started || running; });
     click("BenchButton");
     EXPECT_EQ(dialogs.messages, QStringList{refused.arg(readOnly + "/")});

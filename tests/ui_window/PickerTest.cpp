@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "ui/TForm3.h"
+#include "ui/ModePicker.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -22,12 +22,12 @@ TEST(SplitModeText, TakesTheTextsAroundTheFirstSmallX) {
     }
 }
 
-class ModePicker : public WindowFixture {
+class ModePickerTest : public WindowFixture {
 protected:
     // Shows the picker from "Possibilities" and, once it is up, runs `act` on it.
     void pick(const std::vector<platform::ScreenSize>& modes,
               const std::function<void(QListWidget&, QAbstractButton& add)>& act) {
-        TForm3 picker(*window, *store, [modes] { return modes; });
+        ModePicker picker(*window, *store, [modes] { return modes; });
         QTimer::singleShot(0, &picker, [&] {
             seenVisible = picker.isVisible();
             auto* list = picker.findChild<QListWidget*>(QStringLiteral("RzCheckList1"));
@@ -50,7 +50,7 @@ protected:
     QList<bool> ticked;
 };
 
-TEST_F(ModePicker, AddTakesTheFirstTickedSize) {
+TEST_F(ModePickerTest, AddTakesTheFirstTickedSize) {
     open();
     pick({{1024, 768}, {800, 600}, {800, 600}, {1280, 1024}},
          [](QListWidget& list, QAbstractButton& add) {
@@ -69,7 +69,7 @@ TEST_F(ModePicker, AddTakesTheFirstTickedSize) {
     EXPECT_FALSE(control<QCheckBox>("cusresbox")->isChecked());
 }
 
-TEST_F(ModePicker, WithoutATickAddOnlyCloses) {
+TEST_F(ModePickerTest, WithoutATickAddOnlyCloses) {
     const std::vector<std::vector<platform::ScreenSize>> lists = {{{1024, 768}}, {}};
     open();
     for (const auto& modes : lists) {
@@ -80,9 +80,11 @@ TEST_F(ModePicker, WithoutATickAddOnlyCloses) {
     }
 }
 
-TEST_F(ModePicker, EveryShowingStartsAFreshUntickedList) {
+TEST_F(ModePickerTest, EveryShowingStartsAFreshUntickedList) {
     open();
-    TForm3 picker(*window, *store, [] { return std::vector<platform::ScreenSize>{{640, 480}}; });
+    ModePicker picker(*window, *store, [] {
+        return std::vector<platform::ScreenSize>{{640, 480}};
+    });
     picker.show();
     auto* list = picker.findChild<QListWidget*>(QStringLiteral("RzCheckList1"));
     list->item(0)->setCheckState(Qt::Checked);
@@ -94,18 +96,20 @@ TEST_F(ModePicker, EveryShowingStartsAFreshUntickedList) {
 }
 
 // The program makes the picker only when "Possibilities" is first pressed, and then keeps it.
-TEST_F(ModePicker, IsMadeAtTheFirstPressAndKept) {
+TEST_F(ModePickerTest, IsMadeAtTheFirstPressAndKept) {
     open();
     int made = 0;
     QStringList seen;
     window->SetModePickerMaker([&] {
         ++made;
-        new TForm3(*window, *store, [] { return std::vector<platform::ScreenSize>{{800, 600}}; });
+        new ModePicker(*window, *store, [] {
+            return std::vector<platform::ScreenSize>{{800, 600}};
+        });
     });
     EXPECT_EQ(made, 0);
     for (int press = 0; press < 2; ++press) {
         QTimer::singleShot(0, window.get(), [&] {
-            auto* picker = window->findChild<TForm3*>();
+            auto* picker = window->findChild<ModePicker*>();
             ASSERT_TRUE(picker && picker->isVisible());
             seen
                 << picker->findChild<QListWidget*>(QStringLiteral("RzCheckList1"))->item(0)->text();
@@ -115,7 +119,7 @@ TEST_F(ModePicker, IsMadeAtTheFirstPressAndKept) {
     }
     EXPECT_EQ(made, 1);
     EXPECT_EQ(seen, (QStringList{"800 x 600", "800 x 600"}));
-    EXPECT_EQ(window->findChildren<TForm3*>().size(), 1);
+    EXPECT_EQ(window->findChildren<ModePicker*>().size(), 1);
 }
 
 } // namespace

@@ -57,7 +57,7 @@ TEST_F(SeriesThroughWindow, ClickRunAndGetTheReport) {
 
     QStringList seen;
     QList<bool> seriesRunning;
-    QObject::connect(window.get(), &TForm1::SeriesRunningChanged,
+    QObject::connect(window.get(), &MainWindow::SeriesRunningChanged,
                      [&](bool running) { seriesRunning.append(running); });
     click("BenchButton");
     QCoreApplication::processEvents();

@@ -94,7 +94,7 @@ TEST_F(WindowStartup, WithoutSteamTheGameFolderCanBeChosenAndStartUpGoesOn) {
     startup.displayModes = [] { return testsupport::screenSizes({QStringLiteral("640 x 480")}); };
     startup.searchGame = [](const QString&) { return QStringList(); };
     startup.registryDirectory = regDir;
-    window = std::make_unique<TForm1>(TForm1Components{
+    window = std::make_unique<MainWindow>(MainWindowContext{
         *store, answering, shell, links, preparation, facts, detection, fileOp,
         Timings{1, 1, 1, 1, 1}, startup, [this](const GamePaths& paths) { foundPaths = paths; },
         [] {}, [] {}, [] { return 4096ull << 20; }, [] {}});

@@ -2,14 +2,14 @@
 
 #include "Recorders.h"
 #include "TestSupport.h"
+#include "game/FileOperation.h"
 #include "game/GameDiscovery.h"
 #include "game/ProcessDetection.h"
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/SeriesSteps.h"
 #include "platform/Registry.h"
-#include "ui/TForm1.h"
+#include "ui/MainWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -97,7 +97,8 @@ protected:
         return r.openKey(SettingsStore::ProgramKey(), false) && r.valueExists(name);
     }
 
-    TForm1& open(QStringList modes = {QStringLiteral("640 x 480"), QStringLiteral("800 x 600")}) {
+    MainWindow& open(QStringList modes = {QStringLiteral("640 x 480"),
+                                          QStringLiteral("800 x 600")}) {
         store = std::make_unique<SettingsStore>(regDir);
         StartupEnvironment startup;
         startup.programFolder = programFolder;
@@ -105,7 +106,7 @@ protected:
         startup.searchGame = [this](const QString&) { return gameMatches; };
         startup.checkLeftoverConfig = [this](const GamePaths&) { ++leftoverChecks; };
         startup.registryDirectory = regDir;
-        window = std::make_unique<TForm1>(TForm1Components{
+        window = std::make_unique<MainWindow>(MainWindowContext{
             *store, dialogs, shell, links, preparation, facts, detection, fileOp,
             Timings{1, 1, 1, 1, 1}, startup, [this](const GamePaths& paths) { foundPaths = paths; },
             [this] { ++newsOpened; }, [this] { ++updateChecks; }, [this] { return physicalMemory; },
@@ -127,7 +128,7 @@ protected:
         startup.checkLeftoverConfig = [this](const GamePaths& p) { prep->CheckLeftoverConfig(p); };
         startup.registryDirectory = regDir;
         startup.steamPlaces = places;
-        window = std::make_unique<TForm1>(TForm1Components{
+        window = std::make_unique<MainWindow>(MainWindowContext{
             *store, dialogs, shell, links, *prep, facts, own, fileOp, seriesTimings, startup,
             [this](const GamePaths& p) { prep->SetPaths(p); }, [] {}, [] {},
             [] { return 4096ull << 20; }, [] {}});
@@ -182,10 +183,10 @@ protected:
     ProcessDetection detection{ProcessSource{
         [] { return std::optional<std::vector<platform::ProcessEntry>>(std::in_place); },
         [](qint64) { return false; }}};
-    TJvSHFileOperation fileOp{dialogs};
+    FileOperation fileOp{dialogs};
     quint64 physicalMemory = 4096ull << 20;
     std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<TForm1> window;
+    std::unique_ptr<MainWindow> window;
     // The series' waits in a window opened over the program's own preparation.
     Timings seriesTimings = [] {
         Timings t{20, 20, 10, 1, 1};

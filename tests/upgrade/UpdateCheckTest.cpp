@@ -1,6 +1,6 @@
 // The update checker against a real HTTP server on the loopback, with recording prompts.
 #include "Recorders.h"
-#include "update/TauAutoUpgrader.h"
+#include "update/UpdateChecker.h"
 
 #include "SmallDisk.h"
 #include "TestSupport.h"
@@ -114,7 +114,7 @@ public:
 
 class RecordingWizard : public UpgradeWizardView {
 public:
-    void Open(const TauAutoUpgraderWizard&) override {
+    void Open(const WizardSettings&) override {
         open = true;
         log << "open";
     }
@@ -170,7 +170,7 @@ protected:
         // The user's private temporary folder; a helper left there by an earlier upgrade goes
         // when the component is made.
         writeFile(temp_ + "Upgrader4.exe", "old helper");
-        up_ = std::make_unique<TauAutoUpgrader>();
+        up_ = std::make_unique<UpdateChecker>();
         EXPECT_EQ(up_->TempFolder, temp_);
         EXPECT_EQ(QFile::permissions(temp_) & 0x0777,
                   QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
@@ -200,7 +200,7 @@ protected:
         up_->OnHostUnreachable = [this](const QString&, const QString& host) {
             events_ << "unreachable " + host;
         };
-        up_->OnConnLost = [this] { events_ << "connection lost"; };
+        up_->OnConnectionLost = [this] { events_ << "connection lost"; };
         up_->OnAborted = [this] { events_ << "aborted"; };
         up_->OnLostFile = [this](const QString& url, int code, bool&) {
             events_ << QStringLiteral("lost %1 %2").arg(QUrl(url).fileName()).arg(code);
@@ -248,7 +248,7 @@ protected:
     QString app_, run_, temp_, www_;
     QByteArray oldRuntime_;
     std::unique_ptr<UpdateServer> server_;
-    std::unique_ptr<TauAutoUpgrader> up_;
+    std::unique_ptr<UpdateChecker> up_;
     RecordingPrompts prompts_;
     RecordingShell shell_;
     RecordingWizard wizard_;
@@ -949,7 +949,7 @@ TEST_F(SignedUpdateCheck, AStalledDownloadLeavesNothingForALaterSkip) {
                 writeFile(partial, bytes);
                 writeFile(temp_ + "UpgraderDownloads.txt", list);
             }
-            up_ = std::make_unique<TauAutoUpgrader>(); // the next start
+            up_ = std::make_unique<UpdateChecker>(); // the next start
             configure();
             configureSigned();
         }
@@ -1087,14 +1087,14 @@ TEST(OnlineTest, RemoteConnectionValueElseTheHostsLastAddress) {
 TEST_F(UpdateCheck, OnAfterRestartFiresForTheRestartArgumentOnly) {
     int fired = 0;
     up_->OnAfterRestart = [&] { ++fired; };
-    up_->Loaded({"/opt/app/varnholt"});
-    up_->Loaded({"/opt/app/varnholt", "/other"});
-    up_->Loaded({"/opt/app/varnholt", "/other", "/afterupgrade"});
+    up_->ApplyStartArguments({"/opt/app/varnholt"});
+    up_->ApplyStartArguments({"/opt/app/varnholt", "/other"});
+    up_->ApplyStartArguments({"/opt/app/varnholt", "/other", "/afterupgrade"});
     EXPECT_EQ(fired, 0);
-    up_->Loaded({"/opt/app/varnholt", "/afterupgrade"});
+    up_->ApplyStartArguments({"/opt/app/varnholt", "/afterupgrade"});
     EXPECT_EQ(fired, 1);
     up_->SetRestartParams("/restarted");
-    up_->Loaded({"/opt/app/varnholt", "/restarted", "x"});
+    up_->ApplyStartArguments({"/opt/app/varnholt", "/restarted", "x"});
     EXPECT_EQ(fired, 2);
 }
 
@@ -1162,7 +1162,7 @@ TEST(UpgraderTemporaryFolder, NoStartLeavesAFolderBehind) {
     qputenv("TMPDIR", QFile::encodeName(temp));
     QStringList made;
     for (int start = 0; start < 2; ++start) {
-        TauAutoUpgrader up;
+        UpdateChecker up;
         made << up.TempFolder;
     }
     const QStringList left = QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);

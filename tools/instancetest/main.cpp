@@ -4,7 +4,7 @@
 //                              its window is in afterwards,
 // and ends normally when its standard input reads "quit" or closes.
 
-#include "ui/TJvAppInstances.h"
+#include "ui/SingleInstanceGuard.h"
 
 #include <QApplication>
 #include <QFile>
@@ -24,14 +24,14 @@ void say(const QByteArray& line) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    TJvAppInstances guard;
+    SingleInstanceGuard guard;
     guard.Check();
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("instancetest"));
     window.resize(200, 100);
     guard.setMainWindow(&window);
-    QObject::connect(&guard, &TJvAppInstances::broughtToFront,
+    QObject::connect(&guard, &SingleInstanceGuard::broughtToFront,
                      [&window] { say(window.isMinimized() ? "front minimised" : "front normal"); });
     if (app.arguments().contains(QStringLiteral("--minimised")))
         window.showMinimized();

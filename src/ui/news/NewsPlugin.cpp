@@ -1,7 +1,7 @@
 #include "ui/news/NewsPlugin.h"
 
-#include "ui/news/TForm5.h"
+#include "ui/news/WebNewsWindow.h"
 
 NewsWindow* NewsPlugin::MakeNewsWindow() {
-    return new TForm5();
+    return new WebNewsWindow();
 }

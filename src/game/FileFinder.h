@@ -23,7 +23,7 @@ struct TSearchCriteria {
 
 enum class TFileType { File, Special }; // Special: pipe, socket or device
 
-struct TFileInfo {
+struct FoundFile {
     QString Name;
     TFileType Type = TFileType::File;
     bool SymLink = false;
@@ -54,22 +54,22 @@ QStringList PrepareTargetFolders(const QString& location, const QString& current
 // The name patterns; no pattern at all gives "*.*".
 QStringList PrepareNamePatterns(const QString& fileName);
 
-class TFindFile {
+class FileFinder {
 public:
     using FileMatchEvent =
-        std::function<void(TFindFile& Sender, const QString& Folder, const TFileInfo& FileInfo)>;
+        std::function<void(FileFinder& Sender, const QString& Folder, const FoundFile& FileInfo)>;
 
-    TFindFile();
-    ~TFindFile();
-    TFindFile(const TFindFile&) = delete;
-    TFindFile& operator=(const TFindFile&) = delete;
+    FileFinder();
+    ~FileFinder();
+    FileFinder(const FileFinder&) = delete;
+    FileFinder& operator=(const FileFinder&) = delete;
 
     TSearchCriteria Criteria;
-    // Called once per matching file, inside RunSearch; Folder is absolute and ends with "/".
-    FileMatchEvent OnFileMatch;
+    // Called once per matching file, inside Run; Folder is absolute and ends with "/".
+    FileMatchEvent OnMatch;
 
     // Walks every target folder to the end. A call while a search runs does nothing.
-    void RunSearch();
+    void Run();
     bool Busy() const { return busy_; }
 
 private:

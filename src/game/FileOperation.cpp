@@ -1,4 +1,4 @@
-#include "game/TJvSHFileOperation.h"
+#include "game/FileOperation.h"
 
 #include "platform/Errors.h"
 #include "platform/FileOps.h"
@@ -38,19 +38,19 @@ QString describe(const platform::FileError& error) {
 
 } // namespace
 
-TJvSHFileOperation::TJvSHFileOperation(Dialogs& dialogs) : dialogs_(dialogs) {}
+FileOperation::FileOperation(Dialogs& dialogs) : dialogs_(dialogs) {}
 
-void TJvSHFileOperation::Clear() {
+void FileOperation::Clear() {
     SourceFiles.clear();
-    DestFiles.clear();
+    Destinations.clear();
 }
 
-bool TJvSHFileOperation::fail(const QString& action, const QString& message) {
+bool FileOperation::fail(const QString& action, const QString& message) {
     dialogs_.showMessage(action + QLatin1Char('\n') + message);
     return false;
 }
 
-bool TJvSHFileOperation::RunFileOperation() {
+bool FileOperation::Run() {
     if (SourceFiles.join(QString()).isEmpty())
         throw AppError(QStringLiteral("No files specified to TJvSHFileOperation Execute function"));
 
@@ -62,14 +62,14 @@ bool TJvSHFileOperation::RunFileOperation() {
         bool intoFolder;
     };
     std::vector<Pair> pairs;
-    const bool shared = SourceFiles.size() > 1 && DestFiles.size() == 1;
+    const bool shared = SourceFiles.size() > 1 && Destinations.size() == 1;
     for (qsizetype i = 0; i < SourceFiles.size(); ++i) {
         if (SourceFiles.at(i).isEmpty())
             continue; // names nothing
         const QString source = fullPath(SourceFiles.at(i));
-        const QString dest = i < DestFiles.size()    ? DestFiles.at(i)
-                             : DestFiles.size() == 1 ? DestFiles.first()
-                                                     : QString();
+        const QString dest = i < Destinations.size()    ? Destinations.at(i)
+                             : Destinations.size() == 1 ? Destinations.first()
+                                                        : QString();
         if (!hasWildcard(source)) {
             pairs.push_back({source, dest, shared});
             continue;

@@ -1,4 +1,4 @@
-#include "ui/TauAutoUpgraderPasswordForm.h"
+#include "ui/CredentialsDialog.h"
 
 #include "update/UpgraderMessages.h"
 
@@ -44,18 +44,18 @@ QLineEdit* Field(QWidget* parent, const char* name, int y) {
 
 } // namespace
 
-TauAutoUpgraderPasswordForm::TauAutoUpgraderPasswordForm(const QString& text,
-                                                         const QString& userName, QWidget* parent)
+CredentialsDialog::CredentialsDialog(const QString& text, const QString& userName, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("TauAutoUpgraderPasswordForm"));
     setWindowTitle(UpgraderMessages(11));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    Label1 = new QLabel(text, this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
+    MessageLabel = new QLabel(text, this);
+    MessageLabel->setObjectName(QStringLiteral("Label1"));
+    MessageLabel->setWordWrap(true);
     const int labelWidth = ClientWidth - LabelLeft - 18;
-    Label1->setGeometry(LabelLeft, LabelTop, labelWidth, Label1->heightForWidth(labelWidth));
+    MessageLabel->setGeometry(LabelLeft, LabelTop, labelWidth,
+                              MessageLabel->heightForWidth(labelWidth));
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -81,13 +81,13 @@ TauAutoUpgraderPasswordForm::TauAutoUpgraderPasswordForm(const QString& text,
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
 
-    const int height = LabelTop + Label1->height() + PanelHeight;
+    const int height = LabelTop + MessageLabel->height() + PanelHeight;
     panel->setGeometry(0, height - PanelHeight, ClientWidth, PanelHeight);
     setFixedSize(ClientWidth, height);
     (userName.isEmpty() ? UserNameEdit : PasswordEdit)->setFocus();
 }
 
-void TauAutoUpgraderPasswordForm::showEvent(QShowEvent* event) {
+void CredentialsDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -1,10 +1,10 @@
-#include "ui/news/TForm5.h"
+#include "ui/news/WebNewsWindow.h"
 
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-TForm5::TForm5(QWidget* parent)
+WebNewsWindow::WebNewsWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
@@ -15,14 +15,14 @@ TForm5::TForm5(QWidget* parent)
     setPalette(black);
     setAutoFillBackground(true);
 
-    WebBrowser = new QWebEngineView(this);
+    browser_ = new QWebEngineView(this);
     // An empty browser (offline without a news page) stays black like the window.
-    WebBrowser->page()->setBackgroundColor(Qt::black);
+    browser_->page()->setBackgroundColor(Qt::black);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(WebBrowser);
+    layout->addWidget(browser_);
 }
 
-void TForm5::Navigate(const QUrl& address) {
-    WebBrowser->setUrl(address);
+void WebNewsWindow::Navigate(const QUrl& address) {
+    browser_->setUrl(address);
 }

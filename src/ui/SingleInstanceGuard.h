@@ -30,7 +30,7 @@ struct InstanceWaits {
 // Use: create it right after the QApplication, call Check() before any window is built, give
 // it the main window with setMainWindow(), and keep it until the program ends (its end takes
 // the copy off the list).
-class TJvAppInstances : public QObject {
+class SingleInstanceGuard : public QObject {
     Q_OBJECT
 public:
     // Message kinds between copies, one byte each; an answer carries one more byte.
@@ -43,9 +43,10 @@ public:
     // Registers this process; the first guard of a process is the only one. `executablePath`
     // empty: the running executable. A system that offers no shared objects leaves the guard
     // inactive: the program then runs unguarded.
-    explicit TJvAppInstances(QObject* parent = nullptr, const QString& executablePath = QString(),
-                             InstanceWaits waits = {});
-    ~TJvAppInstances() override; // unregisters
+    explicit SingleInstanceGuard(QObject* parent = nullptr,
+                                 const QString& executablePath = QString(),
+                                 InstanceWaits waits = {});
+    ~SingleInstanceGuard() override; // unregisters
 
     // Ends this process with exit code 0, after bringing the oldest copy to the front, when an
     // older copy with an active guard runs. Nothing of the normal shutdown runs then.

@@ -1,6 +1,6 @@
-#include "ui/TauAutoUpgraderUpgradeMessageForm.h"
+#include "ui/UpgradeQuestionDialog.h"
 
-#include "ui/TauAutoUpgraderPasswordForm.h"
+#include "ui/CredentialsDialog.h"
 #include "update/UpgraderMessages.h"
 
 #include <QApplication>
@@ -20,8 +20,7 @@ constexpr int ClientWidth = 318;
 constexpr int ClientHeight = 119;
 } // namespace
 
-TauAutoUpgraderUpgradeMessageForm::TauAutoUpgraderUpgradeMessageForm(const QString& text,
-                                                                     QWidget* parent)
+UpgradeQuestionDialog::UpgradeQuestionDialog(const QString& text, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("TauAutoUpgraderUpgradeMessageForm"));
     setWindowTitle(UpgraderMessages(0));
@@ -33,11 +32,12 @@ TauAutoUpgraderUpgradeMessageForm::TauAutoUpgraderUpgradeMessageForm(const QStri
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
     icon->setGeometry(7, 5, 32, 32);
 
-    Label1 = new QLabel(text, this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setWordWrap(true);
+    MessageLabel = new QLabel(text, this);
+    MessageLabel->setObjectName(QStringLiteral("Label1"));
+    MessageLabel->setWordWrap(true);
     const int labelWidth = width() - LabelLeft - 11;
-    Label1->setGeometry(LabelLeft, LabelTop, labelWidth, Label1->heightForWidth(labelWidth));
+    MessageLabel->setGeometry(LabelLeft, LabelTop, labelWidth,
+                              MessageLabel->heightForWidth(labelWidth));
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -51,12 +51,12 @@ TauAutoUpgraderUpgradeMessageForm::TauAutoUpgraderUpgradeMessageForm(const QStri
     connect(YesBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(LaterBtn, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
 
-    const int height = LabelTop + Label1->height() + PanelHeight;
+    const int height = LabelTop + MessageLabel->height() + PanelHeight;
     panel->setGeometry(0, height - PanelHeight, ClientWidth, PanelHeight);
     setFixedSize(ClientWidth, height);
 }
 
-void TauAutoUpgraderUpgradeMessageForm::showEvent(QShowEvent* event) {
+void UpgradeQuestionDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -66,7 +66,7 @@ void TauAutoUpgraderUpgradeMessageForm::showEvent(QShowEvent* event) {
 bool WidgetUpgraderPrompts::AskUpgrade(const QString& text) {
     if (question_)
         return false;
-    question_ = new TauAutoUpgraderUpgradeMessageForm(text, owner_);
+    question_ = new UpgradeQuestionDialog(text, owner_);
     return question_->exec() == QDialog::Accepted;
 }
 
@@ -92,7 +92,7 @@ bool WidgetUpgraderPrompts::AskYesNoWarning(const QString& caption, const QStrin
 }
 
 bool WidgetUpgraderPrompts::AskPassword(const QString& text, QString& userName, QString& password) {
-    TauAutoUpgraderPasswordForm form(text, userName, owner_);
+    CredentialsDialog form(text, userName, owner_);
     form.setAttribute(Qt::WA_DeleteOnClose, false); // read after it closes
     if (form.exec() != QDialog::Accepted)
         return false;

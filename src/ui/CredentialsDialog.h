@@ -8,14 +8,13 @@ class QPushButton;
 
 // "Enter password": the credentials for a server that asks for them. OK means try again with
 // them; Cancel, Esc and the close box mean no.
-class TauAutoUpgraderPasswordForm : public QDialog {
+class CredentialsDialog : public QDialog {
     Q_OBJECT
 public:
     // `text` names the remote file; `userName` fills the user field.
-    TauAutoUpgraderPasswordForm(const QString& text, const QString& userName,
-                                QWidget* parent = nullptr);
+    CredentialsDialog(const QString& text, const QString& userName, QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
+    QLabel* MessageLabel = nullptr;
     QLabel* UserNameLabel = nullptr;
     QLineEdit* UserNameEdit = nullptr;
     QLabel* PasswordLabel = nullptr;

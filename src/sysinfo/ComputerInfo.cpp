@@ -1,4 +1,4 @@
-#include "sysinfo/TJvComputerInfoEx.h"
+#include "sysinfo/ComputerInfo.h"
 
 #include "platform/MemoryInfo.h"
 #include "platform/OsRelease.h"
@@ -59,36 +59,36 @@ ComputerInfoSources ComputerInfoSources::System() {
     return sources;
 }
 
-QString TJvOSVersionInfo::ProductName() const {
+QString OsInfo::ProductName() const {
     return OsReleasePrettyName(osRelease_());
 }
 
-QString TJvCPUInfo::Name() const {
+QString CpuInfo::Name() const {
     return IdentifyProcessor(cpuid_, counters_).Name();
 }
 
-quint32 TJvCPUInfo::NormFreq() const {
-    return IdentifyProcessor(cpuid_, counters_).FrequencyInfo.NormFreq;
+quint32 CpuInfo::NominalMhz() const {
+    return IdentifyProcessor(cpuid_, counters_).FrequencyInfo.NominalMhz;
 }
 
-TJvComputerInfoEx::TJvComputerInfoEx(ComputerInfoSources sources) : sources_(std::move(sources)) {}
+ComputerInfo::ComputerInfo(ComputerInfoSources sources) : sources_(std::move(sources)) {}
 
-TJvComputerInfoEx::~TJvComputerInfoEx() = default;
+ComputerInfo::~ComputerInfo() = default;
 
-TJvOSVersionInfo& TJvComputerInfoEx::OS() {
+OsInfo& ComputerInfo::OS() {
     if (!os_)
-        os_ = std::make_unique<TJvOSVersionInfo>(sources_.osRelease);
+        os_ = std::make_unique<OsInfo>(sources_.osRelease);
     return *os_;
 }
 
-TJvMemInfo& TJvComputerInfoEx::Memory() {
+RamInfo& ComputerInfo::Memory() {
     if (!memory_)
-        memory_ = std::make_unique<TJvMemInfo>(sources_.physicalMemory);
+        memory_ = std::make_unique<RamInfo>(sources_.physicalMemory);
     return *memory_;
 }
 
-TJvCPUInfo& TJvComputerInfoEx::CPU() {
+CpuInfo& ComputerInfo::CPU() {
     if (!cpu_)
-        cpu_ = std::make_unique<TJvCPUInfo>(*sources_.cpuid, *sources_.counters);
+        cpu_ = std::make_unique<CpuInfo>(*sources_.cpuid, *sources_.counters);
     return *cpu_;
 }

@@ -49,7 +49,7 @@ struct TJvCPSStartupInfo {
 };
 
 // The runner's own error: an operation that needs it idle while it waits for its process.
-class EJvProcessError : public AppError {
+class RunnerBusyError : public AppError {
 public:
     using AppError::AppError;
 };
@@ -57,17 +57,17 @@ public:
 // Starts one outside program at a time and, when asked, reports its end through OnTerminate,
 // always from the event loop of the thread that owns the runner and never inside Run. The
 // runner is idle again before OnTerminate is called, so a handler may Run it anew.
-class TJvCreateProcess : public QObject {
+class ProcessRunner : public QObject {
     Q_OBJECT
 public:
     enum class RunnerState { Idle, Started, Waiting };
-    using TerminateEvent = std::function<void(TJvCreateProcess* Sender, quint32 ExitCode)>;
+    using TerminateEvent = std::function<void(ProcessRunner* Sender, quint32 ExitCode)>;
     // The exit code reported when the wait was stopped instead of the process ending.
     static constexpr quint32 StoppedExitCode = 0xFFFFFFFF;
 
-    explicit TJvCreateProcess(QObject* parent = nullptr);
+    explicit ProcessRunner(QObject* parent = nullptr);
     // A runner that still waits stops waiting without an event; the process keeps running.
-    ~TJvCreateProcess() override;
+    ~ProcessRunner() override;
 
     QString ApplicationName;  // empty: the command line names the program
     QString CommandLine;      // the whole command line
@@ -79,15 +79,15 @@ public:
     TerminateEvent OnTerminate;
 
     bool WaitForTerminate() const { return waitForTerminate_; }
-    // Resets the runner first, so it raises EJvProcessError while waiting.
+    // Resets the runner first, so it raises RunnerBusyError while waiting.
     void SetWaitForTerminate(bool value);
 
-    // Starts the process. Raises EJvProcessError while waiting for the previous one and
+    // Starts the process. Raises RunnerBusyError while waiting for the previous one and
     // OsError when the process cannot be created (the runner is then idle).
     void Run();
 
     // Follows a process that is not ours (one Steam started) to its end, reported through
-    // OnTerminate as a started one's is, with exit code 0 (not known). Raises EJvProcessError
+    // OnTerminate as a started one's is, with exit code 0 (not known). Raises RunnerBusyError
     // while waiting and OsError when the process has gone already.
     void Follow(qint64 pid);
 
@@ -101,7 +101,7 @@ public:
 
 private:
     struct WaitJob;
-    static void WaitMain(WaitJob* job, TJvCreateProcess* runner);
+    static void WaitMain(WaitJob* job, ProcessRunner* runner);
 
     void Reset();
     void WaitFor(const std::function<std::unique_ptr<EndingProcess>()>& open);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "update/TauAutoUpgrader.h"
+#include "update/UpdateChecker.h"
 #include "update/UpgraderViews.h"
 
 #include <QDialog>
@@ -13,11 +13,10 @@ class QProgressBar;
 class QPushButton;
 
 // The download wizard: progress of the current file and of all files, then the end page.
-class TauAutoUpgraderWizardForm : public QDialog {
+class UpgradeWizardDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard& settings,
-                                       QWidget* parent = nullptr);
+    explicit UpgradeWizardDialog(const WizardSettings& settings, QWidget* parent = nullptr);
 
     void ShowEndPage(const QString& text);
     bool OnEndPage() const { return endPage_; }
@@ -28,16 +27,16 @@ public:
     std::function<void()> OnCancelConfirmed;
     std::function<void()> OnFinished;
 
-    QLabel* Image1 = nullptr;
+    QLabel* SidePicture = nullptr;
     QLabel* WizardTitle = nullptr;
-    QGroupBox* LCurrentFile = nullptr;
-    QLabel* LDownloadingFileFrom = nullptr;
+    QGroupBox* CurrentFileGroup = nullptr;
+    QLabel* DownloadingFromLabel = nullptr;
     QLineEdit* FileURL = nullptr;
-    QLabel* LFileSize = nullptr;
-    QLabel* LTransferRate = nullptr;
-    QLabel* LEstimatedTime = nullptr;
+    QLabel* FileSizeLabel = nullptr;
+    QLabel* TransferRateLabel = nullptr;
+    QLabel* TimeLeftLabel = nullptr;
     QProgressBar* ProgressCurrentFile = nullptr;
-    QGroupBox* LAllFiles = nullptr;
+    QGroupBox* AllFilesGroup = nullptr;
     QLabel* AllDownloading = nullptr;
     QProgressBar* ProgressAllFiles = nullptr;
     QPushButton* FinishBtn = nullptr;
@@ -60,7 +59,7 @@ private:
 class WizardWindow : public UpgradeWizardView {
 public:
     ~WizardWindow() override;
-    void Open(const TauAutoUpgraderWizard& settings) override;
+    void Open(const WizardSettings& settings) override;
     bool IsOpen() const override { return form_ && form_->isVisible(); }
     void SetFileUrl(const QString& url) override;
     void SetAllDownloading(const QString& text) override;
@@ -71,8 +70,8 @@ public:
     void ShowEndPage(const QString& text) override;
     void Close() override;
 
-    TauAutoUpgraderWizardForm* Form() const { return form_; }
+    UpgradeWizardDialog* Dialog() const { return form_; }
 
 private:
-    QPointer<TauAutoUpgraderWizardForm> form_;
+    QPointer<UpgradeWizardDialog> form_;
 };

@@ -32,7 +32,7 @@ enum TauCacheOption : unsigned {
 };
 using TauCacheOptions = unsigned;
 
-enum TauInternetOption : unsigned {
+enum HttpConnectionOption : unsigned {
     ioIgnoreCertificateInvalid = 1u << 0,
     ioIgnoreCertificateDateInvalid = 1u << 1,
     ioIgnoreUnknownCertificateAuthority = 1u << 2,
@@ -43,7 +43,7 @@ enum TauInternetOption : unsigned {
     ioNoAutoRedirect = 1u << 7,
     ioNoCookies = 1u << 8,
 };
-using TauInternetOptions = unsigned;
+using HttpConnectionOptions = unsigned;
 
 enum TauFileAttribute : unsigned {
     atrArchive = 1u << 0,
@@ -55,14 +55,14 @@ enum TauFileAttribute : unsigned {
 };
 using TauFileAttributes = unsigned;
 
-struct TauOutputFileAttributes {
+struct DownloadFileAttributes {
     TauFileAttributes Complete = atrArchive;
     TauFileAttributes Incomplete = atrArchive | atrTemporary;
 };
 
 enum TauAccessType { atPreconfig, atDirect, atUseProxy };
 
-struct TauHTTPProxy {
+struct HttpProxy {
     TauAccessType AccessType = atPreconfig;
     int ProxyPort = 8080;
     QString ProxyServer;
@@ -72,7 +72,7 @@ struct TauHTTPProxy {
 };
 
 // Milliseconds; 0 leaves the system's value.
-struct TauHTTPTimeouts {
+struct HttpTimeouts {
     int ConnectTimeout = 0;
     int ReceiveTimeout = 0;
     int SendTimeout = 0;
@@ -81,7 +81,7 @@ struct TauHTTPTimeouts {
 // What a time-out of 0 stands for: the values a system HTTP stack works with. A connection
 // not made within a minute, or a minute without a byte while waiting for or receiving the
 // answer, ends the transfer as a time-out.
-inline constexpr TauHTTPTimeouts SystemHTTPTimeouts{60000, 60000, 60000};
+inline constexpr HttpTimeouts DefaultHttpTimeouts{60000, 60000, 60000};
 
 enum TauThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
@@ -92,7 +92,7 @@ struct TauRateFloor {
 };
 
 // The response head as the header notification gets it. Dates are local; invalid when absent.
-struct TauHeaderInfo {
+struct ResponseHead {
     int StatusCode = -1;
     QString RawHeaders;
     QString ContentType;
@@ -114,7 +114,7 @@ struct TransferState {
     bool Continue = true;
     bool Retry = false;
     QString ContentType;
-    TauHeaderInfo Headers;
+    ResponseHead Headers;
     ProgressFigures Progress;
     QString OutputError;    // why the output could not take the body
     bool OverLimit = false; // the body was longer than BodyLimit
@@ -123,12 +123,12 @@ struct TransferState {
 // Downloads one URL at a time on a worker thread of its own, into memory or into a file, and
 // reports the head, the progress and the outcome through the handlers below, always on the
 // thread that owns the object. The handlers marked "waits" hold the worker until they return.
-class TauCustomHTTP : public QObject {
+class HttpClient : public QObject {
     Q_OBJECT
 
 public:
-    explicit TauCustomHTTP(QObject* parent = nullptr);
-    ~TauCustomHTTP() override; // a running worker is stopped and joined first
+    explicit HttpClient(QObject* parent = nullptr);
+    ~HttpClient() override; // a running worker is stopped and joined first
 
     // Settings, read by the worker: change them only while no transfer is active.
     QString URL;
@@ -138,15 +138,15 @@ public:
     int TransferBufferSize = 4096;
     TauCacheOptions CacheOptions =
         coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
-    TauInternetOptions InternetOptions = ioKeepConnection;
-    TauHTTPProxy Proxy;
-    TauHTTPTimeouts Timeouts;
+    HttpConnectionOptions InternetOptions = ioKeepConnection;
+    HttpProxy Proxy;
+    HttpTimeouts Timeouts;
     QString HTTPUsername;
     QString HTTPPassword;
-    TauOutputFileAttributes OutputFileAttributes;
+    DownloadFileAttributes OutputFileAttributes;
     TauThreadPriority ThreadPriority = tpNormal;
     // Stands in for each time-out left at 0.
-    TauHTTPTimeouts SystemTimeouts = SystemHTTPTimeouts;
+    HttpTimeouts SystemTimeouts = DefaultHttpTimeouts;
     // Largest body kept in memory. A larger answer of 200 or 206 fails (OutputFailedHandler);
     // the body of any other status is cut there. File outputs are written to disk only.
     qint64 MemoryLimit = 1024 * 1024;
@@ -158,7 +158,7 @@ public:
     TauRateFloor RateFloor;
 
     // Waits. Set `continueTransfer` false to skip the body.
-    std::function<void(const TauHeaderInfo& info, bool& continueTransfer)> HeaderInfoHandler;
+    std::function<void(const ResponseHead& info, bool& continueTransfer)> HeaderInfoHandler;
     // Waits; after every block. `output` is the memory buffer, or null for a file.
     std::function<void(const QString& contentType, qint64 contentLength, qint64 bytesRead,
                        const ProgressFigures& figures, const QByteArray* output)>
@@ -168,19 +168,19 @@ public:
         DoneHandler;
     std::function<void(const QString& contentType, const QByteArray* output, qint64 bytesRead,
                        qint64 contentLength)>
-        ConnLostHandler;
+        ConnectionLostHandler;
     std::function<void()> HostUnreachableHandler;
-    std::function<void(int statusCode, const QByteArray* output)> HTTPErrorHandler;
+    std::function<void(int statusCode, const QByteArray* output)> HttpErrorHandler;
     // Waits; on a 401. Set `retry` to send again with HTTPUsername / HTTPPassword.
     std::function<void(const QString& realm, bool& retry)> PasswordHandler;
     // Waits; on a 407.
     std::function<void(QString& proxyUsername, QString& proxyPassword, bool& tryAgain)>
-        OnProxyAuthenticationRequest;
+        ProxyAuthenticationHandler;
     std::function<void()> SkippedHandler;
     // The output could not take the body: the output file could not be created or written
     // whole (a full disk), or a body for memory is larger than MemoryLimit. The message says
     // which file and why. A file that was begun is deleted. Without this handler
-    // HTTPErrorHandler gets the status instead.
+    // HttpErrorHandler gets the status instead.
     std::function<void(const QString& message)> OutputFailedHandler;
     // The worker obeyed a stop: no other outcome follows.
     std::function<void()> AbortedHandler;

@@ -1,4 +1,4 @@
-#include "update/TauCustomHTTP.h"
+#include "update/HttpClient.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -76,15 +76,15 @@ QString FromUrlBytes(const QString& text) {
 
 } // namespace
 
-struct TauCustomHTTP::SyncCall {
+struct HttpClient::SyncCall {
     bool running = false;
     bool done = false;
     bool cancelled = false;
 };
 
-class TauCustomHTTP::Exchange : public platform::HttpExchange {
+class HttpClient::Exchange : public platform::HttpExchange {
 public:
-    explicit Exchange(TauCustomHTTP& owner) : owner_(owner) {}
+    explicit Exchange(HttpClient& owner) : owner_(owner) {}
 
     platform::HeadVerdict OnHead(const platform::HttpResponseHead& head) override {
         return owner_.OnHead(head.status, head.rawHeaders, *this) ? platform::HeadVerdict::ReadBody
@@ -101,12 +101,12 @@ public:
     QString proxyPassword;
 
 private:
-    TauCustomHTTP& owner_;
+    HttpClient& owner_;
 };
 
-TauCustomHTTP::TauCustomHTTP(QObject* parent) : QObject(parent) {}
+HttpClient::HttpClient(QObject* parent) : QObject(parent) {}
 
-TauCustomHTTP::~TauCustomHTTP() {
+HttpClient::~HttpClient() {
     if (worker_) {
         stop_ = true;
         { std::lock_guard lock(syncMutex_); }
@@ -117,7 +117,7 @@ TauCustomHTTP::~TauCustomHTTP() {
     ReleaseOutput(false);
 }
 
-bool TauCustomHTTP::StartTransfer(const QString& url, const QString& outputFileName) {
+bool HttpClient::StartTransfer(const QString& url, const QString& outputFileName) {
     if (active_) {
         return false;
     }
@@ -143,7 +143,7 @@ bool TauCustomHTTP::StartTransfer(const QString& url, const QString& outputFileN
     return true;
 }
 
-void TauCustomHTTP::StopTransfer(bool deletePartialFile, bool immediately) {
+void HttpClient::StopTransfer(bool deletePartialFile, bool immediately) {
     if (!workerRunning_) {
         return;
     }
@@ -166,14 +166,14 @@ void TauCustomHTTP::StopTransfer(bool deletePartialFile, bool immediately) {
     }
 }
 
-void TauCustomHTTP::JoinWorker() {
+void HttpClient::JoinWorker() {
     if (worker_) {
         worker_->wait();
         worker_.reset();
     }
 }
 
-bool TauCustomHTTP::CallAndWait(const std::function<void()>& call) {
+bool HttpClient::CallAndWait(const std::function<void()>& call) {
     auto sync = std::make_shared<SyncCall>();
     QMetaObject::invokeMethod(
         this,
@@ -208,7 +208,7 @@ bool TauCustomHTTP::CallAndWait(const std::function<void()>& call) {
     return true;
 }
 
-void TauCustomHTTP::RunWorker(quint64 generation) {
+void HttpClient::RunWorker(quint64 generation) {
     try {
         WorkerSteps();
     } catch (...) {
@@ -231,7 +231,7 @@ void TauCustomHTTP::RunWorker(quint64 generation) {
     }
 }
 
-void TauCustomHTTP::WorkerSteps() {
+void HttpClient::WorkerSteps() {
     startMs_ = NowMs();
     const int block = std::max(1, TransferBufferSize);
     const std::optional<UrlParts> parts = SplitURL(WithScheme(URL));
@@ -333,7 +333,7 @@ void TauCustomHTTP::WorkerSteps() {
     }
 }
 
-bool TauCustomHTTP::OnHead(int status, const QByteArray& rawHeaders, Exchange& exchange) {
+bool HttpClient::OnHead(int status, const QByteArray& rawHeaders, Exchange& exchange) {
     state_.StatusCode = status;
     if (StopSeen()) {
         return false;
@@ -350,11 +350,11 @@ bool TauCustomHTTP::OnHead(int status, const QByteArray& rawHeaders, Exchange& e
             exchange.retry = true;
             return false;
         }
-    } else if (status == 407 && OnProxyAuthenticationRequest) {
+    } else if (status == 407 && ProxyAuthenticationHandler) {
         QString user = Proxy.ProxyUsername;
         QString password = Proxy.ProxyPassword;
         bool tryAgain = false;
-        if (!CallAndWait([&] { OnProxyAuthenticationRequest(user, password, tryAgain); })) {
+        if (!CallAndWait([&] { ProxyAuthenticationHandler(user, password, tryAgain); })) {
             return false;
         }
         state_.Retry = tryAgain;
@@ -371,7 +371,7 @@ bool TauCustomHTTP::OnHead(int status, const QByteArray& rawHeaders, Exchange& e
     state_.ContentType = QString::fromLatin1(HeaderValue(rawHeaders, "Content-Type"));
     state_.ContentLength = ContentLengthOf(rawHeaders);
     if (HeaderInfoHandler) {
-        TauHeaderInfo& info = state_.Headers;
+        ResponseHead& info = state_.Headers;
         info.StatusCode = status;
         info.RawHeaders = QString::fromLatin1(rawHeaders.left(4096));
         info.ContentType = state_.ContentType;
@@ -395,13 +395,13 @@ bool TauCustomHTTP::OnHead(int status, const QByteArray& rawHeaders, Exchange& e
     return !StopSeen() && OpenOutput();
 }
 
-bool TauCustomHTTP::OutputFails(const QString& message) {
+bool HttpClient::OutputFails(const QString& message) {
     state_.OutputError = message;
     outputFailed_ = true;
     return false;
 }
 
-bool TauCustomHTTP::OpenOutput() {
+bool HttpClient::OpenOutput() {
     const bool wanted = state_.StatusCode == 200 || state_.StatusCode == 206;
     if (wanted && BodyLimit >= 0 && state_.ContentLength > BodyLimit) {
         state_.OverLimit = true;
@@ -443,15 +443,15 @@ bool TauCustomHTTP::OpenOutput() {
     return true;
 }
 
-QString TauCustomHTTP::TooLargeText() const {
+QString HttpClient::TooLargeText() const {
     return QStringLiteral("The answer from %1 is larger than %2 bytes.").arg(URL).arg(MemoryLimit);
 }
 
-QString TauCustomHTTP::OverLimitText() const {
+QString HttpClient::OverLimitText() const {
     return QStringLiteral("The answer from %1 is longer than %2 bytes.").arg(URL).arg(BodyLimit);
 }
 
-bool TauCustomHTTP::AppendBlock(const char* data, qsizetype size) {
+bool HttpClient::AppendBlock(const char* data, qsizetype size) {
     if (BodyLimit >= 0 && size > BodyLimit - state_.BytesRead &&
         (state_.StatusCode == 200 || state_.StatusCode == 206)) {
         state_.OverLimit = true;
@@ -490,7 +490,7 @@ bool TauCustomHTTP::AppendBlock(const char* data, qsizetype size) {
     return !StopSeen();
 }
 
-void TauCustomHTTP::CloseOutputFile() {
+void HttpClient::CloseOutputFile() {
     if (!file_) {
         return;
     }
@@ -501,7 +501,7 @@ void TauCustomHTTP::CloseOutputFile() {
     }
 }
 
-void TauCustomHTTP::ReleaseOutput(bool deleteFile) {
+void HttpClient::ReleaseOutput(bool deleteFile) {
     CloseOutputFile();
     if (deleteFile && !filePath_.isEmpty()) {
         platform::SetFileAttributes(filePath_, platform::DosAttribute::Archive);
@@ -509,7 +509,7 @@ void TauCustomHTTP::ReleaseOutput(bool deleteFile) {
     }
 }
 
-void TauCustomHTTP::Complete(quint64 generation) {
+void HttpClient::Complete(quint64 generation) {
     if (generation != generation_) {
         return;
     }
@@ -532,8 +532,8 @@ void TauCustomHTTP::Complete(quint64 generation) {
                 deleteFile = outputOpened_;
                 if (OutputFailedHandler) {
                     OutputFailedHandler(s.OutputError);
-                } else if (HTTPErrorHandler) {
-                    HTTPErrorHandler(s.StatusCode, nullptr);
+                } else if (HttpErrorHandler) {
+                    HttpErrorHandler(s.StatusCode, nullptr);
                 }
             } else if (s.Success) {
                 if (file_) {
@@ -547,8 +547,8 @@ void TauCustomHTTP::Complete(quint64 generation) {
                     DoneHandler(s.ContentType, memory, s.BytesRead);
                 }
             } else if (s.StatusCode == 200 || s.StatusCode == 206) {
-                if (ConnLostHandler) {
-                    ConnLostHandler(s.ContentType, memory, s.BytesRead, s.ContentLength);
+                if (ConnectionLostHandler) {
+                    ConnectionLostHandler(s.ContentType, memory, s.BytesRead, s.ContentLength);
                 }
             } else if (s.StatusCode == -1) {
                 if (HostUnreachableHandler) {
@@ -556,8 +556,8 @@ void TauCustomHTTP::Complete(quint64 generation) {
                 }
             } else {
                 deleteFile = outputOpened_;
-                if (HTTPErrorHandler) {
-                    HTTPErrorHandler(s.StatusCode, memory);
+                if (HttpErrorHandler) {
+                    HttpErrorHandler(s.StatusCode, memory);
                 }
             }
         }
@@ -575,7 +575,7 @@ void TauCustomHTTP::Complete(quint64 generation) {
     }
 }
 
-void TauCustomHTTP::FinishStopped(quint64 generation) {
+void HttpClient::FinishStopped(quint64 generation) {
     if (generation != generation_) {
         return;
     }

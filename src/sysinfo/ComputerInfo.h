@@ -25,19 +25,18 @@ struct ComputerInfoSources {
     static ComputerInfoSources System();
 };
 
-class TJvOSVersionInfo {
+class OsInfo {
 public:
-    explicit TJvOSVersionInfo(std::function<QByteArray()> osRelease)
-        : osRelease_(std::move(osRelease)) {}
+    explicit OsInfo(std::function<QByteArray()> osRelease) : osRelease_(std::move(osRelease)) {}
     QString ProductName() const;
 
 private:
     std::function<QByteArray()> osRelease_;
 };
 
-class TJvMemInfo {
+class RamInfo {
 public:
-    explicit TJvMemInfo(std::function<quint64()> physicalMemory)
+    explicit RamInfo(std::function<quint64()> physicalMemory)
         : physicalMemory_(std::move(physicalMemory)) {}
     // Bytes, the full 64-bit figure.
     quint64 TotalPhysicalMemory() const { return physicalMemory_(); }
@@ -46,30 +45,30 @@ private:
     std::function<quint64()> physicalMemory_;
 };
 
-class TJvCPUInfo {
+class CpuInfo {
 public:
-    TJvCPUInfo(platform::CpuIdSource& cpuid, platform::SpeedCounters& counters)
+    CpuInfo(platform::CpuIdSource& cpuid, platform::SpeedCounters& counters)
         : cpuid_(cpuid), counters_(counters) {}
     QString Name() const;
-    quint32 NormFreq() const; // MHz
+    quint32 NominalMhz() const; // MHz
 
 private:
     platform::CpuIdSource& cpuid_;
     platform::SpeedCounters& counters_;
 };
 
-class TJvComputerInfoEx {
+class ComputerInfo {
 public:
-    explicit TJvComputerInfoEx(ComputerInfoSources sources = ComputerInfoSources::System());
-    ~TJvComputerInfoEx();
+    explicit ComputerInfo(ComputerInfoSources sources = ComputerInfoSources::System());
+    ~ComputerInfo();
 
-    TJvOSVersionInfo& OS();
-    TJvMemInfo& Memory();
-    TJvCPUInfo& CPU();
+    OsInfo& OS();
+    RamInfo& Memory();
+    CpuInfo& CPU();
 
 private:
     ComputerInfoSources sources_;
-    std::unique_ptr<TJvOSVersionInfo> os_;
-    std::unique_ptr<TJvMemInfo> memory_;
-    std::unique_ptr<TJvCPUInfo> cpu_;
+    std::unique_ptr<OsInfo> os_;
+    std::unique_ptr<RamInfo> memory_;
+    std::unique_ptr<CpuInfo> cpu_;
 };

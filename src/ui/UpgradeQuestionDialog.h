@@ -9,12 +9,12 @@ class QLabel;
 class QPushButton;
 
 // "A newer version ... was released": Yes means upgrade, every other way out means later.
-class TauAutoUpgraderUpgradeMessageForm : public QDialog {
+class UpgradeQuestionDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TauAutoUpgraderUpgradeMessageForm(const QString& text, QWidget* parent = nullptr);
+    explicit UpgradeQuestionDialog(const QString& text, QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
+    QLabel* MessageLabel = nullptr;
     QPushButton* YesBtn = nullptr;
     QPushButton* LaterBtn = nullptr;
 
@@ -35,5 +35,5 @@ public:
 
 private:
     QPointer<QWidget> owner_;
-    QPointer<TauAutoUpgraderUpgradeMessageForm> question_; // at most one
+    QPointer<UpgradeQuestionDialog> question_; // at most one
 };

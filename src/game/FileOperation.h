@@ -20,15 +20,15 @@ enum TJvSHFileOption : quint32 {
     fofNoConfirmMkDir = 0x200, // create a missing destination folder without asking
 };
 
-class TJvSHFileOperation {
+class FileOperation {
 public:
-    explicit TJvSHFileOperation(Dialogs& dialogs);
+    explicit FileOperation(Dialogs& dialogs);
 
     QStringList SourceFiles;
     // Paired with SourceFiles by position. A destination that is an existing folder, or a single
     // destination for several sources (or a wildcard source), receives the files under their
     // own names.
-    QStringList DestFiles;
+    QStringList Destinations;
     TJvSHFileOpType Operation = foCopy;
     static constexpr quint32 Options =
         fofFilesOnly | fofNoConfirmation | fofNoConfirmMkDir | fofSimpleProgress;
@@ -38,7 +38,7 @@ public:
     // Performs Operation on the two lists, which it leaves as they are. Raises AppError when
     // SourceFiles holds no text at all. Stops at the first failure, shows it to the user and
     // returns false; true when every file was handled.
-    bool RunFileOperation();
+    bool Run();
 
     // Empties both lists, as every caller does after a use.
     void Clear();
@@ -49,4 +49,4 @@ private:
     Dialogs& dialogs_;
 };
 
-static_assert(TJvSHFileOperation::Options == 0x390);
+static_assert(FileOperation::Options == 0x390);

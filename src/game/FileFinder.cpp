@@ -1,4 +1,4 @@
-#include "game/TFindFile.h"
+#include "game/FileFinder.h"
 
 #include "platform/DirectoryListing.h"
 
@@ -132,8 +132,8 @@ QStringList PrepareNamePatterns(const QString& fileName) {
     return patterns;
 }
 
-struct TFindFile::Walk {
-    TFindFile& owner;
+struct FileFinder::Walk {
+    FileFinder& owner;
     std::vector<NamePattern> patterns;
     bool subfolders = true;
     int minLevel = 0;
@@ -200,26 +200,26 @@ struct TFindFile::Walk {
                 const std::string_view name = listing.name(entry);
                 if (!pattern.matches(name))
                     continue;
-                if (!owner.OnFileMatch)
+                if (!owner.OnMatch)
                     continue;
                 if (folderText.isNull())
                     folderText =
                         QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
-                TFileInfo info;
+                FoundFile info;
                 info.Name = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
                 info.Type =
                     entry.kind == platform::EntryKind::File ? TFileType::File : TFileType::Special;
                 info.SymLink = entry.symLink;
-                owner.OnFileMatch(owner, folderText, info);
+                owner.OnMatch(owner, folderText, info);
             }
         }
     }
 };
 
-TFindFile::TFindFile() = default;
-TFindFile::~TFindFile() = default;
+FileFinder::FileFinder() = default;
+FileFinder::~FileFinder() = default;
 
-void TFindFile::RunSearch() {
+void FileFinder::Run() {
     if (busy_)
         return;
     busy_ = true;

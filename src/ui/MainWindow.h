@@ -1,11 +1,11 @@
 #pragma once
 
+#include "game/FileOperation.h"
 #include "game/GamePaths.h"
 #include "game/OptionSaving.h"
 #include "game/ProcessDetection.h"
 #include "game/SettingsStore.h"
 #include "game/StartupLoad.h"
-#include "game/TJvSHFileOperation.h"
 #include "model/SeriesSteps.h"
 #include "model/Timings.h"
 #include "platform/Dialogs.h"
@@ -32,10 +32,10 @@ class GroupBar;
 class PictureButton;
 class ResultsWindow;
 class RunSequencer;
-class TForm3;
+class ModePicker;
 
 // What the main window works with. Every reference outlives the window.
-struct TForm1Components {
+struct MainWindowContext {
     SettingsStore& store;
     Dialogs& dialogs;
     ShellOpen& shell;
@@ -43,7 +43,7 @@ struct TForm1Components {
     GamePreparation& preparation;
     SystemFactsSource& factsSource;
     ProcessDetection& detection;
-    TJvSHFileOperation& fileOp;
+    FileOperation& fileOp;
     Timings timings;
     // Start-up's sources; an empty programFolder means the folder of the running program.
     StartupEnvironment startup;
@@ -62,11 +62,11 @@ struct TForm1Components {
 // The program's main window: a borderless 556 x 475 surface with the option pages, the group
 // bar that chooses them, the Run button, the progress panel and the status line. It loads the
 // options at creation, stores each one at its moment, and shows a series for the sequencer.
-class TForm1 : public QWidget, public SeriesView {
+class MainWindow : public QWidget, public SeriesView {
     Q_OBJECT
 public:
-    explicit TForm1(TForm1Components components, QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(MainWindowContext components, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // SeriesView
     void SetStatus(const QString& text) override;
@@ -91,7 +91,7 @@ public:
     OptionSaving& Saving() { return saving_; }
 
     // The display mode picker shown by "Possibilities".
-    void SetModePicker(TForm3* picker) { modePicker_ = picker; }
+    void SetModePicker(ModePicker* picker) { modePicker_ = picker; }
     // Makes the picker (which then calls SetModePicker) when it is first wanted, so that a start
     // does not build a window the user may never open.
     void SetModePickerMaker(std::function<void()> make) { makeModePicker_ = std::move(make); }
@@ -117,48 +117,47 @@ private:
     void ConnectHandlers();
     void SetColours();
 
-    void FormCreate();
+    void LoadOptions();
     void ApplyStartup(const StartupResult& result);
-    void FormShow();
-    void FormCloseQuery();
-    void FormClose();
+    void FirstShown();
+    void AskToClose();
+    void FinishClosing();
 
     void ShowPage(int index);
     void ShowAboutView();
-    void Image4MouseDown(QMouseEvent* event);
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void RzShapeButton1Click();
-    void RzShapeButton3Click();
-    void RzShapeButton4Click();
-    void RzGroup3Items0Click();
-    void RzGroup3Items3Click();
-    void ResultsItemClick();
-    void BenchButtonClick();
-    void RzToolButton5Click();
-    void OpenResFolderClick();
-    void CusPossibilitiesClick();
-    void HeapsizeBoxChange();
-    void AFBoxChange();
-    void AABoxChange();
-    void RunNumberBoxChange();
-    void NoteEditChange();
-    void RefreshBoxChange();
-    void HDRBoxChange();
-    void demoChanging(int item);
-    void DemoEditButtonClick();
-    void ResEditExit();
+    void StartDrag(QMouseEvent* event);
+    void Quit();
+    void Minimize();
+    void CheckForUpdate();
+    void OpenHomePage();
+    void OpenHelp();
+    void OpenTweakGuide();
+    void ShowResults();
+    void RunClicked();
+    void ChooseResultsFolder();
+    void OpenResultsFolder();
+    void ShowModePicker();
+    void HeapSizeChosen();
+    void FilteringChosen();
+    void AntialiasingChosen();
+    void RunCountChosen();
+    void NoteEdited();
+    void RefreshRateChosen();
+    void HdrChosen();
+    void DemoChosen(int item);
+    void ChooseCustomDemo();
+    void ResultsFolderEdited();
     void PointerLeft(QObject* control);
     void NoteSeriesActivity();
 
     std::array<bool, FixedSlotCount> ResolutionTicks() const;
     std::optional<DemoKind> ChosenDemo() const;
 
-    TForm1Components c_;
+    MainWindowContext c_;
     OptionSaving saving_;
     GamePaths paths_;
     std::unique_ptr<RunSequencer> sequencer_;
-    TForm3* modePicker_ = nullptr;
+    ModePicker* modePicker_ = nullptr;
     std::function<void()> makeModePicker_;
     std::unique_ptr<ResultsWindow> results_;
     int runCount_ = 0;
@@ -171,53 +170,53 @@ private:
     QPoint dragOffset_;
 
     // Fixed elements
-    QLabel* Image4 = nullptr;
-    PictureButton* SpeedButton1 = nullptr;
-    PictureButton* SpeedButton2 = nullptr;
-    PictureButton* RzShapeButton1 = nullptr;
-    PictureButton* RzShapeButton3 = nullptr;
-    PictureButton* RzShapeButton4 = nullptr;
-    PictureButton* BenchButton = nullptr;
-    GroupBar* RzGroupBar1 = nullptr;
-    QFrame* RzSeparator1 = nullptr;
-    QStackedWidget* PageControl = nullptr;
-    QLabel* Image2 = nullptr;
-    QFrame* Panel2 = nullptr;
-    QLabel* Label20 = nullptr;
-    QLabel* Label21 = nullptr;
-    QLabel* RunsLabel = nullptr;
+    QLabel* background_ = nullptr;
+    PictureButton* exitButton_ = nullptr;
+    PictureButton* minimizeButton_ = nullptr;
+    PictureButton* updateButton_ = nullptr;
+    PictureButton* siteButton_ = nullptr;
+    PictureButton* helpButton_ = nullptr;
+    PictureButton* runButton_ = nullptr;
+    GroupBar* groupBar_ = nullptr;
+    QFrame* separator_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    QLabel* aboutPicture_ = nullptr;
+    QFrame* progressPanel_ = nullptr;
+    QLabel* progressHeading_ = nullptr;
+    QLabel* resolutionLine_ = nullptr;
+    QLabel* runsLabel_ = nullptr;
     // Today's layout: what the run waits for, and the last finished run's frame rate.
     QLabel* GameLine = nullptr;
     QLabel* FinishedRunLine = nullptr;
-    QLabel* StatusInfo = nullptr;
+    QLabel* statusLine_ = nullptr;
     // Page 1
-    QLineEdit* HL2PathEdit = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label17 = nullptr;
-    QLineEdit* ResEdit = nullptr;
-    QToolButton* OpenResFolder = nullptr;
-    QToolButton* RzToolButton5 = nullptr;
+    QLineEdit* gamePathEdit_ = nullptr;
+    QLabel* versionCaption_ = nullptr;
+    QLabel* versionLabel_ = nullptr;
+    QLineEdit* resultsFolderEdit_ = nullptr;
+    QToolButton* openResultsButton_ = nullptr;
+    QToolButton* browseResultsButton_ = nullptr;
     // Page 2
-    QGroupBox* res = nullptr;
-    std::array<QCheckBox*, FixedSlotCount> resItems{};
-    QCheckBox* cusresbox = nullptr;
-    QLineEdit* CusWidth = nullptr;
-    QLineEdit* CusHeight = nullptr;
-    QPushButton* CusPossibilities = nullptr;
+    QGroupBox* resolutionGroup_ = nullptr;
+    std::array<QCheckBox*, FixedSlotCount> resolutionBoxes_{};
+    QCheckBox* customResolutionBox_ = nullptr;
+    QLineEdit* customWidthEdit_ = nullptr;
+    QLineEdit* customHeightEdit_ = nullptr;
+    QPushButton* possibilitiesButton_ = nullptr;
     QGroupBox* DetailBox = nullptr;
     // Page 3
-    QComboBox* AFBox = nullptr;
-    QComboBox* AABox = nullptr;
-    QGroupBox* demo = nullptr;
-    QButtonGroup* demoItems = nullptr;
-    QLineEdit* DemoEdit = nullptr;
-    QToolButton* DemoEditButton = nullptr;
-    QComboBox* RunNumberBox = nullptr;
+    QComboBox* filteringBox_ = nullptr;
+    QComboBox* antialiasingBox_ = nullptr;
+    QGroupBox* demoGroup_ = nullptr;
+    QButtonGroup* demoChoices_ = nullptr;
+    QLineEdit* customDemoEdit_ = nullptr;
+    QToolButton* browseDemoButton_ = nullptr;
+    QComboBox* runCountBox_ = nullptr;
     // Page 4
-    QLineEdit* NoteEdit = nullptr;
-    QComboBox* HeapsizeBox = nullptr;
-    QComboBox* RefreshBox = nullptr;
-    QComboBox* HDRBox = nullptr;
-    QCheckBox* FastZBox = nullptr;
-    QCheckBox* ColorCorrBox = nullptr;
+    QLineEdit* noteEdit_ = nullptr;
+    QComboBox* heapSizeBox_ = nullptr;
+    QComboBox* refreshRateBox_ = nullptr;
+    QComboBox* hdrBox_ = nullptr;
+    QCheckBox* fastZBox_ = nullptr;
+    QCheckBox* colourCorrectionBox_ = nullptr;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "update/HttpClient.h"
 #include "update/ReleaseManifest.h"
-#include "update/TauCustomHTTP.h"
 #include "update/UpdateInfo.h"
 #include "update/UpgradePaths.h"
 #include "update/UpgraderViews.h"
@@ -31,10 +31,10 @@ using TauShowMessages = unsigned;
 enum TMiscFilesUpgrade { mfuAlwaysDownload, mfuOnlyIfSizeDifferent };
 enum TWizardLanguage { wlAuto, wlEnglish };
 
-struct TauAutoUpgraderWizard {
+struct WizardSettings {
     bool Enabled = true;
     bool HideFileLocation = false;
-    QString Pic118x218; // a picture file or resource; empty: none
+    QString PicturePath; // a picture file or resource; empty: none
     TWizardLanguage Language = wlAuto;
     bool StayOnTop = true;
 };
@@ -55,15 +55,15 @@ QString ProgramTempFolder(const QString& appFolder);
 // The update checker: fetches the update information file, decides whether it announces a
 // newer version, asks, downloads the files beside their places and hands over to the upgrade
 // helper. Every step runs on the owner's thread; the transfers run on the HTTP client's worker.
-class TauAutoUpgrader : public QObject {
+class UpdateChecker : public QObject {
     Q_OBJECT
 public:
     // Deletes a helper left in the temporary folder by the last upgrade.
-    explicit TauAutoUpgrader(QObject* parent = nullptr);
+    explicit UpdateChecker(QObject* parent = nullptr);
     // Once the owner has set the properties and events: fires OnAfterRestart when the first
     // argument after the program's own (`arguments` as the program got them) is RestartParams.
-    void Loaded(const QStringList& arguments);
-    ~TauAutoUpgrader() override;
+    void ApplyStartArguments(const QStringList& arguments);
+    ~UpdateChecker() override;
 
     QString InfoFileURL = QStringLiteral("http://");
     TVersionControl VersionControl = byDate;
@@ -74,7 +74,7 @@ public:
     TMiscFilesUpgrade MiscFilesUpgrade = mfuAlwaysDownload;
     TauCacheOptions CacheOptions =
         coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
-    TauAutoUpgraderWizard Wizard;
+    WizardSettings Wizard;
     // The maker's Ed25519 public key (32 bytes). Set, only the release manifest signed with it
     // (at InfoFileURL + ManifestUrlSuffix, see ReleaseManifest.h) is believed: the information
     // file must be the one it lists, the version it names must be newer, it must not have
@@ -86,10 +86,10 @@ public:
     // With a key: a download slower than this on average over its window ends as broken off
     // (tests shorten it).
     TauRateFloor DownloadFloor{1024, 30000};
-    TauHTTPProxy& Proxy() { return http_.Proxy; }
-    TauHTTPTimeouts& Timeouts() { return http_.Timeouts; }
+    HttpProxy& Proxy() { return http_.Proxy; }
+    HttpTimeouts& Timeouts() { return http_.Timeouts; }
     // What a time-out of 0 stands for (tests shorten it).
-    TauHTTPTimeouts& SystemTimeouts() { return http_.SystemTimeouts; }
+    HttpTimeouts& SystemTimeouts() { return http_.SystemTimeouts; }
     // Credentials for a server that asks for them; the credentials window fills them in.
     QString& HTTPUsername() { return http_.HTTPUsername; }
     QString& HTTPPassword() { return http_.HTTPPassword; }
@@ -118,7 +118,7 @@ public:
     void SetPrompts(UpgraderPrompts* prompts) { prompts_ = prompts; }
     void SetWizardView(UpgradeWizardView* view);
     void SetShell(ShellOpen* shell) { shell_ = shell; }
-    // Closes the program after the helper was started, unless OnDoOwnCloseAppMethod is set.
+    // Closes the program after the helper was started, unless OnCloseInstead is set.
     std::function<void()> CloseApplication;
 
     // Starts a check (nothing while a transfer of the component runs). With checkOnly it waits,
@@ -136,7 +136,7 @@ public:
     std::function<void()> OnNoUpdateAvailable;
     std::function<void()> OnNoInfoFile;
     std::function<void(const QString& url, const QString& hostName)> OnHostUnreachable;
-    std::function<void()> OnConnLost;
+    std::function<void()> OnConnectionLost;
     std::function<void()> OnAborted;
     std::function<void(const QString& fileUrl, qint64 fileSize, const QDateTime& fileTime,
                        bool& canUpgrade)>
@@ -148,7 +148,7 @@ public:
     std::function<void(const QString& fileName)> OnFileDone;
     std::function<void(const QString& fileUrl, int errorCode, bool& continueUpgrade)> OnLostFile;
     std::function<void(bool& restartImmediately)> OnEndUpgrade;
-    std::function<void()> OnDoOwnCloseAppMethod;
+    std::function<void()> OnCloseInstead;
     std::function<void()> OnAfterRestart;
     // The server asked for credentials (401): set `tryAgain` to send the request again with
     // HTTPUsername() and HTTPPassword(). Left false, the credentials window asks when
@@ -156,7 +156,7 @@ public:
     std::function<void(const QString& realm, bool& tryAgain)> OnPasswordRequest;
 
     // State a caller may look at.
-    bool UpdateAvailableFlag() const { return updateAvailable_; }
+    bool UpdateAvailable() const { return updateAvailable_; }
     bool Busy() const { return http_.Active() || downloading_; }
     bool Aborted() const { return aborted_; }
     bool Finished() const { return finished_; }
@@ -199,7 +199,7 @@ private:
     void CloseWizard();
     bool WizardOpen() const { return wizard_ && wizard_->IsOpen(); }
 
-    TauCustomHTTP http_;
+    HttpClient http_;
     QString restartParams_ = QStringLiteral("/afterupgrade");
     UpgraderPrompts* prompts_ = nullptr;
     UpgradeWizardView* wizard_ = nullptr;

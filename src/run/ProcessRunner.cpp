@@ -1,4 +1,4 @@
-#include "run/TJvCreateProcess.h"
+#include "run/ProcessRunner.h"
 
 #include "platform/Process.h"
 #include "run/TopLevelErrorReport.h"
@@ -38,34 +38,34 @@ SpawnPriority spawnPriority(TJvProcessPriority priority) {
 
 // Shared by the runner and its wait thread. The thread reads the child and the stop event;
 // the runner frees the job only after joining the thread.
-struct TJvCreateProcess::WaitJob {
+struct ProcessRunner::WaitJob {
     StopEvent stop;
     std::unique_ptr<EndingProcess> child;
     std::atomic<bool> detached{false};
 };
 
-TJvCreateProcess::TJvCreateProcess(QObject* parent) : QObject(parent) {}
+ProcessRunner::ProcessRunner(QObject* parent) : QObject(parent) {}
 
-TJvCreateProcess::~TJvCreateProcess() {
+ProcessRunner::~ProcessRunner() {
     // A report the thread may already have queued dies with this object: QObject drops the
     // events posted to it.
     StopWaiting();
 }
 
-void TJvCreateProcess::SetWaitForTerminate(bool value) {
+void ProcessRunner::SetWaitForTerminate(bool value) {
     Reset();
     waitForTerminate_ = value;
 }
 
-void TJvCreateProcess::Reset() {
+void ProcessRunner::Reset() {
     if (state_ == RunnerState::Waiting && pending_ > 0)
-        throw EJvProcessError(
+        throw RunnerBusyError(
             QStringLiteral("Cannot perform this operation when process is running"));
     state_ = RunnerState::Idle;
     pending_ = 0;
 }
 
-void TJvCreateProcess::StopWaiting() {
+void ProcessRunner::StopWaiting() {
     if (!job_)
         return;
     job_->detached = true;
@@ -77,7 +77,7 @@ void TJvCreateProcess::StopWaiting() {
     state_ = RunnerState::Idle;
 }
 
-void TJvCreateProcess::Run() {
+void ProcessRunner::Run() {
     Reset();
 
     SpawnRequest request;
@@ -99,17 +99,17 @@ void TJvCreateProcess::Run() {
     WaitFor([&request] { return spawnProcess(request); });
 }
 
-void TJvCreateProcess::Follow(qint64 pid) {
+void ProcessRunner::Follow(qint64 pid) {
     Reset();
     WaitFor([pid]() -> std::unique_ptr<EndingProcess> { return followProcess(pid); });
 }
 
-void TJvCreateProcess::WaitFor(const std::function<std::unique_ptr<EndingProcess>()>& open) {
+void ProcessRunner::WaitFor(const std::function<std::unique_ptr<EndingProcess>()>& open) {
     // The stop event first, so that a failure there leaves no process behind.
     auto job = std::make_unique<WaitJob>();
     job->child = open();
     try {
-        waitThread_ = std::thread(&TJvCreateProcess::WaitMain, job.get(), this);
+        waitThread_ = std::thread(&ProcessRunner::WaitMain, job.get(), this);
     } catch (const std::system_error& e) {
         throw OsError(e.code().value(), QString::fromLocal8Bit(e.what()));
     }
@@ -118,7 +118,7 @@ void TJvCreateProcess::WaitFor(const std::function<std::unique_ptr<EndingProcess
     pending_ = 1;
 }
 
-void TJvCreateProcess::WaitMain(WaitJob* job, TJvCreateProcess* runner) {
+void ProcessRunner::WaitMain(WaitJob* job, ProcessRunner* runner) {
     quint32 code = StoppedExitCode;
     std::exception_ptr error;
     try {
@@ -133,7 +133,7 @@ void TJvCreateProcess::WaitMain(WaitJob* job, TJvCreateProcess* runner) {
         runner, [runner, code, error] { runner->WaitEnded(code, error); }, Qt::QueuedConnection);
 }
 
-void TJvCreateProcess::WaitEnded(quint32 exitCode, const std::exception_ptr& error) {
+void ProcessRunner::WaitEnded(quint32 exitCode, const std::exception_ptr& error) {
     // The thread has queued this as its last act, so the join does not wait for long.
     if (waitThread_.joinable())
         waitThread_.join();

@@ -1,4 +1,4 @@
-#include "ui/TauAutoUpgraderWizardForm.h"
+#include "ui/UpgradeWizardDialog.h"
 
 #include "update/UpgraderMessages.h"
 
@@ -51,8 +51,7 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, int x, int
 
 } // namespace
 
-TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard& settings,
-                                                     QWidget* parent)
+UpgradeWizardDialog::UpgradeWizardDialog(const WizardSettings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       stayOnTop_(settings.StayOnTop) {
     setObjectName(QStringLiteral("TauAutoUpgraderWizardForm"));
@@ -70,12 +69,12 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
     panel->setObjectName(QStringLiteral("Panel1"));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setGeometry(10, 10, 120, 220);
-    Image1 = new QLabel(panel);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setScaledContents(true);
-    Image1->setGeometry(panel->contentsRect());
-    if (!settings.Pic118x218.isEmpty())
-        Image1->setPixmap(QPixmap(settings.Pic118x218));
+    SidePicture = new QLabel(panel);
+    SidePicture->setObjectName(QStringLiteral("Image1"));
+    SidePicture->setScaledContents(true);
+    SidePicture->setGeometry(panel->contentsRect());
+    if (!settings.PicturePath.isEmpty())
+        SidePicture->setPixmap(QPixmap(settings.PicturePath));
 
     WizardTitle = new QLabel(UpgraderMessages(1), this);
     WizardTitle->setObjectName(QStringLiteral("WizardTitle"));
@@ -86,9 +85,10 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
     WizardTitle->setFont(titleFont);
     WizardTitle->setGeometry(136, 10, 319, 24);
 
-    LCurrentFile = Group(this, "LCurrentFile", GroupCaption(3), QRect(136, 34, 319, 125));
-    LDownloadingFileFrom = Label(LCurrentFile, "LDownloadingFileFrom", UpgraderMessages(5), 6, 14);
-    FileURL = new ReadOnlyUrlEdit(LCurrentFile);
+    CurrentFileGroup = Group(this, "LCurrentFile", GroupCaption(3), QRect(136, 34, 319, 125));
+    DownloadingFromLabel =
+        Label(CurrentFileGroup, "LDownloadingFileFrom", UpgraderMessages(5), 6, 14);
+    FileURL = new ReadOnlyUrlEdit(CurrentFileGroup);
     FileURL->setObjectName(QStringLiteral("FileURL"));
     FileURL->setReadOnly(true);
     FileURL->setFrame(false);
@@ -97,18 +97,18 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
     urlPalette.setColor(QPalette::Base, urlPalette.color(QPalette::Highlight));
     urlPalette.setColor(QPalette::Text, urlPalette.color(QPalette::HighlightedText));
     FileURL->setPalette(urlPalette);
-    LFileSize = Label(LCurrentFile, "LFileSize", QString(), 6, 44);
-    LTransferRate = Label(LCurrentFile, "LTransferRate", QString(), 6, 60);
-    LEstimatedTime = Label(LCurrentFile, "LEstimatedTime", UpgraderMessages(22), 6, 76);
-    ProgressCurrentFile = new QProgressBar(LCurrentFile);
+    FileSizeLabel = Label(CurrentFileGroup, "LFileSize", QString(), 6, 44);
+    TransferRateLabel = Label(CurrentFileGroup, "LTransferRate", QString(), 6, 60);
+    TimeLeftLabel = Label(CurrentFileGroup, "LEstimatedTime", UpgraderMessages(22), 6, 76);
+    ProgressCurrentFile = new QProgressBar(CurrentFileGroup);
     ProgressCurrentFile->setObjectName(QStringLiteral("ProgressCurrentFile"));
     ProgressCurrentFile->setRange(0, 100);
     ProgressCurrentFile->setValue(0);
     ProgressCurrentFile->setGeometry(6, 96, 307, 22);
 
-    LAllFiles = Group(this, "LAllFiles", GroupCaption(4), QRect(136, 162, 319, 67));
-    AllDownloading = Label(LAllFiles, "AllDownloading", QString(), 6, 16);
-    ProgressAllFiles = new QProgressBar(LAllFiles);
+    AllFilesGroup = Group(this, "LAllFiles", GroupCaption(4), QRect(136, 162, 319, 67));
+    AllDownloading = Label(AllFilesGroup, "AllDownloading", QString(), 6, 16);
+    ProgressAllFiles = new QProgressBar(AllFilesGroup);
     ProgressAllFiles->setObjectName(QStringLiteral("ProgressAllFiles"));
     ProgressAllFiles->setRange(0, 100);
     ProgressAllFiles->setValue(0);
@@ -140,7 +140,7 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(380, 248, 75, 25);
     CancelBtn->setDefault(true);
-    connect(CancelBtn, &QPushButton::clicked, this, &TauAutoUpgraderWizardForm::reject);
+    connect(CancelBtn, &QPushButton::clicked, this, &UpgradeWizardDialog::reject);
     connect(FinishBtn, &QPushButton::clicked, this, [this] {
         finishing_ = true;
         close();
@@ -153,16 +153,16 @@ TauAutoUpgraderWizardForm::TauAutoUpgraderWizardForm(const TauAutoUpgraderWizard
 
     if (settings.HideFileLocation) {
         FileURL->hide();
-        LDownloadingFileFrom->hide();
-        LFileSize->move(6, 14);
-        LTransferRate->move(6, 30);
-        LEstimatedTime->move(6, 46);
+        DownloadingFromLabel->hide();
+        FileSizeLabel->move(6, 14);
+        TransferRateLabel->move(6, 30);
+        TimeLeftLabel->move(6, 46);
         ProgressCurrentFile->move(6, 66);
-        LCurrentFile->setGeometry(136, 44, 319, 95);
+        CurrentFileGroup->setGeometry(136, 44, 319, 95);
     }
 }
 
-void TauAutoUpgraderWizardForm::showEvent(QShowEvent* event) {
+void UpgradeWizardDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -170,13 +170,13 @@ void TauAutoUpgraderWizardForm::showEvent(QShowEvent* event) {
         raise();
 }
 
-void TauAutoUpgraderWizardForm::ShowEndPage(const QString& text) {
+void UpgradeWizardDialog::ShowEndPage(const QString& text) {
     endPage_ = true;
     WizardTitle->setText(UpgraderMessages(2));
     AfterNote->setText(text);
     AfterNote->resize(319, AfterNote->heightForWidth(319));
-    LCurrentFile->hide();
-    LAllFiles->hide();
+    CurrentFileGroup->hide();
+    AllFilesGroup->hide();
     CancelBtn->setEnabled(false);
     FinishBtn->setText(UpgraderMessages(16));
     FinishBtn->setEnabled(true);
@@ -184,18 +184,18 @@ void TauAutoUpgraderWizardForm::ShowEndPage(const QString& text) {
     FinishBtn->setFocus();
 }
 
-void TauAutoUpgraderWizardForm::CloseQuietly() {
+void UpgradeWizardDialog::CloseQuietly() {
     quiet_ = true;
     close();
 }
 
-void TauAutoUpgraderWizardForm::reject() {
+void UpgradeWizardDialog::reject() {
     if (endPage_)
         return; // Cancel is disabled there; Esc does nothing either
     close();
 }
 
-void TauAutoUpgraderWizardForm::closeEvent(QCloseEvent* event) {
+void UpgradeWizardDialog::closeEvent(QCloseEvent* event) {
     if (quiet_) {
         event->accept();
         return;
@@ -227,10 +227,10 @@ WizardWindow::~WizardWindow() {
     }
 }
 
-void WizardWindow::Open(const TauAutoUpgraderWizard& settings) {
+void WizardWindow::Open(const WizardSettings& settings) {
     if (form_)
         form_->CloseQuietly();
-    form_ = new TauAutoUpgraderWizardForm(settings);
+    form_ = new UpgradeWizardDialog(settings);
     form_->OnCancelConfirmed = [this] {
         if (OnCancelConfirmed)
             OnCancelConfirmed();
@@ -252,15 +252,15 @@ void WizardWindow::SetAllDownloading(const QString& text) {
 }
 void WizardWindow::SetFileSize(const QString& text) {
     if (form_)
-        form_->LFileSize->setText(text);
+        form_->FileSizeLabel->setText(text);
 }
 void WizardWindow::SetTransferRate(const QString& text) {
     if (form_)
-        form_->LTransferRate->setText(text);
+        form_->TransferRateLabel->setText(text);
 }
 void WizardWindow::SetEstimatedTime(const QString& text) {
     if (form_)
-        form_->LEstimatedTime->setText(text);
+        form_->TimeLeftLabel->setText(text);
 }
 void WizardWindow::SetProgress(int currentFile, int allFiles) {
     if (!form_)

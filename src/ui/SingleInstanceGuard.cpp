@@ -1,4 +1,4 @@
-#include "ui/TJvAppInstances.h"
+#include "ui/SingleInstanceGuard.h"
 
 #include "platform/Errors.h"
 #include "platform/PrivateFolder.h"
@@ -18,8 +18,8 @@
 using platform::InstanceAnswer;
 using platform::InstanceList;
 
-TJvAppInstances::TJvAppInstances(QObject* parent, const QString& executablePath,
-                                 InstanceWaits waits)
+SingleInstanceGuard::SingleInstanceGuard(QObject* parent, const QString& executablePath,
+                                         InstanceWaits waits)
     : QObject(parent), waits_(waits), self_(quint32(QCoreApplication::applicationPid())) {
     const QString folder = platform::GuardFolder();
     if (folder.isEmpty()) {
@@ -37,7 +37,7 @@ TJvAppInstances::TJvAppInstances(QObject* parent, const QString& executablePath,
     }
 }
 
-TJvAppInstances::~TJvAppInstances() {
+SingleInstanceGuard::~SingleInstanceGuard() {
     if (!active_)
         return;
     try {
@@ -47,7 +47,7 @@ TJvAppInstances::~TJvAppInstances() {
     }
 }
 
-void TJvAppInstances::Register() {
+void SingleInstanceGuard::Register() {
     // Listen before entering the list: a listed copy that is alive always has its name, so a
     // listed pid without one is some other process that got the pid of a dead copy.
     server_ = new QLocalServer(this);
@@ -75,7 +75,7 @@ void TJvAppInstances::Register() {
     map_->write(platform::WriteInstanceList(list));
 }
 
-void TJvAppInstances::Unregister() {
+void SingleInstanceGuard::Unregister() {
     platform::NamedLockHolder locked(*lock_, waits_.staleLockMs);
     InstanceList list = readPruned();
     platform::RemoveInstance(list, self_);
@@ -88,7 +88,7 @@ void TJvAppInstances::Unregister() {
     }
 }
 
-InstanceList TJvAppInstances::readPruned() {
+InstanceList SingleInstanceGuard::readPruned() {
     // Copies that died without taking themselves off stay listed; drop them on every read.
     InstanceList list = platform::ReadInstanceList(map_->read());
     platform::PruneInstances(list, [this](quint32 pid) {
@@ -100,7 +100,7 @@ InstanceList TJvAppInstances::readPruned() {
     return list;
 }
 
-void TJvAppInstances::Check() {
+void SingleInstanceGuard::Check() {
     if (!active_)
         return;
     InstanceList list;
@@ -141,18 +141,18 @@ void TJvAppInstances::Check() {
     std::_Exit(0);
 }
 
-bool TJvAppInstances::OtherCopyRunning() {
+bool SingleInstanceGuard::OtherCopyRunning() {
     return anyOtherCopy(AskActive,
                         [](InstanceAnswer answer) { return answer != InstanceAnswer::Absent; });
 }
 
-bool TJvAppInstances::CommandLineSeriesRunning() {
+bool SingleInstanceGuard::CommandLineSeriesRunning() {
     return anyOtherCopy(AskSeries,
                         [](InstanceAnswer answer) { return answer == InstanceAnswer::Active; });
 }
 
-bool TJvAppInstances::anyOtherCopy(char question,
-                                   const std::function<bool(InstanceAnswer)>& counts) {
+bool SingleInstanceGuard::anyOtherCopy(char question,
+                                       const std::function<bool(InstanceAnswer)>& counts) {
     if (!active_)
         return false;
     InstanceList list;
@@ -166,7 +166,7 @@ bool TJvAppInstances::anyOtherCopy(char question,
     return false;
 }
 
-InstanceAnswer TJvAppInstances::ask(quint32 pid, char question) {
+InstanceAnswer SingleInstanceGuard::ask(quint32 pid, char question) {
     const char answerKind = question == AskSeries ? AnswerSeries : AnswerActive;
     // Waits in an event loop of its own, so this copy's server keeps answering meanwhile: two
     // copies that check at the same time reach each other.
@@ -212,7 +212,7 @@ InstanceAnswer TJvAppInstances::ask(quint32 pid, char question) {
     return result;
 }
 
-void TJvAppInstances::tellToFront(quint32 pid) {
+void SingleInstanceGuard::tellToFront(quint32 pid) {
     QLocalSocket socket;
     socket.connectToServer(names_.messageName(pid));
     if (!socket.waitForConnected(waits_.answerMs) || !sameUser(socket.socketDescriptor()))
@@ -222,12 +222,12 @@ void TJvAppInstances::tellToFront(quint32 pid) {
     socket.disconnectFromServer();
 }
 
-bool TJvAppInstances::sameUser(qintptr socketDescriptor) {
+bool SingleInstanceGuard::sameUser(qintptr socketDescriptor) {
     const std::optional<unsigned> peer = localPeerUserId(socketDescriptor);
     return peer && *peer == currentUserId();
 }
 
-void TJvAppInstances::serve(QLocalSocket* socket) {
+void SingleInstanceGuard::serve(QLocalSocket* socket) {
     // Only the user's own copies may ask or bring this one to the front.
     if (!sameUser(socket->socketDescriptor())) {
         socket->abort();
@@ -252,7 +252,7 @@ void TJvAppInstances::serve(QLocalSocket* socket) {
         handle();
 }
 
-void TJvAppInstances::bringToFront() {
+void SingleInstanceGuard::bringToFront() {
     if (mainWindow_) {
         if (mainWindow_->isMinimized())
             mainWindow_->setWindowState(mainWindow_->windowState() & ~Qt::WindowMinimized);

@@ -1,4 +1,4 @@
-#include "update/TauAutoUpgrader.h"
+#include "update/UpdateChecker.h"
 
 #include "platform/CheckedFile.h"
 #include "platform/Digest.h"
@@ -79,7 +79,7 @@ QString ProgramTempFolder(const QString& appFolder) {
     return folder.isEmpty() ? appFolder : folder;
 }
 
-TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
+UpdateChecker::UpdateChecker(QObject* parent) : QObject(parent) {
     VersionDate = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
     ProgramPath = QCoreApplication::applicationFilePath();
     AppFolder = AsFolder(QFileInfo(ProgramPath).absolutePath());
@@ -90,40 +90,40 @@ TauAutoUpgrader::TauAutoUpgrader(QObject* parent) : QObject(parent) {
     RemoveListedDownloads();
     memoryLimit_ = http_.MemoryLimit;
     autoCheckTimer_.setSingleShot(false);
-    connect(&autoCheckTimer_, &QTimer::timeout, this, &TauAutoUpgrader::AutoCheckTimerFired);
+    connect(&autoCheckTimer_, &QTimer::timeout, this, &UpdateChecker::AutoCheckTimerFired);
     InstallHandlers();
 }
 
-void TauAutoUpgrader::Loaded(const QStringList& arguments) {
+void UpdateChecker::ApplyStartArguments(const QStringList& arguments) {
     if (OnAfterRestart && arguments.size() > 1 && arguments.at(1) == restartParams_)
         OnAfterRestart();
 }
 
-void TauAutoUpgrader::SetAutoCheck(bool on) {
+void UpdateChecker::SetAutoCheck(bool on) {
     autoCheckOn_ = on;
     ArmAutoCheck();
 }
 
-void TauAutoUpgrader::SetAutoCheckDelay(int milliseconds) {
+void UpdateChecker::SetAutoCheckDelay(int milliseconds) {
     autoCheckDelay_ = milliseconds;
     if (autoCheckTimer_.isActive())
         ArmAutoCheck();
 }
 
-void TauAutoUpgrader::ArmAutoCheck() {
+void UpdateChecker::ArmAutoCheck() {
     autoCheckTimer_.stop();
     if (autoCheckOn_ && autoCheckDelay_ > 0)
         autoCheckTimer_.start(autoCheckDelay_);
 }
 
-void TauAutoUpgrader::AutoCheckTimerFired() {
+void UpdateChecker::AutoCheckTimerFired() {
     if (!IsOnline || !IsOnline())
         return; // the timer keeps running: the next tick tries again
     autoCheckTimer_.stop();
     StartCheck(false, true);
 }
 
-TauAutoUpgrader::~TauAutoUpgrader() {
+UpdateChecker::~UpdateChecker() {
     // Closed during a verified upgrade: nothing downloaded (and so far verified) stays for
     // anyone to move later; the transfer is stopped first so that it writes nothing more.
     if (Signed() && downloading_ && !finished_) {
@@ -142,11 +142,11 @@ TauAutoUpgrader::~TauAutoUpgrader() {
         QDir().rmdir(TempFolder);
 }
 
-void TauAutoUpgrader::SetRestartParams(const QString& params) {
+void UpdateChecker::SetRestartParams(const QString& params) {
     restartParams_ = params.isEmpty() ? QStringLiteral(" ") : params;
 }
 
-void TauAutoUpgrader::SetWizardView(UpgradeWizardView* view) {
+void UpdateChecker::SetWizardView(UpgradeWizardView* view) {
     wizard_ = view;
     if (!wizard_)
         return;
@@ -154,11 +154,11 @@ void TauAutoUpgrader::SetWizardView(UpgradeWizardView* view) {
     wizard_->OnFinished = [this] { EndPageClosed(); };
 }
 
-bool TauAutoUpgrader::RunUpdateCheck(bool checkOnly) {
+bool UpdateChecker::RunUpdateCheck(bool checkOnly) {
     return StartCheck(checkOnly, false);
 }
 
-bool TauAutoUpgrader::StartCheck(bool checkOnly, bool automatic) {
+bool UpdateChecker::StartCheck(bool checkOnly, bool automatic) {
     checkOnly_ = checkOnly;
     aborted_ = false;
     if (!Busy()) {
@@ -185,15 +185,15 @@ bool TauAutoUpgrader::StartCheck(bool checkOnly, bool automatic) {
     return updateAvailable_;
 }
 
-void TauAutoUpgrader::DecisionDone() {
+void UpdateChecker::DecisionDone() {
     if (checkWait_)
         checkWait_->quit();
 }
 
 // The client's outcome handlers run while its transfer still counts as active; everything
 // that may start another transfer or open a modal box goes to the next turn of the loop.
-void TauAutoUpgrader::InstallHandlers() {
-    http_.HeaderInfoHandler = [this](const TauHeaderInfo& info, bool& continueTransfer) {
+void UpdateChecker::InstallHandlers() {
+    http_.HeaderInfoHandler = [this](const ResponseHead& info, bool& continueTransfer) {
         if (infoMode_ || manifestMode_)
             return;
         lastModified_ = info.LastModified;
@@ -264,7 +264,7 @@ void TauAutoUpgrader::InstallHandlers() {
         else if (!infoMode_)
             QTimer::singleShot(0, this, [this] { DownloadLoop(false); });
     };
-    http_.HTTPErrorHandler = [this, noSignature](int statusCode, const QByteArray*) {
+    http_.HttpErrorHandler = [this, noSignature](int statusCode, const QByteArray*) {
         if (manifestMode_) {
             noSignature();
             return;
@@ -277,7 +277,8 @@ void TauAutoUpgrader::InstallHandlers() {
             InfoFileUnusable();
         });
     };
-    http_.ConnLostHandler = [this, noSignature](const QString&, const QByteArray*, qint64, qint64) {
+    http_.ConnectionLostHandler = [this, noSignature](const QString&, const QByteArray*, qint64,
+                                                      qint64) {
         if (manifestMode_)
             noSignature();
         else
@@ -320,7 +321,7 @@ void TauAutoUpgrader::InstallHandlers() {
 }
 
 // Runs while the transfer waits for the answer.
-void TauAutoUpgrader::PasswordRequested(const QString& realm, bool& retry) {
+void UpdateChecker::PasswordRequested(const QString& realm, bool& retry) {
     bool tryAgain = false;
     if (OnPasswordRequest)
         OnPasswordRequest(realm, tryAgain);
@@ -341,7 +342,7 @@ void TauAutoUpgrader::PasswordRequested(const QString& realm, bool& retry) {
     retry = tryAgain;
 }
 
-void TauAutoUpgrader::InfoFileUnusable() {
+void UpdateChecker::InfoFileUnusable() {
     infoMode_ = false;
     DecisionDone();
     if (OnNoInfoFile)
@@ -350,7 +351,7 @@ void TauAutoUpgrader::InfoFileUnusable() {
         prompts_->ShowError(UpgraderMessages(25));
 }
 
-void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
+void UpdateChecker::TransferBroken(bool hostUnreachable) {
     const QString url = infoMode_ ? InfoFileURL : currentUrl_;
     // Files that were never verified are not left for a later helper to move into place.
     if (Signed() && !infoMode_ && downloading_)
@@ -367,8 +368,8 @@ void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
         else if ((ShowMessages & mHostUnreachable) && prompts_)
             prompts_->ShowError(HostUnreachableText(host));
     } else {
-        if (OnConnLost)
-            OnConnLost();
+        if (OnConnectionLost)
+            OnConnectionLost();
         if ((ShowMessages & mConnLost) && prompts_)
             prompts_->ShowError(UpgraderMessages(30));
     }
@@ -377,7 +378,7 @@ void TauAutoUpgrader::TransferBroken(bool hostUnreachable) {
 }
 
 // The release manifest beside the information file, held in memory.
-void TauAutoUpgrader::FetchManifest() {
+void UpdateChecker::FetchManifest() {
     manifestMode_ = true;
     http_.MemoryLimit = ManifestLimits::Bytes;
     http_.CacheOptions = CacheOptions | coPragmaNoCache;
@@ -387,7 +388,7 @@ void TauAutoUpgrader::FetchManifest() {
 
 // The checker believes the manifest only: signed with the maker's key, not expired, naming
 // the information file that came by its size and digest, and every entry of it in order.
-void TauAutoUpgrader::ManifestArrived(const std::optional<QByteArray>& text) {
+void UpdateChecker::ManifestArrived(const std::optional<QByteArray>& text) {
     manifestMode_ = false;
     http_.MemoryLimit = memoryLimit_;
     const QByteArray info = std::exchange(unverifiedInfo_, QByteArray());
@@ -427,18 +428,18 @@ void TauAutoUpgrader::ManifestArrived(const std::optional<QByteArray>& text) {
     InfoFileArrived(info, &*manifest_);
 }
 
-bool TauAutoUpgrader::ManifestNewer(const ReleaseManifest& manifest) const {
+bool UpdateChecker::ManifestNewer(const ReleaseManifest& manifest) const {
     if (VersionControl == byNumber)
         return CompareVersionText(manifest.Version, VersionNumber) > 0;
     const QDate today = QDate::currentDate();
     return ParseInfoDate(VersionDate, today) < manifest.Released;
 }
 
-void TauAutoUpgrader::SignatureFailed(const QString& fileUrl) {
+void UpdateChecker::SignatureFailed(const QString& fileUrl) {
     Refuse(SignatureFailedText(fileUrl));
 }
 
-void TauAutoUpgrader::Refuse(const QString& message) {
+void UpdateChecker::Refuse(const QString& message) {
     infoMode_ = false;
     DiscardDownloads();
     if (prompts_)
@@ -447,7 +448,7 @@ void TauAutoUpgrader::Refuse(const QString& message) {
 }
 
 // Said plainly, also in an automatic check: "no update" would be the attacker's word.
-void TauAutoUpgrader::InformationExpired() {
+void UpdateChecker::InformationExpired() {
     infoMode_ = false;
     updateAvailable_ = false;
     DecisionDone();
@@ -457,7 +458,7 @@ void TauAutoUpgrader::InformationExpired() {
 
 // The download as it lies on disk now, which is what the helper will move: exactly the size
 // and digest the manifest lists for this entry.
-void TauAutoUpgrader::CheckDownload() {
+void UpdateChecker::CheckDownload() {
     const ManifestFile& listed = manifest_->Files.at(index_);
     qint64 size = -1;
     const std::optional<QByteArray> digest =
@@ -471,7 +472,7 @@ void TauAutoUpgrader::CheckDownload() {
 }
 
 // Removes every file this upgrade downloaded, wherever its target lies.
-void TauAutoUpgrader::DiscardDownloads() {
+void UpdateChecker::DiscardDownloads() {
     for (const QString& path : std::as_const(downloads_))
         QFile::remove(path);
     downloads_.clear();
@@ -479,7 +480,7 @@ void TauAutoUpgrader::DiscardDownloads() {
 
 // Every path this upgrade may download to, before the first byte: whatever ends the program
 // before the downloads are moved or removed, the next start removes them.
-void TauAutoUpgrader::ListDownloads() {
+void UpdateChecker::ListDownloads() {
     const UpgradeFolders folders = CurrentUpgradeFolders(AppFolder, TempFolder);
     QByteArray list;
     for (const QString& entry : std::as_const(files_))
@@ -487,7 +488,7 @@ void TauAutoUpgrader::ListDownloads() {
     platform::WriteNewFile(TempFolder + QLatin1StringView(DownloadListFileName), list, 0600);
 }
 
-void TauAutoUpgrader::RemoveListedDownloads() {
+void UpdateChecker::RemoveListedDownloads() {
     const QString listPath = TempFolder + QLatin1StringView(DownloadListFileName);
     if (const std::optional<QByteArray> list =
             platform::ReadOwnFile(listPath, qint64(InfoFileLimits::Files + 1) * 4 * 8192)) {
@@ -501,7 +502,7 @@ void TauAutoUpgrader::RemoveListedDownloads() {
     QFile::remove(listPath);
 }
 
-void TauAutoUpgrader::FileComplete() {
+void UpdateChecker::FileComplete() {
     if (lastModified_.isValid()) {
         QFile file(currentDownload_);
         if (file.open(QIODevice::ReadWrite))
@@ -512,7 +513,7 @@ void TauAutoUpgrader::FileComplete() {
     DownloadLoop(false);
 }
 
-void TauAutoUpgrader::InfoFileArrived(const QByteArray& body, const ReleaseManifest* manifest) {
+void UpdateChecker::InfoFileArrived(const QByteArray& body, const ReleaseManifest* manifest) {
     const UpdateInfo info = ParseUpdateInfo(InfoText(body));
     if (info.Damaged) {
         InfoFileUnusable();
@@ -521,7 +522,7 @@ void TauAutoUpgrader::InfoFileArrived(const QByteArray& body, const ReleaseManif
     infoMode_ = false;
     files_ = info.Files;
     const VersionCheck check{VersionControl, VersionNumber, VersionDate, QDate::currentDate()};
-    updateAvailable_ = UpdateAvailable(info, check);
+    updateAvailable_ = ::UpdateAvailable(info, check);
     // A verified release is newer by the manifest's word, or it is no update (a rollback).
     if (manifest && !ManifestNewer(*manifest))
         updateAvailable_ = false;
@@ -560,7 +561,7 @@ void TauAutoUpgrader::InfoFileArrived(const QByteArray& body, const ReleaseManif
 
 // The desktop's handler for web addresses is the user's browser. Only web addresses go there:
 // the desktop would open anything else (a local program, a file) as well.
-void TauAutoUpgrader::OpenBrowser(const QString& url) {
+void UpdateChecker::OpenBrowser(const QString& url) {
     const QString full =
         url.contains(QStringLiteral("://")) ? url : QStringLiteral("http://") + url;
     const QString scheme = full.left(full.indexOf(QStringLiteral("://"))).toLower();
@@ -577,7 +578,7 @@ void TauAutoUpgrader::OpenBrowser(const QString& url) {
 
 // Two entries of a verified release that land on one file would have the helper move one
 // download twice, or the second over the first: the release is refused before any download.
-bool TauAutoUpgrader::TargetsDistinct() {
+bool UpdateChecker::TargetsDistinct() {
     const UpgradeFolders folders = CurrentUpgradeFolders(AppFolder, TempFolder);
     QSet<QString> seen;
     for (const QString& entry : std::as_const(files_)) {
@@ -593,7 +594,7 @@ bool TauAutoUpgrader::TargetsDistinct() {
 
 // Every target lies in the program's folder or the temporary folder; the first that does not
 // cancels the upgrade before anything is downloaded.
-bool TauAutoUpgrader::TargetsAllowed() {
+bool UpdateChecker::TargetsAllowed() {
     const UpgradeFolders folders = CurrentUpgradeFolders(AppFolder, TempFolder);
     for (const QString& entry : files_) {
         const QString target = ResolveFileEntry(entry, folders).Target;
@@ -607,7 +608,7 @@ bool TauAutoUpgrader::TargetsAllowed() {
     return true;
 }
 
-void TauAutoUpgrader::DownloadLoop(bool first) {
+void UpdateChecker::DownloadLoop(bool first) {
     if (first) {
         infoMode_ = false;
         downloading_ = true;
@@ -664,14 +665,14 @@ void TauAutoUpgrader::DownloadLoop(bool first) {
     FinishUpgrade();
 }
 
-void TauAutoUpgrader::EndPageClosed() {
+void UpdateChecker::EndPageClosed() {
     if (!endPage_ || aborted_)
         return;
     endPage_ = false;
     FinishUpgrade();
 }
 
-void TauAutoUpgrader::FinishUpgrade() {
+void UpdateChecker::FinishUpgrade() {
     finished_ = true;
     downloading_ = false;
     bool restart = true;
@@ -681,7 +682,7 @@ void TauAutoUpgrader::FinishUpgrade() {
         RestartThroughHelper();
 }
 
-void TauAutoUpgrader::LostFile(int statusCode) {
+void UpdateChecker::LostFile(int statusCode) {
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(currentUrl_, statusCode, continueUpgrade);
@@ -699,7 +700,7 @@ void TauAutoUpgrader::LostFile(int statusCode) {
     }
 }
 
-void TauAutoUpgrader::CancelUpgrade() {
+void UpdateChecker::CancelUpgrade() {
     aborted_ = true;
     manifestMode_ = false;
     unverifiedInfo_.clear();
@@ -718,12 +719,12 @@ void TauAutoUpgrader::CancelUpgrade() {
         OnAborted();
 }
 
-void TauAutoUpgrader::CloseWizard() {
+void UpdateChecker::CloseWizard() {
     if (WizardOpen())
         wizard_->Close();
 }
 
-void TauAutoUpgrader::DeleteDownloadsInAppFolder() {
+void UpdateChecker::DeleteDownloadsInAppFolder() {
     QDir folder(AppFolder);
     const QStringList found =
         folder.entryList({QStringLiteral("*") + QLatin1StringView(DownloadSuffix)},
@@ -732,7 +733,7 @@ void TauAutoUpgrader::DeleteDownloadsInAppFolder() {
         folder.remove(name);
 }
 
-void TauAutoUpgrader::RestartThroughHelper() {
+void UpdateChecker::RestartThroughHelper() {
     if (!finished_)
         DeleteDownloadsInAppFolder();
 
@@ -782,8 +783,8 @@ void TauAutoUpgrader::RestartThroughHelper() {
         return;
     }
 
-    if (OnDoOwnCloseAppMethod)
-        OnDoOwnCloseAppMethod();
+    if (OnCloseInstead)
+        OnCloseInstead();
     else if (CloseApplication)
         CloseApplication();
 }

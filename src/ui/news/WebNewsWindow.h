@@ -8,14 +8,14 @@ class QWebEngineView;
 
 // The news window: a fixed 520 x 500 black window filled by a browser. Built only inside the
 // news plugin.
-class TForm5 : public QWidget, public NewsWindow {
+class WebNewsWindow : public QWidget, public NewsWindow {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget* parent = nullptr);
+    explicit WebNewsWindow(QWidget* parent = nullptr);
 
     // NewsWindow
     QWidget* Window() override { return this; }
     void Navigate(const QUrl& address) override;
 
-    QWebEngineView* WebBrowser;
+    QWebEngineView* browser_;
 };
