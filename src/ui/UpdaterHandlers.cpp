@@ -4,17 +4,17 @@ namespace updater {
 
 void Configure(UpdateChecker& updater, const QString& versionNumber) {
     updater.InfoFileURL = QString::fromLatin1(InfoFileURL);
-    updater.VersionControl = byNumber;
+    updater.CompareBy = VersionComparison::ByNumber;
     updater.VersionNumber = versionNumber;
     updater.VersionDate = QStringLiteral("03/12/2008");
-    updater.ShowMessages = mAskUpgrade | mConnLost | mLostFile;
+    updater.ShowMessages =
+        UpdateMessage::AskUpgrade | UpdateMessage::ConnectionLost | UpdateMessage::LostFile;
     updater.SetRestartParams(QStringLiteral("/afterupgrade"));
-    updater.MiscFilesUpgrade = mfuAlwaysDownload;
+    updater.OtherFiles = OtherFilesPolicy::AlwaysDownload;
     // Updates come over plain HTTP: only what the maker's signed manifest lists is used.
     updater.PublicKey = QByteArray::fromBase64(ReleasePublicKey);
     updater.Wizard.Enabled = true;
     updater.Wizard.HideFileLocation = true;
-    updater.Wizard.Language = wlEnglish;
     updater.Wizard.StayOnTop = true;
     // The program's own 118 x 218 picture in the wizard's left panel.
     updater.Wizard.PicturePath = QStringLiteral(":/pictures/wizard.png");
@@ -23,8 +23,8 @@ void Configure(UpdateChecker& updater, const QString& versionNumber) {
 void ConnectHandlers(UpdateChecker& updater, Dialogs& dialogs) {
     Dialogs* box = &dialogs;
     const auto aborted = [box] { box->showMessage(QStringLiteral("Update aborted.")); };
-    updater.OnAborted = aborted;      // UpdaterAborted
-    updater.OnLaterUpgrade = aborted; // UpdaterLaterUpgrade
+    updater.OnAborted = aborted;
+    updater.OnLaterUpgrade = aborted;
     updater.OnNoUpdateAvailable = [box] {
         box->showMessage(QStringLiteral("No update available."));
     };
@@ -34,7 +34,7 @@ void ConnectHandlers(UpdateChecker& updater, Dialogs& dialogs) {
 }
 
 void CheckForUpdate(UpdateChecker& updater) {
-    updater.Proxy().AccessType = atDirect;
+    updater.Proxy().Mode = ProxyMode::Direct;
     updater.RunUpdateCheck(false);
 }
 

@@ -20,50 +20,6 @@ qint64 NowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-quint32 DosAttributes(TauFileAttributes attributes) {
-    namespace dos = platform::DosAttribute;
-    quint32 bits = 0;
-    if (attributes & atrArchive) {
-        bits |= dos::Archive;
-    }
-    if (attributes & atrHidden) {
-        bits |= dos::Hidden;
-    }
-    if (attributes & atrReadOnly) {
-        bits |= dos::ReadOnly;
-    }
-    if (attributes & atrSystem) {
-        bits |= dos::System;
-    }
-    if (attributes & atrTemporary) {
-        bits |= dos::Temporary;
-    }
-    if (attributes & atrOffline) {
-        bits |= dos::Offline;
-    }
-    return bits;
-}
-
-QThread::Priority ThreadPriorityOf(TauThreadPriority priority) {
-    switch (priority) {
-    case tpIdle:
-        return QThread::IdlePriority;
-    case tpLowest:
-        return QThread::LowestPriority;
-    case tpLower:
-        return QThread::LowPriority;
-    case tpNormal:
-        return QThread::NormalPriority;
-    case tpHigher:
-        return QThread::HighPriority;
-    case tpHighest:
-        return QThread::HighestPriority;
-    case tpTimeCritical:
-        return QThread::TimeCriticalPriority;
-    }
-    return QThread::NormalPriority;
-}
-
 QDateTime LocalDate(const QByteArray& text) {
     const QDateTime date = ParseHTTPDate(QString::fromLatin1(text));
     return date.isValid() ? date.toLocalTime() : date;
@@ -139,7 +95,7 @@ bool HttpClient::StartTransfer(const QString& url, const QString& outputFileName
     const quint64 generation = ++generation_;
     worker_.reset(QThread::create([this, generation] { RunWorker(generation); }));
     workerRunning_ = true;
-    worker_->start(ThreadPriorityOf(ThreadPriority));
+    worker_->start(ThreadPriority);
     return true;
 }
 
@@ -267,25 +223,27 @@ void HttpClient::WorkerSteps() {
     request.url = ServiceURL(*parts).toLatin1();
     request.userAgent = UserAgent.toUtf8();
     request.headerLines.append("Accept: " + AcceptTypes.toUtf8());
-    if (CacheOptions & coPragmaNoCache) {
+    if (CacheOptions & HttpCacheOption::PragmaNoCache) {
         request.headerLines.append("Pragma: no-cache");
+    }
+    if (CacheOptions & (HttpCacheOption::AlwaysReload | HttpCacheOption::PragmaNoCache)) {
         request.headerLines.append("Cache-Control: no-cache");
     }
-    if (!(InternetOptions & ioKeepConnection)) {
+    if (!(ConnectionOptions & HttpConnectionOption::KeepConnection)) {
         request.headerLines.append("Connection: close");
     }
-    if (!(InternetOptions & ioNoAuthentication)) {
+    if (!(ConnectionOptions & HttpConnectionOption::NoAuthentication)) {
         request.username = parts->userName.isEmpty() ? HTTPUsername : FromUrlBytes(parts->userName);
         request.password = parts->password.isEmpty() ? HTTPPassword : FromUrlBytes(parts->password);
     }
-    switch (Proxy.AccessType) {
-    case atPreconfig:
+    switch (Proxy.Mode) {
+    case ProxyMode::System:
         request.proxyMode = platform::HttpProxyMode::Preconfigured;
         break;
-    case atDirect:
+    case ProxyMode::Direct:
         request.proxyMode = platform::HttpProxyMode::Direct;
         break;
-    case atUseProxy:
+    case ProxyMode::Proxy:
         request.proxyMode = platform::HttpProxyMode::Named;
         request.proxy = (Proxy.ProxyServer + u':' + QString::number(Proxy.ProxyPort)).toUtf8();
         request.noProxy = NoProxyList(Proxy.ProxyBypass);
@@ -300,12 +258,13 @@ void HttpClient::WorkerSteps() {
     request.sendTimeoutMs = orSystem(Timeouts.SendTimeout, SystemTimeouts.SendTimeout);
     request.floorBytesPerSecond = RateFloor.BytesPerSecond;
     request.floorWindowMs = RateFloor.WindowMs;
-    request.followRedirects = !(InternetOptions & ioNoAutoRedirect);
-    request.cookies = !(InternetOptions & ioNoCookies);
-    request.verifyHost = !(InternetOptions & ioIgnoreCertificateInvalid);
+    request.followRedirects = !(ConnectionOptions & HttpConnectionOption::NoAutoRedirect);
+    request.cookies = !(ConnectionOptions & HttpConnectionOption::NoCookies);
+    request.verifyHost = !(ConnectionOptions & HttpConnectionOption::IgnoreCertificateInvalid);
     // libcurl checks a certificate's dates together with its authority.
     request.verifyPeer =
-        !(InternetOptions & (ioIgnoreUnknownCertificateAuthority | ioIgnoreCertificateDateInvalid));
+        !(ConnectionOptions & (HttpConnectionOption::IgnoreUnknownCertificateAuthority |
+                               HttpConnectionOption::IgnoreCertificateDateInvalid));
     request.bufferSize = block;
 
     for (;;) {
@@ -424,8 +383,8 @@ bool HttpClient::OpenOutput() {
         if (former) {
             platform::SetFileAttributes(path, *former);
         }
-        if (OutputFileAttributes.Incomplete != atrArchive) {
-            platform::SetFileAttributes(path, DosAttributes(OutputFileAttributes.Incomplete));
+        if (IncompleteFileAttributes != dos::Archive) {
+            platform::SetFileAttributes(path, IncompleteFileAttributes);
         }
         file_ = std::move(file);
         filePath_ = path;
@@ -496,8 +455,8 @@ void HttpClient::CloseOutputFile() {
     }
     file_->Close();
     file_.reset();
-    if (OutputFileAttributes.Incomplete != atrArchive) {
-        platform::SetFileAttributes(filePath_, DosAttributes(OutputFileAttributes.Incomplete));
+    if (IncompleteFileAttributes != platform::DosAttribute::Archive) {
+        platform::SetFileAttributes(filePath_, IncompleteFileAttributes);
     }
 }
 
@@ -538,9 +497,8 @@ void HttpClient::Complete(quint64 generation) {
             } else if (s.Success) {
                 if (file_) {
                     CloseOutputFile();
-                    if (OutputFileAttributes.Complete != OutputFileAttributes.Incomplete) {
-                        platform::SetFileAttributes(filePath_,
-                                                    DosAttributes(OutputFileAttributes.Complete));
+                    if (CompleteFileAttributes != IncompleteFileAttributes) {
+                        platform::SetFileAttributes(filePath_, CompleteFileAttributes);
                     }
                 }
                 if (DoneHandler) {

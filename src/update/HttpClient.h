@@ -2,68 +2,54 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFlags>
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 
+#include "platform/FileAttributes.h"
 #include "update/HttpRules.h"
 
 class QFile;
-class QThread;
 
 namespace platform {
 class StreamFile;
 }
 
-// Cache behaviour of a transfer. libcurl keeps no cache, so only coPragmaNoCache and
-// coAlwaysReload change the request (no-cache headers); the others are kept for the owner.
-enum TauCacheOption : unsigned {
-    coAlwaysReload = 1u << 0,
-    coReloadIfNoExpireInformation = 1u << 1,
-    coReloadUpdatedObjects = 1u << 2,
-    coPragmaNoCache = 1u << 3,
-    coNoCacheWrite = 1u << 4,
-    coCreateTempFilesIfCantCache = 1u << 5,
-    coUseCacheIfNetFail = 1u << 6,
+// What a transfer asks of caches on the way. libcurl keeps no cache of its own, so both act
+// on the request only: AlwaysReload asks every cache on the way to fetch anew
+// (Cache-Control: no-cache), PragmaNoCache asks so old HTTP/1.0 caches too (Pragma as well).
+enum class HttpCacheOption : unsigned {
+    AlwaysReload = 1u << 0,
+    PragmaNoCache = 1u << 1,
 };
-using TauCacheOptions = unsigned;
+Q_DECLARE_FLAGS(HttpCacheOptions, HttpCacheOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(HttpCacheOptions)
 
-enum HttpConnectionOption : unsigned {
-    ioIgnoreCertificateInvalid = 1u << 0,
-    ioIgnoreCertificateDateInvalid = 1u << 1,
-    ioIgnoreUnknownCertificateAuthority = 1u << 2,
-    ioIgnoreRedirectToHTTP = 1u << 3,
-    ioIgnoreRedirectToHTTPS = 1u << 4,
-    ioKeepConnection = 1u << 5,
-    ioNoAuthentication = 1u << 6,
-    ioNoAutoRedirect = 1u << 7,
-    ioNoCookies = 1u << 8,
+// How the connection is made and which certificate faults are let through.
+enum class HttpConnectionOption : unsigned {
+    IgnoreCertificateInvalid = 1u << 0, // a certificate for another host name
+    IgnoreCertificateDateInvalid = 1u << 1,
+    IgnoreUnknownCertificateAuthority = 1u << 2,
+    KeepConnection = 1u << 3,
+    NoAuthentication = 1u << 4, // neither the URL's nor HTTPUsername's credentials are sent
+    NoAutoRedirect = 1u << 5,
+    NoCookies = 1u << 6,
 };
-using HttpConnectionOptions = unsigned;
+Q_DECLARE_FLAGS(HttpConnectionOptions, HttpConnectionOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(HttpConnectionOptions)
 
-enum TauFileAttribute : unsigned {
-    atrArchive = 1u << 0,
-    atrHidden = 1u << 1,
-    atrReadOnly = 1u << 2,
-    atrSystem = 1u << 3,
-    atrTemporary = 1u << 4,
-    atrOffline = 1u << 5,
-};
-using TauFileAttributes = unsigned;
-
-struct DownloadFileAttributes {
-    TauFileAttributes Complete = atrArchive;
-    TauFileAttributes Incomplete = atrArchive | atrTemporary;
-};
-
-enum TauAccessType { atPreconfig, atDirect, atUseProxy };
+// How the proxy is chosen: as the system is configured (the environment's http_proxy and
+// no_proxy), none, or the one HttpProxy names.
+enum class ProxyMode { System, Direct, Proxy };
 
 struct HttpProxy {
-    TauAccessType AccessType = atPreconfig;
+    ProxyMode Mode = ProxyMode::System;
     int ProxyPort = 8080;
     QString ProxyServer;
     QString ProxyBypass = QStringLiteral("127.0.0.1;");
@@ -83,10 +69,8 @@ struct HttpTimeouts {
 // answer, ends the transfer as a time-out.
 inline constexpr HttpTimeouts DefaultHttpTimeouts{60000, 60000, 60000};
 
-enum TauThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
-
 // Bytes per second and the window in milliseconds (whole seconds count); 0: no floor.
-struct TauRateFloor {
+struct TransferRateFloor {
     int BytesPerSecond = 0;
     int WindowMs = 0;
 };
@@ -136,15 +120,18 @@ public:
     QString AcceptTypes = QStringLiteral("text/html, */*");
     QString UserAgent = QStringLiteral("Quillon Varnholt/1.3.0.0");
     int TransferBufferSize = 4096;
-    TauCacheOptions CacheOptions =
-        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
-    HttpConnectionOptions InternetOptions = ioKeepConnection;
+    HttpCacheOptions CacheOptions;
+    HttpConnectionOptions ConnectionOptions = HttpConnectionOption::KeepConnection;
     HttpProxy Proxy;
     HttpTimeouts Timeouts;
     QString HTTPUsername;
     QString HTTPPassword;
-    DownloadFileAttributes OutputFileAttributes;
-    TauThreadPriority ThreadPriority = tpNormal;
+    // platform::DosAttribute bits of the output file while it is written, and once it is
+    // complete. Plain Archive while written leaves the file as it was created.
+    quint32 IncompleteFileAttributes =
+        platform::DosAttribute::Archive | platform::DosAttribute::Temporary;
+    quint32 CompleteFileAttributes = platform::DosAttribute::Archive;
+    QThread::Priority ThreadPriority = QThread::NormalPriority;
     // Stands in for each time-out left at 0.
     HttpTimeouts SystemTimeouts = DefaultHttpTimeouts;
     // Largest body kept in memory. A larger answer of 200 or 206 fails (OutputFailedHandler);
@@ -155,7 +142,7 @@ public:
     // State().OverLimit set), and nothing past it is read. -1: no limit beyond MemoryLimit.
     qint64 BodyLimit = -1;
     // A transfer slower than this on average over the window ends as a broken-off one.
-    TauRateFloor RateFloor;
+    TransferRateFloor RateFloor;
 
     // Waits. Set `continueTransfer` false to skip the body.
     std::function<void(const ResponseHead& info, bool& continueTransfer)> HeaderInfoHandler;

@@ -170,8 +170,8 @@ bool UpdateChecker::StartCheck(bool checkOnly, bool automatic) {
         manifest_.reset();
         http_.MemoryLimit = memoryLimit_;
         http_.BodyLimit = -1;
-        http_.RateFloor = Signed() ? DownloadFloor : TauRateFloor{};
-        http_.CacheOptions = CacheOptions | coPragmaNoCache;
+        http_.RateFloor = Signed() ? DownloadFloor : TransferRateFloor{};
+        http_.CacheOptions = CacheOptions | HttpCacheOption::PragmaNoCache;
         if (http_.StartTransfer(InfoFileURL, QString()) && checkOnly) {
             QEventLoop wait;
             checkWait_ = &wait;
@@ -200,7 +200,7 @@ void UpdateChecker::InstallHandlers() {
         if (WizardOpen())
             wizard_->SetFileSize(FileSizeText(info.ContentLength, QLocale()));
         bool go = continueTransfer;
-        if (MiscFilesUpgrade == mfuOnlyIfSizeDifferent && info.ContentLength != 0 &&
+        if (OtherFiles == OtherFilesPolicy::OnlyIfSizeDiffers && info.ContentLength != 0 &&
             files_.size() > 1 &&
             QFileInfo(currentTarget_)
                     .fileName()
@@ -325,7 +325,7 @@ void UpdateChecker::PasswordRequested(const QString& realm, bool& retry) {
     bool tryAgain = false;
     if (OnPasswordRequest)
         OnPasswordRequest(realm, tryAgain);
-    if (!tryAgain && (ShowMessages & mPasswordRequest) && prompts_) {
+    if (!tryAgain && (ShowMessages & UpdateMessage::PasswordRequest) && prompts_) {
         QString user = http_.HTTPUsername;
         QString password;
         const QString remote = infoMode_ ? InfoFileURL : currentUrl_;
@@ -347,7 +347,7 @@ void UpdateChecker::InfoFileUnusable() {
     DecisionDone();
     if (OnNoInfoFile)
         OnNoInfoFile();
-    if ((ShowMessages & mNoInfoFile) && prompts_)
+    if ((ShowMessages & UpdateMessage::NoInfoFile) && prompts_)
         prompts_->ShowError(UpgraderMessages(25));
 }
 
@@ -365,12 +365,12 @@ void UpdateChecker::TransferBroken(bool hostUnreachable) {
             OnHostUnreachable(url, host);
         if (autoCheck_)
             ArmAutoCheck(); // silently: the next tick tries again
-        else if ((ShowMessages & mHostUnreachable) && prompts_)
+        else if ((ShowMessages & UpdateMessage::HostUnreachable) && prompts_)
             prompts_->ShowError(HostUnreachableText(host));
     } else {
         if (OnConnectionLost)
             OnConnectionLost();
-        if ((ShowMessages & mConnLost) && prompts_)
+        if ((ShowMessages & UpdateMessage::ConnectionLost) && prompts_)
             prompts_->ShowError(UpgraderMessages(30));
     }
     http_.StopTransfer(false, false);
@@ -381,7 +381,7 @@ void UpdateChecker::TransferBroken(bool hostUnreachable) {
 void UpdateChecker::FetchManifest() {
     manifestMode_ = true;
     http_.MemoryLimit = ManifestLimits::Bytes;
-    http_.CacheOptions = CacheOptions | coPragmaNoCache;
+    http_.CacheOptions = CacheOptions | HttpCacheOption::PragmaNoCache;
     if (!http_.StartTransfer(ManifestUrl(), QString()))
         ManifestArrived(std::nullopt);
 }
@@ -429,7 +429,7 @@ void UpdateChecker::ManifestArrived(const std::optional<QByteArray>& text) {
 }
 
 bool UpdateChecker::ManifestNewer(const ReleaseManifest& manifest) const {
-    if (VersionControl == byNumber)
+    if (CompareBy == VersionComparison::ByNumber)
         return CompareVersionText(manifest.Version, VersionNumber) > 0;
     const QDate today = QDate::currentDate();
     return ParseInfoDate(VersionDate, today) < manifest.Released;
@@ -521,7 +521,7 @@ void UpdateChecker::InfoFileArrived(const QByteArray& body, const ReleaseManifes
     }
     infoMode_ = false;
     files_ = info.Files;
-    const VersionCheck check{VersionControl, VersionNumber, VersionDate, QDate::currentDate()};
+    const VersionCheck check{CompareBy, VersionNumber, VersionDate, QDate::currentDate()};
     updateAvailable_ = ::UpdateAvailable(info, check);
     // A verified release is newer by the manifest's word, or it is no update (a rollback).
     if (manifest && !ManifestNewer(*manifest))
@@ -530,12 +530,12 @@ void UpdateChecker::InfoFileArrived(const QByteArray& body, const ReleaseManifes
         DecisionDone();
         if (OnNoUpdateAvailable)
             OnNoUpdateAvailable();
-        if (!autoCheck_ && (ShowMessages & mNoUpdateAvailable) && prompts_)
+        if (!autoCheck_ && (ShowMessages & UpdateMessage::NoUpdate) && prompts_)
             prompts_->ShowInformation(UpgraderMessages(24));
         return;
     }
     upgradeMsg_ = info.UpgradeMsg;
-    upgradeMethod_ = info.UpgradeMethod;
+    upgradeMethod_ = info.Method;
     bool canUpgrade = true;
     if (OnBeginUpgrade)
         OnBeginUpgrade(upgradeMsg_, upgradeMethod_, files_, canUpgrade);
@@ -546,13 +546,13 @@ void UpdateChecker::InfoFileArrived(const QByteArray& body, const ReleaseManifes
     }
     DecisionDone();
     if (!updateAvailable_ ||
-        ((ShowMessages & mAskUpgrade) &&
+        ((ShowMessages & UpdateMessage::AskUpgrade) &&
          !(prompts_ && prompts_->AskUpgrade(AskUpgradeText(Title(), upgradeMsg_))))) {
         if (OnLaterUpgrade)
             OnLaterUpgrade();
         return;
     }
-    if (upgradeMethod_ == umRedirectToURL) {
+    if (upgradeMethod_ == UpgradeMethod::RedirectToUrl) {
         OpenBrowser(files_.first());
         return;
     }
@@ -650,9 +650,11 @@ void UpdateChecker::DownloadLoop(bool first) {
         http_.CacheOptions = CacheOptions;
         // Not a byte more than the manifest lists is read, and no slower than the floor.
         http_.BodyLimit = Signed() ? manifest_->Files.at(index_).Size : -1;
-        http_.RateFloor = Signed() ? DownloadFloor : TauRateFloor{};
+        http_.RateFloor = Signed() ? DownloadFloor : TransferRateFloor{};
         // Hidden and temporary until the helper puts the file in its place.
-        http_.OutputFileAttributes = {atrHidden | atrTemporary, atrHidden | atrTemporary};
+        namespace dos = platform::DosAttribute;
+        http_.IncompleteFileAttributes = dos::Hidden | dos::Temporary;
+        http_.CompleteFileAttributes = dos::Archive | dos::Hidden | dos::Temporary;
         downloads_ << currentDownload_;
         http_.StartTransfer(currentUrl_, currentDownload_);
         return;
@@ -686,7 +688,7 @@ void UpdateChecker::LostFile(int statusCode) {
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(currentUrl_, statusCode, continueUpgrade);
-    if (ShowMessages & mLostFile)
+    if (ShowMessages & UpdateMessage::LostFile)
         continueUpgrade = prompts_ && prompts_->AskYesNoWarning(LostFileCaption(statusCode),
                                                                 LostFileText(currentUrl_));
     if (continueUpgrade) {

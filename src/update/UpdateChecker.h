@@ -17,25 +17,27 @@
 class QEventLoop;
 class ShellOpen;
 
-enum TauShowMessage : unsigned {
-    mAskUpgrade = 1u << 0,
-    mConnLost = 1u << 1,
-    mHostUnreachable = 1u << 2,
-    mLostFile = 1u << 3,
-    mNoInfoFile = 1u << 4,
-    mNoUpdateAvailable = 1u << 5,
-    mPasswordRequest = 1u << 6,
+// The message boxes the checker may show on its own.
+enum class UpdateMessage : unsigned {
+    AskUpgrade = 1u << 0,      // the question whether to upgrade now
+    ConnectionLost = 1u << 1,  // a transfer broke off
+    HostUnreachable = 1u << 2, // the server could not be reached (not on an automatic check)
+    LostFile = 1u << 3,        // an update file is missing on the server
+    NoInfoFile = 1u << 4,      // the information file is missing or unusable
+    NoUpdate = 1u << 5,        // no newer version (not on an automatic check)
+    PasswordRequest = 1u << 6, // the credentials window on a 401
 };
-using TauShowMessages = unsigned;
+Q_DECLARE_FLAGS(UpdateMessages, UpdateMessage)
+Q_DECLARE_OPERATORS_FOR_FLAGS(UpdateMessages)
 
-enum TMiscFilesUpgrade { mfuAlwaysDownload, mfuOnlyIfSizeDifferent };
-enum TWizardLanguage { wlAuto, wlEnglish };
+// Whether an update file other than the program itself is fetched when a file of the same
+// size is already in its place.
+enum class OtherFilesPolicy { AlwaysDownload, OnlyIfSizeDiffers };
 
 struct WizardSettings {
     bool Enabled = true;
     bool HideFileLocation = false;
     QString PicturePath; // a picture file or resource; empty: none
-    TWizardLanguage Language = wlAuto;
     bool StayOnTop = true;
 };
 
@@ -66,14 +68,14 @@ public:
     ~UpdateChecker() override;
 
     QString InfoFileURL = QStringLiteral("http://");
-    TVersionControl VersionControl = byDate;
+    VersionComparison CompareBy = VersionComparison::ByDate;
     QString VersionNumber;
     QString VersionDate; // MM/DD/YYYY; today when created
-    bool VersionDateAutoSet = true;
-    TauShowMessages ShowMessages = mAskUpgrade | mConnLost | mLostFile | mPasswordRequest;
-    TMiscFilesUpgrade MiscFilesUpgrade = mfuAlwaysDownload;
-    TauCacheOptions CacheOptions =
-        coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
+    UpdateMessages ShowMessages = UpdateMessage::AskUpgrade | UpdateMessage::ConnectionLost |
+                                  UpdateMessage::LostFile | UpdateMessage::PasswordRequest;
+    OtherFilesPolicy OtherFiles = OtherFilesPolicy::AlwaysDownload;
+    // Of every transfer; the information file and the manifest add PragmaNoCache.
+    HttpCacheOptions CacheOptions;
     WizardSettings Wizard;
     // The maker's Ed25519 public key (32 bytes). Set, only the release manifest signed with it
     // (at InfoFileURL + ManifestUrlSuffix, see ReleaseManifest.h) is believed: the information
@@ -85,7 +87,7 @@ public:
     QByteArray PublicKey;
     // With a key: a download slower than this on average over its window ends as broken off
     // (tests shorten it).
-    TauRateFloor DownloadFloor{1024, 30000};
+    TransferRateFloor DownloadFloor{1024, 30000};
     HttpProxy& Proxy() { return http_.Proxy; }
     HttpTimeouts& Timeouts() { return http_.Timeouts; }
     // What a time-out of 0 stands for (tests shorten it).
@@ -113,7 +115,7 @@ public:
     QString AppFolder;  // ends with "/"
     QString TempFolder; // ends with "/"; AppFolder when the temporary folder is missing
     // The helper program's bytes are read from here.
-    QString HelperSource = QStringLiteral(":/AUUPG/Upgrader4.exe");
+    QString HelperSource = QStringLiteral(":/helper/Upgrader4.exe");
 
     void SetPrompts(UpgraderPrompts* prompts) { prompts_ = prompts; }
     void SetWizardView(UpgradeWizardView* view);
@@ -129,7 +131,7 @@ public:
     void CancelUpgrade();
 
     // Events, fired only when set.
-    std::function<void(const QString& upgradeMsg, TUpgradeMethod method, const QStringList& files,
+    std::function<void(const QString& upgradeMsg, UpgradeMethod method, const QStringList& files,
                        bool& canUpgrade)>
         OnBeginUpgrade;
     std::function<void()> OnLaterUpgrade;
@@ -152,7 +154,7 @@ public:
     std::function<void()> OnAfterRestart;
     // The server asked for credentials (401): set `tryAgain` to send the request again with
     // HTTPUsername() and HTTPPassword(). Left false, the credentials window asks when
-    // mPasswordRequest is shown; its Cancel cancels the upgrade.
+    // UpdateMessage::PasswordRequest is shown; its Cancel cancels the upgrade.
     std::function<void(const QString& realm, bool& tryAgain)> OnPasswordRequest;
 
     // State a caller may look at.
@@ -161,7 +163,8 @@ public:
     bool Aborted() const { return aborted_; }
     bool Finished() const { return finished_; }
     const QStringList& Files() const { return files_; }
-    TUpgradeMethod UpgradeMethod() const { return upgradeMethod_; }
+    // How the information file says the update is applied.
+    UpgradeMethod AnnouncedUpgradeMethod() const { return upgradeMethod_; }
     const QString& UpgradeMsg() const { return upgradeMsg_; }
 
 private:
@@ -217,7 +220,7 @@ private:
 
     QStringList files_;
     QString upgradeMsg_;
-    TUpgradeMethod upgradeMethod_ = umSelfUpgrade;
+    UpgradeMethod upgradeMethod_ = UpgradeMethod::SelfUpgrade;
     int index_ = 0;
     QString currentUrl_;
     QString currentDownload_;

@@ -165,12 +165,12 @@ QDate ParseInfoDate(const QString& text, const QDate& today) {
     return date.isValid() ? date : today;
 }
 
-TUpgradeMethod UpgradeMethodFromText(const QString& methodValue) {
+UpgradeMethod UpgradeMethodFromText(const QString& methodValue) {
     if (methodValue.startsWith(QLatin1Char('1')))
-        return umUseExternalSetup;
+        return UpgradeMethod::ExternalSetup;
     if (methodValue.startsWith(QLatin1Char('2')))
-        return umRedirectToURL;
-    return umSelfUpgrade;
+        return UpgradeMethod::RedirectToUrl;
+    return UpgradeMethod::SelfUpgrade;
 }
 
 UpdateInfo ParseUpdateInfo(const QString& text) {
@@ -185,13 +185,13 @@ UpdateInfo ParseUpdateInfo(const QString& text) {
     info.InfoVersion = InfoValue(text, QStringLiteral("#version"), false);
     info.InfoDate = InfoValue(text, QStringLiteral("#date"), false);
     info.UpgradeMsg = InfoValue(text, QStringLiteral("#message"), true);
-    info.UpgradeMethod = UpgradeMethodFromText(InfoValue(text, QStringLiteral("#method"), false));
+    info.Method = UpgradeMethodFromText(InfoValue(text, QStringLiteral("#method"), false));
     return info;
 }
 
 bool UpdateAvailable(const UpdateInfo& info, const VersionCheck& check) {
     bool newer = false;
-    if (check.VersionControl == byNumber)
+    if (check.CompareBy == VersionComparison::ByNumber)
         newer = CompareVersionText(info.InfoVersion, check.VersionNumber) > 0;
     else
         newer = ParseInfoDate(check.VersionDate, check.Today) <

@@ -8,9 +8,13 @@
 // The update information file on the maker's server, and the rules that decide whether it
 // announces something newer than the running program. Everything here is pure.
 
-enum TUpgradeMethod { umSelfUpgrade = 0, umUseExternalSetup = 1, umRedirectToURL = 2 };
+// How an update is applied. The value is the digit of "#method" and of the helper's command
+// line.
+enum class UpgradeMethod { SelfUpgrade = 0, ExternalSetup = 1, RedirectToUrl = 2 };
 
-enum TVersionControl { byDate, byNumber };
+// What tells a newer version: "#version" against the running program's version number, or
+// "#date" against its date.
+enum class VersionComparison { ByDate, ByNumber };
 
 // What a file may hold. A file beyond them is damaged: no information at all.
 struct InfoFileLimits {
@@ -25,7 +29,7 @@ struct UpdateInfo {
     QString InfoVersion;
     QString InfoDate;
     QString UpgradeMsg;
-    TUpgradeMethod UpgradeMethod = umSelfUpgrade;
+    UpgradeMethod Method = UpgradeMethod::SelfUpgrade;
 };
 
 // The body as the checker reads it: one character per byte.
@@ -49,16 +53,16 @@ int CompareVersionText(const QString& a, const QString& b);
 QDate ParseInfoDate(const QString& text, const QDate& today);
 
 // From the "#method" value: "1..." external setup, "2..." redirect, anything else self-upgrade.
-TUpgradeMethod UpgradeMethodFromText(const QString& methodValue);
+UpgradeMethod UpgradeMethodFromText(const QString& methodValue);
 
 // Every field of the file. The message is the braced "#message" value. A text longer than
 // InfoFileLimits::Bytes, or beyond the file limits, is damaged.
 UpdateInfo ParseUpdateInfo(const QString& text);
 
 struct VersionCheck {
-    TVersionControl VersionControl = byNumber;
+    VersionComparison CompareBy = VersionComparison::ByNumber;
     QString VersionNumber; // the running program's version text
-    QString VersionDate;   // the running program's date, MM/DD/YYYY (byDate only)
+    QString VersionDate;   // the running program's date, MM/DD/YYYY (ByDate only)
     QDate Today;           // what a malformed date stands for
 };
 

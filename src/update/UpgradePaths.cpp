@@ -139,7 +139,7 @@ QString VerifiedQueueText(const QList<QueuedFile>& files) {
 }
 
 QString HelperCommandLine(const QString& helperPath, const QString& programPath,
-                          const QString& restartParams, TUpgradeMethod method) {
+                          const QString& restartParams, UpgradeMethod method) {
     return helperPath + QLatin1Char(' ') + programPath + QStringLiteral(" +") + restartParams +
            QString::number(static_cast<int>(method));
 }

@@ -86,4 +86,4 @@ QString VerifiedQueueText(const QList<QueuedFile>& files);
 // The helper's command line: its path, the program's path, then "+" with the restart
 // parameters and the method digit. Nothing is quoted: the helper joins its arguments again.
 QString HelperCommandLine(const QString& helperPath, const QString& programPath,
-                          const QString& restartParams, TUpgradeMethod method);
+                          const QString& restartParams, UpgradeMethod method);

@@ -60,14 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What the program writes comes back whole, also from a helper path with blanks.
     const QString program = PlainPath(text.left(200));
     const QString helper = QStringLiteral("/run/my temp/Upgrader4.exe");
-    for (const TUpgradeMethod method : {umSelfUpgrade, umUseExternalSetup}) {
+    for (const UpgradeMethod method : {UpgradeMethod::SelfUpgrade, UpgradeMethod::ExternalSetup}) {
         const QString line =
             HelperCommandLine(helper, program, QStringLiteral("/afterupgrade"), method);
         const std::optional<HelperCommand> back = ParseHelperCommand(HelperArguments(
             splitArguments(line), [&](const QString& path) { return path == helper; }));
         if (!back || back->ProgramPath != program ||
             back->RestartParams != QLatin1String("/afterupgrade") ||
-            back->External != (method == umUseExternalSetup))
+            back->External != (method == UpgradeMethod::ExternalSetup))
             __builtin_trap();
     }
     return 0;

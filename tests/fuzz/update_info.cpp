@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
     }
     const QDate today(2008, 3, 12);
-    UpdateAvailable(info, {byNumber, QStringLiteral("1.3.0.0"), {}, today});
-    UpdateAvailable(info, {byDate, {}, QStringLiteral("03/12/2008"), today});
+    UpdateAvailable(info, {VersionComparison::ByNumber, QStringLiteral("1.3.0.0"), {}, today});
+    UpdateAvailable(info, {VersionComparison::ByDate, {}, QStringLiteral("03/12/2008"), today});
     if (!ParseInfoDate(info.InfoDate, today).isValid())
         __builtin_trap();
 

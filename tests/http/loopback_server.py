@@ -83,6 +83,8 @@ class Handler(BaseHTTPRequestHandler):
             else:
                 self.answer(401, b"denied", 6,
                             [("WWW-Authenticate", 'Basic realm="Varnholt updates"')])
+        elif url.path == "/redirect":
+            self.answer(302, b"", 0, [("Location", "/echo?redirected")])
         elif url.path == "/echo":
             text = self.requestline + "\r\n" + str(self.headers)
             body = text.encode("latin-1")

@@ -321,7 +321,7 @@ TEST(UpdaterHandlers, TheCredentialsWindowRetriesOrCancels) {
         updater::Configure(updater, "1.3.0.0");
         updater::ConnectHandlers(updater, dialogs);
         updater.PublicKey = keys.publicKey;
-        updater.ShowMessages |= mPasswordRequest;
+        updater.ShowMessages |= UpdateMessage::PasswordRequest;
         updater.SetPrompts(&prompts);
         updater.InfoFileURL = QStringLiteral("http://127.0.0.1:%1/auth/update.txt").arg(port);
         updater.HTTPUsername() = "quillon";
@@ -379,7 +379,7 @@ TEST(UpdaterHandlers, MainWindowShowsItsFourAnswers) {
         ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty() && !updater.Busy(); }));
         QApplication::processEvents();
         EXPECT_EQ(dialogs.messages, QStringList{c.expected});
-        EXPECT_EQ(updater.Proxy().AccessType, atDirect);
+        EXPECT_EQ(updater.Proxy().Mode, ProxyMode::Direct);
     }
 }
 

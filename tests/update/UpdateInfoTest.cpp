@@ -82,7 +82,9 @@ TEST(ParseUpdateInfo, AFileBeyondItsLimitsIsDamaged) {
         EXPECT_EQ(info.Damaged, c.damaged);
         EXPECT_EQ(info.Files.size(), c.files);
         EXPECT_EQ(info.InfoVersion.isEmpty(), c.damaged);
-        EXPECT_EQ(UpdateAvailable(info, {byNumber, "1.3.0.0", {}, QDate(2008, 3, 12)}), !c.damaged);
+        EXPECT_EQ(
+            UpdateAvailable(info, {VersionComparison::ByNumber, "1.3.0.0", {}, QDate(2008, 3, 12)}),
+            !c.damaged);
     }
 }
 
@@ -135,10 +137,11 @@ TEST(ParseInfoDate, ReadsMonthDayYearElseToday) {
 TEST(UpgradeMethodFromText, FirstCharacterDecides) {
     const struct {
         const char* text;
-        TUpgradeMethod expected;
-    } cases[] = {{"", umSelfUpgrade},    {"0", umSelfUpgrade},    {"1", umUseExternalSetup},
-                 {"2", umRedirectToURL}, {"21", umRedirectToURL}, {" 2", umSelfUpgrade},
-                 {"x", umSelfUpgrade}};
+        UpgradeMethod expected;
+    } cases[] = {{"", UpgradeMethod::SelfUpgrade},     {"0", UpgradeMethod::SelfUpgrade},
+                 {"1", UpgradeMethod::ExternalSetup},  {"2", UpgradeMethod::RedirectToUrl},
+                 {"21", UpgradeMethod::RedirectToUrl}, {" 2", UpgradeMethod::SelfUpgrade},
+                 {"x", UpgradeMethod::SelfUpgrade}};
     for (const auto& c : cases)
         EXPECT_EQ(UpgradeMethodFromText(QString::fromLatin1(c.text)), c.expected) << c.text;
 }
@@ -147,20 +150,22 @@ TEST(UpdateAvailable, WholeFilesAgainstTheRunningProgram) {
     const QDate today(2024, 7, 9);
     const struct {
         const char* file;
-        TVersionControl control;
+        VersionComparison control;
         const char* versionDate;
         bool expected;
     } cases[] = {
-        {"#url1=http://h/varnholt\r\n#version=1.3.1.0\r\n", byNumber, "", true},
-        {"#url1=http://h/varnholt\r\n#version=1.3\r\n", byNumber, "", false},
-        {"#version=1.4.0.0\r\n#message={New}\r\n", byNumber, "", false}, // no file
-        {"#url2=http://h/varnholt\r\n#version=1.4.0.0\r\n", byNumber, "", false},
-        {"#url=http://h/varnholt\r\n#version=\r\n", byNumber, "", false},
-        {"#url=http://h/varnholt\r\n#version=1.3.0.0b\r\n", byNumber, "", true},
-        {"#url=http://h/v\r\n#date=04/01/2008\r\n", byDate, "03/12/2008", true},
-        {"#url=http://h/v\r\n#date=03/12/2008\r\n", byDate, "03/12/2008", false},
-        {"#url=http://h/v\r\n#date=soon\r\n", byDate, "03/12/2008", true}, // counts as today
-        {"#url=http://h/v\r\n#date=soon\r\n", byDate, "never", false},
+        {"#url1=http://h/varnholt\r\n#version=1.3.1.0\r\n", VersionComparison::ByNumber, "", true},
+        {"#url1=http://h/varnholt\r\n#version=1.3\r\n", VersionComparison::ByNumber, "", false},
+        {"#version=1.4.0.0\r\n#message={New}\r\n", VersionComparison::ByNumber, "",
+         false}, // no file
+        {"#url2=http://h/varnholt\r\n#version=1.4.0.0\r\n", VersionComparison::ByNumber, "", false},
+        {"#url=http://h/varnholt\r\n#version=\r\n", VersionComparison::ByNumber, "", false},
+        {"#url=http://h/varnholt\r\n#version=1.3.0.0b\r\n", VersionComparison::ByNumber, "", true},
+        {"#url=http://h/v\r\n#date=04/01/2008\r\n", VersionComparison::ByDate, "03/12/2008", true},
+        {"#url=http://h/v\r\n#date=03/12/2008\r\n", VersionComparison::ByDate, "03/12/2008", false},
+        {"#url=http://h/v\r\n#date=soon\r\n", VersionComparison::ByDate, "03/12/2008",
+         true}, // counts as today
+        {"#url=http://h/v\r\n#date=soon\r\n", VersionComparison::ByDate, "never", false},
     };
     for (const auto& c : cases) {
         const UpdateInfo info = ParseUpdateInfo(QString::fromLatin1(c.file));
@@ -181,9 +186,9 @@ TEST(ParseUpdateInfo, TakesEveryFieldOfTheExampleFile) {
     EXPECT_EQ(info.InfoVersion, "1.3.1.0");
     EXPECT_EQ(info.InfoDate, "04/01/2008");
     EXPECT_EQ(info.UpgradeMsg, "Fixes and\r\nnew resolutions.");
-    EXPECT_EQ(info.UpgradeMethod, umUseExternalSetup);
+    EXPECT_EQ(info.Method, UpgradeMethod::ExternalSetup);
 
-    EXPECT_EQ(ParseUpdateInfo(InfoText("#version=2\r\n")).UpgradeMethod, umSelfUpgrade);
+    EXPECT_EQ(ParseUpdateInfo(InfoText("#version=2\r\n")).Method, UpgradeMethod::SelfUpgrade);
     // One character per byte: a Latin-1 byte stays one character.
     EXPECT_EQ(ParseUpdateInfo(InfoText("#message={Gr\xfc\xdf"
                                        "e}\r\n"))

@@ -59,7 +59,7 @@ protected:
             QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
     }
 
-    void startHelper(TUpgradeMethod method,
+    void startHelper(UpgradeMethod method,
                      const QString& restartParams = QStringLiteral("/afterupgrade"),
                      const QString& helper = testsupport::binPath("Upgrader4")) {
         const QString line = HelperCommandLine(helper, program_, restartParams, method);
@@ -104,7 +104,7 @@ TEST_F(UpgradeHelperProcess, MovesQueuedAndScannedDownloadsAndRestartsTheNewProg
     writeFile(temp_ + "UpgraderQueue.txt",
               QueueFileText({"http://h/x=" + app_ + "data/x.dat"}).toUtf8());
 
-    startHelper(umSelfUpgrade);
+    startHelper(UpgradeMethod::SelfUpgrade);
     ASSERT_TRUE(waitUntil([&] { return helperEnded(); }, 60000));
     EXPECT_EQ(helper_.exitCode(), 0);
     ASSERT_TRUE(waitUntil([&] { return !Marker(marker).isEmpty(); }, 60000));
@@ -138,7 +138,7 @@ TEST_F(UpgradeHelperProcess, AVerifiedQueueMovesOnlyListedFilesThatStillMatch) {
                                  {app_ + "data/x.dat", platform::Sha256("checked data")}})
                   .toUtf8());
 
-    startHelper(umSelfUpgrade);
+    startHelper(UpgradeMethod::SelfUpgrade);
     ASSERT_TRUE(waitUntil([&] { return helperEnded(); }, 60000));
     ASSERT_TRUE(waitUntil([&] { return !Marker(marker).isEmpty(); }, 60000));
     EXPECT_EQ(Marker(marker), "new /afterupgrade");
@@ -160,7 +160,7 @@ TEST_F(UpgradeHelperProcess, AHelperWrittenBesideItsQueueRemovesItselfAndItsFold
     const QString helper = temp_ + UpgradeHelperFileName;
     ASSERT_TRUE(QFile::copy(testsupport::binPath("Upgrader4"), helper));
 
-    startHelper(umSelfUpgrade, QStringLiteral("/afterupgrade"), helper);
+    startHelper(UpgradeMethod::SelfUpgrade, QStringLiteral("/afterupgrade"), helper);
     ASSERT_TRUE(waitUntil([&] { return helperEnded(); }, 60000));
     EXPECT_EQ(helper_.exitCode(), 0);
     ASSERT_TRUE(waitUntil([&] { return !Marker(marker).isEmpty(); }, 60000));
@@ -199,7 +199,7 @@ TEST_F(UpgradeHelperProcess, AQueueThatIsNotTheUsersOwnIsNeitherAppliedNorDelete
             std::printf("skipped: cannot give a file to another user here (needs root)\n");
             continue;
         }
-        startHelper(umSelfUpgrade);
+        startHelper(UpgradeMethod::SelfUpgrade);
         ASSERT_TRUE(waitUntil([&] { return helperEnded(); }, 60000));
         ASSERT_TRUE(waitUntil([&] { return !Marker(marker).isEmpty(); }, 60000));
         EXPECT_EQ(readFile(app_ + "data/x.dat"), "old data");
@@ -227,7 +227,7 @@ TEST_F(UpgradeHelperProcess, WaitsUntilTheRunningProgramHasEnded) {
     const QString marker = root_.path() + "/started.txt";
     writeScript(program_ + ".uTMP", marker, "new", false);
 
-    startHelper(umSelfUpgrade);
+    startHelper(UpgradeMethod::SelfUpgrade);
     ASSERT_TRUE(waitUntil([&] { return SchedulingPolicy(helper_.processId()) == 5; }, 60000));
     EXPECT_TRUE(QFile::exists(program_ + ".uTMP"));
     EXPECT_FALSE(QFile::exists(marker));
@@ -249,7 +249,7 @@ TEST_F(UpgradeHelperProcess, ExternalSetupRunsHiddenIsAwaitedDeletedAndTheProgra
     const QByteArray programBytes = readFile(program_);
     ASSERT_TRUE(QFile::copy("/bin/sleep", setup + ".uTMP"));
 
-    startHelper(umUseExternalSetup, QStringLiteral("600"));
+    startHelper(UpgradeMethod::ExternalSetup, QStringLiteral("600"));
     qint64 setupPid = 0;
     ASSERT_TRUE(waitUntil([&] { return (setupPid = RunningFrom(setup)) != 0; }, 60000));
     ASSERT_TRUE(waitUntil([&] { return SchedulingPolicy(helper_.processId()) == 5; }, 60000));

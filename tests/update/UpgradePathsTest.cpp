@@ -154,13 +154,14 @@ TEST(VerifiedQueueText, MarkedAndEveryFileWithItsDigest) {
 // in the helper, also when the helper's own path has blanks.
 TEST(HelperCommandLine, RoundTripsThroughTheHelpersReading) {
     const QString program = QStringLiteral("/home/me/my  apps/varnholt");
-    const QString line = HelperCommandLine(QStringLiteral("/tmp/Upgrader4.exe"), program,
-                                           QStringLiteral("/afterupgrade"), umSelfUpgrade);
+    const QString line =
+        HelperCommandLine(QStringLiteral("/tmp/Upgrader4.exe"), program,
+                          QStringLiteral("/afterupgrade"), UpgradeMethod::SelfUpgrade);
     EXPECT_EQ(line, "/tmp/Upgrader4.exe /home/me/my  apps/varnholt +/afterupgrade0");
 
     const QString helper = QStringLiteral("/run/my temp/varnholt/Upgrader4.exe");
     const auto isHelper = [&](const QString& path) { return path == helper; };
-    for (const TUpgradeMethod method : {umSelfUpgrade, umUseExternalSetup}) {
+    for (const UpgradeMethod method : {UpgradeMethod::SelfUpgrade, UpgradeMethod::ExternalSetup}) {
         const QString text = HelperCommandLine(helper, QStringLiteral("/home/me/my apps/varnholt"),
                                                QStringLiteral("/afterupgrade"), method);
         const std::optional<HelperCommand> back =
@@ -169,7 +170,7 @@ TEST(HelperCommandLine, RoundTripsThroughTheHelpersReading) {
         EXPECT_EQ(back->ProgramPath, "/home/me/my apps/varnholt");
         EXPECT_EQ(back->Folder, "/home/me/my apps/");
         EXPECT_EQ(back->RestartParams, "/afterupgrade");
-        EXPECT_EQ(back->External, method == umUseExternalSetup);
+        EXPECT_EQ(back->External, method == UpgradeMethod::ExternalSetup);
     }
 }
 

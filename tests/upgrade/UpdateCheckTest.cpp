@@ -67,12 +67,9 @@ public:
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(silentPort_).arg(path);
     }
     // The paths asked for so far.
-    QStringList log() const {
-        QProcess curl;
-        curl.start("curl", {"-s", url("log")});
-        curl.waitForFinished(10000);
-        return QString::fromUtf8(curl.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    }
+    QStringList log() const { return lines("log"); }
+    // Those of them asked for past every cache ("Pragma: no-cache").
+    QStringList noCacheLog() const { return lines("nocachelog"); }
     void release() const {
         QProcess curl;
         curl.start("curl", {"-s", url("release")});
@@ -81,6 +78,13 @@ public:
     const QByteArray& error() const { return error_; }
 
 private:
+    QStringList lines(const QString& path) const {
+        QProcess curl;
+        curl.start("curl", {"-s", url(path)});
+        curl.waitForFinished(10000);
+        return QString::fromUtf8(curl.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    }
+
     QProcess process_;
     int port_ = 0;
     int closedPort_ = 0;
@@ -182,16 +186,17 @@ protected:
     // The checker's settings and recorders, on the checker made last.
     void configure() {
         up_->InfoFileURL = server_->url("update.txt");
-        up_->VersionControl = byNumber;
+        up_->CompareBy = VersionComparison::ByNumber;
         up_->VersionNumber = "1.3.0.0";
-        up_->ShowMessages = mAskUpgrade | mConnLost | mLostFile;
+        up_->ShowMessages =
+            UpdateMessage::AskUpgrade | UpdateMessage::ConnectionLost | UpdateMessage::LostFile;
         up_->ProgramPath = app_ + "prog.sh";
         up_->AppFolder = app_;
         up_->SetPrompts(&prompts_);
         up_->SetShell(&shell_);
         up_->SetWizardView(&wizard_);
         up_->CloseApplication = [this] { events_ << "close"; };
-        up_->OnBeginUpgrade = [this](const QString&, TUpgradeMethod, const QStringList&, bool&) {
+        up_->OnBeginUpgrade = [this](const QString&, UpgradeMethod, const QStringList&, bool&) {
             events_ << "begin";
         };
         up_->OnLaterUpgrade = [this] { events_ << "later"; };
@@ -381,6 +386,8 @@ TEST_F(UpdateCheck, TwoFilesAreDownloadedBesideTheirPlacesWithOverallProgress) {
         last = total;
     }
     EXPECT_EQ(last, 100);
+    // The information file is asked for past every cache, the update files are not.
+    EXPECT_EQ(server_->noCacheLog(), QStringList{"/update.txt"});
 
     wizard_.OnFinished();
     EXPECT_EQ(events_.last(), "end");
@@ -586,7 +593,7 @@ TEST_F(UpdateCheck, AnInformationFileBeyondItsLimitsIsDamaged) {
         InfoFile("1.4", {server_->url("a.dat")}) + QByteArray(2 * 1024 * 1024, ' ') + "\r\n",
         InfoFile("1.4", many),
     };
-    up_->ShowMessages |= mNoInfoFile;
+    up_->ShowMessages |= UpdateMessage::NoInfoFile;
     for (const QByteArray& file : cases) {
         events_.clear();
         prompts_.log.clear();
@@ -620,7 +627,7 @@ TEST_F(UpdateCheck, AServerThatNeverAnswersTimesOutAndTheNextCheckWorks) {
 TEST_F(UpdateCheck, TheAutomaticCheckRunsOnItsTimerWhileOnline) {
     EXPECT_FALSE(up_->AutoCheck());
     EXPECT_EQ(up_->AutoCheckDelay(), 10000);
-    up_->ShowMessages |= mHostUnreachable | mNoUpdateAvailable;
+    up_->ShowMessages |= UpdateMessage::HostUnreachable | UpdateMessage::NoUpdate;
     int onlineAsked = 0;
     up_->IsOnline = [&] { return ++onlineAsked > 1; }; // offline at the first tick
 
@@ -790,6 +797,7 @@ TEST_F(SignedUpdateCheck, AGenuineNewerReleaseInstallsAndRestarts) {
     const QStringList log = server_->log();
     EXPECT_TRUE(log.contains("/update.txt.manifest"));
     EXPECT_FALSE(log.filter(".sig").size()) << log.join(", ").toStdString();
+    EXPECT_EQ(server_->noCacheLog(), (QStringList{"/update.txt", "/update.txt.manifest"}));
 }
 
 // Finding 1: any file the maker ever released, served in place of another, from the same or an
@@ -897,7 +905,7 @@ TEST_F(SignedUpdateCheck, OnlyTheMakersManifestIsBelieved) {
 // Finding 4: an old manifest answered for ever would keep every newer release away; once it has
 // expired the checker says so, also where it would have said "no update".
 TEST_F(SignedUpdateCheck, AnExpiredManifestIsSaidPlainly) {
-    up_->ShowMessages |= mNoUpdateAvailable;
+    up_->ShowMessages |= UpdateMessage::NoUpdate;
     for (const char* version : {"1.6", "1.5"}) {
         SCOPED_TRACE(version);
         events_.clear();
@@ -1115,7 +1123,7 @@ TEST_F(UpdateCheck, ACredentialsRequestIsAnsweredByTheEventOrTheWindow) {
     };
     const struct {
         const char* name;
-        bool window; // mPasswordRequest shown
+        bool window; // UpdateMessage::PasswordRequest shown
         bool eventAnswers;
         bool ok;
         QString password;
@@ -1134,7 +1142,8 @@ TEST_F(UpdateCheck, ACredentialsRequestIsAnsweredByTheEventOrTheWindow) {
         realm.clear();
         up_->HTTPUsername() = "quillon";
         up_->HTTPPassword().clear();
-        up_->ShowMessages = c.window ? mAskUpgrade | mPasswordRequest : mAskUpgrade;
+        up_->ShowMessages = c.window ? UpdateMessage::AskUpgrade | UpdateMessage::PasswordRequest
+                                     : UpdateMessages(UpdateMessage::AskUpgrade);
         eventAnswers = c.eventAnswers;
         prompts_.passwordOk = c.ok;
         prompts_.passwordAnswer = c.password;

@@ -14,6 +14,7 @@ port takes connections and never answers. Paths:
   /redirect/NAME a redirection (302) to /old/NAME
   /trickle/NAME  FOLDER/NAME at one byte every tenth of a second
   /log           the paths asked for so far (this one excepted), one per line
+  /nocachelog    those of them asked for with "Pragma: no-cache", one per line
 Ends when its standard input closes.
 """
 import base64
@@ -27,6 +28,7 @@ ROOT = sys.argv[1]
 released = threading.Event()
 CREDENTIALS = "Basic " + base64.b64encode(b"quillon:secret").decode()
 log = []
+nocache = []
 log_lock = threading.Lock()
 
 
@@ -44,14 +46,16 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         path = self.path.split("?")[0]
-        if path == "/log":
+        if path in ("/log", "/nocachelog"):
             with log_lock:
-                body = "".join(p + "\n" for p in log).encode()
+                body = "".join(p + "\n" for p in (log if path == "/log" else nocache)).encode()
             self.head(200, len(body))
             self.wfile.write(body)
             return
         with log_lock:
             log.append(path)
+            if self.headers.get("Pragma") == "no-cache":
+                nocache.append(path)
         if path == "/release":
             released.set()
             self.head(200, 0)
