@@ -71,15 +71,15 @@ CredentialsDialog::CredentialsDialog(const QString& text, const QString& userNam
     UserNameLabel->setBuddy(UserNameEdit);
     PasswordLabel->setBuddy(PasswordEdit);
 
-    OKBtn = new QPushButton(UpgraderMessages(16), panel);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(ClientWidth - 18 - 75 - 6 - 75, 66, 75, 25);
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(UpgraderMessages(17), panel);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(ClientWidth - 18 - 75, 66, 75, 25);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
+    OkButton = new QPushButton(UpgraderMessages(16), panel);
+    OkButton->setObjectName(QStringLiteral("OKBtn"));
+    OkButton->setGeometry(ClientWidth - 18 - 75 - 6 - 75, 66, 75, 25);
+    OkButton->setDefault(true);
+    CancelButton = new QPushButton(UpgraderMessages(17), panel);
+    CancelButton->setObjectName(QStringLiteral("CancelBtn"));
+    CancelButton->setGeometry(ClientWidth - 18 - 75, 66, 75, 25);
+    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
 
     const int height = LabelTop + MessageLabel->height() + PanelHeight;
     panel->setGeometry(0, height - PanelHeight, ClientWidth, PanelHeight);

@@ -19,8 +19,8 @@ public:
     QLineEdit* UserNameEdit = nullptr;
     QLabel* PasswordLabel = nullptr;
     QLineEdit* PasswordEdit = nullptr;
-    QPushButton* OKBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
+    QPushButton* OkButton = nullptr;
+    QPushButton* CancelButton = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

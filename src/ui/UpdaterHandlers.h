@@ -3,8 +3,8 @@
 #include "platform/Dialogs.h"
 #include "update/UpdateChecker.h"
 
-// The main window's update checker `Updater`: this program's settings and the window's four
-// answers to its outcomes.
+// The program's update checker: this program's settings, and the window's answers to four of
+// its outcomes.
 namespace updater {
 
 // The maker's information file.
@@ -17,7 +17,7 @@ inline constexpr char ReleasePublicKey[] = "AsZN4Gjp4O3e//Z2P8X/I9cyrlGtfn+rrGpE
 // The settings this program gives the checker; `versionNumber` is the program's own version.
 void Configure(UpdateChecker& updater, const QString& versionNumber);
 
-// UpdaterAborted, UpdaterLaterUpgrade, UpdaterNoUpdateAvailable, UpdaterHostUnreachable.
+// A box for an aborted or postponed upgrade, for no update and for an unreachable host.
 void ConnectHandlers(UpdateChecker& updater, Dialogs& dialogs);
 
 // The Update button: no proxy, then the check.

@@ -41,15 +41,15 @@ UpgradeQuestionDialog::UpgradeQuestionDialog(const QString& text, QWidget* paren
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
-    YesBtn = new QPushButton(UpgraderMessages(14), panel);
-    YesBtn->setObjectName(QStringLiteral("YesBtn"));
-    YesBtn->setGeometry(78, 13, 75, 23);
-    YesBtn->setDefault(true);
-    LaterBtn = new QPushButton(UpgraderMessages(19), panel);
-    LaterBtn->setObjectName(QStringLiteral("LaterBtn"));
-    LaterBtn->setGeometry(167, 13, 75, 23);
-    connect(YesBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(LaterBtn, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
+    YesButton = new QPushButton(UpgraderMessages(14), panel);
+    YesButton->setObjectName(QStringLiteral("YesBtn"));
+    YesButton->setGeometry(78, 13, 75, 23);
+    YesButton->setDefault(true);
+    LaterButton = new QPushButton(UpgraderMessages(19), panel);
+    LaterButton->setObjectName(QStringLiteral("LaterBtn"));
+    LaterButton->setGeometry(167, 13, 75, 23);
+    connect(YesButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(LaterButton, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
 
     const int height = LabelTop + MessageLabel->height() + PanelHeight;
     panel->setGeometry(0, height - PanelHeight, ClientWidth, PanelHeight);
@@ -92,11 +92,11 @@ bool WidgetUpgraderPrompts::AskYesNoWarning(const QString& caption, const QStrin
 }
 
 bool WidgetUpgraderPrompts::AskPassword(const QString& text, QString& userName, QString& password) {
-    CredentialsDialog form(text, userName, owner_);
-    form.setAttribute(Qt::WA_DeleteOnClose, false); // read after it closes
-    if (form.exec() != QDialog::Accepted)
+    CredentialsDialog dialog(text, userName, owner_);
+    dialog.setAttribute(Qt::WA_DeleteOnClose, false); // read after it closes
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    userName = form.UserNameEdit->text();
-    password = form.PasswordEdit->text();
+    userName = dialog.UserNameEdit->text();
+    password = dialog.PasswordEdit->text();
     return true;
 }

@@ -15,8 +15,8 @@ public:
     explicit UpgradeQuestionDialog(const QString& text, QWidget* parent = nullptr);
 
     QLabel* MessageLabel = nullptr;
-    QPushButton* YesBtn = nullptr;
-    QPushButton* LaterBtn = nullptr;
+    QPushButton* YesButton = nullptr;
+    QPushButton* LaterButton = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -76,43 +76,43 @@ UpgradeWizardDialog::UpgradeWizardDialog(const WizardSettings& settings, QWidget
     if (!settings.PicturePath.isEmpty())
         SidePicture->setPixmap(QPixmap(settings.PicturePath));
 
-    WizardTitle = new QLabel(UpgraderMessages(1), this);
-    WizardTitle->setObjectName(QStringLiteral("WizardTitle"));
+    WizardTitleLabel = new QLabel(UpgraderMessages(1), this);
+    WizardTitleLabel->setObjectName(QStringLiteral("WizardTitle"));
     QFont titleFont(QStringLiteral("Times New Roman"));
     titleFont.setPixelSize(19);
     titleFont.setBold(true);
     titleFont.setItalic(true);
-    WizardTitle->setFont(titleFont);
-    WizardTitle->setGeometry(136, 10, 319, 24);
+    WizardTitleLabel->setFont(titleFont);
+    WizardTitleLabel->setGeometry(136, 10, 319, 24);
 
     CurrentFileGroup = Group(this, "LCurrentFile", GroupCaption(3), QRect(136, 34, 319, 125));
     DownloadingFromLabel =
         Label(CurrentFileGroup, "LDownloadingFileFrom", UpgraderMessages(5), 6, 14);
-    FileURL = new ReadOnlyUrlEdit(CurrentFileGroup);
-    FileURL->setObjectName(QStringLiteral("FileURL"));
-    FileURL->setReadOnly(true);
-    FileURL->setFrame(false);
-    FileURL->setGeometry(10, 28, 301, 16);
-    QPalette urlPalette = FileURL->palette();
+    FileUrlEdit = new ReadOnlyUrlEdit(CurrentFileGroup);
+    FileUrlEdit->setObjectName(QStringLiteral("FileURL"));
+    FileUrlEdit->setReadOnly(true);
+    FileUrlEdit->setFrame(false);
+    FileUrlEdit->setGeometry(10, 28, 301, 16);
+    QPalette urlPalette = FileUrlEdit->palette();
     urlPalette.setColor(QPalette::Base, urlPalette.color(QPalette::Highlight));
     urlPalette.setColor(QPalette::Text, urlPalette.color(QPalette::HighlightedText));
-    FileURL->setPalette(urlPalette);
+    FileUrlEdit->setPalette(urlPalette);
     FileSizeLabel = Label(CurrentFileGroup, "LFileSize", QString(), 6, 44);
     TransferRateLabel = Label(CurrentFileGroup, "LTransferRate", QString(), 6, 60);
     TimeLeftLabel = Label(CurrentFileGroup, "LEstimatedTime", UpgraderMessages(22), 6, 76);
-    ProgressCurrentFile = new QProgressBar(CurrentFileGroup);
-    ProgressCurrentFile->setObjectName(QStringLiteral("ProgressCurrentFile"));
-    ProgressCurrentFile->setRange(0, 100);
-    ProgressCurrentFile->setValue(0);
-    ProgressCurrentFile->setGeometry(6, 96, 307, 22);
+    CurrentFileProgress = new QProgressBar(CurrentFileGroup);
+    CurrentFileProgress->setObjectName(QStringLiteral("ProgressCurrentFile"));
+    CurrentFileProgress->setRange(0, 100);
+    CurrentFileProgress->setValue(0);
+    CurrentFileProgress->setGeometry(6, 96, 307, 22);
 
     AllFilesGroup = Group(this, "LAllFiles", GroupCaption(4), QRect(136, 162, 319, 67));
-    AllDownloading = Label(AllFilesGroup, "AllDownloading", QString(), 6, 16);
-    ProgressAllFiles = new QProgressBar(AllFilesGroup);
-    ProgressAllFiles->setObjectName(QStringLiteral("ProgressAllFiles"));
-    ProgressAllFiles->setRange(0, 100);
-    ProgressAllFiles->setValue(0);
-    ProgressAllFiles->setGeometry(6, 38, 307, 22);
+    AllDownloadingLabel = Label(AllFilesGroup, "AllDownloading", QString(), 6, 16);
+    AllFilesProgress = new QProgressBar(AllFilesGroup);
+    AllFilesProgress->setObjectName(QStringLiteral("ProgressAllFiles"));
+    AllFilesProgress->setRange(0, 100);
+    AllFilesProgress->setValue(0);
+    AllFilesProgress->setGeometry(6, 38, 307, 22);
 
     auto* bevel = new QFrame(this);
     bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
@@ -132,32 +132,32 @@ UpgradeWizardDialog::UpgradeWizardDialog(const WizardSettings& settings, QWidget
     dark->adjustSize();
     dark->move(30, 233);
 
-    FinishBtn = new QPushButton(UpgraderMessages(18), this);
-    FinishBtn->setObjectName(QStringLiteral("FinishBtn"));
-    FinishBtn->setGeometry(296, 248, 75, 25);
-    FinishBtn->setEnabled(false);
-    CancelBtn = new QPushButton(UpgraderMessages(17), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(380, 248, 75, 25);
-    CancelBtn->setDefault(true);
-    connect(CancelBtn, &QPushButton::clicked, this, &UpgradeWizardDialog::reject);
-    connect(FinishBtn, &QPushButton::clicked, this, [this] {
+    FinishButton = new QPushButton(UpgraderMessages(18), this);
+    FinishButton->setObjectName(QStringLiteral("FinishBtn"));
+    FinishButton->setGeometry(296, 248, 75, 25);
+    FinishButton->setEnabled(false);
+    CancelButton = new QPushButton(UpgraderMessages(17), this);
+    CancelButton->setObjectName(QStringLiteral("CancelBtn"));
+    CancelButton->setGeometry(380, 248, 75, 25);
+    CancelButton->setDefault(true);
+    connect(CancelButton, &QPushButton::clicked, this, &UpgradeWizardDialog::reject);
+    connect(FinishButton, &QPushButton::clicked, this, [this] {
         finishing_ = true;
         close();
     });
 
-    AfterNote = new QLabel(this);
-    AfterNote->setObjectName(QStringLiteral("AfterNote"));
-    AfterNote->setWordWrap(true);
-    AfterNote->setGeometry(136, 44, 319, 0);
+    AfterNoteLabel = new QLabel(this);
+    AfterNoteLabel->setObjectName(QStringLiteral("AfterNote"));
+    AfterNoteLabel->setWordWrap(true);
+    AfterNoteLabel->setGeometry(136, 44, 319, 0);
 
     if (settings.HideFileLocation) {
-        FileURL->hide();
+        FileUrlEdit->hide();
         DownloadingFromLabel->hide();
         FileSizeLabel->move(6, 14);
         TransferRateLabel->move(6, 30);
         TimeLeftLabel->move(6, 46);
-        ProgressCurrentFile->move(6, 66);
+        CurrentFileProgress->move(6, 66);
         CurrentFileGroup->setGeometry(136, 44, 319, 95);
     }
 }
@@ -172,16 +172,16 @@ void UpgradeWizardDialog::showEvent(QShowEvent* event) {
 
 void UpgradeWizardDialog::ShowEndPage(const QString& text) {
     endPage_ = true;
-    WizardTitle->setText(UpgraderMessages(2));
-    AfterNote->setText(text);
-    AfterNote->resize(319, AfterNote->heightForWidth(319));
+    WizardTitleLabel->setText(UpgraderMessages(2));
+    AfterNoteLabel->setText(text);
+    AfterNoteLabel->resize(319, AfterNoteLabel->heightForWidth(319));
     CurrentFileGroup->hide();
     AllFilesGroup->hide();
-    CancelBtn->setEnabled(false);
-    FinishBtn->setText(UpgraderMessages(16));
-    FinishBtn->setEnabled(true);
-    FinishBtn->setDefault(true);
-    FinishBtn->setFocus();
+    CancelButton->setEnabled(false);
+    FinishButton->setText(UpgraderMessages(16));
+    FinishButton->setEnabled(true);
+    FinishButton->setDefault(true);
+    FinishButton->setFocus();
 }
 
 void UpgradeWizardDialog::CloseQuietly() {
@@ -220,59 +220,59 @@ void UpgradeWizardDialog::closeEvent(QCloseEvent* event) {
 }
 
 WizardWindow::~WizardWindow() {
-    if (form_) {
-        form_->OnCancelConfirmed = nullptr;
-        form_->OnFinished = nullptr;
-        form_->CloseQuietly();
+    if (dialog_) {
+        dialog_->OnCancelConfirmed = nullptr;
+        dialog_->OnFinished = nullptr;
+        dialog_->CloseQuietly();
     }
 }
 
 void WizardWindow::Open(const WizardSettings& settings) {
-    if (form_)
-        form_->CloseQuietly();
-    form_ = new UpgradeWizardDialog(settings);
-    form_->OnCancelConfirmed = [this] {
+    if (dialog_)
+        dialog_->CloseQuietly();
+    dialog_ = new UpgradeWizardDialog(settings);
+    dialog_->OnCancelConfirmed = [this] {
         if (OnCancelConfirmed)
             OnCancelConfirmed();
     };
-    form_->OnFinished = [this] {
+    dialog_->OnFinished = [this] {
         if (OnFinished)
             OnFinished();
     };
-    form_->show();
+    dialog_->show();
 }
 
 void WizardWindow::SetFileUrl(const QString& url) {
-    if (form_)
-        form_->FileURL->setText(url);
+    if (dialog_)
+        dialog_->FileUrlEdit->setText(url);
 }
 void WizardWindow::SetAllDownloading(const QString& text) {
-    if (form_)
-        form_->AllDownloading->setText(text);
+    if (dialog_)
+        dialog_->AllDownloadingLabel->setText(text);
 }
 void WizardWindow::SetFileSize(const QString& text) {
-    if (form_)
-        form_->FileSizeLabel->setText(text);
+    if (dialog_)
+        dialog_->FileSizeLabel->setText(text);
 }
 void WizardWindow::SetTransferRate(const QString& text) {
-    if (form_)
-        form_->TransferRateLabel->setText(text);
+    if (dialog_)
+        dialog_->TransferRateLabel->setText(text);
 }
 void WizardWindow::SetEstimatedTime(const QString& text) {
-    if (form_)
-        form_->TimeLeftLabel->setText(text);
+    if (dialog_)
+        dialog_->TimeLeftLabel->setText(text);
 }
 void WizardWindow::SetProgress(int currentFile, int allFiles) {
-    if (!form_)
+    if (!dialog_)
         return;
-    form_->ProgressCurrentFile->setValue(currentFile);
-    form_->ProgressAllFiles->setValue(allFiles);
+    dialog_->CurrentFileProgress->setValue(currentFile);
+    dialog_->AllFilesProgress->setValue(allFiles);
 }
 void WizardWindow::ShowEndPage(const QString& text) {
-    if (form_)
-        form_->ShowEndPage(text);
+    if (dialog_)
+        dialog_->ShowEndPage(text);
 }
 void WizardWindow::Close() {
-    if (form_)
-        form_->CloseQuietly();
+    if (dialog_)
+        dialog_->CloseQuietly();
 }

@@ -28,24 +28,24 @@ public:
     std::function<void()> OnFinished;
 
     QLabel* SidePicture = nullptr;
-    QLabel* WizardTitle = nullptr;
+    QLabel* WizardTitleLabel = nullptr;
     QGroupBox* CurrentFileGroup = nullptr;
     QLabel* DownloadingFromLabel = nullptr;
-    QLineEdit* FileURL = nullptr;
+    QLineEdit* FileUrlEdit = nullptr;
     QLabel* FileSizeLabel = nullptr;
     QLabel* TransferRateLabel = nullptr;
     QLabel* TimeLeftLabel = nullptr;
-    QProgressBar* ProgressCurrentFile = nullptr;
+    QProgressBar* CurrentFileProgress = nullptr;
     QGroupBox* AllFilesGroup = nullptr;
-    QLabel* AllDownloading = nullptr;
-    QProgressBar* ProgressAllFiles = nullptr;
-    QPushButton* FinishBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
-    QLabel* AfterNote = nullptr;
+    QLabel* AllDownloadingLabel = nullptr;
+    QProgressBar* AllFilesProgress = nullptr;
+    QPushButton* FinishButton = nullptr;
+    QPushButton* CancelButton = nullptr;
+    QLabel* AfterNoteLabel = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void reject() override; // Esc and CancelBtn
+    void reject() override; // Esc and CancelButton
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -60,7 +60,7 @@ class WizardWindow : public UpgradeWizardView {
 public:
     ~WizardWindow() override;
     void Open(const WizardSettings& settings) override;
-    bool IsOpen() const override { return form_ && form_->isVisible(); }
+    bool IsOpen() const override { return dialog_ && dialog_->isVisible(); }
     void SetFileUrl(const QString& url) override;
     void SetAllDownloading(const QString& text) override;
     void SetFileSize(const QString& text) override;
@@ -70,8 +70,8 @@ public:
     void ShowEndPage(const QString& text) override;
     void Close() override;
 
-    UpgradeWizardDialog* Dialog() const { return form_; }
+    UpgradeWizardDialog* Dialog() const { return dialog_; }
 
 private:
-    QPointer<UpgradeWizardDialog> form_;
+    QPointer<UpgradeWizardDialog> dialog_;
 };

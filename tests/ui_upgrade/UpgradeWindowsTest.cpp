@@ -83,7 +83,7 @@ void AnswerBox(QWidget* window, QMessageBox::StandardButton button) {
     box->button(button)->click();
 }
 
-TEST(UpgradeMessageForm, OnlyYesMeansUpgrade) {
+TEST(UpgradeQuestionDialog, OnlyYesMeansUpgrade) {
     const QString text = AskUpgradeText("Quillon Varnholt", "Fixes.");
     struct Case {
         const char* name;
@@ -118,7 +118,7 @@ TEST(UpgradeMessageForm, OnlyYesMeansUpgrade) {
     }
 }
 
-TEST(UpgradeWizardForm, LayoutProgressEndPageAndFinish) {
+TEST(UpgradeWizardDialog, LayoutProgressEndPageAndFinish) {
     WizardSettings settings;
     settings.HideFileLocation = true;
     WizardWindow wizard;
@@ -126,27 +126,27 @@ TEST(UpgradeWizardForm, LayoutProgressEndPageAndFinish) {
     wizard.OnFinished = [&] { ++finished; };
     wizard.OnCancelConfirmed = [&] { ++cancelled; };
     wizard.Open(settings);
-    UpgradeWizardDialog* form = wizard.Dialog();
+    UpgradeWizardDialog* dialog = wizard.Dialog();
     ASSERT_TRUE(wizard.IsOpen());
-    EXPECT_EQ(form->windowTitle(), "Application update wizard");
-    EXPECT_EQ(form->WizardTitle->text(), "Downloading files...");
-    EXPECT_FALSE(form->FileURL->isVisible());
-    EXPECT_EQ(form->CurrentFileGroup->geometry(), QRect(136, 44, 319, 95));
-    EXPECT_EQ(form->FileSizeLabel->y(), 14);
-    EXPECT_EQ(form->TimeLeftLabel->y(), 46);
-    EXPECT_EQ(form->ProgressCurrentFile->y(), 66);
-    EXPECT_EQ(form->TimeLeftLabel->text(), "Preparing. . .");
-    EXPECT_FALSE(form->FinishBtn->isEnabled());
+    EXPECT_EQ(dialog->windowTitle(), "Application update wizard");
+    EXPECT_EQ(dialog->WizardTitleLabel->text(), "Downloading files...");
+    EXPECT_FALSE(dialog->FileUrlEdit->isVisible());
+    EXPECT_EQ(dialog->CurrentFileGroup->geometry(), QRect(136, 44, 319, 95));
+    EXPECT_EQ(dialog->FileSizeLabel->y(), 14);
+    EXPECT_EQ(dialog->TimeLeftLabel->y(), 46);
+    EXPECT_EQ(dialog->CurrentFileProgress->y(), 66);
+    EXPECT_EQ(dialog->TimeLeftLabel->text(), "Preparing. . .");
+    EXPECT_FALSE(dialog->FinishButton->isEnabled());
 
     wizard.SetProgress(50, 16);
-    EXPECT_EQ(form->ProgressAllFiles->value(), 16);
+    EXPECT_EQ(dialog->AllFilesProgress->value(), 16);
 
     wizard.ShowEndPage(UpgradeCompletedText("Quillon Varnholt"));
-    EXPECT_EQ(form->WizardTitle->text(), "Upgrade completed!");
-    EXPECT_FALSE(form->CurrentFileGroup->isVisible());
-    EXPECT_FALSE(form->CancelBtn->isEnabled());
-    EXPECT_EQ(form->FinishBtn->text(), "&OK");
-    form->FinishBtn->click();
+    EXPECT_EQ(dialog->WizardTitleLabel->text(), "Upgrade completed!");
+    EXPECT_FALSE(dialog->CurrentFileGroup->isVisible());
+    EXPECT_FALSE(dialog->CancelButton->isEnabled());
+    EXPECT_EQ(dialog->FinishButton->text(), "&OK");
+    dialog->FinishButton->click();
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(cancelled, 0);
     EXPECT_FALSE(wizard.IsOpen());
@@ -165,16 +165,16 @@ QRect InsideFrame(QGroupBox* group) {
 
 // Every row of a group lies inside its frame, with or without the file's address; the engraved
 // caption hides the bevel behind it.
-TEST(UpgradeWizardForm, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
+TEST(UpgradeWizardDialog, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
     for (const bool hideLocation : {true, false}) {
         SCOPED_TRACE(hideLocation ? "location hidden" : "location shown");
         WizardSettings settings;
         settings.HideFileLocation = hideLocation;
         WizardWindow wizard;
         wizard.Open(settings);
-        UpgradeWizardDialog* form = wizard.Dialog();
+        UpgradeWizardDialog* dialog = wizard.Dialog();
         wizard.SetFileSize(FileSizeText(123456, QLocale()));
-        for (QGroupBox* group : {form->CurrentFileGroup, form->AllFilesGroup}) {
+        for (QGroupBox* group : {dialog->CurrentFileGroup, dialog->AllFilesGroup}) {
             const QRect inside = InsideFrame(group);
             for (QWidget* row : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
                 if (row->isHidden())
@@ -184,12 +184,12 @@ TEST(UpgradeWizardForm, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
                     << group->objectName().toStdString() << " from " << inside.top();
             }
         }
-        EXPECT_EQ(form->CurrentFileGroup->geometry(),
+        EXPECT_EQ(dialog->CurrentFileGroup->geometry(),
                   hideLocation ? QRect(136, 44, 319, 95) : QRect(136, 34, 319, 125));
 
         // Beside the text, in the caption's blanks, the bevel's line is hidden.
-        const QImage image = form->grab().toImage();
-        const auto* caption = form->findChild<QLabel*>("BrandLight");
+        const QImage image = dialog->grab().toImage();
+        const auto* caption = dialog->findChild<QLabel*>("BrandLight");
         ASSERT_NE(caption, nullptr);
         const int blank = caption->fontMetrics().horizontalAdvance(u' ');
         const int bevelRow = 238;
@@ -204,7 +204,7 @@ TEST(UpgradeWizardForm, RowsStayInsideTheirFramesAndTheCaptionHidesTheBevel) {
     }
 }
 
-TEST(UpgradeWizardForm, TheProgramsSettingsShowItsPicture) {
+TEST(UpgradeWizardDialog, TheProgramsSettingsShowItsPicture) {
     UpdateChecker updater;
     updater::Configure(updater, "1.3.0.0");
     WizardWindow wizard;
@@ -214,7 +214,7 @@ TEST(UpgradeWizardForm, TheProgramsSettingsShowItsPicture) {
     wizard.Close();
 }
 
-TEST(UpgradeWizardForm, ClosingBeforeTheEndAsksFirst) {
+TEST(UpgradeWizardDialog, ClosingBeforeTheEndAsksFirst) {
     WizardWindow wizard;
     int cancelled = 0;
     wizard.OnCancelConfirmed = [&] { ++cancelled; };
@@ -224,7 +224,7 @@ TEST(UpgradeWizardForm, ClosingBeforeTheEndAsksFirst) {
         asked = static_cast<QMessageBox*>(w)->text();
         AnswerBox(w, QMessageBox::No);
     });
-    wizard.Dialog()->CancelBtn->click();
+    wizard.Dialog()->CancelButton->click();
     EXPECT_EQ(asked, UpgraderMessages(27));
     EXPECT_TRUE(wizard.IsOpen());
     EXPECT_EQ(cancelled, 0);
@@ -235,7 +235,7 @@ TEST(UpgradeWizardForm, ClosingBeforeTheEndAsksFirst) {
     EXPECT_FALSE(wizard.IsOpen());
 }
 
-TEST(PasswordForm, OKGivesTheFieldsEveryOtherWayOutDeclines) {
+TEST(CredentialsDialog, OKGivesTheFieldsEveryOtherWayOutDeclines) {
     const QString text = PasswordRequestText("http://quillon.example/update.txt");
     struct Case {
         const char* name;
