@@ -54,8 +54,8 @@ void RemoveIfPresent(const QString& path) {
 
 RunSequencer::RunSequencer(SeriesContext context, QObject* parent)
     : QObject(parent), ctx_(std::move(context)) {
-    ConfigureGameLauncher(
-        gameLauncher_, [this](ProcessRunner*, quint32) { Guarded([this] { OnLauncherExit(); }); });
+    ConfigureGameLauncher(gameLauncher_,
+                          [this](quint32) { Guarded([this] { OnLauncherExit(); }); });
     ConfigureSteamStarter(steamStarter_);
 }
 
