@@ -5,8 +5,8 @@
 #include "platform/Errors.h"
 #include "platform/FileOps.h"
 #include "platform/OutsideFile.h"
-#include "run/RunnerSetup.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/RunnerSetup.h"
+#include "process/TopLevelErrorReport.h"
 #include "sysinfo/DiagnosticsScanner.h"
 
 #include <QFileInfo>

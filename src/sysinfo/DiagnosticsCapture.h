@@ -2,7 +2,7 @@
 
 #include "model/SystemFacts.h"
 #include "model/Timings.h"
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 #include "platform/Errors.h"
-#include "run/RunnerSetup.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/RunnerSetup.h"
+#include "process/TopLevelErrorReport.h"
 
 #include "support/TestSupport.h"
 

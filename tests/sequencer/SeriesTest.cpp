@@ -1,8 +1,8 @@
 #include "SeriesFixture.h"
 #include "SmallDisk.h"
 
-#include "run/RunnerSetup.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/RunnerSetup.h"
+#include "process/TopLevelErrorReport.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 
 // The fixed properties of the program's three runners, set once when the window is created.
 // Each run sets CommandLine and CurrentDirectory and calls Run.

@@ -1,6 +1,6 @@
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 
-#include "run/TopLevelErrorReport.h"
+#include "process/TopLevelErrorReport.h"
 
 #include <QMetaObject>
 #include <atomic>

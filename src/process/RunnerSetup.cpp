@@ -1,4 +1,4 @@
-#include "run/RunnerSetup.h"
+#include "process/RunnerSetup.h"
 
 void ConfigureGameLauncher(ProcessRunner& GameLauncher,
                            ProcessRunner::TerminateEvent OnLauncherExit) {
