@@ -97,10 +97,10 @@ void generateTree(const QString& root) {
 
 int walkOnce(const QString& root) {
     FileFinder finder;
-    finder.Criteria.Files.Location = root;
-    finder.Criteria.Files.FileName = QStringLiteral("hl2.exe");
+    finder.Search.Location = root;
+    finder.Search.FileName = QStringLiteral("hl2.exe");
     int matches = 0;
-    finder.OnMatch = [&](FileFinder&, const QString&, const FoundFile&) { ++matches; };
+    finder.OnMatch = [&](const QString&, const FoundFile&) { ++matches; };
     finder.Run();
     return matches;
 }
@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     const double a = bench::median(oursMs), b = bench::median(findMs);
     out << Qt::fixed;
     out.setRealNumberPrecision(1);
-    out << "rounds " << rounds << ", median: TFindFile " << a << " ms, find " << b << " ms"
+    out << "rounds " << rounds << ", median: FileFinder " << a << " ms, find " << b << " ms"
         << Qt::endl;
     out.setRealNumberPrecision(2);
     out << "ratio ours/find: " << a / b << Qt::endl;

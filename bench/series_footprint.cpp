@@ -3,7 +3,7 @@
 // On the demo set-up (a private registry, a stand-in Steam client and game) and an X server of
 // its own (Xvfb, whose one screen size is the resolution run) the program is started, its news
 // window shows its page, and a series is started by its Run button (through the probe of
-// ui/StartupProbe.h). While the stand-in game "plays" (it is held until the
+// app/StartupProbe.h). While the stand-in game "plays" (it is held until the
 // sampling ends), the program's process tree (every process it started, the game and the Steam
 // client excepted) and the peer are sampled every half second: resident memory (RSS),
 // proportional memory (PSS: shared pages divided among the processes that share them), and

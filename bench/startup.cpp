@@ -9,7 +9,7 @@
 //   bench_startup [ROUNDS] [PROGRAM] [PEER]
 //
 // PROGRAM and PEER default to varnholt and startuppeer beside this benchmark. Both must report
-// through the probe of ui/StartupProbe.h (VARNHOLT_BENCH_STARTUP). Windows go to Qt's
+// through the probe of app/StartupProbe.h (VARNHOLT_BENCH_STARTUP). Windows go to Qt's
 // offscreen platform unless QT_QPA_PLATFORM says otherwise. The machine's load changes the
 // times: run it on a quiet machine, or compare the processor times.
 

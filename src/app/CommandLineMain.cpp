@@ -5,7 +5,7 @@
 #include "app/SeriesArguments.h"
 #include "platform/InterruptSignals.h"
 #include "platform/Registry.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/TopLevelErrorReport.h"
 #include "ui/SingleInstanceGuard.h"
 
 #include <QWidget>

@@ -17,7 +17,7 @@ bool sameFile(const QString& a, const QString& b) {
 void copy(FileOperation& fileOp, const QString& from, const QString& to) {
     fileOp.SourceFiles.append(from);
     fileOp.Destinations.append(to);
-    fileOp.Operation = foCopy;
+    fileOp.Operation = FileOperation::Kind::Copy;
     // A failure has been shown to the user by the operation itself; the series goes on.
     fileOp.Run();
     fileOp.Clear();

@@ -207,10 +207,10 @@ struct FileFinder::Walk {
                         QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
                 FoundFile info;
                 info.Name = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-                info.Type =
-                    entry.kind == platform::EntryKind::File ? TFileType::File : TFileType::Special;
+                info.Type = entry.kind == platform::EntryKind::File ? FoundFile::Kind::File
+                                                                    : FoundFile::Kind::Special;
                 info.SymLink = entry.symLink;
-                owner.OnMatch(owner, folderText, info);
+                owner.OnMatch(folderText, info);
             }
         }
     }
@@ -229,7 +229,7 @@ void FileFinder::Run() {
         ~Idle() { busy = false; }
     } idle{busy_};
 
-    const TFileCriteria files = Criteria.Files;
+    const Criteria files = Search;
     Walk walk{*this, {}, files.Subfolders, files.MinLevel, files.MaxLevel, {}, {}, {}};
     for (const QString& pattern : PrepareNamePatterns(files.FileName))
         walk.patterns.emplace_back(pattern);

@@ -9,23 +9,11 @@
 
 // The file search: walks folder trees and reports every file whose name matches a pattern.
 
-struct TFileCriteria {
-    QString FileName; // patterns separated by ";"; empty means every name
-    QString Location; // folders separated by ";"
-    bool Subfolders = true;
-    int MinLevel = 0; // the target folder is level 1; 0 means no limit
-    int MaxLevel = 0;
-};
-
-struct TSearchCriteria {
-    TFileCriteria Files;
-};
-
-enum class TFileType { File, Special }; // Special: pipe, socket or device
-
 struct FoundFile {
+    enum class Kind { File, Special }; // Special: pipe, socket or device
+
     QString Name;
-    TFileType Type = TFileType::File;
+    Kind Type = Kind::File;
     bool SymLink = false;
 };
 
@@ -56,17 +44,23 @@ QStringList PrepareNamePatterns(const QString& fileName);
 
 class FileFinder {
 public:
-    using FileMatchEvent =
-        std::function<void(FileFinder& Sender, const QString& Folder, const FoundFile& FileInfo)>;
+    struct Criteria {
+        QString FileName; // patterns separated by ";"; empty means every name
+        QString Location; // folders separated by ";"
+        bool Subfolders = true;
+        int MinLevel = 0; // the target folder is level 1; 0 means no limit
+        int MaxLevel = 0;
+    };
+    using MatchEvent = std::function<void(const QString& Folder, const FoundFile& File)>;
 
     FileFinder();
     ~FileFinder();
     FileFinder(const FileFinder&) = delete;
     FileFinder& operator=(const FileFinder&) = delete;
 
-    TSearchCriteria Criteria;
+    Criteria Search;
     // Called once per matching file, inside Run; Folder is absolute and ends with "/".
-    FileMatchEvent OnMatch;
+    MatchEvent OnMatch;
 
     // Walks every target folder to the end. A call while a search runs does nothing.
     void Run();

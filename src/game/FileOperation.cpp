@@ -83,13 +83,14 @@ bool FileOperation::Run() {
     }
 
     for (const auto& [source, givenDest, intoFolder] : pairs) {
-        if (Operation == foDelete) {
+        if (Operation == Kind::Delete) {
             if (const auto error = platform::RemoveFile(source))
                 return fail(QStringLiteral("Cannot delete \"%1\".").arg(source), describe(*error));
             continue;
         }
 
-        const QString verb = Operation == foCopy ? QStringLiteral("copy") : QStringLiteral("move");
+        const QString verb =
+            Operation == Kind::Copy ? QStringLiteral("copy") : QStringLiteral("move");
         if (givenDest.isEmpty())
             return fail(QStringLiteral("Cannot %1 \"%2\".").arg(verb, source),
                         QStringLiteral("No destination is given for it."));
@@ -101,7 +102,7 @@ bool FileOperation::Run() {
 
         if (const auto error = platform::MakeFolders(QFileInfo(dest).absolutePath()))
             return fail(action, describe(*error));
-        if (Operation == foCopy) {
+        if (Operation == Kind::Copy) {
             if (const auto error = platform::CopyFileReplacing(source, dest))
                 return fail(action, describe(*error));
             continue;

@@ -80,7 +80,7 @@ GameConfigBackup::~GameConfigBackup() {
 void GameConfigBackup::move(const QString& from, const QString& to) {
     fileOp_.SourceFiles.append(from);
     fileOp_.Destinations.append(to);
-    fileOp_.Operation = foMove;
+    fileOp_.Operation = FileOperation::Kind::Move;
     // A failure has been shown to the user by the operation itself; the program goes on.
     fileOp_.Run();
     fileOp_.Clear();

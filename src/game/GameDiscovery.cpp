@@ -37,14 +37,6 @@ QString withSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-// Today's layout: the game folder holds the mod folder itself.
-GamePaths takeGameFolder(GamePaths paths, const QString& gameFolder) {
-    paths.GameBase = gameFolder;
-    paths.EpisodicFolder = gameFolder + QStringLiteral("episodic/");
-    paths.CfgFolder = gameFolder + QStringLiteral("episodic/cfg/");
-    return paths;
-}
-
 } // namespace
 
 QString GameFolderStoredByHand(const SettingsStore& store) {
@@ -54,48 +46,81 @@ QString GameFolderStoredByHand(const SettingsStore& store) {
     return withSlash(byHand);
 }
 
+GameFound FindThroughSteamKey(const QString& registryDirectory, const GameSearch& search) {
+    GameFound found;
+    Registry steam(RegRoot::CurrentUser, registryDirectory);
+    if (!steam.openKey(SteamKeyPath(), false) || !steam.valueExists(QStringLiteral("SteamPath")))
+        return found;
+    found.steamFolder = steam.readString(QStringLiteral("SteamPath")) + QLatin1Char('/');
+    for (const QString& folder : search(found.steamFolder))
+        found.gameBase = BaseFromMatchFolder(folder);
+    return found;
+}
+
+GameFound FindInTodaysSteam(const SteamPlaces& places) {
+    TodaysSteam today = FindTodaysSteam(places);
+    GameFound found;
+    found.gameBase = today.gameFolder;
+    found.episodicInBase = true;
+    found.steamFolder = today.root;
+    found.steamCommand = today.steamCommand;
+    found.problems = std::move(today.problems);
+    return found;
+}
+
+GameFound FindStoredGameFolder(const SettingsStore& store, const QString& steamFolder,
+                               const QStringList& commandFolders) {
+    GameFound found;
+    found.gameBase = GameFolderStoredByHand(store);
+    found.episodicInBase = true;
+    found.steamFolder = steamFolder;
+    if (found.found())
+        found.steamCommand = SteamCommandFor(steamFolder, commandFolders);
+    return found;
+}
+
+namespace {
+
+// The first way that finds the game, in the fixed order; each later one is tried only when
+// the earlier ones found nothing.
+GameFound findGame(SettingsStore& store, const GameSearch& search, const QString& registryDirectory,
+                   const SteamPlaces& places, QStringList& problems) {
+    const GameFound throughKey = FindThroughSteamKey(registryDirectory, search);
+    if (throughKey.found())
+        return throughKey;
+    GameFound today = FindInTodaysSteam(places);
+    problems << today.problems;
+    if (today.found())
+        return today;
+    const GameFound byHand = FindStoredGameFolder(
+        store, today.steamFolder.isEmpty() ? throughKey.steamFolder : today.steamFolder,
+        places.commandFolders);
+    if (byHand.found())
+        return byHand;
+    // No game; the client still counts.
+    return throughKey.steamFolder.isEmpty() ? today : throughKey;
+}
+
+} // namespace
+
 GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& search,
                        const QString& registryDirectory, const SteamPlaces& places,
                        QStringList* problems) {
-    paths.SteamFolder.clear();
-    paths.GameBase.clear();
-    paths.SteamCommand.clear();
-    Registry steam(RegRoot::CurrentUser, registryDirectory);
-    if (steam.openKey(SteamKeyPath(), false) && steam.valueExists(QStringLiteral("SteamPath"))) {
-        paths.SteamFolder = steam.readString(QStringLiteral("SteamPath")) + QLatin1Char('/');
-        for (const QString& folder : search(paths.SteamFolder))
-            paths.GameBase = BaseFromMatchFolder(folder);
-    }
-
-    if (paths.GameBase.isEmpty()) {
-        const TodaysSteam today =
-            places.homeFolder.isEmpty() ? TodaysSteam{} : FindTodaysSteam(places);
-        if (problems)
-            *problems << today.problems;
-        QString gameFolder = today.gameFolder;
-        if (gameFolder.isEmpty())
-            gameFolder = GameFolderStoredByHand(store);
-        if (!gameFolder.isEmpty()) {
-            paths = takeGameFolder(paths, gameFolder);
-            if (!today.root.isEmpty() || paths.SteamFolder.isEmpty())
-                paths.SteamFolder = today.root;
-            // Found in today's layout: its root's command is known already.
-            paths.SteamCommand = !today.gameFolder.isEmpty()
-                                     ? today.steamCommand
-                                     : SteamCommandFor(paths.SteamFolder, places.commandFolders);
-            store.WriteValue(QStringLiteral("Path"), paths.GameBase);
-            return paths;
-        }
-        if (paths.SteamFolder.isEmpty() && !today.root.isEmpty()) {
-            // No game, but a client the "Run now?" question can start.
-            paths.SteamFolder = today.root;
-            paths.SteamCommand = today.steamCommand;
-        }
-    }
-
+    QStringList met;
+    const GameFound found = findGame(store, search, registryDirectory, places, met);
+    if (problems)
+        *problems << met;
+    paths.SteamFolder = found.steamFolder;
+    paths.SteamCommand = found.steamCommand;
+    paths.GameBase = found.gameBase;
     store.WriteValue(QStringLiteral("Path"), paths.GameBase);
-    paths.CfgFolder = CfgFolderOf(paths.GameBase);
-    paths.EpisodicFolder = EpisodicFolderOf(paths.GameBase);
+    if (found.found() && found.episodicInBase) {
+        paths.EpisodicFolder = paths.GameBase + QStringLiteral("episodic/");
+        paths.CfgFolder = paths.GameBase + QStringLiteral("episodic/cfg/");
+    } else {
+        paths.CfgFolder = CfgFolderOf(paths.GameBase);
+        paths.EpisodicFolder = EpisodicFolderOf(paths.GameBase);
+    }
     return paths;
 }
 

@@ -31,13 +31,37 @@ using GameSearch = std::function<QStringList(const QString& root)>;
 // The program's search: the file search walking the whole tree for "hl2.exe".
 QStringList SearchGameFolders(const QString& root);
 
-// Finds Steam and the game; the last match wins. Writes the game base as "Path" into the
-// program key (also when empty). Returns the filled paths; UserSid is left as it was.
+// What one way of finding the game found: the game's folder and the Steam client it goes with.
+struct GameFound {
+    QString gameBase; // ends with "/"; empty when this way found no game
+    // Today's layout: "episodic/" lies directly in gameBase, not below its
+    // "half-life 2 episode one/".
+    bool episodicInBase = false;
+    QString steamFolder;  // ends with "/"; empty when no client is known
+    QString steamCommand; // what starts the client; empty: "steam.exe" in steamFolder
+    QStringList problems; // damaged Steam files met on the way, for the user
+
+    bool found() const { return !gameBase.isEmpty(); }
+};
+
+// The system's own way: the folder Steam's key stores as "SteamPath", searched for "hl2.exe";
+// the last match wins. Nothing when the key stores no path.
+GameFound FindThroughSteamKey(const QString& registryDirectory, const GameSearch& search);
+// Today's Steam: the roots below the home folder and their libraries. Without the game, the
+// first root that exists is still the client.
+GameFound FindInTodaysSteam(const SteamPlaces& places);
+// A game folder stored by hand as "Path", started through the client in `steamFolder` (or the
+// "steam" command when none is known).
+GameFound FindStoredGameFolder(const SettingsStore& store, const QString& steamFolder,
+                               const QStringList& commandFolders);
+
+// Finds Steam and the game: the ways above, in that order, until one finds the game. Writes
+// the game base as "Path" into the program key (also when empty). Returns the filled paths;
+// UserSid is left as it was.
 //
-// When the stored Steam path finds nothing, today's layout is looked through (`places`); a
-// game found there is the game base itself (its "episodic/" lies directly in it). When that
-// finds nothing either (or there is no home to look in), a stored "Path" naming such a game
-// folder, put there by hand, is taken.
+// A game folder stored by hand goes with today's client when there is one, else with the
+// stored Steam path. When nothing finds the game, the stored Steam path, else today's first
+// root, is the client the "Run now?" question can start.
 // Damaged Steam files met on the way are added to `problems`.
 GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& search,
                        const QString& registryDirectory = registryDir(),

@@ -4,9 +4,9 @@
 QStringList SearchGameFolders(const QString& root) {
     QStringList folders;
     FileFinder finder;
-    finder.Criteria.Files.FileName = QStringLiteral("hl2.exe");
-    finder.Criteria.Files.Location = root;
-    finder.OnMatch = [&folders](FileFinder&, const QString& folder, const FoundFile&) {
+    finder.Search.FileName = QStringLiteral("hl2.exe");
+    finder.Search.Location = root;
+    finder.OnMatch = [&folders](const QString& folder, const FoundFile&) {
         folders.append(folder);
     };
     finder.Run();

@@ -16,7 +16,7 @@ GameWatch::GameWatch(ProcessDetection& detection, const Timings& timings, QObjec
     connect(&lineTimer_, &QTimer::timeout, this,
             [this] { ShowLine(GameRunningLine(stageClock_.elapsed())); });
     connect(&settleTimer_, &QTimer::timeout, this, &GameWatch::Settle);
-    gameEnd_.OnTerminate = [this](ProcessRunner*, quint32) {
+    gameEnd_.OnTerminate = [this](quint32) {
         if (stage_ != Stage::Running)
             return;
         lineTimer_.stop();

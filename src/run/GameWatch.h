@@ -2,7 +2,7 @@
 
 #include "game/GameIdentity.h"
 #include "model/Timings.h"
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 
 #include <QElapsedTimer>
 #include <QObject>

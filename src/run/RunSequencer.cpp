@@ -13,13 +13,13 @@
 #include "platform/Errors.h"
 #include "platform/OutsideFile.h"
 #include "platform/Shell.h"
+#include "process/RunnerSetup.h"
+#include "process/TopLevelErrorReport.h"
 #include "results/DataFiles.h"
 #include "results/Statistics.h"
 #include "run/ReportLines.h"
 #include "run/ResultFiles.h"
-#include "run/RunnerSetup.h"
 #include "run/ScoreReading.h"
-#include "run/TopLevelErrorReport.h"
 
 #include "Version.h"
 
@@ -54,8 +54,8 @@ void RemoveIfPresent(const QString& path) {
 
 RunSequencer::RunSequencer(SeriesContext context, QObject* parent)
     : QObject(parent), ctx_(std::move(context)) {
-    ConfigureGameLauncher(
-        gameLauncher_, [this](ProcessRunner*, quint32) { Guarded([this] { OnLauncherExit(); }); });
+    ConfigureGameLauncher(gameLauncher_,
+                          [this](quint32) { Guarded([this] { OnLauncherExit(); }); });
     ConfigureSteamStarter(steamStarter_);
 }
 

@@ -6,8 +6,8 @@
 #include "model/SlotTable.h"
 #include "model/SystemFacts.h"
 #include "model/Timings.h"
+#include "process/ProcessRunner.h"
 #include "results/RunRecord.h"
-#include "run/ProcessRunner.h"
 #include "run/SeriesView.h"
 
 #include <QDateTime>

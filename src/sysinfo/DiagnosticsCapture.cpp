@@ -5,8 +5,8 @@
 #include "platform/Errors.h"
 #include "platform/FileOps.h"
 #include "platform/OutsideFile.h"
-#include "run/RunnerSetup.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/RunnerSetup.h"
+#include "process/TopLevelErrorReport.h"
 #include "sysinfo/DiagnosticsScanner.h"
 
 #include <QFileInfo>
@@ -29,9 +29,7 @@ DiagnosticsCapture::DiagnosticsCapture(SettingsStore& store, QString programFold
                                        QObject* parent)
     : QObject(parent), store_(store), programFolder_(std::move(programFolder)), timings_(timings),
       diagnosticsRunner_() {
-    ConfigureDiagnosticsRunner(diagnosticsRunner_, [this](ProcessRunner* sender, quint32 code) {
-        OnDiagnosticsExit(sender, code);
-    });
+    ConfigureDiagnosticsRunner(diagnosticsRunner_, [this](quint32) { OnDiagnosticsExit(); });
 }
 
 QString DiagnosticsCapture::SystemFolder() const {
@@ -92,7 +90,7 @@ void DiagnosticsCapture::ToolUnavailable(SystemFacts& facts) {
     facts.SoundDevice = Indeterminable();
 }
 
-void DiagnosticsCapture::OnDiagnosticsExit(ProcessRunner*, quint32) {
+void DiagnosticsCapture::OnDiagnosticsExit() {
     // The exit code says nothing we use; give the tool's file a moment to settle.
     QTimer::singleShot(timings_.afterDiagnostics, this, [this] {
         try {

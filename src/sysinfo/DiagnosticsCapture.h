@@ -2,7 +2,7 @@
 
 #include "model/SystemFacts.h"
 #include "model/Timings.h"
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 
 #include <QObject>
 #include <QString>
@@ -45,7 +45,7 @@ public:
     ProcessRunner& DiagnosticsRunner() { return diagnosticsRunner_; }
 
 private:
-    void OnDiagnosticsExit(ProcessRunner* Sender, quint32 ExitCode);
+    void OnDiagnosticsExit();
     void ScanDiagnosticsFile();
     void ToolUnavailable(SystemFacts& facts);
     void HandOn();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/TopLevelErrorReport.h"
 
 #include <QApplication>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 #include "platform/Errors.h"
-#include "run/RunnerSetup.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/RunnerSetup.h"
+#include "process/TopLevelErrorReport.h"
 
 #include "support/TestSupport.h"
 
@@ -84,8 +84,8 @@ protected:
     void release() { writeFile(path("release"), ""); }
 
     void recordInto(ProcessRunner& runner) {
-        runner.OnTerminate = [this](ProcessRunner* sender, quint32 code) {
-            reports_.push_back({code, sender->State(), sender->PendingReports()});
+        runner.OnTerminate = [this, &runner](quint32 code) {
+            reports_.push_back({code, runner.State(), runner.PendingReports()});
         };
     }
 
@@ -103,9 +103,9 @@ TEST_F(ProcessRunnerTest, QuickProcessGivesOneReportAfterRunReturnsWithRunnerIdl
     ProcessRunner runner;
     bool runReturned = false;
     bool returnedBeforeReport = false;
-    runner.OnTerminate = [&](ProcessRunner* sender, quint32 code) {
+    runner.OnTerminate = [&](quint32 code) {
         returnedBeforeReport = runReturned;
-        reports_.push_back({code, sender->State(), sender->PendingReports()});
+        reports_.push_back({code, runner.State(), runner.PendingReports()});
     };
     runner.CommandLine = script("quick.sh", "exit 0\n");
     runner.Run();
@@ -180,11 +180,11 @@ TEST_F(ProcessRunnerTest, AHeldChildIsEndedWhenTheTestGoesWithoutReleasingIt) {
 TEST_F(ProcessRunnerTest, HandlerMayRunTheSameRunnerAgain) {
     ProcessRunner runner;
     const QString second = script("second.sh", "exit 4\n");
-    runner.OnTerminate = [&](ProcessRunner* sender, quint32 code) {
-        reports_.push_back({code, sender->State(), sender->PendingReports()});
+    runner.OnTerminate = [&](quint32 code) {
+        reports_.push_back({code, runner.State(), runner.PendingReports()});
         if (reports_.size() == 1) {
-            sender->CommandLine = second;
-            sender->Run();
+            runner.CommandLine = second;
+            runner.Run();
         }
     };
     runner.CommandLine = script("first.sh", "exit 3\n");
@@ -336,13 +336,13 @@ TEST_F(ProcessRunnerTest, PriorityOfTheConfiguredRunners) {
         std::function<bool(int)> expected;
     };
     const Case cases[] = {
-        {"cp", ConfigureGameLauncher, [](int nice) { return nice == 19; }},
-        {"dxrun", ConfigureDiagnosticsRunner, [&](int nice) { return nice == ours; }},
+        {"game launcher", ConfigureGameLauncher, [](int nice) { return nice == 19; }},
+        {"diagnostics runner", ConfigureDiagnosticsRunner, [&](int nice) { return nice == ours; }},
         // Raising the priority is up to our privileges; without them it stays as ours.
         {"high",
          [](ProcessRunner& r, ProcessRunner::TerminateEvent h) {
              ConfigureDiagnosticsRunner(r, std::move(h));
-             r.Priority = ppHigh;
+             r.Priority = SpawnPriority::High;
          },
          [&](int nice) { return nice <= ours; }},
     };
@@ -350,12 +350,59 @@ TEST_F(ProcessRunnerTest, PriorityOfTheConfiguredRunners) {
         QFile::remove(path("stat.txt"));
         ProcessRunner runner;
         bool reported = false;
-        c.configure(runner, [&](ProcessRunner*, quint32) { reported = true; });
+        c.configure(runner, [&](quint32) { reported = true; });
         runner.CommandLine = program;
         runner.Run();
         ASSERT_TRUE(waitUntil([&] { return reported; })) << c.name;
         const int nice = niceOf(readFile(path("stat.txt")));
         EXPECT_TRUE(c.expected(nice)) << c.name << ": nice " << nice << ", ours " << ours;
+    }
+}
+
+// The child's own process group and session, as /proc shows them.
+TEST_F(ProcessRunnerTest, NewProcessGroupAndNewSessionReachTheChild) {
+    const QString program = script(
+        "ids.sh", QStringLiteral("cat /proc/$$/stat > '%1'\n").arg(path("stat.txt")).toUtf8());
+    // Fields 1 (pid), 5 (process group) and 6 (session) of a stat line.
+    struct Ids {
+        qint64 pid, group, session;
+    };
+    const auto idsOf = [](const QByteArray& statLine) {
+        const QList<QByteArray> after = statLine.mid(statLine.lastIndexOf(')') + 2).split(' ');
+        return Ids{statLine.left(statLine.indexOf(' ')).toLongLong(), after.at(5 - 3).toLongLong(),
+                   after.at(6 - 3).toLongLong()};
+    };
+    const Ids ours = idsOf(readFile("/proc/self/stat"));
+    struct Case {
+        const char* name;
+        bool newGroup, newSession;
+        bool ownGroup, ownSession;
+    };
+    const Case cases[] = {
+        {"neither", false, false, false, false},
+        {"group", true, false, true, false},
+        {"session", false, true, true, true},
+        {"both", true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(path("stat.txt"));
+        ProcessRunner runner;
+        recordInto(runner);
+        runner.NewProcessGroup = c.newGroup;
+        runner.NewSession = c.newSession;
+        runner.CommandLine = program;
+        const std::size_t before = reports_.size();
+        runner.Run();
+        ASSERT_TRUE(waitUntil([&] { return reports_.size() > before; })) << c.name;
+        const Ids child = idsOf(readFile(path("stat.txt")));
+        EXPECT_EQ(child.group == child.pid, c.ownGroup) << c.name;
+        EXPECT_EQ(child.session == child.pid, c.ownSession) << c.name;
+        if (!c.ownGroup) {
+            EXPECT_EQ(child.group, ours.group) << c.name;
+        }
+        if (!c.ownSession) {
+            EXPECT_EQ(child.session, ours.session) << c.name;
+        }
     }
 }
 
@@ -387,7 +434,7 @@ TEST_F(ProcessRunnerTest, HandlerErrorGoesToTopLevelReport) {
     } restore;
     ProcessRunner runner;
     int calls = 0;
-    runner.OnTerminate = [&](ProcessRunner*, quint32) {
+    runner.OnTerminate = [&](quint32) {
         ++calls;
         throw AppError(QStringLiteral("handler failed"));
     };

@@ -34,10 +34,10 @@ protected:
     }
 
     std::vector<Match> search(const QString& location, const QString& pattern = "hl2.exe") {
-        finder.Criteria.Files.Location = location;
-        finder.Criteria.Files.FileName = pattern;
+        finder.Search.Location = location;
+        finder.Search.FileName = pattern;
         std::vector<Match> found;
-        finder.OnMatch = [&](FileFinder&, const QString& f, const FoundFile& info) {
+        finder.OnMatch = [&](const QString& f, const FoundFile& info) {
             // No tree here holds that many: a search that goes round in circles fails at
             // once instead of eating the machine's memory.
             if (found.size() >= 10000)
@@ -102,7 +102,7 @@ TEST_F(FindFileTest, ReportsEveryKindOfFileButNoFolderNorDanglingLink) {
     link(at(QStringLiteral("missing")), QStringLiteral("dangling"));
     const bool haveFifo = QProcess::execute(QStringLiteral("mkfifo"), {at("fifo")}) == 0;
 
-    finder.Criteria.Files.Subfolders = false;
+    finder.Search.Subfolders = false;
     const std::vector<Match> found = search(root(), QString());
 
     QSet<QString> names;
@@ -110,8 +110,8 @@ TEST_F(FindFileTest, ReportsEveryKindOfFileButNoFolderNorDanglingLink) {
         names.insert(m.name);
         EXPECT_EQ(m.folder, root() + QLatin1Char('/'));
         EXPECT_EQ(m.info.SymLink, m.name == QLatin1String("filelink")) << m.name.toStdString();
-        EXPECT_EQ(m.info.Type,
-                  m.name == QLatin1String("fifo") ? TFileType::Special : TFileType::File);
+        EXPECT_EQ(m.info.Type, m.name == QLatin1String("fifo") ? FoundFile::Kind::Special
+                                                               : FoundFile::Kind::File);
     }
     QSet<QString> expected{"plain.txt", ".hidden", "readonly.txt", "filelink"};
     if (haveFifo)
@@ -163,9 +163,9 @@ TEST_F(FindFileTest, DepthLimitsCountTheTargetAsLevelOne) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message()
                      << c.subfolders << " " << c.minLevel << " " << c.maxLevel);
-        finder.Criteria.Files.Subfolders = c.subfolders;
-        finder.Criteria.Files.MinLevel = c.minLevel;
-        finder.Criteria.Files.MaxLevel = c.maxLevel;
+        finder.Search.Subfolders = c.subfolders;
+        finder.Search.MinLevel = c.minLevel;
+        finder.Search.MaxLevel = c.maxLevel;
         QStringList expected;
         for (int l : c.levels)
             expected.append(level[l]);
@@ -228,20 +228,20 @@ TEST_F(FindFileTest, VeryDeepTreesAreWalkedToTheBottom) {
 TEST_F(FindFileTest, ACallWhileSearchingDoesNothingAndAThrowingHandlerLeavesItIdle) {
     file(QStringLiteral("hl2.exe"));
     file(QStringLiteral("a/hl2.exe"));
-    finder.Criteria.Files.Location = root();
-    finder.Criteria.Files.FileName = QStringLiteral("hl2.exe");
+    finder.Search.Location = root();
+    finder.Search.FileName = QStringLiteral("hl2.exe");
 
     int calls = 0;
-    finder.OnMatch = [&](FileFinder& sender, const QString&, const FoundFile&) {
+    finder.OnMatch = [&](const QString&, const FoundFile&) {
         ++calls;
-        EXPECT_TRUE(sender.Busy());
-        sender.Run();
+        EXPECT_TRUE(finder.Busy());
+        finder.Run();
     };
     finder.Run();
     EXPECT_EQ(calls, 2);
     EXPECT_FALSE(finder.Busy());
 
-    finder.OnMatch = [](FileFinder&, const QString&, const FoundFile&) {
+    finder.OnMatch = [](const QString&, const FoundFile&) {
         throw std::runtime_error("handler failed");
     };
     EXPECT_THROW(finder.Run(), std::runtime_error);

@@ -1,8 +1,8 @@
 #include "SeriesFixture.h"
 #include "SmallDisk.h"
 
-#include "run/RunnerSetup.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/RunnerSetup.h"
+#include "process/TopLevelErrorReport.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -261,7 +261,7 @@ TEST(LaunchThroughCp, LauncherEndsAtOnceAndTheGamePlaysAndWrites) {
         tmp.path() + "/program files/steam", "player", true, testsupport::binDir());
     ProcessRunner GameLauncher;
     int ends = 0;
-    ConfigureGameLauncher(GameLauncher, [&](ProcessRunner*, quint32) { ++ends; });
+    ConfigureGameLauncher(GameLauncher, [&](quint32) { ++ends; });
     BenchmarkSettings s;
     s.FastZ = true;
     s.HeapSize = 0;

@@ -15,6 +15,7 @@ namespace {
 
 using testsupport::readFile;
 using testsupport::writeFile;
+using Kind = FileOperation::Kind;
 
 class FileOperationTest : public ::testing::Test {
 protected:
@@ -26,7 +27,7 @@ protected:
     QStringList entries(const QString& folder) const {
         return QDir(at(folder)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
-    bool run(TJvSHFileOpType operation, const QString& source, const QString& dest) {
+    bool run(FileOperation::Kind operation, const QString& source, const QString& dest) {
         op.Operation = operation;
         op.SourceFiles = QStringList{source};
         op.Destinations = QStringList{dest};
@@ -44,7 +45,7 @@ TEST_F(FileOperationTest, CopyReplacesTheDestinationAndKeepsTheSource) {
     writeFile(at("cfg/autoexec.cfg"), "new contents\r\n");
     writeFile(at("cfg/autoexec_old.cfg"), "older and longer contents\r\n");
     ASSERT_TRUE(QFile::setPermissions(at("cfg/autoexec.cfg"), QFile::ReadOwner | QFile::ReadUser));
-    EXPECT_TRUE(run(foCopy, at("cfg/autoexec.cfg"), at("cfg/autoexec_old.cfg")));
+    EXPECT_TRUE(run(Kind::Copy, at("cfg/autoexec.cfg"), at("cfg/autoexec_old.cfg")));
     EXPECT_EQ(readFile(at("cfg/autoexec_old.cfg")), "new contents\r\n");
     EXPECT_EQ(readFile(at("cfg/autoexec.cfg")), "new contents\r\n");
     EXPECT_EQ(QFile::permissions(at("cfg/autoexec_old.cfg")),
@@ -57,7 +58,7 @@ TEST_F(FileOperationTest, CopyReplacesTheDestinationAndKeepsTheSource) {
 TEST_F(FileOperationTest, MoveReplacesTheDestination) {
     writeFile(at("cfg/autoexec_old.cfg"), "user's script");
     writeFile(at("cfg/autoexec.cfg"), "benchmark script");
-    EXPECT_TRUE(run(foMove, at("cfg/autoexec_old.cfg"), at("cfg/autoexec.cfg")));
+    EXPECT_TRUE(run(Kind::Move, at("cfg/autoexec_old.cfg"), at("cfg/autoexec.cfg")));
     EXPECT_EQ(readFile(at("cfg/autoexec.cfg")), "user's script");
     EXPECT_EQ(entries("cfg"), QStringList{"autoexec.cfg"});
 }
@@ -65,9 +66,9 @@ TEST_F(FileOperationTest, MoveReplacesTheDestination) {
 TEST_F(FileOperationTest, MissingDestinationFoldersAreCreated) {
     writeFile(at("Demos/rovdemo1.dem"), "demo");
     writeFile(at("game/a.cfg"), "a");
-    EXPECT_TRUE(run(foCopy, at("Demos/rovdemo1.dem"), at("game/episodic/new/rovdemo1.dem")));
+    EXPECT_TRUE(run(Kind::Copy, at("Demos/rovdemo1.dem"), at("game/episodic/new/rovdemo1.dem")));
     EXPECT_EQ(readFile(at("game/episodic/new/rovdemo1.dem")), "demo");
-    EXPECT_TRUE(run(foMove, at("game/a.cfg"), at("other/cfg/a.cfg")));
+    EXPECT_TRUE(run(Kind::Move, at("game/a.cfg"), at("other/cfg/a.cfg")));
     EXPECT_EQ(readFile(at("other/cfg/a.cfg")), "a");
     EXPECT_FALSE(QFile::exists(at("game/a.cfg")));
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -76,7 +77,7 @@ TEST_F(FileOperationTest, MissingDestinationFoldersAreCreated) {
 TEST_F(FileOperationTest, ADestinationFolderReceivesTheFileUnderItsName) {
     writeFile(at("custom/my demo.dem"), "demo");
     QDir().mkpath(at("episodic"));
-    EXPECT_TRUE(run(foCopy, at("custom/my demo.dem"), at("episodic")));
+    EXPECT_TRUE(run(Kind::Copy, at("custom/my demo.dem"), at("episodic")));
     EXPECT_EQ(readFile(at("episodic/my demo.dem")), "demo");
 }
 
@@ -114,22 +115,22 @@ TEST_F(FileOperationTest, FailuresAreShownAndTheCallerGoesOn) {
     QDir().mkpath(at("a folder"));
     const struct {
         const char* name;
-        TJvSHFileOpType operation;
+        FileOperation::Kind operation;
         QString source, dest;
         QString concerned;
         const char* reason;
     } cases[] = {
-        {"copy of a missing source", foCopy, at("missing.csv"), at("dest.txt"), at("missing.csv"),
-         "No such file or directory"},
-        {"move of a missing source", foMove, at("missing.csv"), at("dest.txt"), at("missing.csv"),
-         "No such file or directory"},
-        {"destination below a file", foCopy, at("dest.txt"), at("blocker/sub/x.txt"),
+        {"copy of a missing source", Kind::Copy, at("missing.csv"), at("dest.txt"),
+         at("missing.csv"), "No such file or directory"},
+        {"move of a missing source", Kind::Move, at("missing.csv"), at("dest.txt"),
+         at("missing.csv"), "No such file or directory"},
+        {"destination below a file", Kind::Copy, at("dest.txt"), at("blocker/sub/x.txt"),
          at("blocker/sub"), "Not a directory"},
-        {"a folder as source", foCopy, at("a folder"), at("dest.txt"), at("a folder"),
+        {"a folder as source", Kind::Copy, at("a folder"), at("dest.txt"), at("a folder"),
          "Is a directory"},
         // Reading fails after the temporary copy has begun: the destination keeps its
         // contents and the temporary file goes.
-        {"read error mid-copy", foCopy, "/proc/self/mem", at("dest.txt"), "/proc/self/mem",
+        {"read error mid-copy", Kind::Copy, "/proc/self/mem", at("dest.txt"), "/proc/self/mem",
          "Input/output error"},
     };
     for (const auto& c : cases) {
@@ -155,7 +156,7 @@ TEST_F(FileOperationTest, ACopyOntoAFullDiskLeavesTheDestination) {
     const QString dest = disk.path() + "demo.dem";
     writeFile(dest, "old");
     disk.fill();
-    EXPECT_FALSE(run(foCopy, at("demo.dem"), dest));
+    EXPECT_FALSE(run(Kind::Copy, at("demo.dem"), dest));
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages.first().contains(dest + ": No space left on device"))
         << dialogs.messages.first().toStdString();
@@ -170,7 +171,7 @@ TEST_F(FileOperationTest, MoveAcrossFileSystemsCopiesThenRemoves) {
         GTEST_SKIP() << "no second file system at /dev/shm";
     writeFile(at("autoexec.cfg"), "script");
     writeFile(other.path() + "/cfg/autoexec.cfg", "old");
-    EXPECT_TRUE(run(foMove, at("autoexec.cfg"), other.path() + "/cfg/autoexec.cfg"));
+    EXPECT_TRUE(run(Kind::Move, at("autoexec.cfg"), other.path() + "/cfg/autoexec.cfg"));
     EXPECT_EQ(readFile(other.path() + "/cfg/autoexec.cfg"), "script");
     EXPECT_FALSE(QFile::exists(at("autoexec.cfg")));
     EXPECT_EQ(QDir(other.path() + "/cfg").entryList(QDir::Files | QDir::Hidden),
@@ -183,21 +184,17 @@ TEST_F(FileOperationTest, WildcardSourcesMatchFilesOnly) {
     writeFile(at("src/B.DEM"), "b");
     writeFile(at("src/notes.txt"), "n");
     QDir().mkpath(at("src/folder.dem"));
-    EXPECT_TRUE(run(foCopy, at("src/*.dem"), at("dest")));
+    EXPECT_TRUE(run(Kind::Copy, at("src/*.dem"), at("dest")));
     EXPECT_EQ(entries("dest"), QStringList({"a.dem", "B.DEM"}));
-    EXPECT_FALSE(run(foCopy, at("src/*.bsp"), at("dest")));
+    EXPECT_FALSE(run(Kind::Copy, at("src/*.bsp"), at("dest")));
     EXPECT_EQ(dialogs.messages.size(), 1);
 }
 
-TEST_F(FileOperationTest, DeleteAndRename) {
-    writeFile(at("a.txt"), "a");
+TEST_F(FileOperationTest, DeleteRemovesTheFileAndTellsOfAMissingOne) {
     writeFile(at("b.txt"), "b");
-    EXPECT_TRUE(run(foRename, at("a.txt"), at("b.txt")));
-    EXPECT_EQ(entries(""), QStringList{"b.txt"});
-    EXPECT_EQ(readFile(at("b.txt")), "a");
-    EXPECT_TRUE(run(foDelete, at("b.txt"), QString()));
+    EXPECT_TRUE(run(Kind::Delete, at("b.txt"), QString()));
     EXPECT_EQ(entries(""), QStringList());
-    EXPECT_FALSE(run(foDelete, at("b.txt"), QString()));
+    EXPECT_FALSE(run(Kind::Delete, at("b.txt"), QString()));
     EXPECT_EQ(dialogs.messages.size(), 1);
 }
 

@@ -179,6 +179,35 @@ TEST_F(TodaysDiscovery, ARootWithoutTheGameIsStillTheSteamFolder) {
     EXPECT_EQ(p.EpisodicFolder, "half-life 2 episode one/episodic/");
 }
 
+// Which Steam client goes with what was found when the stored Steam path finds no game: for a
+// game folder stored by hand, today's root before the stored path; with no game at all, the
+// stored path before today's root.
+TEST_F(TodaysDiscovery, TheClientThatGoesWithAGameStoredByHandOrWithNoGame) {
+    const QString elsewhere = tmp.path() + "/elsewhere/Half-Life 2/";
+    ASSERT_TRUE(QDir().mkpath(tmp.path() + "/elsewhere"));
+    ASSERT_TRUE(QDir().rename(layout.gameDir, elsewhere)) << "the root's libraries lose the game";
+
+    store({{"Path", elsewhere}});
+    GamePaths p = discoverToday("/S");
+    EXPECT_EQ(p.GameBase, elsewhere);
+    EXPECT_EQ(p.EpisodicFolder, elsewhere + "episodic/");
+    EXPECT_EQ(p.SteamFolder, layout.steamRoot) << "today's root before the stored Steam path";
+    EXPECT_EQ(p.SteamCommand, layout.steamCommand);
+
+    store({{"Path", tmp.path() + "/nowhere"}});
+    p = discoverToday("/S");
+    EXPECT_TRUE(p.GameBase.isEmpty());
+    EXPECT_EQ(p.SteamFolder, "/S/") << "the stored Steam path before today's root";
+    EXPECT_TRUE(p.SteamCommand.isEmpty()) << "steam.exe in it, as the system starts it";
+
+    ASSERT_TRUE(QDir(layout.home + ".local").removeRecursively()); // no root any more
+    store({{"Path", elsewhere}});
+    p = discoverToday("/S");
+    EXPECT_EQ(p.GameBase, elsewhere);
+    EXPECT_EQ(p.SteamFolder, "/S/") << "no root: the stored Steam path";
+    EXPECT_EQ(p.SteamCommand, layout.steamCommand) << "/S/ has no steam.exe: the steam command";
+}
+
 TEST_F(TodaysDiscovery, ADamagedLibraryListIsToldAndTheRootStillLookedAt) {
     const QString list = layout.steamRoot + "steamapps/libraryfolders.vdf";
     testsupport::writeFile(list, "\"libraryfolders\"\n{\n\t\"1\" { \"path\" \"/x\" }\n");

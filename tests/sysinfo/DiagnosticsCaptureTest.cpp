@@ -4,7 +4,7 @@
 #include "game/ProgramFolder.h"
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/TopLevelErrorReport.h"
 #include "sysinfo/DiagnosticsScanner.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "ui/NewsAndLinks.h"
 #include "Recorders.h"
+#include "app/StartupProbe.h"
 #include "ui/NewsProcess.h"
 #include "ui/NewsWindow.h"
-#include "ui/StartupProbe.h"
 
 #include "TestSupport.h"
 

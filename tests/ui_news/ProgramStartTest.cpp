@@ -1,16 +1,16 @@
 // The installed program started as the user starts it: its main window comes up with nothing of
 // the browser engine loaded, and the news window follows in a process of its own, with the
 // plugin from the program folder; the engine never enters the program's main process. Observed
-// through the benchmarks' probe (ui/StartupProbe.h) and /proc.
+// through the benchmarks' probe (app/StartupProbe.h) and /proc.
 
 #include "SteamLayout.h"
 #include "TestSupport.h"
+#include "app/StartupProbe.h"
 #include "game/GameDiscovery.h"
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
 #include "ui/NewsAndLinks.h"
 #include "ui/NewsProcess.h"
-#include "ui/StartupProbe.h"
 
 #include <QFileInfo>
 #include <QProcess>

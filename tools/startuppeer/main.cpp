@@ -1,7 +1,7 @@
 // startuppeer: one black window of the main window's size, nothing else. Run with
-// VARNHOLT_BENCH_STARTUP=<ms> it reports as the program does (see ui/StartupProbe.h).
+// VARNHOLT_BENCH_STARTUP=<ms> it reports as the program does (see app/StartupProbe.h).
 
-#include "ui/StartupProbe.h"
+#include "app/StartupProbe.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Errors.h"
+#include "platform/Process.h"
 
-#include <QFlags>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,41 +12,6 @@
 #include <thread>
 
 class EndingProcess;
-
-enum TJvProcessPriority { ppIdle, ppNormal, ppHigh, ppRealTime };
-
-enum TJvCPSShowWindow { swHide, swMinimize, swMaximize, swNormal };
-
-// Values are the creation flags they stand for, so a set is also the flag word.
-enum TJvCreateProcessFlag : unsigned {
-    cfSuspended = 0x4,
-    cfDetached = 0x8,
-    cfNewConsole = 0x10,
-    cfNewProcGroup = 0x200,
-    cfUnicode = 0x400,
-    cfSeparateWdm = 0x800,
-    cfSharedWdm = 0x1000,
-    cfDefaultErrorMode = 0x04000000,
-};
-using TJvCreateProcessFlags = QFlags<TJvCreateProcessFlag>;
-Q_DECLARE_OPERATORS_FOR_FLAGS(TJvCreateProcessFlags)
-
-// Window placement of the new process. Kept for the callers' sake; processes here have no
-// start-up window state, so none of it reaches the child.
-struct TJvCPSStartupInfo {
-    QString Desktop;
-    QString Title;
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-    bool DefaultPosition = true;
-    bool DefaultSize = true;
-    bool DefaultWindowState = true;
-    TJvCPSShowWindow ShowWindow = swNormal;
-    bool ForceOnFeedback = false;
-    bool ForceOffFeedback = false;
-};
 
 // The runner's own error: an operation that needs it idle while it waits for its process.
 class RunnerBusyError : public AppError {
@@ -61,7 +26,7 @@ class ProcessRunner : public QObject {
     Q_OBJECT
 public:
     enum class RunnerState { Idle, Started, Waiting };
-    using TerminateEvent = std::function<void(ProcessRunner* Sender, quint32 ExitCode)>;
+    using TerminateEvent = std::function<void(quint32 ExitCode)>;
     // The exit code reported when the wait was stopped instead of the process ending.
     static constexpr quint32 StoppedExitCode = 0xFFFFFFFF;
 
@@ -72,10 +37,10 @@ public:
     QString ApplicationName;  // empty: the command line names the program
     QString CommandLine;      // the whole command line
     QString CurrentDirectory; // empty: ours
-    TJvProcessPriority Priority = ppNormal;
-    TJvCreateProcessFlags CreationFlags;
-    QStringList Environment; // "NAME=value" entries; empty: ours
-    TJvCPSStartupInfo StartupInfo;
+    SpawnPriority Priority = SpawnPriority::Normal;
+    bool NewProcessGroup = false; // the child leads a process group of its own
+    bool NewSession = false;      // the child leads a session of its own, without our terminal
+    QStringList Environment;      // "NAME=value" entries; empty: ours
     TerminateEvent OnTerminate;
 
     bool WaitForTerminate() const { return waitForTerminate_; }

@@ -1,7 +1,6 @@
-#include "run/ProcessRunner.h"
+#include "process/ProcessRunner.h"
 
-#include "platform/Process.h"
-#include "run/TopLevelErrorReport.h"
+#include "process/TopLevelErrorReport.h"
 
 #include <QMetaObject>
 #include <atomic>
@@ -18,20 +17,6 @@ QString trimmedName(const QString& text) {
     while (end > begin && text[end - 1].unicode() <= u' ')
         --end;
     return text.mid(begin, end - begin);
-}
-
-SpawnPriority spawnPriority(TJvProcessPriority priority) {
-    switch (priority) {
-    case ppIdle:
-        return SpawnPriority::Idle;
-    case ppHigh:
-        return SpawnPriority::High;
-    case ppRealTime:
-        return SpawnPriority::RealTime;
-    case ppNormal:
-        break;
-    }
-    return SpawnPriority::Normal;
 }
 
 } // namespace
@@ -84,10 +69,10 @@ void ProcessRunner::Run() {
     request.applicationName = trimmedName(ApplicationName);
     request.commandLine = CommandLine;
     request.currentDirectory = trimmedName(CurrentDirectory);
-    request.priority = spawnPriority(Priority);
+    request.priority = Priority;
     request.environment = Environment;
-    request.newProcessGroup = CreationFlags.testFlag(cfNewProcGroup);
-    request.newSession = CreationFlags.testFlag(cfDetached) || CreationFlags.testFlag(cfNewConsole);
+    request.newProcessGroup = NewProcessGroup;
+    request.newSession = NewSession;
 
     if (!waitForTerminate_) {
         // Nobody waits for this one: dropping it hands it to the reaper.
@@ -157,7 +142,7 @@ void ProcessRunner::WaitEnded(quint32 exitCode, const std::exception_ptr& error)
     // A copy: the handler may assign OnTerminate, or destroy this runner.
     const TerminateEvent handler = OnTerminate;
     try {
-        handler(this, exitCode);
+        handler(exitCode);
     } catch (const std::exception& e) {
         reportTopLevelError(e);
     } catch (...) {

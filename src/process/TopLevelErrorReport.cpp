@@ -1,4 +1,4 @@
-#include "run/TopLevelErrorReport.h"
+#include "process/TopLevelErrorReport.h"
 
 #include <QtGlobal>
 
