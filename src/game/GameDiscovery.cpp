@@ -1,6 +1,7 @@
 #include "game/GameDiscovery.h"
 
 #include "game/ProgramFolder.h"
+#include "model/SettingNames.h"
 #include "platform/UserIdentity.h"
 
 #include <QDir>
@@ -48,7 +49,7 @@ GamePaths takeGameFolder(GamePaths paths, const QString& gameFolder) {
 } // namespace
 
 QString GameFolderStoredByHand(const SettingsStore& store) {
-    const QString byHand = store.ReadValue(QStringLiteral("Path"));
+    const QString byHand = store.ReadValue(SettingName::GamePath);
     if (!QDir::isAbsolutePath(byHand) || !IsGameFolder(byHand))
         return {};
     return withSlash(byHand);
@@ -83,7 +84,7 @@ GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& 
             paths.SteamCommand = !today.gameFolder.isEmpty()
                                      ? today.steamCommand
                                      : SteamCommandFor(paths.SteamFolder, places.commandFolders);
-            store.WriteValue(QStringLiteral("Path"), paths.GameBase);
+            store.WriteValue(SettingName::GamePath, paths.GameBase);
             return paths;
         }
         if (paths.SteamFolder.isEmpty() && !today.root.isEmpty()) {
@@ -93,7 +94,7 @@ GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& 
         }
     }
 
-    store.WriteValue(QStringLiteral("Path"), paths.GameBase);
+    store.WriteValue(SettingName::GamePath, paths.GameBase);
     paths.CfgFolder = CfgFolderOf(paths.GameBase);
     paths.EpisodicFolder = EpisodicFolderOf(paths.GameBase);
     return paths;
