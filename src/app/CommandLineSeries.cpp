@@ -7,6 +7,7 @@
 #include "game/SeriesPreparation.h"
 #include "game/SettingsStore.h"
 #include "game/StartupLoad.h"
+#include "model/SettingNames.h"
 #include "model/SlotTable.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -148,8 +149,8 @@ DisplayModeSource everySize(SettingsStore& store) {
         std::vector<platform::ScreenSize> sizes;
         for (const ResolutionSlot& slot : FixedSlots())
             sizes.push_back({slot.Width.toInt(), slot.Height.toInt()});
-        const int width = store.ReadValue(QStringLiteral("CusW")).toInt();
-        const int height = store.ReadValue(QStringLiteral("CusH")).toInt();
+        const int width = store.ReadValue(SettingName::CustomWidth).toInt();
+        const int height = store.ReadValue(SettingName::CustomHeight).toInt();
         if (width > 0 && height > 0)
             sizes.push_back({width, height});
         return sizes;
@@ -401,8 +402,9 @@ void CommandLineSeries::Close(int exitStatus) {
     p.preparation.RestoreGameConfig(finished, [this] {
         Parts& parts = *parts_;
         try {
-            for (const char* name : {"Display Memory", "Driver Version", "Sound"})
-                parts.store.WriteValueGuarded(QString::fromLatin1(name), QString());
+            for (const QLatin1StringView name :
+                 {SettingName::DisplayMemory, SettingName::DriverVersion, SettingName::Sound})
+                parts.store.WriteValueGuarded(name, QString());
         } catch (const std::exception& error) {
             Say(QStringLiteral("Error: ") + QString::fromLocal8Bit(error.what()));
         }

@@ -1,9 +1,10 @@
 #include "game/DemoSelection.h"
 
 #include "game/SettingsEncoding.h"
+#include "model/SettingNames.h"
 
 bool DemoChoiceChanged(SettingsStore& store, DemoKind kind) {
-    store.WriteValue(QStringLiteral("Demo"), EncodeDemo(kind));
+    store.WriteValue(SettingName::Demo, EncodeDemo(kind));
     return kind == DemoKind::Custom;
 }
 

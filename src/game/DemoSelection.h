@@ -16,5 +16,5 @@ bool DemoChoiceChanged(SettingsStore& store, DemoKind kind);
 QString DemoFileFilter();
 
 // The custom demo's browse button: shows the open dialog; a confirmed file is stored as
-// "Demoname" and returned for DemoEdit. Nullopt when the dialog was cancelled.
+// "Demoname" and returned for the custom demo edit. Nullopt when the dialog was cancelled.
 std::optional<QString> BrowseCustomDemo(Dialogs& dialogs, OptionSaving& saving);

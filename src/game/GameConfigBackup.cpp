@@ -1,6 +1,7 @@
 #include "game/GameConfigBackup.h"
 
 #include "game/ConfigScript.h"
+#include "model/SettingNames.h"
 #include "platform/FileOps.h"
 
 #include <QDir>
@@ -175,7 +176,7 @@ void GameConfigBackup::CheckLeftoverConfig(const GamePaths& paths, SettingsStore
     }
 
     const bool scriptFound = usable && fileExists(script);
-    const QString marker = QStringLiteral("NoErrorWarning");
+    const QString marker = SettingName::NoErrorWarning;
     if (scriptFound || fileExists(paths.ProgramFolder + QStringLiteral("hl2set.ini")))
         store.WriteValue(marker, QStringLiteral("1"));
     if (recovered)

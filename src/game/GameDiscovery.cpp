@@ -1,6 +1,7 @@
 #include "game/GameDiscovery.h"
 
 #include "game/ProgramFolder.h"
+#include "model/SettingNames.h"
 #include "platform/UserIdentity.h"
 
 #include <QDir>
@@ -40,7 +41,7 @@ QString withSlash(const QString& folder) {
 } // namespace
 
 QString GameFolderStoredByHand(const SettingsStore& store) {
-    const QString byHand = store.ReadValue(QStringLiteral("Path"));
+    const QString byHand = store.ReadValue(SettingName::GamePath);
     if (!QDir::isAbsolutePath(byHand) || !IsGameFolder(byHand))
         return {};
     return withSlash(byHand);
@@ -113,7 +114,7 @@ GamePaths DiscoverGame(GamePaths paths, SettingsStore& store, const GameSearch& 
     paths.SteamFolder = found.steamFolder;
     paths.SteamCommand = found.steamCommand;
     paths.GameBase = found.gameBase;
-    store.WriteValue(QStringLiteral("Path"), paths.GameBase);
+    store.WriteValue(SettingName::GamePath, paths.GameBase);
     if (found.found() && found.episodicInBase) {
         paths.EpisodicFolder = paths.GameBase + QStringLiteral("episodic/");
         paths.CfgFolder = paths.GameBase + QStringLiteral("episodic/cfg/");

@@ -1,115 +1,119 @@
 #include "game/OptionSaving.h"
 
 #include "game/SettingsEncoding.h"
+#include "model/FixedResolutions.h"
+#include "model/SettingNames.h"
 
 namespace {
 
-const QString Heapsize = QStringLiteral("Heapsize");
-const QString Refresh = QStringLiteral("Refresh");
-const QString Hdr = QStringLiteral("HDR");
+const QString Heapsize = SettingName::HeapSize;
+const QString Refresh = SettingName::RefreshRate;
+const QString Hdr = SettingName::Hdr;
 } // namespace
 
 void OptionSaving::ResolutionGroupLeft(const std::array<bool, FixedSlotCount>& ticked) {
     if (!store_.HasProgramKey())
         return;
     for (int i = 0; i < FixedSlotCount; ++i)
-        store_.WriteValue(ResolutionValueName(i), EncodeFlag(ticked[static_cast<size_t>(i)]));
+        store_.WriteValue(QLatin1StringView(FixedResolutions[static_cast<size_t>(i)].ValueName),
+                          EncodeFlag(ticked[static_cast<size_t>(i)]));
 }
 
 void OptionSaving::CustomResolutionBoxLeft(bool ticked, const QString& width,
                                            const QString& height) {
-    store_.WriteValueGuarded(QStringLiteral("CusRes"),
+    store_.WriteValueGuarded(SettingName::CustomTicked,
                              EncodeFlag(ticked && !width.isEmpty() && !height.isEmpty()));
 }
 
 void OptionSaving::DemoGroupLeft(std::optional<DemoKind> chosen) {
     if (chosen)
-        store_.WriteValueGuarded(QStringLiteral("Demo"), EncodeDemo(*chosen));
+        store_.WriteValueGuarded(SettingName::Demo, EncodeDemo(*chosen));
 }
 
 void OptionSaving::CustomDemoChosen(const QString& path) {
     if (!path.isEmpty())
-        store_.WriteValue(QStringLiteral("Demoname"), path);
+        store_.WriteValue(SettingName::CustomDemoPath, path);
 }
 
 void OptionSaving::FilteringChanged(std::optional<int> index) {
     if (index)
-        store_.WriteValue(QStringLiteral("AFLevel"), EncodeIndex(*index));
+        store_.WriteValue(SettingName::Filtering, EncodeIndex(*index));
 }
 
 void OptionSaving::AntialiasingChanged(std::optional<int> index) {
     if (index)
-        store_.WriteValue(QStringLiteral("AALevel"), EncodeIndex(*index));
+        store_.WriteValue(SettingName::Antialiasing, EncodeIndex(*index));
 }
 
 int OptionSaving::RunNumberSaved(std::optional<int> index, int runCount) {
-    if (!index || !store_.WriteValueGuarded(QStringLiteral("RunNumber"), EncodeRunNumber(*index)))
+    if (!index || !store_.WriteValueGuarded(SettingName::RunCount, EncodeRunNumber(*index)))
         return runCount;
     return *index + 1;
 }
 
 void OptionSaving::NoteChanged(const QString& text) {
-    store_.WriteValue(QStringLiteral("Note"), text);
+    store_.WriteValue(SettingName::Note, text);
 }
 
 void OptionSaving::HeapSizeChanged(std::optional<int> index) {
     if (index)
-        store_.WriteValue(Heapsize, EncodeHeapSize(*index));
+        store_.WriteValue(SettingName::HeapSize, EncodeHeapSize(*index));
 }
 
 void OptionSaving::HeapSizeBoxLeft(std::optional<int> index) {
     if (index)
-        store_.WriteValueGuarded(Heapsize, EncodeHeapSize(*index));
+        store_.WriteValueGuarded(SettingName::HeapSize, EncodeHeapSize(*index));
 }
 
 void OptionSaving::RefreshChanged(std::optional<int> index) {
     if (index)
-        store_.WriteValue(Refresh, EncodeRefresh(*index));
+        store_.WriteValue(SettingName::RefreshRate, EncodeRefresh(*index));
 }
 
 void OptionSaving::RefreshBoxLeft(std::optional<int> index) {
     if (index)
-        store_.WriteValueGuarded(Refresh, EncodeRefresh(*index));
+        store_.WriteValueGuarded(SettingName::RefreshRate, EncodeRefresh(*index));
 }
 
 void OptionSaving::HdrChanged(std::optional<int> index) {
     if (index)
-        store_.WriteValue(Hdr, EncodeIndex(*index));
+        store_.WriteValue(SettingName::Hdr, EncodeIndex(*index));
 }
 
 void OptionSaving::HdrBoxLeft(std::optional<int> index) {
     if (index)
-        store_.WriteValueGuarded(Hdr, EncodeIndex(*index));
+        store_.WriteValueGuarded(SettingName::Hdr, EncodeIndex(*index));
 }
 
 void OptionSaving::FastZBoxLeft(bool ticked) {
-    store_.WriteValueGuarded(QStringLiteral("FastZ"), EncodeFlag(ticked));
+    store_.WriteValueGuarded(SettingName::FastZ, EncodeFlag(ticked));
 }
 
 void OptionSaving::ColorCorrectionBoxLeft(bool ticked) {
-    store_.WriteValueGuarded(QStringLiteral("ColorCorrection"), EncodeFlag(ticked));
+    store_.WriteValueGuarded(SettingName::ColorCorrection, EncodeFlag(ticked));
 }
 
 void OptionSaving::ResultsEditLeft(const QString& text) {
     if (!text.isEmpty())
-        store_.WriteValue(QStringLiteral("ResultPath"), text);
+        store_.WriteValue(SettingName::ResultsFolder, text);
 }
 
 QString OptionSaving::ResultsFolderChosen(const QString& chosenPath) {
     const QString folder = ResultsFolderFromChosen(chosenPath);
-    store_.WriteValue(QStringLiteral("ResultPath"), folder);
+    store_.WriteValue(SettingName::ResultsFolder, folder);
     return folder;
 }
 
 void OptionSaving::CustomSizeTaken(const QString& width, const QString& height) {
-    store_.WriteValue(QStringLiteral("CusW"), width);
-    store_.WriteValue(QStringLiteral("CusH"), height);
+    store_.WriteValue(SettingName::CustomWidth, width);
+    store_.WriteValue(SettingName::CustomHeight, height);
 }
 
 void OptionSaving::WindowClosing(const QString& note) {
     if (!store_.HasProgramKey())
         return;
-    store_.WriteValue(QStringLiteral("Note"), note);
-    for (const char* name : {"Display Memory", "Driver Version", "Sound"})
-        store_.WriteValue(QLatin1String(name), QString());
+    store_.WriteValue(SettingName::Note, note);
+    for (const QLatin1StringView name :
+         {SettingName::DisplayMemory, SettingName::DriverVersion, SettingName::Sound})
+        store_.WriteValue(name, QString());
 }

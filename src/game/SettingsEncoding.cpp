@@ -1,19 +1,14 @@
 #include "game/SettingsEncoding.h"
 
-#include <QStringList>
+#include "model/OptionLists.h"
 
 namespace {
 
-const char* const HeapCodes[] = {"64000", "128000", "256000", "512000", "1024000"};
-const char* const RefreshCodes[] = {"60", "70", "75", "85"};
-const char* const ResolutionNames[] = {"640",  "800",  "1024", "1280", "1600",
-                                       "2048", "hdw1", "hdw2", "hdw3"};
-
-template <size_t N>
-std::optional<int> findCode(const char* const (&codes)[N], const QString& text) {
-    for (size_t i = 0; i < N; ++i)
-        if (text == QLatin1String(codes[i]))
-            return static_cast<int>(i);
+// The item whose code is `text`, exactly.
+std::optional<int> findCode(int itemCount, QString (*encode)(int), const QString& text) {
+    for (int i = 0; i < itemCount; ++i)
+        if (text == encode(i))
+            return i;
     return std::nullopt;
 }
 
@@ -65,24 +60,21 @@ std::optional<DemoKind> DecodeDemo(const QString& text) {
     return std::nullopt;
 }
 
+// The heap size in kilobytes as the game's "-heapsize" takes it.
 QString EncodeHeapSize(int index) {
-    return index >= 0 && index < 5 ? QString(QLatin1String(HeapCodes[index])) : QString();
+    const int megabytes = HeapSizeMegabytes(index);
+    return megabytes > 0 ? QString::number(megabytes * 1000) : QString();
 }
 
 std::optional<int> DecodeHeapSize(const QString& text) {
-    return findCode(HeapCodes, text);
+    return findCode(static_cast<int>(HeapSizeItems().size()), EncodeHeapSize, text);
 }
 
 QString EncodeRefresh(int index) {
-    return index >= 0 && index < 4 ? QString(QLatin1String(RefreshCodes[index])) : QString();
+    const int hertz = RefreshRateHertz(index);
+    return hertz > 0 ? QString::number(hertz) : QString();
 }
 
 std::optional<int> DecodeRefresh(const QString& text) {
-    return findCode(RefreshCodes, text);
-}
-
-QString ResolutionValueName(int slotIndex) {
-    return slotIndex >= 0 && slotIndex < FixedSlotCount
-               ? QString(QLatin1String(ResolutionNames[slotIndex]))
-               : QString();
+    return findCode(static_cast<int>(RefreshItems().size()), EncodeRefresh, text);
 }

@@ -27,6 +27,3 @@ std::optional<int> DecodeHeapSize(const QString& text);
 
 QString EncodeRefresh(int index); // "60", "70", "75", "85"
 std::optional<int> DecodeRefresh(const QString& text);
-
-// Value names of the nine fixed resolution rows, in table order.
-QString ResolutionValueName(int slotIndex);

@@ -3,7 +3,9 @@
 #include "game/DemoSelection.h"
 #include "game/ProgramFolder.h"
 #include "game/SettingsEncoding.h"
+#include "model/FixedResolutions.h"
 #include "model/OptionLists.h"
+#include "model/SettingNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,29 +13,30 @@
 namespace {
 
 void loadResolutions(SettingsStore& store, const DisplayModeList& modes, StartupResult& result) {
-    for (size_t i = 0; i < SlotModeLookups().size(); ++i) {
-        const SlotModeLookup& lookup = SlotModeLookups()[i];
-        result.resolutionEnabled[i] = modes.Contains(lookup.ModeText);
+    for (size_t i = 0; i < FixedResolutions.size(); ++i) {
+        const FixedResolution& resolution = FixedResolutions[i];
+        result.resolutionEnabled[i] =
+            modes.Contains(DisplayModeText(resolution.Width, resolution.Height));
         result.settings.ResolutionChecked[i] =
             result.resolutionEnabled[i] &&
-            DecodeTickedOnlyWhenOne(store.ReadValue(lookup.ValueName));
+            DecodeTickedOnlyWhenOne(store.ReadValue(QLatin1StringView(resolution.ValueName)));
     }
 }
 
 void loadCustomResolution(SettingsStore& store, const DisplayModeList& modes,
                           BenchmarkSettings& s) {
-    const QString width = store.ReadValue(QStringLiteral("CusW"));
-    const QString height = store.ReadValue(QStringLiteral("CusH"));
+    const QString width = store.ReadValue(SettingName::CustomWidth);
+    const QString height = store.ReadValue(SettingName::CustomHeight);
     if (width == QLatin1String("0") || height == QLatin1String("0"))
         return;
     if (modes.Contains(width + QStringLiteral(" x ") + height)) {
         s.CustomWidth = width;
         s.CustomHeight = height;
-        s.CustomChecked = DecodeTickedOnlyWhenOne(store.ReadValue(QStringLiteral("CusRes"))) &&
+        s.CustomChecked = DecodeTickedOnlyWhenOne(store.ReadValue(SettingName::CustomTicked)) &&
                           !width.isEmpty() && !height.isEmpty();
     } else {
-        store.WriteValue(QStringLiteral("CusW"), QStringLiteral("0"));
-        store.WriteValue(QStringLiteral("CusH"), QStringLiteral("0"));
+        store.WriteValue(SettingName::CustomWidth, QStringLiteral("0"));
+        store.WriteValue(SettingName::CustomHeight, QStringLiteral("0"));
     }
 }
 
@@ -102,7 +105,7 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
             result.failureMessage = QStringLiteral("Please install the Half-Life 2 Episode One!");
             result.failure = StartupResult::Failure::GameNotFound;
             result.failureDetails = GameNotFoundDetails(env.registryDirectory, env.steamPlaces,
-                                                        store.ReadValue(QStringLiteral("Path")));
+                                                        store.ReadValue(SettingName::GamePath));
             return result;
         }
     } catch (const RegistryStoreError& e) {
@@ -115,44 +118,44 @@ StartupResult LoadSettings(SettingsStore& store, const StartupEnvironment& env) 
     loadResolutions(store, modes, result);
     loadCustomResolution(store, modes, s);
 
-    s.FilteringMode = orFreshDefault(store, QStringLiteral("AFLevel"), FreshDefaults::Filtering,
+    s.FilteringMode = orFreshDefault(store, SettingName::Filtering, FreshDefaults::Filtering,
                                      [](const QString& t) { return DecodeIndex(t, 7); });
     s.AntialiasingMode =
-        orFreshDefault(store, QStringLiteral("AALevel"), FreshDefaults::Antialiasing,
+        orFreshDefault(store, SettingName::Antialiasing, FreshDefaults::Antialiasing,
                        [](const QString& t) { return DecodeIndex(t, 8); });
-    if (const auto run = DecodeRunNumber(store.ReadValue(QStringLiteral("RunNumber"))))
+    if (const auto run = DecodeRunNumber(store.ReadValue(SettingName::RunCount)))
         s.RunCount = *run + 1;
 
     result.paths = DiscoverGame(result.paths, store, env.searchGame, env.registryDirectory,
                                 env.steamPlaces, &result.discoveryProblems);
 
-    const QString demo = store.ReadValue(QStringLiteral("Demo"));
+    const QString demo = store.ReadValue(SettingName::Demo);
     // A fresh set-up plays the shipped demo, as its item's caption promises.
     s.Demo = demo.isEmpty() ? std::optional(DemoKind::Shipped) : DecodeDemo(demo);
     if (s.Demo)
         result.customDemoControlsEnabled = DemoChoiceChanged(store, *s.Demo);
-    const QString demoPath = store.ReadValue(QStringLiteral("Demoname"));
+    const QString demoPath = store.ReadValue(SettingName::CustomDemoPath);
     if (!demoPath.isEmpty() && QFileInfo(demoPath).isFile())
         s.CustomDemoPath = demoPath;
 
-    const QString resultPath = store.ReadValue(QStringLiteral("ResultPath"));
+    const QString resultPath = store.ReadValue(SettingName::ResultsFolder);
     if (!resultPath.isEmpty() && QFileInfo(resultPath).isDir()) {
         s.ResultsFolder = resultPath;
     } else {
         s.ResultsFolder = DefaultResultsFolder(WritableFolder(env.programFolder));
-        store.WriteValue(QStringLiteral("ResultPath"), s.ResultsFolder);
+        store.WriteValue(SettingName::ResultsFolder, s.ResultsFolder);
     }
-    s.Note = store.ReadValue(QStringLiteral("Note"));
+    s.Note = store.ReadValue(SettingName::Note);
     if (!s.Note.isEmpty())
-        store.WriteValue(QStringLiteral("Note"), s.Note);
-    s.HdrMode = orFreshDefault(store, QStringLiteral("HDR"), FreshDefaults::Hdr,
+        store.WriteValue(SettingName::Note, s.Note);
+    s.HdrMode = orFreshDefault(store, SettingName::Hdr, FreshDefaults::Hdr,
                                [](const QString& t) { return DecodeIndex(t, 3); });
     s.HeapSize =
-        orFreshDefault(store, QStringLiteral("Heapsize"), FreshDefaults::HeapSize, DecodeHeapSize);
+        orFreshDefault(store, SettingName::HeapSize, FreshDefaults::HeapSize, DecodeHeapSize);
     s.RefreshRate =
-        orFreshDefault(store, QStringLiteral("Refresh"), FreshDefaults::Refresh, DecodeRefresh);
-    s.FastZ = DecodeSetUnlessZero(store.ReadValue(QStringLiteral("FastZ")));
-    s.ColorCorrection = DecodeSetUnlessZero(store.ReadValue(QStringLiteral("ColorCorrection")));
+        orFreshDefault(store, SettingName::RefreshRate, FreshDefaults::Refresh, DecodeRefresh);
+    s.FastZ = DecodeSetUnlessZero(store.ReadValue(SettingName::FastZ));
+    s.ColorCorrection = DecodeSetUnlessZero(store.ReadValue(SettingName::ColorCorrection));
 
     if (env.checkLeftoverConfig)
         env.checkLeftoverConfig(result.paths);

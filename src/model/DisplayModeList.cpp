@@ -29,18 +29,3 @@ QString DisplayModeList::Text() const {
 bool DisplayModeList::Contains(const QString& text) const {
     return Text().contains(text, Qt::CaseSensitive);
 }
-
-const std::array<SlotModeLookup, SlotModeLookupCount>& SlotModeLookups() {
-    static const std::array<SlotModeLookup, SlotModeLookupCount> table = {{
-        {DisplayModeText(640, 480), QStringLiteral("640")},
-        {DisplayModeText(800, 600), QStringLiteral("800")},
-        {DisplayModeText(1024, 768), QStringLiteral("1024")},
-        {DisplayModeText(1280, 1024), QStringLiteral("1280")},
-        {DisplayModeText(1600, 1200), QStringLiteral("1600")},
-        {DisplayModeText(2048, 1536), QStringLiteral("2048")},
-        {DisplayModeText(1280, 768), QStringLiteral("hdw1")},
-        {DisplayModeText(1920, 1080), QStringLiteral("hdw2")},
-        {DisplayModeText(1920, 1200), QStringLiteral("hdw3")},
-    }};
-    return table;
-}

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <functional>
 #include <vector>
 
@@ -31,12 +30,3 @@ public:
 private:
     QStringList entries_;
 };
-
-// What each fixed resolution slot looks up, and which stored value it then consults.
-struct SlotModeLookup {
-    QString ModeText;
-    QString ValueName;
-};
-
-constexpr int SlotModeLookupCount = 9;
-const std::array<SlotModeLookup, SlotModeLookupCount>& SlotModeLookups();

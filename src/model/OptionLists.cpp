@@ -74,13 +74,13 @@ QString ItemCaption(const QStringList& items, std::optional<int> index) {
 QString RefreshArg(std::optional<int> refreshRate) {
     if (!inRange(refreshRate, 4))
         return {};
-    return QStringLiteral("-refresh %1").arg(RefreshHertz[*refreshRate]);
+    return QStringLiteral("-refresh %1").arg(RefreshRateHertz(*refreshRate));
 }
 
 QString HeapArg(std::optional<int> heapSize) {
     if (!inRange(heapSize, 5))
         return {};
-    return QStringLiteral("-heapsize %1").arg(HeapMegabytes[*heapSize] * 1000);
+    return QStringLiteral("-heapsize %1").arg(HeapSizeMegabytes(*heapSize) * 1000);
 }
 
 QString FastZArg(bool fastZ) {
@@ -89,6 +89,10 @@ QString FastZArg(bool fastZ) {
 
 int HeapSizeMegabytes(int heapSize) {
     return heapSize >= 0 && heapSize < 5 ? HeapMegabytes[heapSize] : 0;
+}
+
+int RefreshRateHertz(int refreshRate) {
+    return refreshRate >= 0 && refreshRate < 4 ? RefreshHertz[refreshRate] : 0;
 }
 
 std::optional<int> HdrLevelValue(std::optional<int> hdrMode) {

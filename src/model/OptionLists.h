@@ -26,6 +26,8 @@ QString FastZArg(bool fastZ);
 
 // Heap sizes in megabytes by item, as the heap box offers them; 0 for no item.
 int HeapSizeMegabytes(int heapSize);
+// Refresh rates in hertz by item, as the refresh box offers them; 0 for no item.
+int RefreshRateHertz(int refreshRate);
 
 // Game values.
 std::optional<int> HdrLevelValue(std::optional<int> hdrMode);

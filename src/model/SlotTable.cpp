@@ -1,13 +1,15 @@
 #include "model/SlotTable.h"
 
+#include "model/FixedResolutions.h"
+
 namespace {
 
 const QString Times = QStringLiteral("\u00D7");
 
-ResolutionSlot fixedSlot(int index, int width, int height, const QString& tag, bool wide) {
-    const QString w = QString::number(width);
-    const QString h = QString::number(height);
-    const QString suffix = wide ? QStringLiteral(" (HD WideScreen)") : QString();
+ResolutionSlot fixedSlot(int index, const FixedResolution& resolution) {
+    const QString w = QString::number(resolution.Width);
+    const QString h = QString::number(resolution.Height);
+    const QString suffix = resolution.Wide ? QStringLiteral(" (HD WideScreen)") : QString();
     ResolutionSlot slot;
     slot.SlotIndex = index;
     slot.Width = w;
@@ -15,7 +17,7 @@ ResolutionSlot fixedSlot(int index, int width, int height, const QString& tag, b
     slot.ItemCaption = w + QLatin1Char(' ') + Times + QLatin1Char(' ') + h;
     slot.StatusCaption =
         QStringLiteral("Resolution: ") + slot.ItemCaption + suffix + QStringLiteral("...");
-    slot.SlotTag = tag;
+    slot.SlotTag = QLatin1StringView(resolution.SlotTag);
     slot.ReportCaption = QStringLiteral("Resolution: ") + w + Times + h + suffix;
     return slot;
 }
@@ -23,17 +25,12 @@ ResolutionSlot fixedSlot(int index, int width, int height, const QString& tag, b
 } // namespace
 
 const std::vector<ResolutionSlot>& FixedSlots() {
-    static const std::vector<ResolutionSlot> rows = {
-        fixedSlot(0, 640, 480, QStringLiteral("640"), false),
-        fixedSlot(1, 800, 600, QStringLiteral("800"), false),
-        fixedSlot(2, 1024, 768, QStringLiteral("1024"), false),
-        fixedSlot(3, 1280, 1024, QStringLiteral("1280"), false),
-        fixedSlot(4, 1600, 1200, QStringLiteral("1600"), false),
-        fixedSlot(5, 2048, 1536, QStringLiteral("2048"), false),
-        fixedSlot(6, 1280, 768, QStringLiteral("hdtv1"), true),
-        fixedSlot(7, 1920, 1080, QStringLiteral("hdtv2"), true),
-        fixedSlot(8, 1920, 1200, QStringLiteral("hdtv3"), true),
-    };
+    static const std::vector<ResolutionSlot> rows = [] {
+        std::vector<ResolutionSlot> made;
+        for (int i = 0; i < FixedSlotCount; ++i)
+            made.push_back(fixedSlot(i, FixedResolutions[static_cast<size_t>(i)]));
+        return made;
+    }();
     return rows;
 }
 

@@ -2,6 +2,9 @@
 
 #include "platform/CheckedWrite.h"
 #include "platform/Errors.h"
+#include "platform/RegFileIndex.h"
+#include "platform/RegFileWriter.h"
+#include "platform/RegTreeBuilder.h"
 #include "platform/UniqueFd.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Errors.h"
-#include "platform/RegFile.h"
+#include "platform/RegKeyTree.h"
 
 #include <QByteArray>
 #include <QString>

@@ -217,7 +217,7 @@ QJsonObject ResultJson(const SeriesResult& r) {
     for (const RowRecord& row : r.Rows)
         rows.append(rowJson(row, r.RunCount, frameTimes));
     return QJsonObject{
-        {QStringLiteral("format"), frameTimes ? FrameTimesFormatVersion : ResultFormatVersion},
+        {QStringLiteral("format"), frameTimes ? FrameTimesFormatVersion : DataFileFormatVersion},
         {QStringLiteral("version"), r.Version},
         {QStringLiteral("started"),
          r.Started.toOffsetFromUtc(r.Started.offsetFromUtc()).toString(Qt::ISODate)},

@@ -14,7 +14,7 @@
 // The data files written beside every report: result_<stamp>.json, the whole series for
 // scripts and the results window, and result_<stamp>.csv, one line per run for spreadsheets.
 
-inline constexpr int ResultFormatVersion = 1;
+inline constexpr int DataFileFormatVersion = 1;
 // The format of a series that recorded frame times: per run and row "frame_times" (the
 // figures, or null with "frame_times_reason"), and the frames in result_<stamp>.frames.csv.
 // A series without frame times is written in format 1, as before.

@@ -1,5 +1,6 @@
 #include "run/RunSequencer.h"
 
+#include "model/SettingNames.h"
 #include "run/FrameRecording.h"
 #include "run/GameWaitTexts.h"
 #include "run/GameWatch.h"
@@ -96,7 +97,7 @@ void RunSequencer::EndAfterError() {
                 endingAfterError_ = false;
                 SeriesEnded();
                 ctx_.view.SetProgressPanelVisible(false);
-                ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
+                ctx_.store.WriteValue(SettingName::NoErrorWarning, QStringLiteral("0"));
             });
         });
     });
@@ -306,7 +307,7 @@ void RunSequencer::AbortSeries(const QString& status, const QString& message) {
         Guarded([this, message] {
             state_.SeriesFinished = true;
             ctx_.view.SetProgressPanelVisible(false);
-            ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
+            ctx_.store.WriteValue(SettingName::NoErrorWarning, QStringLiteral("0"));
             ctx_.dialogs.showMessage(message);
             SeriesEnded();
         });
@@ -439,7 +440,7 @@ void RunSequencer::FinishSeries() {
                 ctx_.shell.open(reportPath);
             SeriesEnded();
             ctx_.view.SetProgressPanelVisible(false);
-            ctx_.store.WriteValue(QStringLiteral("NoErrorWarning"), QStringLiteral("0"));
+            ctx_.store.WriteValue(SettingName::NoErrorWarning, QStringLiteral("0"));
             if (!sizeNotes_.isEmpty())
                 ctx_.dialogs.showMessage(sizeNotes_.join(QLatin1Char('\n')));
             EndFrameTimes(true);
@@ -476,7 +477,7 @@ void RunSequencer::BeginFrameTimes() {
     frames_.reset();
     bool on = frameTimesForced_;
     try {
-        on = on || ctx_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+        on = on || ctx_.store.ReadValue(SettingName::FrameTimes) == QLatin1String("1");
     } catch (const AppError&) {
         // A store that cannot be read is the series' own matter; no frame times then.
     }

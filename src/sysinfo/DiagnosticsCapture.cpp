@@ -2,6 +2,7 @@
 
 #include "game/ProgramFolder.h"
 #include "game/SettingsStore.h"
+#include "model/SettingNames.h"
 #include "platform/Errors.h"
 #include "platform/FileOps.h"
 #include "platform/OutsideFile.h"
@@ -14,10 +15,6 @@
 #include <QTimer>
 
 namespace {
-
-const QString DisplayMemoryValue = QStringLiteral("Display Memory");
-const QString DriverVersionValue = QStringLiteral("Driver Version");
-const QString SoundValue = QStringLiteral("Sound");
 
 QString orNoInformation(const QString& cached) {
     return cached.isEmpty() ? DiagnosticsCapture::NoInformation() : cached;
@@ -45,12 +42,12 @@ QString DiagnosticsCapture::DiagnosticsFile() const {
 }
 
 void DiagnosticsCapture::Begin(SystemFacts& facts, std::function<void()> prepareSeries) {
-    const QString displayMemory = store_.ReadValue(DisplayMemoryValue);
+    const QString displayMemory = store_.ReadValue(SettingName::DisplayMemory);
     if (!displayMemory.isEmpty()) {
         // A later series of this program run: the adapter name keeps what it holds.
         facts.DisplayMemory = displayMemory;
-        facts.DriverVersion = orNoInformation(store_.ReadValue(DriverVersionValue));
-        facts.SoundDevice = orNoInformation(store_.ReadValue(SoundValue));
+        facts.DriverVersion = orNoInformation(store_.ReadValue(SettingName::DriverVersion));
+        facts.SoundDevice = orNoInformation(store_.ReadValue(SettingName::Sound));
         prepareSeries();
         return;
     }
@@ -143,11 +140,11 @@ void DiagnosticsCapture::ScanDiagnosticsFile() {
     facts.DriverVersion = values.DriverVersion.value_or(Indeterminable());
     facts.SoundDevice = values.Description.value_or(Indeterminable());
     if (values.DisplayMemory && !values.DisplayMemory->isEmpty())
-        store_.WriteValue(DisplayMemoryValue, *values.DisplayMemory);
+        store_.WriteValue(SettingName::DisplayMemory, *values.DisplayMemory);
     if (values.DriverVersion && !values.DriverVersion->isEmpty())
-        store_.WriteValue(DriverVersionValue, *values.DriverVersion);
+        store_.WriteValue(SettingName::DriverVersion, *values.DriverVersion);
     if (values.Description && !values.Description->isEmpty())
-        store_.WriteValue(SoundValue, *values.Description);
+        store_.WriteValue(SettingName::Sound, *values.Description);
     HandOn();
 }
 

@@ -4,6 +4,7 @@
 #include "game/DemoSelection.h"
 #include "game/GameDiscovery.h"
 #include "model/OptionLists.h"
+#include "model/SettingNames.h"
 #include "model/SlotTable.h"
 #include "platform/WritableFolder.h"
 #include "run/RunSequencer.h"
@@ -266,7 +267,7 @@ void MainWindow::BuildGroupBar() {
     // that means.
     const auto framesOn = [this] {
         try {
-            return c_.store.ReadValue(QStringLiteral("FrameTimes")) == QLatin1String("1");
+            return c_.store.ReadValue(SettingName::FrameTimes) == QLatin1String("1");
         } catch (const AppError&) {
             return false;
         }
@@ -281,7 +282,7 @@ void MainWindow::BuildGroupBar() {
     showFrames();
     connect(frames, &QAbstractButton::clicked, this, [this, showFrames, framesOn] {
         guarded([this, showFrames, framesOn] {
-            c_.store.WriteValue(QStringLiteral("FrameTimes"),
+            c_.store.WriteValue(SettingName::FrameTimes,
                                 framesOn() ? QStringLiteral("0") : QStringLiteral("1"));
             showFrames();
         });

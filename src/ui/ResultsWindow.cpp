@@ -60,28 +60,28 @@ constexpr qsizetype NoteChars = 200;
 constexpr qsizetype CaptionChars = 40;
 constexpr qsizetype CaptionsChars = 300;
 
-QString meansText(const ResultSummary& s) {
+QString meansText(const DataFileSummary& s) {
     QStringList means;
-    for (const ResultRowSummary& row : s.Rows)
+    for (const DataFileRowSummary& row : s.Rows)
         means << (row.Mean ? ChartValueText(*row.Mean) : QStringLiteral("-"));
     return means.join(QStringLiteral(" / "));
 }
 
-QString captionsText(const ResultSummary& s) {
+QString captionsText(const DataFileSummary& s) {
     QStringList captions;
-    for (const ResultRowSummary& row : s.Rows)
+    for (const DataFileRowSummary& row : s.Rows)
         captions << ShownText(row.Caption, CaptionChars);
     return ShownText(captions.join(QStringLiteral(", ")), CaptionsChars);
 }
 
-QString seriesLabel(const ResultSummary& s) {
+QString seriesLabel(const DataFileSummary& s) {
     return dateText(s.Started) +
            (s.Note.isEmpty() ? QString() : QStringLiteral(" ") + ShownText(s.Note, NoteChars));
 }
 
-bool hasFrameTimes(const ResultSummary& s) {
+bool hasFrameTimes(const DataFileSummary& s) {
     return std::any_of(s.Rows.begin(), s.Rows.end(),
-                       [](const ResultRowSummary& row) { return row.FrameTimes.has_value(); });
+                       [](const DataFileRowSummary& row) { return row.FrameTimes.has_value(); });
 }
 
 QString valueOrDash(const std::optional<double>& value) {
@@ -109,13 +109,13 @@ void stopReader(QThread*& reader, std::atomic<bool>& stop, int& generation) {
 
 ListedResult readOne(const QString& path, const QDateTime& modified) {
     ListedResult entry{path, modified, {}};
-    const platform::OutsideFile file = platform::ReadOutsideFile(path, ResultFileMaxBytes);
+    const platform::OutsideFile file = platform::ReadOutsideFile(path, DataFileMaxBytes);
     if (file.outcome == platform::OutsideFile::Outcome::TooLarge)
         entry.Read.Problem = QStringLiteral("damaged: ") + file.reason;
     else if (!file.ok())
         entry.Read.Problem = QStringLiteral("unreadable: ") + file.reason;
     else
-        entry.Read = ReadResultFile(file.bytes);
+        entry.Read = ReadDataFile(file.bytes);
     return entry;
 }
 
@@ -347,7 +347,7 @@ void ResultsWindow::AddBatch(int generation, std::vector<ListedResult> batch) {
         auto* item = new ResultItem;
         item->setData(0, EntryRole, QVariant::fromValue<quintptr>(quintptr(&e)));
         if (e.Read.Summary) {
-            const ResultSummary& s = *e.Read.Summary;
+            const DataFileSummary& s = *e.Read.Summary;
             item->setData(0, SortRole, s.Started.toMSecsSinceEpoch());
             item->setText(0, dateText(s.Started));
             item->setText(1, ShownText(s.Note, NoteChars));
@@ -391,9 +391,9 @@ void ResultsWindow::SelectionChanged() {
     std::vector<ChartSeries> series;
     if (chosen.size() <= 2) {
         for (const ListedResult* e : chosen) {
-            const ResultSummary& s = *e->Read.Summary;
+            const DataFileSummary& s = *e->Read.Summary;
             ChartSeries one{seriesLabel(s), {}};
-            for (const ResultRowSummary& row : s.Rows)
+            for (const DataFileRowSummary& row : s.Rows)
                 one.Bars.push_back(ChartBar{row.Caption, row.Mean, row.Min, row.Max});
             series.push_back(std::move(one));
         }
@@ -440,7 +440,7 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
     // A last column for the runs whose GPU clock fell, when any run logged its sensors.
     bool sensorsLogged = false;
     for (const ListedResult* e : chosen)
-        for (const ResultRowSummary& row : e->Read.Summary->Rows)
+        for (const DataFileRowSummary& row : e->Read.Summary->Rows)
             for (const std::optional<RunFrames>& run : row.RunFrameTimes)
                 sensorsLogged = sensorsLogged || (run && !run->Sensors.empty());
     const int clockColumn = sensorsLogged ? int(headers.size()) : -1;
@@ -473,7 +473,7 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
         auto* item = new QTreeWidgetItem(lows_);
         item->setText(0, ShownText(group.Caption, CaptionChars));
         for (std::size_t s = 0; s < chosen.size(); ++s) {
-            const std::vector<ResultRowSummary>& rows = chosen[s]->Read.Summary->Rows;
+            const std::vector<DataFileRowSummary>& rows = chosen[s]->Read.Summary->Rows;
             const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) {
                 return r.Caption == group.Caption;
             });
@@ -493,7 +493,7 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
         // Throttling is the first reason two runs differ: say which runs' clock fell.
         QStringList fell;
         for (std::size_t s = 0; s < chosen.size(); ++s) {
-            for (const ResultRowSummary& row : chosen[s]->Read.Summary->Rows) {
+            for (const DataFileRowSummary& row : chosen[s]->Read.Summary->Rows) {
                 if (row.Caption != group.Caption)
                     continue;
                 for (std::size_t i = 0; i < row.RunFrameTimes.size(); ++i)
@@ -539,7 +539,7 @@ void ResultsWindow::ShowFrameTimes(const std::vector<const ListedResult*>& chose
 
     // The runs that have frame times, older series first, in run order.
     for (const ListedResult* e : chosen) {
-        for (const ResultRowSummary& row : e->Read.Summary->Rows) {
+        for (const DataFileRowSummary& row : e->Read.Summary->Rows) {
             for (std::size_t i = 0; i < row.RunFrameTimes.size(); ++i) {
                 const std::optional<RunFrames>& frames = row.RunFrameTimes[i];
                 if (!frames || !frames->Figures)

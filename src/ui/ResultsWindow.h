@@ -1,6 +1,6 @@
 #pragma once
 
-#include "results/ResultFile.h"
+#include "results/DataFileReader.h"
 
 #include <QDateTime>
 #include <QString>
@@ -27,7 +27,7 @@ class ShellOpen;
 struct ListedResult {
     QString Path;
     QDateTime Modified;
-    ResultFileRead Read;
+    DataFileRead Read;
 };
 
 // Reads the data files of a folder, newest first by their time on disk; `batch` receives them

@@ -1,6 +1,7 @@
 #include "ui/StartupWayOut.h"
 
 #include "game/SteamLibraries.h"
+#include "model/SettingNames.h"
 
 #include <QDir>
 
@@ -23,7 +24,7 @@ bool OfferStartupWayOut(const StartupResult& result, SettingsStore& store, Dialo
             return false;
         const QString folder = QDir::cleanPath(chosen) + QLatin1Char('/');
         if (QDir::isAbsolutePath(folder) && IsGameFolder(folder)) {
-            store.WriteValue(QStringLiteral("Path"), folder);
+            store.WriteValue(SettingName::GamePath, folder);
             return true;
         }
         dialogs.showMessage(QStringLiteral("\"%1\" is not the game folder: it has no episodic/ "

@@ -1,5 +1,5 @@
 #include "model/DisplayModeList.h"
-#include "game/SettingsEncoding.h"
+#include "model/FixedResolutions.h"
 #include "model/SlotTable.h"
 
 #include <gtest/gtest.h>
@@ -44,19 +44,26 @@ TEST(DisplayModeList, BuildAsksTheGivenSource) {
     EXPECT_EQ(list.Entries(), (QStringList{"1920 x 1080", "1280 x 768"}));
 }
 
-TEST(SlotModeLookups, NameEachFixedRowsSizeAndStoredValue) {
-    const auto& lookups = SlotModeLookups();
-    const auto& rows = FixedSlots();
-    ASSERT_EQ(rows.size(), lookups.size());
-    for (int i = 0; i < SlotModeLookupCount; ++i) {
+TEST(FixedResolutions, EachRowsScreenModeAndStoredValue) {
+    // The screen mode each fixed row looks for at start-up, and the value its tick is kept in.
+    struct Row {
+        const char* mode;
+        const char* valueName;
+    };
+    const Row rows[] = {{"640 x 480", "640"},    {"800 x 600", "800"},    {"1024 x 768", "1024"},
+                        {"1280 x 1024", "1280"}, {"1600 x 1200", "1600"}, {"2048 x 1536", "2048"},
+                        {"1280 x 768", "hdw1"},  {"1920 x 1080", "hdw2"}, {"1920 x 1200", "hdw3"}};
+    ASSERT_EQ(FixedResolutions.size(), std::size(rows));
+    for (size_t i = 0; i < FixedResolutions.size(); ++i) {
         SCOPED_TRACE(i);
-        const auto& row = rows[static_cast<size_t>(i)];
-        const auto& lookup = lookups[static_cast<size_t>(i)];
-        EXPECT_EQ(lookup.ModeText, row.Width + QStringLiteral(" x ") + row.Height);
-        EXPECT_EQ(lookup.ValueName, ResolutionValueName(i));
+        const FixedResolution& resolution = FixedResolutions[i];
+        EXPECT_EQ(DisplayModeText(resolution.Width, resolution.Height),
+                  QLatin1String(rows[i].mode));
+        EXPECT_STREQ(resolution.ValueName, rows[i].valueName);
+        // The slot rows read the same table.
+        EXPECT_EQ(FixedSlots()[i].Width + QStringLiteral(" x ") + FixedSlots()[i].Height,
+                  QLatin1String(rows[i].mode));
     }
-    EXPECT_EQ(lookups[5].ModeText, QStringLiteral("2048 x 1536"));
-    EXPECT_EQ(lookups[6].ValueName, QStringLiteral("hdw1"));
 
     // A screen without 2048 x 1536 offers every other fixed row here.
     const DisplayModeList list(Sizes{{640, 480},
@@ -67,8 +74,8 @@ TEST(SlotModeLookups, NameEachFixedRowsSizeAndStoredValue) {
                                      {1280, 768},
                                      {1920, 1080},
                                      {1920, 1200}});
-    for (int i = 0; i < SlotModeLookupCount; ++i)
-        EXPECT_EQ(list.Contains(lookups[static_cast<size_t>(i)].ModeText), i != 5) << i;
+    for (size_t i = 0; i < FixedResolutions.size(); ++i)
+        EXPECT_EQ(list.Contains(QLatin1String(rows[i].mode)), i != 5) << i;
 }
 
 } // namespace

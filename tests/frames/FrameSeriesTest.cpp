@@ -3,8 +3,8 @@
 #include "sequencer/SeriesFixture.h"
 
 #include "FrameLog.h"
+#include "results/DataFileReader.h"
 #include "results/DataFiles.h"
-#include "results/ResultFile.h"
 #include "run/FrameRecording.h"
 
 #include <QJsonArray>
@@ -174,7 +174,7 @@ TEST_P(FrameSeriesVersions, EveryRunHasTheDemosFramesAndNoLoadingFrame) {
             .arg(std::find(run(2).Frames->FrameMs.begin(), run(2).Frames->FrameMs.end(), 40.0f) -
                  run(2).Frames->FrameMs.begin() + 1)));
 
-    const ResultFileRead back = ReadResultFile(testsupport::readFile(data));
+    const DataFileRead back = ReadDataFile(testsupport::readFile(data));
     ASSERT_TRUE(back.Summary) << back.Problem.toStdString();
     ASSERT_TRUE(back.Summary->Rows[0].FrameTimes);
 }

@@ -1,10 +1,10 @@
 // A frame log's way into the data files and back: log -> the demo's frames -> figures -> the
 // data file and the frames file -> their readers. Whatever the program writes of a log, its
 // own readers take back unchanged; what it cannot write it leaves out with a reason.
+#include "results/DataFileReader.h"
 #include "results/DataFiles.h"
 #include "results/FrameFigures.h"
 #include "results/FramesFile.h"
-#include "results/ResultFile.h"
 #include "run/MangoHudLog.h"
 
 #include <QTimeZone>
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     row.Runs.push_back(run);
     series.Rows.push_back(row);
 
-    const ResultFileRead read = ReadResultFile(ResultJsonBytes(series));
+    const DataFileRead read = ReadDataFile(ResultJsonBytes(series));
     if (!read.Summary || read.Summary->Rows.size() != 1 ||
         read.Summary->Rows[0].RunFrameTimes.size() != 1 || !read.Summary->Rows[0].RunFrameTimes[0])
         __builtin_trap(); // the program's own data file refused

@@ -3,8 +3,8 @@
 
 #include "model/SlotTable.h"
 #include "platform/Errors.h"
+#include "results/DataFileReader.h"
 #include "results/DataFiles.h"
-#include "results/ResultFile.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -204,11 +204,11 @@ TEST(DataFiles, AFailedWriteLeavesNothingAndSaysWhich) {
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList());
 }
 
-TEST(ResultFile, ReadsBackWhatWasWritten) {
-    const ResultFileRead read = ReadResultFile(ResultJsonBytes(sampleSeries()));
+TEST(DataFileReader, ReadsBackWhatWasWritten) {
+    const DataFileRead read = ReadDataFile(ResultJsonBytes(sampleSeries()));
     ASSERT_TRUE(read.Summary) << read.Problem.toStdString();
     EXPECT_TRUE(read.Problem.isEmpty());
-    const ResultSummary& s = *read.Summary;
+    const DataFileSummary& s = *read.Summary;
     EXPECT_EQ(s.Started, QDateTime(QDate(2024, 3, 18), QTime(20, 5, 33), QTimeZone::utc()));
     EXPECT_EQ(s.Note, "new \"driver\", <b>fast</b>");
     ASSERT_EQ(s.Rows.size(), 3u);
@@ -233,11 +233,11 @@ SeriesResult framesSeries() {
     return r;
 }
 
-TEST(ResultFile, ReadsTheFrameTimesOfRunsAndRows) {
+TEST(DataFileReader, ReadsTheFrameTimesOfRunsAndRows) {
     const SeriesResult written = framesSeries();
-    const ResultFileRead read = ReadResultFile(ResultJsonBytes(written));
+    const DataFileRead read = ReadDataFile(ResultJsonBytes(written));
     ASSERT_TRUE(read.Summary) << read.Problem.toStdString();
-    const ResultRowSummary& row = read.Summary->Rows.at(0);
+    const DataFileRowSummary& row = read.Summary->Rows.at(0);
     ASSERT_EQ(row.RunFrameTimes.size(), 3u);
     ASSERT_TRUE(row.RunFrameTimes[0]);
     EXPECT_FALSE(row.RunFrameTimes[0]->Figures);
@@ -269,7 +269,7 @@ TEST(ResultFile, ReadsTheFrameTimesOfRunsAndRows) {
     EXPECT_TRUE(row.RunFrameTimes[1]->Trace.Seconds.empty());
 
     // Format 1 has none of them.
-    const ResultFileRead old = ReadResultFile(ResultJsonBytes(sampleSeries()));
+    const DataFileRead old = ReadDataFile(ResultJsonBytes(sampleSeries()));
     ASSERT_TRUE(old.Summary);
     EXPECT_FALSE(old.Summary->Rows[0].FrameTimes);
     ASSERT_EQ(old.Summary->Rows[0].RunFrameTimes.size(), 3u);
@@ -279,7 +279,7 @@ TEST(ResultFile, ReadsTheFrameTimesOfRunsAndRows) {
 
 // A run's sensors as MangoHud logged them during the demo come back as written; columns
 // without a sensor were never written.
-TEST(ResultFile, ReadsTheSensorsOfARun) {
+TEST(DataFileReader, ReadsTheSensorsOfARun) {
     SeriesResult written = framesSeries();
     RunFrames& frames = *written.Rows[0].Runs[1].Frames;
     frames.Sensors = {{"gpu_core_clock", 1712.5, 1800}, {"cpu_load", 35, 60}};
@@ -290,7 +290,7 @@ TEST(ResultFile, ReadsTheSensorsOfARun) {
     QTemporaryDir folder;
     testsupport::writeFile(folder.path() + "/result.json", bytes);
     EXPECT_EQ(testsupport::schemaProblems({folder.path() + "/result.json"}), QString());
-    const ResultFileRead read = ReadResultFile(bytes);
+    const DataFileRead read = ReadDataFile(bytes);
     ASSERT_TRUE(read.Summary) << read.Problem.toStdString();
     const RunFrames& got = *read.Summary->Rows[0].RunFrameTimes[1];
     ASSERT_EQ(got.Sensors.size(), 2u);
@@ -352,13 +352,13 @@ TEST(ResultFile, ReadsTheSensorsOfARun) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const ResultFileRead bad = ReadResultFile(c.bytes);
+        const DataFileRead bad = ReadDataFile(c.bytes);
         EXPECT_FALSE(bad.Summary);
         EXPECT_EQ(bad.Problem, QString::fromUtf8(c.reason));
     }
 }
 
-TEST(ResultFile, DamagedFrameTimesRefuseTheFile) {
+TEST(DataFileReader, DamagedFrameTimesRefuseTheFile) {
     const QJsonObject good = QJsonDocument::fromJson(ResultJsonBytes(framesSeries())).object();
     // Changes the second run's "frame_times" (or the row's, with `ofRow`).
     const auto changed = [&](bool ofRow, const std::function<void(QJsonValueRef)>& change) {
@@ -407,13 +407,13 @@ TEST(ResultFile, DamagedFrameTimesRefuseTheFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const ResultFileRead read = ReadResultFile(c.bytes);
+        const DataFileRead read = ReadDataFile(c.bytes);
         EXPECT_FALSE(read.Summary);
         EXPECT_EQ(read.Problem, QString::fromUtf8(c.reason));
     }
 }
 
-TEST(ResultFile, DamagedAndForeignFilesAreRefusedWithAReason) {
+TEST(DataFileReader, DamagedAndForeignFilesAreRefusedWithAReason) {
     const QByteArray good = ResultJsonBytes(sampleSeries());
     QJsonObject noRows = QJsonDocument::fromJson(good).object();
     noRows.remove("rows");
@@ -441,21 +441,14 @@ TEST(ResultFile, DamagedAndForeignFilesAreRefusedWithAReason) {
          "damaged: \"count\" does not fit the runs"},
         {"nested too deep", QByteArray(200, '[') + QByteArray(200, ']'),
          "damaged: nested deeper than 8"},
-        {"too large", QByteArray(ResultFileMaxBytes + 1, ' '), "damaged: larger than"},
+        {"too large", QByteArray(DataFileMaxBytes + 1, ' '), "damaged: larger than"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ResultFileRead read = ReadResultFile(c.bytes);
+        const DataFileRead read = ReadDataFile(c.bytes);
         EXPECT_FALSE(read.Summary);
         EXPECT_TRUE(read.Problem.startsWith(QLatin1String(c.reason))) << read.Problem.toStdString();
     }
-}
-
-TEST(ResultFile, NestingIsCountedOutsideStringsOnly) {
-    EXPECT_EQ(JsonNestingDepth("{\"a\": [1, {\"b\": []}]}", 10), 4);
-    EXPECT_EQ(JsonNestingDepth("{\"a\": \"[[[[\\\"[[\"}", 10), 1);
-    EXPECT_EQ(JsonNestingDepth("]]]{", 10), 1);
-    EXPECT_EQ(JsonNestingDepth(QByteArray(100, '['), 8), 9) << "stops once past the limit";
 }
 
 } // namespace
@@ -472,7 +465,7 @@ TEST(DataFiles, AFramesFileOnlyWhenSomeRunHasFrames) {
     EXPECT_FALSE(QFile::exists(tmp.path() + "/result_none.frames.csv"));
     const QJsonObject json = QJsonDocument::fromJson(testsupport::readFile(without.Json)).object();
     EXPECT_EQ(json["format"].toInt(), FrameTimesFormatVersion) << "the reasons are kept";
-    EXPECT_TRUE(ReadResultFile(testsupport::readFile(without.Json)).Summary.has_value());
+    EXPECT_TRUE(ReadDataFile(testsupport::readFile(without.Json)).Summary.has_value());
 
     const DataFilePaths with = WriteDataFiles(framesSeries(), tmp.path() + "/result_some.htm");
     EXPECT_EQ(with.Frames, tmp.path() + "/result_some.frames.csv");

@@ -1,8 +1,8 @@
 #include "SchemaCheck.h"
 #include "SeriesFixture.h"
 
+#include "results/DataFileReader.h"
 #include "results/DataFiles.h"
-#include "results/ResultFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

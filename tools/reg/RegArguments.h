@@ -3,7 +3,7 @@
 // The reg tool's command line: what it asks for, checked before any file is touched. Pure:
 // the arguments in, a request or the message of what is wrong with them out.
 
-#include "platform/RegFile.h"
+#include "platform/RegKeyTree.h"
 #include "platform/Registry.h"
 
 #include <QStringList>

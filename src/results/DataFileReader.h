@@ -8,16 +8,17 @@
 #include <optional>
 #include <vector>
 
-// Reading a data file back, for the results window. The files come from outside the program's
-// hands (a folder anyone may write to), so the reader bounds what it accepts and reports a
-// reason for everything it cannot use.
+// Reading a data file (result_<stamp>.json, written by DataFiles.h) back, for the results
+// window. The files come from outside the program's hands (a folder anyone may write to), so
+// the reader bounds what it accepts and reports a reason for everything it cannot use. Not to
+// be confused with the game's result file, which gives a run its score (run/ScoreReading.h).
 
-inline constexpr qsizetype ResultFileMaxBytes = 1024 * 1024;
-inline constexpr int ResultFileMaxDepth = 8;
-inline constexpr int ResultFileMaxRows = 64;
-inline constexpr int ResultFileMaxRuns = 64;
+inline constexpr qsizetype DataFileMaxBytes = 1024 * 1024;
+inline constexpr int DataFileMaxDepth = 8;
+inline constexpr int DataFileMaxRows = 64;
+inline constexpr int DataFileMaxRuns = 64;
 
-struct ResultRowSummary {
+struct DataFileRowSummary {
     QString Caption;
     int Count = 0;
     std::optional<double> Mean;
@@ -33,21 +34,17 @@ struct ResultRowSummary {
     std::optional<FrameFigures> FrameTimes;
 };
 
-struct ResultSummary {
+struct DataFileSummary {
     QDateTime Started;
     QString Version;
     QString Note;
-    std::vector<ResultRowSummary> Rows;
+    std::vector<DataFileRowSummary> Rows;
 };
 
 // A data file read, or why it cannot be used.
-struct ResultFileRead {
-    std::optional<ResultSummary> Summary;
+struct DataFileRead {
+    std::optional<DataFileSummary> Summary;
     QString Problem; // set exactly when Summary is empty
 };
 
-// The deepest nesting of arrays and objects in JSON text, counted outside strings; stops
-// counting once `limit` is passed (and returns a value above it).
-int JsonNestingDepth(const QByteArray& bytes, int limit);
-
-ResultFileRead ReadResultFile(const QByteArray& bytes);
+DataFileRead ReadDataFile(const QByteArray& bytes);

@@ -4,10 +4,10 @@
 // of the same bytes (what holding the whole file as a tree costs) and `wc -c` of the file.
 // Printed: the medians and the peak memory each adds to the process.
 //
-//   bench_results_file [ROUNDS]
+//   bench_data_file_reader [ROUNDS]
 
+#include "results/DataFileReader.h"
 #include "results/DataFiles.h"
-#include "results/ResultFile.h"
 
 #include "BenchSupport.h"
 
@@ -24,7 +24,7 @@ namespace {
 QTextStream out(stdout);
 
 [[noreturn]] void die(const QString& why) {
-    out << "bench_results_file: " << why << Qt::endl;
+    out << "bench_data_file_reader: " << why << Qt::endl;
     std::exit(2);
 }
 
@@ -46,7 +46,7 @@ QByteArray hostileFile() {
     series.RunCount = 1;
     QByteArray json = ResultJsonBytes(series);
     QByteArray numbers = "\"frame_times\": [";
-    while (json.size() + numbers.size() < ResultFileMaxBytes - 16)
+    while (json.size() + numbers.size() < DataFileMaxBytes - 16)
         numbers += "0,";
     numbers += "0],\n";
     json.insert(json.indexOf('{') + 1, numbers);
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     const qint64 before = peakKiB();
     for (int r = 0; r < rounds; ++r)
         read.push_back(bench::millisecondsOf([&] {
-            if (!ReadResultFile(bytes).Summary)
+            if (!ReadDataFile(bytes).Summary)
                 die(QStringLiteral("the reader refused the file"));
         }));
     const qint64 afterRead = peakKiB();
