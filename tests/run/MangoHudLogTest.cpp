@@ -14,7 +14,7 @@ namespace {
 
 // Logs written by Debian 12's MangoHud 0.6.8 around glxgears under Xvfb.
 QByteArray realLog(const char* name) {
-    QFile file(QStringLiteral(VARNHOLT_SOURCE_DIR "/tests/frames/logs/") + QLatin1String(name));
+    QFile file(QStringLiteral(VARNHOLT_SOURCE_DIR "/tests/run/logs/") + QLatin1String(name));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();

@@ -216,7 +216,7 @@ TEST_F(ReportFile, TwoRowsMatchTheHandWrittenPage) {
     EXPECT_TRUE(path.endsWith("/result_14_03_2008_21_05_09.htm"));
     EXPECT_EQ(testsupport::readFile(path),
               testsupport::readFile(testsupport::sourceDir() +
-                                    "/tests/series/fixtures/report_two_rows.htm"));
+                                    "/tests/run/fixtures/report_two_rows.htm"));
 }
 
 TEST_F(ReportFile, SaveReplacesAnEarlierReportOfTheSameName) {

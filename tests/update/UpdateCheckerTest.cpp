@@ -28,7 +28,7 @@ using testsupport::writeFile;
 
 namespace {
 
-// tests/upgrade/update_server.py serving one folder.
+// tests/update/update_server.py serving one folder.
 class UpdateServer {
 public:
     explicit UpdateServer(const QString& folder) {
@@ -38,7 +38,7 @@ public:
             return;
         }
         process_.start(python,
-                       {testsupport::sourceDir() + "/tests/upgrade/update_server.py", folder});
+                       {testsupport::sourceDir() + "/tests/update/update_server.py", folder});
         if (!process_.waitForStarted(10000) ||
             !waitUntil([this] { return process_.canReadLine(); }, 10000)) {
             error_ = "the server did not start: " + process_.readAllStandardError();

@@ -30,7 +30,7 @@ QByteArray Pattern(int size) {
     return bytes;
 }
 
-// The loopback server of tests/http, one for the whole suite.
+// The loopback server of tests/update, one for the whole suite.
 class LoopbackServer {
 public:
     LoopbackServer() {
@@ -39,7 +39,7 @@ public:
             error_ = "python3 is not installed";
             return;
         }
-        process_.start(python, {testsupport::sourceDir() + "/tests/http/loopback_server.py"});
+        process_.start(python, {testsupport::sourceDir() + "/tests/update/loopback_server.py"});
         if (!process_.waitForStarted(10000) || !waitForLine()) {
             error_ = "the loopback server did not start: " + process_.readAllStandardError();
             return;
@@ -583,11 +583,11 @@ TEST_F(HttpTransfer, AConnectionThatIsNeverCompletedEndsAtTheConnectTimeOut) {
     }
 }
 
-// tests/http/loopback_proxy.py, with the lines it printed for the requests it saw.
+// tests/update/loopback_proxy.py, with the lines it printed for the requests it saw.
 class LoopbackProxy {
 public:
     explicit LoopbackProxy(const QString& credentials = {}) {
-        QStringList args{testsupport::sourceDir() + "/tests/http/loopback_proxy.py"};
+        QStringList args{testsupport::sourceDir() + "/tests/update/loopback_proxy.py"};
         if (!credentials.isEmpty())
             args << credentials;
         process_.start(QStandardPaths::findExecutable("python3"), args);

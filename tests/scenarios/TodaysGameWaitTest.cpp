@@ -2,7 +2,7 @@
 // its run's result, the end of the game is seen at once, a game without the benchmark's launch
 // options ends the series, and another copy of the game is named but never waited for.
 
-#include "sequencer/SeriesFixture.h"
+#include "SeriesFixture.h"
 
 #include "run/GameWaitTexts.h"
 

@@ -1,6 +1,6 @@
 // Whole series on today's layout with the stand-in game logging its frames as MangoHud does.
 #include "SchemaCheck.h"
-#include "sequencer/SeriesFixture.h"
+#include "SeriesFixture.h"
 
 #include "FrameLog.h"
 #include "results/DataFileReader.h"

@@ -11,7 +11,7 @@ namespace {
 
 std::vector<float> realFrames() {
     const MangoHudLogRead read = ReadMangoHudLogFile(
-        testsupport::sourceDir() + "/tests/frames/logs/glxgears_every_frame_trimmed.csv");
+        testsupport::sourceDir() + "/tests/run/logs/glxgears_every_frame_trimmed.csv");
     std::vector<float> ms;
     if (read.Frames)
         for (const LoggedFrame& frame : *read.Frames)

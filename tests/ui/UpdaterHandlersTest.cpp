@@ -301,7 +301,7 @@ TEST(UpdaterHandlers, TheCredentialsWindowRetriesOrCancels) {
     SignBeside(www.path() + "/update.txt", keys);
     QProcess server;
     server.start(QStandardPaths::findExecutable("python3"),
-                 {testsupport::sourceDir() + "/tests/upgrade/update_server.py", www.path()});
+                 {testsupport::sourceDir() + "/tests/update/update_server.py", www.path()});
     ASSERT_TRUE(server.waitForStarted(10000));
     ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
     const int port = server.readLine().trimmed().split(' ').value(0).toInt();
