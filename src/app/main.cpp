@@ -7,7 +7,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/MainWindow.h"
 #include "ui/ModePicker.h"
-#include "ui/NewsAndLinks.h"
+#include "ui/NewsHost.h"
 #include "ui/NewsProcess.h"
 #include "ui/SingleInstanceGuard.h"
 #include "ui/UiLook.h"

@@ -9,7 +9,7 @@
 #include "ui/DesktopShellOpen.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainWindow.h"
-#include "ui/NewsAndLinks.h"
+#include "ui/ShellLinks.h"
 #include "ui/WidgetDialogs.h"
 
 #include <functional>
@@ -43,7 +43,7 @@ private:
     SettingsStore store_;
     WidgetDialogs dialogs_;
     DesktopShellOpen shell_;
-    NewsAndLinks links_;
+    ShellLinks links_;
     FileOperation fileOp_;
     ProcessDetection detection_;
     SeriesPreparation preparation_;

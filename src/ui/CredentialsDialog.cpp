@@ -1,5 +1,6 @@
 #include "ui/CredentialsDialog.h"
 
+#include "ui/UiLook.h"
 #include "update/UpgraderMessages.h"
 
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
@@ -89,6 +89,5 @@ CredentialsDialog::CredentialsDialog(const QString& text, const QString& userNam
 
 void CredentialsDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    uilook::CentreOnScreen(*this);
 }

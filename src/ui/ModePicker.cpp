@@ -64,7 +64,7 @@ ModePicker::ModePicker(MainWindow& mainWindow, SettingsStore& store, DisplayMode
 }
 
 void ModePicker::showEvent(QShowEvent* event) {
-    move(mainWindow_.geometry().center() - rect().center());
+    uilook::CentreIn(*this, mainWindow_.geometry());
     guarded([this] { FillModeList(); });
     QDialog::showEvent(event);
 }

@@ -4,8 +4,10 @@
 #include "ui/PicturePixels.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QResource>
+#include <QScreen>
 
 namespace uilook {
 
@@ -68,6 +70,15 @@ private:
 
 void SetPictureWhenShown(QLabel* label, const QString& name) {
     new PictureAtFirstShow(label, name);
+}
+
+void CentreIn(QWidget& window, const QRect& area) {
+    window.move(area.center() - window.rect().center());
+}
+
+void CentreOnScreen(QWidget& window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        CentreIn(window, screen->availableGeometry());
 }
 
 } // namespace uilook

@@ -6,6 +6,8 @@
 #include <QString>
 
 class QLabel;
+class QRect;
+class QWidget;
 
 // The look shared by the program's windows: fonts, colours and the painted pictures.
 namespace uilook {
@@ -40,5 +42,10 @@ QPixmap Picture(const QString& name);
 // The picture goes into the label when the label is first shown: a picture on a page or window
 // not shown at start costs nothing at start.
 void SetPictureWhenShown(QLabel* label, const QString& name);
+
+// Puts the window in the middle of `area`.
+void CentreIn(QWidget& window, const QRect& area);
+// Puts the window in the middle of the primary screen's free area; without a screen it stays.
+void CentreOnScreen(QWidget& window);
 
 } // namespace uilook

@@ -1,6 +1,7 @@
 #include "ui/UpgradeQuestionDialog.h"
 
 #include "ui/CredentialsDialog.h"
+#include "ui/UiLook.h"
 #include "update/UpgraderMessages.h"
 
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 
 namespace {
@@ -58,8 +58,7 @@ UpgradeQuestionDialog::UpgradeQuestionDialog(const QString& text, QWidget* paren
 
 void UpgradeQuestionDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    uilook::CentreOnScreen(*this);
     raise();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/UpgradeWizardDialog.h"
 
+#include "ui/UiLook.h"
 #include "update/UpgraderMessages.h"
 
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRect>
-#include <QScreen>
 
 namespace {
 
@@ -164,8 +164,7 @@ UpgradeWizardDialog::UpgradeWizardDialog(const WizardSettings& settings, QWidget
 
 void UpgradeWizardDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    uilook::CentreOnScreen(*this);
     if (stayOnTop_)
         raise();
 }

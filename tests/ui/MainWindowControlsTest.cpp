@@ -208,12 +208,17 @@ TEST_F(WindowControls, RunWithoutSteamAsksAndReportsInTheStatusLine) {
     EXPECT_TRUE(seriesRunning.isEmpty());
 }
 
+TEST_F(WindowControls, OpensInTheMiddleOfTheScreen) {
+    open();
+    EXPECT_EQ(window->geometry().center(), window->screen()->availableGeometry().center());
+}
+
 TEST_F(WindowControls, TheProgressPanelFollowsTheSeries) {
     open();
     window->show();
-    window->SetProgressPanelVisible(true);
-    window->SetHeading(QStringLiteral("Benchmarking in progress"), 12, 68);
-    window->SetRunsLabel(QStringLiteral("Runs: 3/1"));
+    window->View().SetProgressPanelVisible(true);
+    window->View().SetHeading(QStringLiteral("Benchmarking in progress"), 12, 68);
+    window->View().SetRunsLabel(QStringLiteral("Runs: 3/1"));
     auto* heading = control<QLabel>("Label20");
     EXPECT_TRUE(control("Panel2")->isVisible());
     EXPECT_EQ(heading->text(), QStringLiteral("Benchmarking in progress"));
@@ -221,13 +226,13 @@ TEST_F(WindowControls, TheProgressPanelFollowsTheSeries) {
     EXPECT_EQ(heading->x(), 68);
     EXPECT_EQ(control<QLabel>("RunsLabel")->text(), QStringLiteral("Runs: 3/1"));
 
-    const WindowBounds saved = window->NormalBounds();
+    const WindowBounds saved = window->View().NormalBounds();
     window->move(window->pos() + QPoint(40, 40));
-    window->SetBounds(saved);
-    EXPECT_EQ(window->NormalBounds().left, saved.left);
-    EXPECT_EQ(window->NormalBounds().top, saved.top);
-    EXPECT_EQ(window->NormalBounds().width, 556);
-    EXPECT_EQ(window->NormalBounds().height, 475);
+    window->View().SetBounds(saved);
+    EXPECT_EQ(window->View().NormalBounds().left, saved.left);
+    EXPECT_EQ(window->View().NormalBounds().top, saved.top);
+    EXPECT_EQ(window->View().NormalBounds().width, 556);
+    EXPECT_EQ(window->View().NormalBounds().height, 475);
 }
 
 } // namespace

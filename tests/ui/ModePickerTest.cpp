@@ -95,6 +95,16 @@ TEST_F(ModePickerTest, EveryShowingStartsAFreshUntickedList) {
     picker.hide();
 }
 
+TEST_F(ModePickerTest, ShowsInTheMiddleOfTheMainWindow) {
+    open();
+    window->show();
+    window->move(window->pos() + QPoint(37, -21));
+    ModePicker picker(*window, *store, [] { return std::vector<platform::ScreenSize>{}; });
+    picker.show();
+    EXPECT_EQ(picker.geometry().center(), window->geometry().center());
+    picker.hide();
+}
+
 // The program makes the picker only when "Possibilities" is first pressed, and then keeps it.
 TEST_F(ModePickerTest, IsMadeAtTheFirstPressAndKept) {
     open();

@@ -1,8 +1,9 @@
-#include "ui/NewsAndLinks.h"
 #include "Recorders.h"
 #include "app/StartupProbe.h"
+#include "ui/NewsHost.h"
 #include "ui/NewsProcess.h"
 #include "ui/NewsWindow.h"
+#include "ui/ShellLinks.h"
 
 #include "TestSupport.h"
 
@@ -425,7 +426,7 @@ TEST(LinksTest, WebLinksHandTheShellFullAddresses) {
     ProgramFolder folder;
     RecordingShell shell;
     RecordingDialogs dialogs;
-    NewsAndLinks links(folder.path(), shell, dialogs);
+    ShellLinks links(folder.path(), shell, dialogs);
     links.openHomePage();
     links.openTweakGuide();
     EXPECT_EQ(shell.opened,
@@ -438,7 +439,7 @@ TEST(LinksTest, HelpFileOpensWhenShippedAndIsReportedMissingOtherwise) {
     ProgramFolder folder;
     RecordingShell shell;
     RecordingDialogs dialogs;
-    NewsAndLinks links(folder.path(), shell, dialogs);
+    ShellLinks links(folder.path(), shell, dialogs);
 
     links.openHelpFile();
     EXPECT_TRUE(shell.opened.isEmpty());

@@ -9,7 +9,7 @@
 #include "game/GameDiscovery.h"
 #include "game/SettingsStore.h"
 #include "platform/Registry.h"
-#include "ui/NewsAndLinks.h"
+#include "ui/NewsHost.h"
 #include "ui/NewsProcess.h"
 
 #include <QFileInfo>

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "platform/Dialogs.h"
-#include "platform/Shell.h"
-#include "ui/Links.h"
 #include "ui/NewsProcess.h"
 
 #include <QObject>
@@ -18,19 +15,11 @@
 class QProcess;
 class QWidget;
 
-// Files shipped in the program folder.
+// The news page shipped in the program folder, shown when offline.
 inline constexpr char OfflineNewsFile[] = "offlinenews.html";
-inline constexpr char HelpFile[] = "Help.pdf";
-// The tweak guide for the game, as host and path without a scheme.
-inline constexpr char TweakGuidePage[] = "www.pcgamingwiki.com/wiki/Half-Life_2:_Episode_One";
-inline constexpr char HelpFileMissingMessage[] =
-    "Corrupt Help file, please reinstall the Quillon Varnholt.";
 
 // The maker's news page on its web server.
 QUrl OnlineNewsAddress();
-
-// A web address given without a scheme, as the shell takes it ("http://" added).
-QString WebAddress(const QString& hostAndPath);
 
 // Where the news window goes: the online page when online; offline the shipped page in the
 // program folder when `offlinePageExists` says it is there (asked only then), else nowhere
@@ -105,20 +94,4 @@ private:
     std::optional<QPoint> shownAt_;
     int showings_ = 0;
     QString failure_;
-};
-
-// The main window's links through the shell; the shell's result is not looked at.
-class NewsAndLinks : public Links {
-public:
-    NewsAndLinks(const QString& programFolder, ShellOpen& shell, Dialogs& dialogs);
-
-    void openHomePage() override;
-    void openTweakGuide() override;
-    // Opens "Help.pdf" in the program folder, or says that it is missing.
-    void openHelpFile() override;
-
-private:
-    QString programFolder_;
-    ShellOpen& shell_;
-    Dialogs& dialogs_;
 };

@@ -1,4 +1,4 @@
-#include "ui/NewsAndLinks.h"
+#include "ui/NewsHost.h"
 
 #include "model/Maker.h"
 
@@ -16,10 +16,6 @@
 QUrl OnlineNewsAddress() {
     return QUrl(QStringLiteral("http://") + QLatin1String(MakerWebHost) +
                 QStringLiteral("/benchmarks/news.html"));
-}
-
-QString WebAddress(const QString& hostAndPath) {
-    return QUrl::fromUserInput(hostAndPath).toString();
 }
 
 QUrl NewsAddress(bool online, const QString& programFolder,
@@ -184,23 +180,4 @@ bool NewsHost::Running() const {
 
 qint64 NewsHost::ProcessId() const {
     return process_ ? process_->processId() : 0;
-}
-
-NewsAndLinks::NewsAndLinks(const QString& programFolder, ShellOpen& shell, Dialogs& dialogs)
-    : programFolder_(programFolder), shell_(shell), dialogs_(dialogs) {}
-
-void NewsAndLinks::openHomePage() {
-    shell_.open(WebAddress(QLatin1String(MakerHomePage)));
-}
-
-void NewsAndLinks::openTweakGuide() {
-    shell_.open(WebAddress(QLatin1String(TweakGuidePage)));
-}
-
-void NewsAndLinks::openHelpFile() {
-    const QString help = programFolder_ + QLatin1String(HelpFile);
-    if (QFileInfo(help).isFile())
-        shell_.open(help);
-    else
-        dialogs_.showMessage(QLatin1String(HelpFileMissingMessage));
 }
