@@ -26,9 +26,10 @@ std::size_t nearestRank(double percent, std::size_t n) {
 // is found by ordering its group alone.
 class Ranks {
 public:
-    Ranks() : counts_(std::size_t(1) << 16) {}
-
-    void Count(float v) { ++counts_[key(v)]; }
+    explicit Ranks(std::span<const float> values) : counts_(std::size_t(1) << 16) {
+        for (const float v : values)
+            ++counts_[key(v)];
+    }
 
     // The value at `index` (from 0) in ascending order; the sum of the values from `index` on
     // in ascending order (the largest ones). Each gives the number of its answer.
@@ -124,17 +125,16 @@ std::optional<FrameFigures> ComputeFrameFigures(std::span<const float> frameMs) 
         return std::nullopt;
     double total = 0;
     float slowest = 0;
-    Ranks ranks;
     for (const float ms : frameMs) {
         if (!(ms >= 0) || !std::isfinite(ms))
             return std::nullopt;
         total += ms;
         slowest = std::max(slowest, ms);
-        ranks.Count(ms);
     }
     if (!(total > 0) || !std::isfinite(total))
         return std::nullopt;
 
+    Ranks ranks(frameMs);
     const std::size_t slowest1 = std::max<std::size_t>(1, (n + 99) / 100);
     const std::size_t slowest01 = std::max<std::size_t>(1, (n + 999) / 1000);
     const std::size_t medianLow = ranks.AskAt((n - 1) / 2);
