@@ -1,5 +1,6 @@
 #include "results/FrameFigures.h"
 
+#include "platform/LargePages.h"
 #include "results/FrameLimits.h"
 
 #include <QLocale>
@@ -19,68 +20,101 @@ std::size_t nearestRank(double percent, std::size_t n) {
 }
 
 // Order statistics of frame times without sorting them or copying them all: a count of the
-// values by their top 16 bits (for floats that are not negative, the bits order as the
-// values do) finds the group a rank falls in, and only that group is copied and ordered.
+// values by their top 16 bits (for floats that are not negative, the bits order as the values
+// do) finds the group each rank asked for falls in; one pass over the values then copies the
+// members of those groups (in the values' order) and sums the values above them, and each rank
+// is found by ordering its group alone.
 class Ranks {
 public:
-    explicit Ranks(std::span<const float> values) : values_(values), counts_(1 << 16) {
+    explicit Ranks(std::span<const float> values) : counts_(std::size_t(1) << 16) {
         for (const float v : values)
             ++counts_[key(v)];
     }
 
-    // The value at `index` (from 0) in ascending order.
-    float At(std::size_t index) const {
-        const auto [group, below] = groupOf(index);
-        std::vector<float> members = gather(group);
-        const auto nth = members.begin() + static_cast<std::ptrdiff_t>(index - below);
-        std::nth_element(members.begin(), nth, members.end());
-        return *nth;
+    // The value at `index` (from 0) in ascending order; the sum of the values from `index` on
+    // in ascending order (the largest ones). Each gives the number of its answer.
+    std::size_t AskAt(std::size_t index) { return ask(index, false); }
+    std::size_t AskSumFrom(std::size_t index) { return ask(index, true); }
+
+    // Answers every question asked, over the values counted.
+    void Answer(std::span<const float> values) {
+        locateGroups();
+        // The groups asked for, each with a slot for its members.
+        std::vector<std::uint8_t> slotOf(counts_.size(), 0);
+        std::vector<std::vector<float>> members;
+        std::vector<int> users;
+        for (Question& q : questions_) {
+            if (slotOf[q.Group] == 0) {
+                members.emplace_back().reserve(counts_[q.Group]);
+                users.push_back(0);
+                slotOf[q.Group] = static_cast<std::uint8_t>(members.size());
+            }
+            q.Slot = slotOf[q.Group] - 1;
+            ++users[static_cast<std::size_t>(q.Slot)];
+        }
+        std::vector<Question*> sums;
+        for (Question& q : questions_)
+            if (q.Sum)
+                sums.push_back(&q);
+        for (const float v : values) {
+            const std::uint32_t k = key(v);
+            if (const std::uint8_t slot = slotOf[k])
+                members[slot - 1u].push_back(v);
+            for (Question* q : sums)
+                if (k > q->Group)
+                    q->Answer += v;
+        }
+        for (Question& q : questions_) {
+            const auto slot = static_cast<std::size_t>(q.Slot);
+            // A group asked for again is ordered in a copy: each question orders it from the
+            // values' order.
+            std::vector<float> group = --users[slot] > 0 ? members[slot] : std::move(members[slot]);
+            const auto nth = group.begin() + static_cast<std::ptrdiff_t>(q.Index - q.Below);
+            std::nth_element(group.begin(), nth, group.end());
+            if (!q.Sum) {
+                q.Answer = *nth;
+                continue;
+            }
+            for (auto it = nth; it != group.end(); ++it)
+                q.Answer += *it;
+        }
     }
 
-    // The sum of the values from `index` (from 0) on in ascending order: the largest ones.
-    double SumFrom(std::size_t index) const {
-        const auto [group, below] = groupOf(index);
-        double sum = 0;
-        std::vector<float> members;
-        members.reserve(counts_[group]);
-        for (const float v : values_) {
-            const std::uint32_t k = key(v);
-            if (k > group)
-                sum += v;
-            else if (k == group)
-                members.push_back(v);
-        }
-        const auto first = members.begin() + static_cast<std::ptrdiff_t>(index - below);
-        std::nth_element(members.begin(), first, members.end());
-        for (auto it = first; it != members.end(); ++it)
-            sum += *it;
-        return sum;
-    }
+    double Answer(std::size_t question) const { return questions_[question].Answer; }
 
 private:
+    struct Question {
+        std::size_t Index = 0;
+        bool Sum = false;
+        std::uint32_t Group = 0; // the group holding the value at Index
+        std::size_t Below = 0;   // how many values lie in lower groups
+        int Slot = 0;
+        double Answer = 0;
+    };
+
     static std::uint32_t key(float v) { return v == 0 ? 0 : std::bit_cast<std::uint32_t>(v) >> 16; }
 
-    // The group holding the value at `index`, and how many values lie in lower groups.
-    std::pair<std::uint32_t, std::size_t> groupOf(std::size_t index) const {
-        std::size_t below = 0;
-        for (std::uint32_t group = 0;; ++group) {
-            if (below + counts_[group] > index)
-                return {group, below};
-            below += counts_[group];
+    std::size_t ask(std::size_t index, bool sum) {
+        questions_.push_back({index, sum});
+        return questions_.size() - 1;
+    }
+
+    void locateGroups() {
+        for (Question& q : questions_) {
+            std::size_t below = 0;
+            for (std::uint32_t group = 0;; ++group) {
+                if (below + counts_[group] > q.Index) {
+                    q.Group = group;
+                    q.Below = below;
+                    break;
+                }
+                below += counts_[group];
+            }
         }
     }
 
-    std::vector<float> gather(std::uint32_t group) const {
-        std::vector<float> members;
-        members.reserve(counts_[group]);
-        for (const float v : values_)
-            if (key(v) == group)
-                members.push_back(v);
-        return members;
-    }
-
-    std::span<const float> values_;
     std::vector<std::uint32_t> counts_;
+    std::vector<Question> questions_;
 };
 
 } // namespace
@@ -100,20 +134,27 @@ std::optional<FrameFigures> ComputeFrameFigures(std::span<const float> frameMs) 
     if (!(total > 0) || !std::isfinite(total))
         return std::nullopt;
 
-    const Ranks ranks(frameMs);
+    Ranks ranks(frameMs);
     const std::size_t slowest1 = std::max<std::size_t>(1, (n + 99) / 100);
     const std::size_t slowest01 = std::max<std::size_t>(1, (n + 999) / 1000);
-    double median = ranks.At((n - 1) / 2);
+    const std::size_t medianLow = ranks.AskAt((n - 1) / 2);
+    const std::size_t medianHigh = ranks.AskAt(n / 2);
+    const std::size_t p1 = ranks.AskAt(nearestRank(99.0, n) - 1);
+    const std::size_t p01 = ranks.AskAt(nearestRank(99.9, n) - 1);
+    const std::size_t sum1 = ranks.AskSumFrom(n - slowest1);
+    const std::size_t sum01 = ranks.AskSumFrom(n - slowest01);
+    ranks.Answer(frameMs);
+    double median = static_cast<float>(ranks.Answer(medianLow));
     if (n % 2 == 0)
-        median = (median + ranks.At(n / 2)) / 2;
+        median = (median + static_cast<float>(ranks.Answer(medianHigh))) / 2;
 
     FrameFigures f;
     f.Frames = static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max()));
     f.AverageFps = 1000.0 * static_cast<double>(n) / total;
-    f.Percentile1LowFps = 1000.0 / ranks.At(nearestRank(99.0, n) - 1);
-    f.Percentile01LowFps = 1000.0 / ranks.At(nearestRank(99.9, n) - 1);
-    f.Average1LowFps = 1000.0 * static_cast<double>(slowest1) / ranks.SumFrom(n - slowest1);
-    f.Average01LowFps = 1000.0 * static_cast<double>(slowest01) / ranks.SumFrom(n - slowest01);
+    f.Percentile1LowFps = 1000.0 / static_cast<float>(ranks.Answer(p1));
+    f.Percentile01LowFps = 1000.0 / static_cast<float>(ranks.Answer(p01));
+    f.Average1LowFps = 1000.0 * static_cast<double>(slowest1) / ranks.Answer(sum1);
+    f.Average01LowFps = 1000.0 * static_cast<double>(slowest01) / ranks.Answer(sum01);
     f.SlowestFrameMs = slowest;
     f.MedianFrameMs = median;
     double stutterTime = 0;
@@ -208,6 +249,7 @@ DemoFrames SelectDemoFrames(std::span<const LoggedFrame> log, double demoStartSe
     };
     // Counted first: the frames are held once, not grown into.
     demo.FrameMs.reserve(static_cast<std::size_t>(std::count_if(log.begin(), log.end(), inDemo)));
+    platform::AdviseLargePages(demo.FrameMs.data(), demo.FrameMs.capacity() * sizeof(float));
     double lastAt = coveredFrom;
     for (const LoggedFrame& frame : log) {
         if (!inDemo(frame))

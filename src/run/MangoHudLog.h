@@ -69,8 +69,8 @@ inline constexpr std::size_t kMaxMangoHudLogParts = 4096;
 // Reads a log fed in pieces of any size, so a long log is never held whole in memory.
 class MangoHudLogParser {
 public:
-    // Room for the frames of a log of `bytes` bytes, taken once instead of grown into (pages
-    // not written to take no memory).
+    // The log is `bytes` long: room for its frames is taken once, judged from its first rows,
+    // instead of grown into (which copies them).
     void ExpectBytes(std::size_t bytes);
     void Feed(const char* data, std::size_t size);
     // Ends the input and hands over what was read.
@@ -83,6 +83,10 @@ private:
     void frameLine(const char* begin, const char* end);
     void sample(const char* begin, const char* end, double seconds);
     void closePart(); // the current log's frame count
+    void growFrames();
+
+    // Rows read before room for the rest of the frames is judged.
+    static constexpr std::size_t kFramesBeforeEstimate = 4096;
 
     std::vector<LoggedFrame> frames_;
     std::vector<MangoHudLogPart> parts_;
@@ -96,7 +100,11 @@ private:
     int frameColumn_ = -1;
     int elapsedColumn_ = -1;
     int columnCount_ = 0;
-    double summedSeconds_ = 0; // when the log has no elapsed column
+    double summedSeconds_ = 0;                  // when the log has no elapsed column
+    std::size_t expectedBytes_ = 0;             // the log's size, when known
+    std::size_t readBytes_ = 0;                 // of its lines so far
+    std::size_t shortestRow_ = std::size_t(-1); // of a frame, with its line end
+    std::size_t longestRow_ = 0;
 };
 
 // The whole log in one piece.

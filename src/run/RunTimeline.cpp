@@ -1,5 +1,7 @@
 #include "run/RunTimeline.h"
 
+#include "platform/LargePages.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -46,20 +48,29 @@ void AddLogFile(RunTimeline& timeline, MangoHudLogRead read, double writtenSecon
         timeline.Frames = std::move(moved);
     else
         timeline.Frames.insert(timeline.Frames.end(), moved.begin(), moved.end());
-    for (SensorSample sample : read.Sensors) {
+    // The samples too are moved onto the run's clock where they are.
+    std::vector<SensorSample>& samples = read.Sensors;
+    std::size_t kept = 0;
+    for (SensorSample& sample : samples) {
         if (sample.Part >= starts.size())
             continue;
         sample.AtSeconds = static_cast<float>(starts[sample.Part] + sample.AtSeconds);
         sample.Part = 0;
-        timeline.Sensors.push_back(sample);
+        samples[kept++] = sample;
     }
+    samples.resize(kept);
+    if (timeline.Sensors.empty())
+        timeline.Sensors = std::move(samples);
+    else
+        timeline.Sensors.insert(timeline.Sensors.end(), samples.begin(), samples.end());
 }
 
 void OrderTimeline(RunTimeline& timeline) {
     const auto byTime = [](const auto& a, const auto& b) { return a.AtSeconds < b.AtSeconds; };
     if (!std::is_sorted(timeline.Frames.begin(), timeline.Frames.end(), byTime))
         std::stable_sort(timeline.Frames.begin(), timeline.Frames.end(), byTime);
-    std::stable_sort(timeline.Sensors.begin(), timeline.Sensors.end(), byTime);
+    if (!std::is_sorted(timeline.Sensors.begin(), timeline.Sensors.end(), byTime))
+        std::stable_sort(timeline.Sensors.begin(), timeline.Sensors.end(), byTime);
     std::sort(timeline.Covered.begin(), timeline.Covered.end());
 }
 
@@ -99,6 +110,7 @@ DemoFrames TimelineDemoFrames(const RunTimeline& timeline, double demoEndSeconds
         while (first != after && first->AtSeconds <= demoStart + 1e-3)
             ++first;
         demo.FrameMs.reserve(static_cast<std::size_t>(after - first));
+        platform::AdviseLargePages(demo.FrameMs.data(), demo.FrameMs.capacity() * sizeof(float));
         for (auto it = first; it != after; ++it)
             demo.FrameMs.push_back(it->Ms);
         return demo;

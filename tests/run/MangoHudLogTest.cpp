@@ -6,8 +6,10 @@
 
 #include <QFile>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -254,6 +256,129 @@ TEST(MangoHudLog, SensorsAreSampledAtMostEveryQuarterSecond) {
         // The row's own values: the clock counts the frames.
         EXPECT_FLOAT_EQ(read.Sensors[i].Values[5],
                         1000 + std::round(read.Sensors[i].AtSeconds * 100));
+    }
+}
+
+// The reader takes the forms MangoHud writes without std::from_chars; every field must still
+// read as from_chars reads it (blanks around it aside): the same double, or no number.
+std::optional<double> fromChars(std::string_view field) {
+    while (!field.empty() && (field.front() == ' ' || field.front() == '\t'))
+        field.remove_prefix(1);
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+        field.remove_suffix(1);
+    double value = 0;
+    const auto [stop, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (field.empty() || error != std::errc() || stop != field.data() + field.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+TEST(MangoHudLog, NumbersReadAsFromCharsReadsThem) {
+    // Around the steps of eight digits read at once, and the decimal forms.
+    const char* fields[] = {"0",
+                            "7",
+                            "16000",
+                            "1234567",
+                            "12345678",
+                            "123456789",
+                            "1234567890123456",
+                            "12345678901234567",
+                            "123456789012345678",
+                            "1234567890123456789",
+                            "99999999999999999999",
+                            "9007199254740993",
+                            "18446744073709551615",
+                            "00000000000000016000",
+                            "1234567:",
+                            "12345/78",
+                            "1234567890123:56",
+                            "123456789012345/7",
+                            " 16000",
+                            "16000 ",
+                            "\t8",
+                            "16666.5",
+                            "0.1",
+                            "0.000001",
+                            "2.5e3",
+                            "1e9",
+                            "-0",
+                            "-12.25",
+                            "1.",
+                            ".5",
+                            "1.2.3",
+                            "+1",
+                            "0x10",
+                            "12345678901234.5678",
+                            "0.1234567890123456789012",
+                            "45.2164",
+                            "0.0117188",
+                            "9.61523",
+                            "",
+                            "-",
+                            "nan",
+                            "inf",
+                            "1e400",
+                            "4.9e-324"};
+    for (const char* field : fields) {
+        SCOPED_TRACE(field);
+        const std::optional<double> expected = fromChars(field);
+        // As both times of a frame.
+        const QByteArray log = QByteArray("os\nx\nfps,frametime,cpu_load,elapsed\n60,") + field +
+                               ',' + field + ',' + field + '\n';
+        const MangoHudLogRead read = ReadMangoHudLog(log);
+        if (expected && *expected >= 0) {
+            ASSERT_TRUE(read.Frames) << read.Problem.toStdString();
+            ASSERT_EQ(read.Frames->size(), 1u);
+            EXPECT_EQ((*read.Frames)[0].Ms, static_cast<float>(*expected / 1000.0));
+            EXPECT_EQ((*read.Frames)[0].AtSeconds, static_cast<float>(*expected / 1e9));
+        } else {
+            EXPECT_FALSE(read.Frames);
+        }
+        // As a sensor, which may be negative and is NaN when it is no number.
+        const MangoHudLogRead sensor = ReadMangoHudLog(
+            QByteArray("os\nx\nfps,frametime,cpu_load,elapsed\n60,1000,") + field + ",1\n");
+        ASSERT_TRUE(sensor.Frames);
+        ASSERT_EQ(sensor.Sensors.size(), 1u);
+        const float value = sensor.Sensors[0].Values[0];
+        if (expected) {
+            EXPECT_EQ(value, static_cast<float>(*expected));
+            EXPECT_EQ(std::signbit(value), std::signbit(*expected));
+        } else {
+            EXPECT_TRUE(std::isnan(value));
+        }
+    }
+}
+
+// Room for the frames is judged from the file's size and its first rows; however wrong that
+// turns out (rows that get shorter, a file that grew after its size was taken), every frame is
+// read.
+TEST(MangoHudLog, EveryFrameIsReadWhateverTheRoomJudgedForThem) {
+    QByteArray log = "os\nx\nfps,frametime,cpu_load,elapsed\n";
+    for (int i = 1; i <= 20000; ++i) {
+        // Long rows first, then short ones.
+        const QByteArray load = i <= 5000 ? QByteArray(40, '1') : QByteArray("1");
+        log += "60," + QByteArray::number(1000 + i % 7) + ',' + load + ',' +
+               QByteArray::number(qint64(i) * 1'000'000) + '\n';
+    }
+    const MangoHudLogRead whole = ReadMangoHudLog(log);
+    ASSERT_TRUE(whole.Frames);
+    ASSERT_EQ(whole.Frames->size(), 20000u);
+    const auto size = static_cast<std::size_t>(log.size());
+    for (const std::size_t expected : {std::size_t(1), size / 10, size, size * 50}) {
+        SCOPED_TRACE(expected);
+        MangoHudLogParser parser;
+        parser.ExpectBytes(expected);
+        for (qsizetype at = 0; at < log.size(); at += 4096)
+            parser.Feed(log.constData() + at,
+                        static_cast<std::size_t>(std::min<qsizetype>(4096, log.size() - at)));
+        const MangoHudLogRead read = parser.Finish();
+        ASSERT_TRUE(read.Frames);
+        ASSERT_EQ(read.Frames->size(), whole.Frames->size());
+        for (std::size_t i = 0; i < read.Frames->size(); ++i) {
+            ASSERT_EQ((*read.Frames)[i].Ms, (*whole.Frames)[i].Ms);
+            ASSERT_EQ((*read.Frames)[i].AtSeconds, (*whole.Frames)[i].AtSeconds);
+        }
     }
 }
 
